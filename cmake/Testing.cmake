@@ -1,0 +1,16 @@
+# add_ledgerdesk_test(name SOURCES files... LIBS libs... [GUI])
+# One GoogleTest executable; its cases are listed for CTest when CTest runs, so a
+# test that needs a window or a service is not started at build time.
+function(add_ledgerdesk_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main ledgerdesk_common)
+  set(env "LEDGERDESK_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  if(T_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen" "LEDGERDESK_SCREENSHOTS=${PROJECT_BINARY_DIR}/screenshots")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 30
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
