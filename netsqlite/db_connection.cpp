@@ -1,0 +1,71 @@
+#include "netsqlite/db_connection.h"
+
+#include <new>
+
+#include "netsqlite/net_sqlite_exception.h"
+#include "netsqlite/text_codec.h"
+
+namespace {
+
+bool MeansConnectionLost(int32_t code) {
+    return code == NET_SQLITE_TIME_OUT || code == NET_SQLITE_NOT_SEND;
+}
+
+ret_t FailureOf(const NetSqliteException& e) {
+    return {false, MeansConnectionLost(e.GetCode()) ? kDbConnectionLost : 0};
+}
+
+}  // namespace
+
+ret_t DbOpen(NetSqliteClient& client, const tstring& endpoint, const tstring& user,
+             const tstring& password) {
+    client.Close();
+    try {
+        client.Open(endpoint.c_str(), user, password);
+        return {true, 0};
+    } catch (const NetSqliteException& e) {
+        // An open that could not even be sent is a refusal, not a lost connection.
+        return {false, e.GetCode() == NET_SQLITE_TIME_OUT ? kDbConnectionLost : 0};
+    } catch (const std::bad_alloc&) {
+        return {false, 0};
+    }
+}
+
+ret_t DbQuery(NetSqliteClient& client, const tstring& sql,
+              std::unique_ptr<NetSqliteResultSet>& result) {
+    result.reset();
+    if (sql.empty()) return {false, 0};
+    try {
+        result = client.Query(GbkToUtf8(sql));
+        return {true, 0};
+    } catch (const NetSqliteException& e) {
+        return FailureOf(e);
+    } catch (const std::bad_alloc&) {
+        return {false, 0};
+    }
+}
+
+ret_t DbExecute(NetSqliteClient& client, const tstring& sql) {
+    try {
+        client.NonQuery(GbkToUtf8(sql));
+        return {true, 0};
+    } catch (const NetSqliteException& e) {
+        return FailureOf(e);
+    } catch (const std::bad_alloc&) {
+        return {false, 0};
+    }
+}
+
+bool DbGetText(const tstring& column, tstring& text, const NetSqliteResultSet& result) {
+    try {
+        text = Utf8ToGbk(result.GetString(column));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool DbGetInt(const tstring& column, const NetSqliteResultSet& result, int32_t& value) {
+    value = result.GetInt(column);
+    return true;
+}

@@ -1,0 +1,76 @@
+#include "netsqlite/net_sqlite_client.h"
+
+#include <cstring>
+#include <vector>
+
+#include "netsqlite/net_sqlite_exception.h"
+
+namespace {
+
+struct Verb {
+    const char* prefix;
+    int32_t errorCode;   // reply "error:" or an unknown reply
+    int32_t failedCode;  // reply "failed:"
+};
+
+constexpr Verb kQuery{"query:", NET_SQLITE_QUERY_ERROR, NET_SQLITE_QUERY_FAILED};
+constexpr Verb kNonQuery{"nonquery:", NET_SQLITE_NONEQUERY_ERROR, NET_SQLITE_NONEQUERY_FAILED};
+
+constexpr char kSuccess[] = "success";
+constexpr char kSuccessPrefix[] = "success:";
+constexpr char kErrorPrefix[] = "error:";
+constexpr char kFailedPrefix[] = "failed:";
+
+template <size_t N>
+bool StartsWith(const std::vector<char>& reply, const char (&prefix)[N]) {
+    return reply.size() >= N - 1 && std::memcmp(reply.data(), prefix, N - 1) == 0;
+}
+
+std::vector<char> Exchange(zmq_client& transport, const std::string& request) {
+    std::vector<char> reply;
+    int error = 0;
+    if (!transport.Request(request.c_str(), request.size() + 1, reply, error))
+        throw NetSqliteException(error, "");
+    return reply;
+}
+
+// Returns the offset of the payload after "success:"; throws for every other reply.
+size_t CheckReply(const std::vector<char>& reply, const Verb& verb) {
+    // The detail ends at the reply's first zero byte.
+    if (StartsWith(reply, kErrorPrefix))
+        throw NetSqliteException(verb.errorCode, reply.data() + sizeof kErrorPrefix - 1);
+    if (StartsWith(reply, kFailedPrefix))
+        throw NetSqliteException(verb.failedCode, reply.data() + sizeof kFailedPrefix - 1);
+    if (StartsWith(reply, kSuccessPrefix)) return sizeof kSuccessPrefix - 1;
+    throw NetSqliteException(verb.errorCode, "");
+}
+
+}  // namespace
+
+void NetSqliteClient::Open(const char* endpoint, const std::string& user,
+                           const std::string& password) {
+    Connect(endpoint);
+    const std::string request = "open:" + user + "," + password;
+    std::vector<char> reply;
+    int code = 0;
+    const bool answered = Request(request.c_str(), request.size() + 1, reply, code);
+    if (answered && StartsWith(reply, kSuccess)) return;
+    if (answered) code = NET_SQLITE_NO_RIGHT;
+    Close();
+    throw NetSqliteException(code, "");
+}
+
+std::unique_ptr<NetSqliteResultSet> NetSqliteClient::Query(const std::string& sql) {
+    const std::vector<char> reply = Exchange(*this, kQuery.prefix + sql);
+    const size_t payload = CheckReply(reply, kQuery);
+    auto result = std::make_unique<NetSqliteResultSet>();
+    // The payload runs up to and including the added zero byte.
+    if (!result->Parse(reply.data() + payload, reply.size() - payload))
+        throw NetSqliteException(NET_SQLITE_PARSE_QUERY_ERROR, "");
+    return result;
+}
+
+bool NetSqliteClient::NonQuery(const std::string& sql) {
+    CheckReply(Exchange(*this, kNonQuery.prefix + sql), kNonQuery);
+    return true;
+}

@@ -1,0 +1,83 @@
+#include "netsqlite/zmq_client.h"
+
+#include <zmq.h>
+
+#include <cstring>
+
+#include "netsqlite/net_sqlite_exception.h"
+
+zmq_client::~zmq_client() {
+    Close();
+}
+
+void zmq_client::Connect(const char* endpoint) {
+    Close();
+    m_context = zmq_ctx_new();
+    if (m_context) {
+        zmq_ctx_set(m_context, ZMQ_IO_THREADS, 1);
+        m_socket = zmq_socket(m_context, ZMQ_REQ);
+    }
+    if (m_socket) {
+        const int linger = kLingerMs;
+        zmq_setsockopt(m_socket, ZMQ_LINGER, &linger, sizeof linger);
+        zmq_connect(m_socket, endpoint);
+    }
+    // Set even when creation failed: the next request then reports NET_SQLITE_NOT_SEND.
+    m_open = true;
+}
+
+void zmq_client::Close() {
+    if (!m_open) return;
+    if (m_socket) {
+        zmq_close(m_socket);
+        m_socket = nullptr;
+    }
+    if (m_context) {
+        zmq_ctx_term(m_context);
+        m_context = nullptr;
+    }
+    m_open = false;
+}
+
+void zmq_client::SetReplyWait(int poll_interval_ms, int poll_attempts) {
+    m_pollIntervalMs = poll_interval_ms;
+    m_pollAttempts = poll_attempts;
+}
+
+bool zmq_client::Request(const char* data, size_t length, std::vector<char>& reply, int& error) {
+    if (!m_open) {
+        error = NET_SQLITE_NOT_OPEN;
+        return false;
+    }
+    // A REQ socket still waiting for an earlier reply refuses at once instead of blocking.
+    if (!m_socket || zmq_send(m_socket, data, length, ZMQ_DONTWAIT) < 0) {
+        error = NET_SQLITE_NOT_SEND;
+        return false;
+    }
+    if (!WaitForReply()) {
+        error = NET_SQLITE_TIME_OUT;
+        return false;
+    }
+    zmq_msg_t message;
+    zmq_msg_init(&message);
+    const int size = zmq_msg_recv(&message, m_socket, 0);
+    if (size <= 0) {
+        zmq_msg_close(&message);
+        error = NET_SQLITE_TIME_OUT;
+        return false;
+    }
+    reply.assign(zmq_msg_size(&message) + 1, '\0');
+    std::memcpy(reply.data(), zmq_msg_data(&message), zmq_msg_size(&message));
+    zmq_msg_close(&message);
+    return true;
+}
+
+bool zmq_client::WaitForReply() {
+    for (int attempt = 0; attempt < m_pollAttempts; ++attempt) {
+        zmq_pollitem_t item{m_socket, 0, ZMQ_POLLIN, 0};
+        const int ready = zmq_poll(&item, 1, m_pollIntervalMs);
+        if (ready < 0) return false;
+        if (ready > 0 && (item.revents & ZMQ_POLLIN)) return true;
+    }
+    return false;
+}

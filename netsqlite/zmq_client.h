@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// One ZeroMQ REQ socket to the database service: one request, one reply at a time.
+// Failures are returned as NET_SQLITE_* codes, never thrown. Not thread-safe: only the
+// database worker uses it.
+class zmq_client {
+public:
+    static constexpr int kPollIntervalMs = 1000;
+    static constexpr int kPollAttempts = 5;
+    static constexpr int kLingerMs = 100;
+
+    zmq_client() = default;
+    virtual ~zmq_client();
+    zmq_client(const zmq_client&) = delete;
+    zmq_client& operator=(const zmq_client&) = delete;
+
+    // ZeroMQ connects in the background: a missing peer shows up later as a time-out.
+    void Connect(const char* endpoint);
+    void Close();
+    // On success `reply` holds the message followed by one zero byte.
+    bool Request(const char* data, size_t length, std::vector<char>& reply, int& error);
+
+    bool IsOpen() const { return m_open; }
+
+    // Lets tests and tools wait less than the 5 x 1000 ms a real client allows a reply.
+    void SetReplyWait(int poll_interval_ms, int poll_attempts);
+
+private:
+    bool WaitForReply();
+
+    void* m_context = nullptr;
+    void* m_socket = nullptr;
+    bool m_open = false;
+    int m_pollIntervalMs = kPollIntervalMs;
+    int m_pollAttempts = kPollAttempts;
+};
