@@ -1,0 +1,76 @@
+#include "app/settings/config.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+#include "app/settings/ini_file.h"
+
+namespace {
+
+const char kSettingsFileName[] = "wlsetting.ini";
+
+tstring ExecutableDirectory() {
+    char path[PATH_MAX] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return ".";
+    const tstring executable(path, static_cast<std::size_t>(length));
+    const std::size_t slash = executable.rfind('/');
+    return slash == 0 ? tstring() : executable.substr(0, slash);
+}
+
+// Leading blanks, an optional sign, then digits up to the first non-digit; no number reads as 0.
+int32_t DecimalValue(const tstring& text) {
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+CConfig::CConfig() : CConfig(ExecutableDirectory() + "/" + kSettingsFileName) {}
+
+CConfig::CConfig(tstring settingsPath) {
+    Register(this);
+    m_path = std::move(settingsPath);
+    const std::pair<const char*, const char*> preloaded[] = {
+        {"Db", "Name"},         {"Db", "UserName"},     {"Db", "Password"},
+        {"Import", "FilePath"}, {"Import", "AutoStep"}, {"Export", "FilePath"},
+    };
+    for (const auto& [section, key] : preloaded) LoadValue(section, key);
+}
+
+void CConfig::LoadValue(const tstring& section, const tstring& key) {
+    m_cache[section][key] = ini::ReadProfileString(m_path, section, key);
+}
+
+tstring CConfig::GetValue(const tstring& section, const tstring& key) {
+    const auto keys = m_cache.find(section);
+    if (keys != m_cache.end()) {
+        const auto value = keys->second.find(key);
+        if (value != keys->second.end()) return value->second;
+    }
+    LoadValue(section, key);
+    return m_cache[section][key];
+}
+
+// A key never read is read first, so that setting it to "" still clears a value the file holds.
+// A failed write is not reported: the cache keeps the value for the rest of the run.
+void CConfig::SetValue(const tstring& section, const tstring& key, const tstring& value) {
+    if (GetValue(section, key) == value) return;
+    m_cache[section][key] = value;
+    ini::WriteProfileString(m_path, section, key, value);
+}
+
+int32_t CConfig::GetIntValue(const tstring& section, const tstring& key) {
+    const tstring text = GetValue(section, key);
+    return text.empty() ? kConfigIntAbsent : DecimalValue(text);
+}
+
+void CConfig::SetIntValue(const tstring& section, const tstring& key, int32_t value) {
+    SetValue(section, key, std::to_string(value));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <map>
+
+#include "app/settings/singleton.h"
+#include "netsqlite/types.h"
+
+// What GetIntValue yields for an empty or missing value; callers compare against it.
+constexpr int32_t kConfigIntAbsent = std::numeric_limits<int32_t>::min();
+
+// The settings of the client, kept in wlsetting.ini beside the executable. Every value read or
+// written is cached: a key is read from the file at most once per run and written only when its
+// value changes, so hand edits made while the client runs are not seen once a key is cached.
+// Used from the UI thread only.
+class CConfig : public Singleton<CConfig> {
+public:
+    CConfig();
+    // The same settings kept in another file (tests, tools).
+    explicit CConfig(tstring settingsPath);
+
+    tstring GetValue(const tstring& section, const tstring& key);
+    void SetValue(const tstring& section, const tstring& key, const tstring& value);
+    int32_t GetIntValue(const tstring& section, const tstring& key);
+    void SetIntValue(const tstring& section, const tstring& key, int32_t value);
+
+    const tstring& SettingsPath() const { return m_path; }
+
+private:
+    void LoadValue(const tstring& section, const tstring& key);
+
+    tstring m_path;
+    std::map<tstring, std::map<tstring, tstring>> m_cache;
+};

@@ -1,0 +1,190 @@
+#include "app/settings/config.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tests/settings/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void Seed(const std::string& bytes) { WriteBytes(m_path, bytes); }
+    std::string FileBytes() const { return ReadBytes(m_path); }
+
+    ScratchDir m_dir;
+    std::string m_path = m_dir.file("wlsetting.ini");
+};
+
+TEST_F(ConfigTest, InstanceLivesAsLongAsTheObject) {
+    EXPECT_EQ(CConfig::Instance(), nullptr);
+    {
+        CConfig config(m_path);
+        EXPECT_EQ(CConfig::Instance(), &config);
+    }
+    EXPECT_EQ(CConfig::Instance(), nullptr);
+}
+
+TEST_F(ConfigTest, DefaultFileIsBesideTheExecutable) {
+    CConfig config;
+    EXPECT_EQ(fs::path(config.SettingsPath()),
+              fs::canonical("/proc/self/exe").parent_path() / "wlsetting.ini");
+}
+
+TEST_F(ConfigTest, MissingFileReadsEmpty) {
+    CConfig config(m_path);
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "");
+    EXPECT_EQ(config.GetValue("Db", "UserName"), "");
+    EXPECT_EQ(config.GetIntValue("Import", "AutoStep"), kConfigIntAbsent);
+    EXPECT_FALSE(fs::exists(m_path)) << "reading must not create the file";
+}
+
+TEST_F(ConfigTest, PreloadedKeysIgnoreLaterHandEdits) {
+    Seed("[Db]\nName=whitelist\nUserName=ledger\nPassword=ledger2026\nIp=10.0.0.1\n");
+    CConfig config(m_path);
+    Seed("[Db]\nName=other\nUserName=other\nPassword=other\nIp=10.0.0.2\n");
+    EXPECT_EQ(config.GetValue("Db", "Name"), "whitelist");
+    EXPECT_EQ(config.GetValue("Db", "UserName"), "ledger");
+    EXPECT_EQ(config.GetValue("Db", "Password"), "ledger2026");
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "10.0.0.2") << "Ip is read on first use";
+}
+
+TEST_F(ConfigTest, KeyIsReadFromTheFileOnlyOnce) {
+    Seed("[Db]\nIp=10.0.0.1\n");
+    CConfig config(m_path);
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "10.0.0.1");
+    EXPECT_EQ(config.GetValue("Excel", "ExcelKey"), "");
+    Seed("[Db]\nIp=10.0.0.2\n[Excel]\nExcelKey=k\n");
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "10.0.0.1");
+    EXPECT_EQ(config.GetValue("Excel", "ExcelKey"), "") << "a missing key is cached as empty";
+}
+
+TEST_F(ConfigTest, UnchangedValueIsNotWritten) {
+    Seed("[Db]\nIp=10.0.0.1\n");
+    CConfig config(m_path);
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "10.0.0.1");
+    Seed("[Db]\nIp=hand edit\n");
+    config.SetValue("Db", "Ip", "10.0.0.1");
+    EXPECT_EQ(FileBytes(), "[Db]\nIp=hand edit\n");
+}
+
+TEST_F(ConfigTest, ChangedValueIsWrittenOnceAndReadBackNextRun) {
+    Seed("; installer\n[Db]\nName=whitelist\n");
+    {
+        CConfig config(m_path);
+        config.SetValue("Db", "Ip", "10.0.0.9");
+        EXPECT_EQ(FileBytes(), "; installer\n[Db]\nName=whitelist\nIp=10.0.0.9\n");
+        Seed("[Db]\nIp=hand edit\n");
+        config.SetValue("Db", "Ip", "10.0.0.9");
+        EXPECT_EQ(FileBytes(), "[Db]\nIp=hand edit\n") << "second set of the same value";
+    }
+    Seed("[Db]\nIp=10.0.0.9\n");
+    CConfig nextRun(m_path);
+    EXPECT_EQ(nextRun.GetValue("dB", "iP"), "10.0.0.9") << "file names ignore case";
+}
+
+// Clearing a key must reach the file even when the key was never read in this run; otherwise
+// the old value comes back on the next start.
+TEST_F(ConfigTest, EmptyingANeverReadKeyReachesTheFile) {
+    Seed("[Operation]\nExcelColunmTooFew=0\n");
+    {
+        CConfig config(m_path);
+        config.SetValue("Operation", "ExcelColunmTooFew", "");
+        EXPECT_EQ(config.GetValue("Operation", "ExcelColunmTooFew"), "");
+    }
+    CConfig nextRun(m_path);
+    EXPECT_EQ(nextRun.GetIntValue("Operation", "ExcelColunmTooFew"), kConfigIntAbsent);
+}
+
+TEST_F(ConfigTest, EmptyingAMissingKeyDoesNotCreateTheFile) {
+    CConfig config(m_path);
+    config.SetValue("Operation", "NoCustomerCodeTooFew", "");
+    EXPECT_FALSE(fs::exists(m_path));
+}
+
+TEST_F(ConfigTest, LongValueReadsBackCut) {
+    const std::string longPath(1024, 'p');
+    {
+        CConfig config(m_path);
+        config.SetValue("Export", "FilePath", longPath);
+        EXPECT_EQ(config.GetValue("Export", "FilePath"), longPath) << "the cache keeps all of it";
+    }
+    CConfig nextRun(m_path);
+    EXPECT_EQ(nextRun.GetValue("Export", "FilePath"), longPath.substr(0, 1023));
+}
+
+TEST_F(ConfigTest, GbkTextIsStoredByteForByte) {
+    const std::string path = "/home/\xB2\xD9\xD7\xF7\xD4\xB1/\xB3\xB5\xC1\xBE.xlsx";
+    {
+        CConfig config(m_path);
+        config.SetValue("Import", "FilePath", path);
+    }
+    EXPECT_EQ(FileBytes(), "[Import]\nFilePath=" + path + "\n");
+    CConfig nextRun(m_path);
+    EXPECT_EQ(nextRun.GetValue("Import", "FilePath"), path);
+}
+
+TEST_F(ConfigTest, IntegersRoundTripAsDecimalText) {
+    {
+        CConfig config(m_path);
+        config.SetIntValue("Import", "AutoStep", 0);
+        config.SetIntValue("Operation", "ExcelColunmTooFew", -17);
+    }
+    EXPECT_EQ(FileBytes(), "[Import]\nAutoStep=0\n[Operation]\nExcelColunmTooFew=-17\n");
+    CConfig nextRun(m_path);
+    EXPECT_EQ(nextRun.GetIntValue("Import", "AutoStep"), 0);
+    EXPECT_EQ(nextRun.GetIntValue("Operation", "ExcelColunmTooFew"), -17);
+}
+
+struct IntCase {
+    const char* name;
+    std::string text;
+    int32_t expected;
+};
+
+class ConfigIntRead : public ConfigTest, public ::testing::WithParamInterface<IntCase> {};
+
+TEST_P(ConfigIntRead, ConvertsLikeAtoi) {
+    Seed("[Operation]\nX=" + GetParam().text + "\n");
+    CConfig config(m_path);
+    EXPECT_EQ(config.GetIntValue("Operation", "X"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ConfigIntRead,
+    ::testing::Values(IntCase{"Empty", "", kConfigIntAbsent}, IntCase{"Zero", "0", 0},
+                      IntCase{"One", "1", 1}, IntCase{"Signed", "-42", -42},
+                      IntCase{"PlusSign", "+7", 7}, IntCase{"TrailingText", "12abc", 12},
+                      IntCase{"NoNumber", "yes", 0}, IntCase{"LoneSign", "-", 0},
+                      IntCase{"TooLarge", "99999999999", 2147483647},
+                      IntCase{"TooSmall", "-99999999999", kConfigIntAbsent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Runs in a child process without root's right to write anywhere, so the folder's mode counts.
+void SetInReadOnlyFolder(const std::string& path) {
+    if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(2);
+    CConfig config(path);
+    config.SetValue("Db", "Ip", "10.0.0.9");
+    std::_Exit(config.GetValue("Db", "Ip") == "10.0.0.9" ? 0 : 1);
+}
+
+TEST_F(ConfigTest, ReadOnlyFolderKeepsOldFileAndCachedValue) {
+    Seed("[Db]\nIp=10.0.0.1\n");
+    fs::permissions(m_dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                      fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(m_path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    EXPECT_EXIT(SetInReadOnlyFolder(m_path), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(FileBytes(), "[Db]\nIp=10.0.0.1\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()), 1);
+}
+
+}  // namespace
