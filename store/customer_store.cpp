@@ -1,0 +1,282 @@
+#include "store/customer_store.h"
+
+#include "store/row_reader.h"
+#include "store/sql_text.h"
+
+namespace {
+
+tstring id_text(int32_t id) {
+    return std::to_string(id);
+}
+
+const tstring& plate_of(const value_map_t& values) {
+    static const tstring none;
+    auto it = values.find("PlateID");
+    return it == values.end() ? none : it->second;
+}
+
+ret_t read_first_id(DbConnection& db, const tstring& sql, int32_t& id) {
+    return read_rows(db, sql, [&](const NetSqliteResultSet& row) {
+        id = read_int(row, "CustomerID");
+        return true;
+    });
+}
+
+}  // namespace
+
+ret_t find_plateID(DbConnection& db, const tstring& plate, int32_t& owner) {
+    return read_first_id(
+        db,
+        "SELECT CustomerID FROM tabvehicleinfo where PlateID = " + sql::literal(plate) + " LIMIT 1",
+        owner);
+}
+
+ret_t find_customer_by_code(DbConnection& db, const tstring& code, int32_t& target) {
+    return read_first_id(
+        db,
+        "SELECT CustomerID FROM tabcustomerinfo where Code = " + sql::literal(code) + " LIMIT 1",
+        target);
+}
+
+ret_t load_code_by_id(DbConnection& db, int32_t customer_id, customer_info_t& customer) {
+    return read_rows(db,
+                     "select Code from tabcustomerinfo where CustomerID = '" +
+                         id_text(customer_id) + "' LIMIT 1",
+                     [&](const NetSqliteResultSet& row) {
+                         if (!read_text(row, "Code", customer.values)) return false;
+                         customer.CustomerID = customer_id;
+                         return true;
+                     });
+}
+
+ret_t load_customer_by_id(DbConnection& db, int32_t customer_id, customer_info_t& customer) {
+    return read_rows(
+        db, "select * from tabcustomerinfo where CustomerID = '" + id_text(customer_id) + "'",
+        [&](const NetSqliteResultSet& row) {
+            customer_info_t loaded;
+            loaded.CustomerID = read_int(row, "CustomerID");
+            if (!read_category_columns(db, row, kCategoryCustomer, loaded.values)) return false;
+            customer = std::move(loaded);
+            return true;
+        });
+}
+
+namespace {
+
+// Reads the owner's vehicles; `read_values` fills one vehicle's values from a row.
+ret_t load_vehicles(
+    DbConnection& db, int32_t customer_id, std::vector<vehicle_info_t>& vehicles,
+    const std::function<bool(const NetSqliteResultSet&, value_map_t&)>& read_values) {
+    return read_rows(db, "select * from tabvehicleinfo where CustomerID = " + id_text(customer_id),
+                     [&](const NetSqliteResultSet& row) {
+                         vehicle_info_t vehicle;
+                         vehicle.CustomerID = customer_id;
+                         if (!read_values(row, vehicle.values)) return false;
+                         vehicles.push_back(std::move(vehicle));
+                         return true;
+                     });
+}
+
+}  // namespace
+
+ret_t load_customer_vehicles(DbConnection& db, int32_t customer_id,
+                             std::vector<vehicle_info_t>& vehicles) {
+    return load_vehicles(db, customer_id, vehicles,
+                         [&](const NetSqliteResultSet& row, value_map_t& values) {
+                             return read_category_columns(db, row, kCategoryVehicle, values);
+                         });
+}
+
+ret_t load_vehicle_plates(DbConnection& db, int32_t customer_id,
+                          std::vector<vehicle_info_t>& vehicles) {
+    return load_vehicles(db, customer_id, vehicles,
+                         [](const NetSqliteResultSet& row, value_map_t& values) {
+                             return read_text(row, "PlateID", values);
+                         });
+}
+
+ret_t match_customerinfo(DbConnection& db, customer_info_t& customer) {
+    const value_map_t entries =
+        sql::entries_taking_part(db, sql::Record::Customer, sql::Statement::Match, customer.values);
+    // Without a column there is nothing to compare; the statement could only fail.
+    if (entries.empty()) return ret_t(false, 0);
+    return read_first_id(db,
+                         "select CustomerID from tabcustomerinfo where " +
+                             sql::match_condition(entries) + " LIMIT 1",
+                         customer.CustomerID);
+}
+
+ret_t match_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle) {
+    stamp_owner(vehicle);
+    const value_map_t entries =
+        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Match, vehicle.values);
+    return read_rows(
+        db,
+        "select PlateID from tabvehicleinfo where " + sql::match_condition(entries) + " LIMIT 1",
+        [](const NetSqliteResultSet&) { return true; });
+}
+
+namespace {
+
+ret_t insert_entries(DbConnection& db, const char* table, const value_map_t& entries) {
+    return db.execute(tstring("INSERT INTO ") + table + " (" + sql::insert_columns(entries) +
+                      ") VALUES (" + sql::insert_values(entries) + ")");
+}
+
+}  // namespace
+
+ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer) {
+    const ret_t inserted =
+        insert_entries(db, "tabcustomerinfo",
+                       sql::entries_taking_part(db, sql::Record::Customer, sql::Statement::Insert,
+                                                customer.values));
+    if (!inserted.ok) return inserted;
+    return match_customerinfo(db, customer);
+}
+
+ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_plate) {
+    if (check_plate) {
+        int32_t owner = -1;
+        const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
+        if (found.ok) return ret_t(false, kPlateExists);
+        if (is_connection_lost(found)) return found;
+    }
+    stamp_owner(vehicle);
+    return insert_entries(
+        db, "tabvehicleinfo",
+        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Insert, vehicle.values));
+}
+
+ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
+    return insert_vehicleinfo(db, vehicle, true);
+}
+
+ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer) {
+    const value_map_t entries = sql::entries_taking_part(db, sql::Record::Customer,
+                                                         sql::Statement::Update, customer.values);
+    if (entries.empty()) return ret_t(true, 0);
+    return db.execute("UPDATE tabcustomerinfo SET " + sql::set_list(entries) +
+                      "  WHERE CustomerID = '" + id_text(customer.CustomerID) + "'");
+}
+
+ret_t update_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle) {
+    stamp_owner(vehicle);
+    const value_map_t entries =
+        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Update, vehicle.values);
+    if (entries.empty()) return ret_t(true, 0);
+    return db.execute("UPDATE tabvehicleinfo SET " + sql::set_list(entries) +
+                      " WHERE PlateID = " + sql::literal(plate_of(vehicle.values)));
+}
+
+ret_t update_customer(DbConnection& db, customer_info_t& customer) {
+    const ret_t matched = match_customerinfo(db, customer);
+    if (matched.ok) return ret_t(false, kCustomerUnchanged);
+    if (is_connection_lost(matched)) return matched;
+    return update_customerinfo(db, customer);
+}
+
+namespace {
+
+ret_t update_vehicle_in_place(DbConnection& db, vehicle_info_t& vehicle) {
+    const ret_t matched = match_vehicleinfo(db, vehicle);
+    if (is_connection_lost(matched)) return matched;
+    if (matched.ok) return ret_t(false, kVehicleUnchanged);
+    return update_vehicleinfo(db, vehicle);
+}
+
+// The new row goes in before the old one goes out, so a failed insert loses nothing.
+ret_t change_plate(DbConnection& db, vehicle_info_t& vehicle) {
+    int32_t owner = -1;
+    const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
+    if (found.ok) return ret_t(false, kPlateExists);
+    if (is_connection_lost(found)) return found;
+    const ret_t inserted = insert_vehicleinfo(db, vehicle, false);
+    if (!inserted.ok) return inserted;
+    return delete_vehicle(db, vehicle.stored_plate);
+}
+
+}  // namespace
+
+ret_t update_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
+    stamp_owner(vehicle);
+    const bool plate_changed =
+        !vehicle.stored_plate.empty() && vehicle.stored_plate != plate_of(vehicle.values);
+    return plate_changed ? change_plate(db, vehicle) : update_vehicle_in_place(db, vehicle);
+}
+
+ret_t delete_customer(DbConnection& db, int32_t customer_id) {
+    return db.execute("DELETE FROM tabcustomerinfo where CustomerID = " + id_text(customer_id));
+}
+
+ret_t delete_vehicles_of_customer(DbConnection& db, int32_t customer_id) {
+    return db.execute("DELETE FROM tabvehicleinfo where CustomerID = " + id_text(customer_id));
+}
+
+ret_t delete_vehicle(DbConnection& db, const tstring& plate) {
+    return db.execute("DELETE FROM tabvehicleinfo where PlateID = " + sql::literal(plate));
+}
+
+// Vehicles go first: should the customer's delete then fail, the customer is still listed
+// and can be deleted again, while vehicles without an owner would block their plates unseen.
+ret_t delete_customer_and_vehicles(DbConnection& db, int32_t customer_id) {
+    std::vector<vehicle_info_t> plates;
+    const ret_t loaded = load_vehicle_plates(db, customer_id, plates);
+    if (is_connection_lost(loaded)) return loaded;
+    if (loaded.ok) {
+        const ret_t deleted = delete_vehicles_of_customer(db, customer_id);
+        if (!deleted.ok) return deleted;
+    }
+    return delete_customer(db, customer_id);
+}
+
+namespace {
+
+// A customer goes together with its last vehicle and stays while it has any.
+ret_t delete_customer_without_vehicles(DbConnection& db, int32_t customer_id) {
+    std::vector<vehicle_info_t> plates;
+    const ret_t loaded = load_vehicle_plates(db, customer_id, plates);
+    if (loaded.ok || is_connection_lost(loaded)) return loaded;
+    return delete_customer(db, customer_id);
+}
+
+ret_t delete_row(DbConnection& db, int32_t customer_id, const tstring& plate) {
+    int32_t owner = -1;
+    const ret_t found = find_plateID(db, plate, owner);
+    if (is_connection_lost(found)) return found;
+    if (!found.ok) return delete_customer_without_vehicles(db, customer_id);
+    const ret_t deleted = delete_vehicle(db, plate);
+    if (!deleted.ok) return deleted;
+    return delete_customer_without_vehicles(db, owner);
+}
+
+}  // namespace
+
+ret_t delete_rows(DbConnection& db, const row_key_list_t& rows) {
+    ret_t status(false, 0);
+    for (const auto& [customer_id, plate] : rows) {
+        status = delete_row(db, customer_id, plate);
+        if (!status.ok) break;
+    }
+    return status;
+}
+
+// Customers are deleted only once their vehicles are gone, so no vehicle is left ownerless.
+ret_t delete_all_rows(DbConnection& db) {
+    const ret_t vehicles = db.execute("DELETE FROM tabvehicleinfo");
+    if (!vehicles.ok) return vehicles;
+    return db.execute("DELETE FROM tabcustomerinfo");
+}
+
+ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_t target) {
+    ret_t result(false, 0);
+    for (const auto& [customer_id, customer_plates] : plates) {
+        if (customer_id == target) continue;
+        for (const tstring& plate : customer_plates) {
+            if (plate.empty()) continue;
+            result = db.execute("UPDATE tabvehicleinfo SET CustomerID = " + id_text(target) +
+                                " WHERE PlateID = " + sql::literal(plate));
+            if (!result.ok) return result;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <vector>
+
+#include "store/db_connection.h"
+#include "store/records.h"
+
+// ok when userInfo holds that user with that password.
+ret_t login_user(DbConnection& db, const tstring& user, const tstring& password);
+
+// The constraints are joined by "or": a row matches when any of them does. The text is a LIKE
+// pattern, so "%" and "_" in it stay wildcards. A lookup column is searched through the
+// values whose text contains the constraint's text.
+ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& constraints,
+                 int32_t& count);
+// Appends one row per customer-and-vehicle pair of the page (first page 0); an empty page is
+// ok false, code 0.
+ret_t load_rows_page(DbConnection& db, const sort_type_t& sort,
+                     const std::vector<search_constraint_t>& constraints, int32_t page,
+                     int32_t page_size, std::vector<row_info_t>& rows);
+
+// Parts of the list statements: " WHERE ..." (empty without a term), the selected columns of
+// a page, and the ORDER BY text.
+tstring search_condition(const DbConnection& db,
+                         const std::vector<search_constraint_t>& constraints);
+tstring page_columns(const DbConnection& db);
+tstring sort_clause(const DbConnection& db, const sort_type_t& sort);

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "netsqlite/types.h"
+
+// Result codes a store function may put into ret_t::code besides 0 and kDbConnectionLost.
+enum StoreResultCode : int32_t {
+    kPlateExists = 1,
+    kCustomerInsertFailed = 2,
+    kVehicleInsertFailed = 3,
+    kCustomerUpdateFailed = 4,
+    kVehicleUpdateFailed = 5,
+    kNoPlate = 6,
+    kNothingToImport = 7,
+    kCustomerUnchanged = 8,
+    kVehicleUnchanged = 9,
+    kCodePlateConflict = 10,
+};
+
+// Column name -> text; an empty text stands for NULL. Keys ordered byte-wise.
+using value_map_t = std::map<tstring, tstring>;
+
+struct customer_info_t {
+    int32_t CustomerID = -1;
+    value_map_t values;
+};
+
+struct vehicle_info_t {
+    int32_t CustomerID = -1;
+    value_map_t values;
+    bool pending = false;
+    // PlateID under which the vehicle is stored now; empty for a vehicle not stored yet.
+    tstring stored_plate;
+};
+
+struct row_info_t {
+    customer_info_t customer;
+    vehicle_info_t vehicle;
+};
+
+struct data_type_info_t {
+    int32_t ShowIndex = 0;
+    tstring DataType;
+    tstring DataTypeName;
+    int32_t Type = 0;
+    int32_t DataTypeCategory = 0;
+    int32_t Enable = 1;
+    int32_t ShowList = 0;
+    int32_t DefaultNull = 1;
+    int32_t ReadOnly = 0;
+};
+
+// Values of data_type_info_t::Type and DataTypeCategory the store acts on.
+constexpr int32_t kTypeLookup = 1;
+constexpr int32_t kCategoryCustomer = 0;
+constexpr int32_t kCategoryVehicle = 1;
+
+struct search_constraint_t {
+    tstring column;
+    tstring text;
+};
+
+// (order, column): order 1 sorts ascending, any other value descending; an empty column sorts
+// by CustomerID.
+using sort_type_t = std::pair<int32_t, tstring>;
+
+struct insert_result_t {
+    bool ok = false;
+    int32_t code = 0;
+};
+
+using common_value_t = std::pair<int32_t, tstring>;  // ValueID, Value
+using common_value_list_t = std::vector<common_value_t>;
+using row_key_list_t = std::vector<std::pair<int32_t, tstring>>;  // CustomerID, PlateID
+using plates_by_customer_t = std::map<int32_t, std::set<tstring>>;

@@ -1,0 +1,122 @@
+#include "store/sql_text.h"
+
+#include <cctype>
+
+namespace sql {
+
+tstring escaped(const tstring& text) {
+    tstring out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+tstring literal(const tstring& text) {
+    return "'" + escaped(text) + "'";
+}
+
+tstring value(const tstring& text) {
+    return text.empty() ? tstring("NULL") : literal(text);
+}
+
+namespace {
+
+// GBK trail bytes may fall in the ASCII range, so a lead byte takes its trail byte along.
+bool is_plain_identifier(const tstring& column) {
+    if (column.empty() || std::isdigit(static_cast<unsigned char>(column[0]))) return false;
+    for (size_t i = 0; i < column.size(); ++i) {
+        const auto c = static_cast<unsigned char>(column[i]);
+        if (c >= 0x81) {
+            if (++i == column.size()) return false;
+        } else if (!std::isalnum(c) && c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+tstring name(const tstring& column) {
+    if (is_plain_identifier(column)) return column;
+    tstring out = "\"";
+    for (char c : column) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+tstring join(const std::vector<tstring>& items, const char* separator) {
+    tstring out;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out += separator;
+        out += items[i];
+    }
+    return out;
+}
+
+bool takes_part(const DbConnection& db, Record record, Statement statement, const tstring& column) {
+    const bool update = statement == Statement::Update;
+    if (update && db.dictionary().is_read_only(column)) return false;
+    if (record == Record::Customer) return db.category_of(column) == kCategoryCustomer;
+    if (column == "CustomerID") return true;
+    if (update && column == "PlateID") return false;
+    return db.category_of(column) == kCategoryVehicle;
+}
+
+value_map_t entries_taking_part(const DbConnection& db, Record record, Statement statement,
+                                const value_map_t& values) {
+    value_map_t out;
+    for (const auto& entry : values) {
+        if (takes_part(db, record, statement, entry.first)) out.insert(entry);
+    }
+    return out;
+}
+
+namespace {
+
+template <typename Format>
+tstring join_entries(const value_map_t& entries, const char* separator, Format format) {
+    std::vector<tstring> items;
+    items.reserve(entries.size());
+    for (const auto& entry : entries) items.push_back(format(entry.first, entry.second));
+    return join(items, separator);
+}
+
+}  // namespace
+
+tstring insert_columns(const value_map_t& entries) {
+    return join_entries(entries, ",",
+                        [](const tstring& column, const tstring&) { return name(column); });
+}
+
+tstring insert_values(const value_map_t& entries) {
+    return join_entries(entries, ",",
+                        [](const tstring&, const tstring& text) { return value(text); });
+}
+
+tstring set_list(const value_map_t& entries) {
+    return join_entries(entries, ", ", [](const tstring& column, const tstring& text) {
+        return name(column) + " = " + value(text);
+    });
+}
+
+tstring match_condition(const value_map_t& entries) {
+    return join_entries(entries, " and ", [](const tstring& column, const tstring& text) {
+        return text.empty() ? name(column) + " IS NULL" : name(column) + "=" + literal(text);
+    });
+}
+
+}  // namespace sql
+
+void stamp_owner(vehicle_info_t& vehicle) {
+    vehicle.values["CustomerID"] = std::to_string(vehicle.CustomerID);
+}
+
+bool is_connection_lost(const ret_t& result) {
+    return !result.ok && result.code == kDbConnectionLost;
+}
