@@ -45,6 +45,11 @@ bool DecodeGroup(const char* group, std::string& out) {
 std::string Base64Encode(std::string_view bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
+    Base64Append(bytes, out);
+    return out;
+}
+
+void Base64Append(std::string_view bytes, std::string& out) {
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
         const uint32_t n = (static_cast<uint8_t>(bytes[i]) << 16) |
@@ -56,14 +61,13 @@ std::string Base64Encode(std::string_view bytes) {
         out.push_back(kAlphabet[n & 63]);
     }
     const size_t rest = bytes.size() - i;
-    if (rest == 0) return out;
+    if (rest == 0) return;
     uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
     if (rest == 2) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
     out.push_back(kAlphabet[(n >> 18) & 63]);
     out.push_back(kAlphabet[(n >> 12) & 63]);
     out.push_back(rest == 2 ? kAlphabet[(n >> 6) & 63] : '=');
     out.push_back('=');
-    return out;
 }
 
 std::string Base64DecodeCell(std::string_view text) {

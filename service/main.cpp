@@ -1,0 +1,59 @@
+// netsqlited: the database service. Keeps one SQLite database and answers the client's
+// "open", "query" and "nonquery" requests over ZeroMQ at tcp://<address>:5566.
+#include <csignal>
+#include <cstdio>
+
+#include "service/database.h"
+#include "service/request_handler.h"
+#include "service/server.h"
+#include "service/service_options.h"
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+void RequestStop(int) {
+    g_stopRequested = true;
+}
+
+// No SA_RESTART: a signal wakes the waiting poll at once.
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = ParseServiceOptions(argc, argv);
+    if (!options) return 2;
+
+    std::string error;
+    const auto database = Database::Open(options->database, options->demo, error);
+    if (!database) {
+        std::fprintf(stderr, "netsqlited: cannot open %s: %s\n", options->database.c_str(),
+                     error.c_str());
+        return 1;
+    }
+    database->InterruptWhen(&g_stopRequested);
+
+    RequestHandler handler(*database, options->user, options->password);
+    Server server(handler);
+    const std::string endpoint = EndpointFor(options->address);
+    if (!server.Bind(endpoint, error)) {
+        std::fprintf(stderr, "netsqlited: cannot listen on %s: %s\n", endpoint.c_str(),
+                     error.c_str());
+        return 1;
+    }
+    InstallStopHandlers();
+    std::printf("netsqlited: listening on %s, database %s\n", endpoint.c_str(),
+                options->database.c_str());
+    std::fflush(stdout);
+
+    server.Run(g_stopRequested);
+    std::printf("netsqlited: stopped\n");
+    return 0;
+}

@@ -1,0 +1,41 @@
+#include "service/result_text.h"
+
+#include <string_view>
+
+#include "netsqlite/base64.h"
+
+namespace {
+
+std::string_view CellBytes(sqlite3_stmt* statement, int column) {
+    // Numbers go out as their text form; text and blobs as stored.
+    const int type = sqlite3_column_type(statement, column);
+    if (type == SQLITE_NULL) return {};
+    const void* bytes = type == SQLITE_BLOB ? sqlite3_column_blob(statement, column)
+                                            : sqlite3_column_text(statement, column);
+    if (!bytes) return {};
+    return {static_cast<const char*>(bytes),
+            static_cast<size_t>(sqlite3_column_bytes(statement, column))};
+}
+
+template <typename CellOf>
+void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
+    const int columns = sqlite3_column_count(statement);
+    for (int i = 0; i < columns; ++i) {
+        if (i > 0) out.push_back(',');
+        netsqlite::Base64Append(cellOf(i), out);
+    }
+    out.push_back('\n');
+}
+
+}  // namespace
+
+void AppendHeaderLine(sqlite3_stmt* statement, std::string& out) {
+    AppendLine(statement, out, [statement](int i) {
+        const char* name = sqlite3_column_name(statement, i);
+        return std::string_view(name ? name : "");
+    });
+}
+
+void AppendRowLine(sqlite3_stmt* statement, std::string& out) {
+    AppendLine(statement, out, [statement](int i) { return CellBytes(statement, i); });
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+// The rows of a query reply: a header line of column names, then one line per row, every cell
+// Base64 of its UTF-8 text, cells joined by ',', every line ending with '\n', NULL as an
+// empty cell.
+void AppendHeaderLine(sqlite3_stmt* statement, std::string& out);
+void AppendRowLine(sqlite3_stmt* statement, std::string& out);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "service/request_handler.h"
+
+// One ROUTER socket serves every client in turn. Replies to a client that has gone are
+// dropped by ZeroMQ, so a vanished client never holds up the others.
+class Server {
+public:
+    // Requests over this size are refused by ZeroMQ before they are read into memory.
+    static constexpr int64_t kMaxRequestBytes = 64LL << 20;
+
+    explicit Server(RequestHandler& handler);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // False with `error` set when the endpoint cannot be bound.
+    bool Bind(const std::string& endpoint, std::string& error);
+    // Answers requests until `stop_requested` is set.
+    void Run(const std::atomic<bool>& stop_requested);
+
+private:
+    void AnswerOneRequest();
+
+    RequestHandler& m_handler;
+    void* m_context;
+    void* m_socket;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct ServiceOptions {
+    std::string address = "127.0.0.1";
+    std::string database;
+    std::string user = "ledger";
+    std::string password = "ledger2026";
+    bool demo = false;
+};
+
+// Parses the command line; prints the reason (or the usage) and returns nothing when the
+// service should not start.
+std::optional<ServiceOptions> ParseServiceOptions(int argc, char** argv);
+
+// The ZeroMQ endpoint the service binds and the client connects to.
+std::string EndpointFor(const std::string& address);
