@@ -1,0 +1,144 @@
+#include "app/startup/single_instance.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr int kAnswerTimeoutMs = 5000;
+
+// A probe process taking the lock; the test holds its standard input open for as long as the probe
+// should keep the lock.
+class Probe {
+public:
+    explicit Probe(const std::string& lockName, std::optional<uid_t> user = std::nullopt) {
+        int input[2], output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(input[0], STDIN_FILENO);
+            ::dup2(output[1], STDOUT_FILENO);
+            if (user && ::setuid(*user) != 0) ::_exit(4);
+            ::execl(SINGLE_INSTANCE_PROBE, SINGLE_INSTANCE_PROBE, lockName.c_str(), nullptr);
+            ::_exit(5);
+        }
+        ::close(input[0]);
+        ::close(output[1]);
+        m_input = input[1];
+        m_output = output[0];
+    }
+    ~Probe() {
+        if (m_pid > 0 && !m_exited) Kill();
+        if (m_input >= 0) ::close(m_input);
+        if (m_output >= 0) ::close(m_output);
+    }
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
+
+    // "held", "refused", or "" when the probe said nothing in time.
+    std::string Answer() {
+        std::string answer;
+        pollfd ready{m_output, POLLIN, 0};
+        char byte;
+        while (::poll(&ready, 1, kAnswerTimeoutMs) > 0 && ::read(m_output, &byte, 1) == 1 &&
+               byte != '\n')
+            answer += byte;
+        return answer;
+    }
+    bool IsRunning() { return !m_exited && ::waitpid(m_pid, &m_status, WNOHANG) == 0; }
+    int Finish() {
+        ::close(m_input);
+        m_input = -1;
+        return Wait();
+    }
+    void Kill() {
+        ::kill(m_pid, SIGKILL);
+        Wait();
+    }
+    int Wait() {
+        if (!m_exited) ::waitpid(m_pid, &m_status, 0);
+        m_exited = true;
+        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    int m_output = -1;
+    int m_status = 0;
+    bool m_exited = false;
+};
+
+class SingleInstance : public ::testing::Test {
+protected:
+    // Unique per test and process, so test runs side by side and a running client never meet.
+    std::string m_name = "LedgerDeskTest/" + std::to_string(::getpid()) + "/" +
+                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
+};
+
+TEST_F(SingleInstance, SecondProcessIsRefusedWhileFirstRuns) {
+    Probe first(m_name);
+    ASSERT_EQ(first.Answer(), "held");
+    Probe second(m_name);
+    EXPECT_EQ(second.Answer(), "refused");
+    EXPECT_EQ(second.Wait(), 3);
+    EXPECT_TRUE(first.IsRunning());
+    SingleInstanceHandle handle;
+    EXPECT_FALSE(AcquireSingleInstance(handle, m_name));
+    EXPECT_FALSE(handle.IsHeld());
+}
+
+TEST_F(SingleInstance, NextProcessStartsOnceFirstHasExited) {
+    Probe first(m_name);
+    ASSERT_EQ(first.Answer(), "held");
+    EXPECT_EQ(first.Finish(), 0);
+    Probe next(m_name);
+    EXPECT_EQ(next.Answer(), "held");
+}
+
+TEST_F(SingleInstance, NextProcessStartsAfterFirstWasKilled) {
+    Probe first(m_name);
+    ASSERT_EQ(first.Answer(), "held");
+    first.Kill();
+    Probe next(m_name);
+    EXPECT_EQ(next.Answer(), "held");
+}
+
+TEST_F(SingleInstance, ReleasingOrMovingTheHandle) {
+    SingleInstanceHandle first;
+    ASSERT_TRUE(AcquireSingleInstance(first, m_name));
+    SingleInstanceHandle moved = std::move(first);
+    EXPECT_FALSE(first.IsHeld());
+    SingleInstanceHandle second;
+    EXPECT_FALSE(AcquireSingleInstance(second, m_name)) << "the moved handle still holds the lock";
+    moved.Release();
+    EXPECT_TRUE(AcquireSingleInstance(second, m_name));
+    EXPECT_TRUE(second.IsHeld());
+}
+
+// A program the client starts (a workbook opened with its application) must not keep the lock.
+TEST_F(SingleInstance, StartedProgramsDoNotInheritTheLock) {
+    SingleInstanceHandle handle;
+    ASSERT_TRUE(AcquireSingleInstance(handle, m_name));
+    Probe child(m_name + "/other");
+    ASSERT_EQ(child.Answer(), "held");
+    handle.Release();
+    EXPECT_TRUE(AcquireSingleInstance(handle, m_name));
+}
+
+TEST_F(SingleInstance, OtherUsersAreRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to start a process as another user";
+    SingleInstanceHandle handle;
+    ASSERT_TRUE(AcquireSingleInstance(handle, m_name));
+    Probe otherUser(m_name, uid_t{65534});
+    EXPECT_EQ(otherUser.Answer(), "refused");
+}
+
+}  // namespace
