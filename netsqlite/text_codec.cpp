@@ -61,6 +61,10 @@ public:
             const size_t rc = iconv(m_cd, &input, &inputLeft, &output, &outputLeft);
             out.append(chunk, output - chunk);
             if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
+            if (errno == EINVAL) {  // the text ends inside a character
+                out.push_back('?');
+                break;
+            }
             const size_t skipped = m_skip(reinterpret_cast<const unsigned char*>(input), inputLeft);
             out.push_back('?');
             input += skipped;

@@ -1,0 +1,161 @@
+#include "tests/support/test_service.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kAddressAttempts = 8;
+constexpr auto kStartLimit = 10s;
+constexpr auto kStopLimit = 5s;
+constexpr auto kPollStep = 5ms;
+
+std::string MakeTempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ledgerdesk-service-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    return pattern;
+}
+
+// Waits for the child to end; false when it is still running after `limit`.
+bool Reap(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return false;
+}
+
+bool HasExited(pid_t pid) {
+    return waitpid(pid, nullptr, WNOHANG) == pid;
+}
+
+}  // namespace
+
+std::string NextLoopbackAddress() {
+    static std::atomic<unsigned> counter{0};
+    // 16 addresses per process id before they repeat; the last byte stays within 2..254.
+    unsigned long n = static_cast<unsigned long>(getpid()) * 16 + counter++ % 16;
+    const unsigned c = 2 + n % 253;
+    n /= 253;
+    const unsigned b = n % 256;
+    const unsigned a = (n / 256) % 256;
+    return "127." + std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c);
+}
+
+TestService::TestService() : TestService(Options{}) {}
+
+TestService::TestService(Options options) : m_options(std::move(options)) {
+    m_folder = MakeTempFolder();
+    m_databasePath = m_folder + "/whitelist.db";
+    m_logPath = m_folder + "/netsqlited.log";
+    for (int attempt = 0; attempt < kAddressAttempts; ++attempt) {
+        m_address = NextLoopbackAddress();
+        if (launch()) return;
+    }
+    const std::string output = log();
+    std::filesystem::remove_all(m_folder);
+    throw std::runtime_error("netsqlited did not start: " + output);
+}
+
+TestService::~TestService() {
+    stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+}
+
+std::string TestService::endpoint() const {
+    return "tcp://" + m_address + ":5566";
+}
+
+void TestService::pause() {
+    if (m_pid > 0) kill(m_pid, SIGSTOP);
+}
+
+void TestService::resume() {
+    if (m_pid > 0) kill(m_pid, SIGCONT);
+}
+
+void TestService::stop() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    kill(m_pid, SIGCONT);  // a paused service must run to see the signal
+    if (!Reap(m_pid, kStopLimit)) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    m_pid = -1;
+}
+
+void TestService::start() {
+    if (m_pid > 0) return;
+    if (!launch()) throw std::runtime_error("netsqlited did not start again: " + log());
+}
+
+std::string TestService::log() const {
+    std::ifstream in(m_logPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool TestService::launch() {
+    std::vector<std::string> args = {LEDGERDESK_NETSQLITED, "--address",    m_address,
+                                     "--database",          m_databasePath, "--user",
+                                     m_options.user,        "--password",   m_options.password};
+    if (m_options.demo) args.push_back("--demo");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    const int logFd = open(m_logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (logFd < 0) return false;
+    const pid_t parent = getpid();
+    m_pid = fork();
+    if (m_pid == 0) {
+        // A test that crashes must not leave its service behind.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        dup2(logFd, STDOUT_FILENO);
+        dup2(logFd, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(logFd);
+    if (m_pid < 0) return false;
+    if (waitUntilListening()) return true;
+    stop();
+    return false;
+}
+
+bool TestService::waitUntilListening() {
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (log().find("listening on") != std::string::npos) return true;
+        if (HasExited(m_pid)) {
+            m_pid = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(kPollStep);
+    }
+    return false;
+}
+
+}  // namespace testsupport

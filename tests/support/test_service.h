@@ -1,0 +1,59 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace testsupport {
+
+// A real netsqlited for one test: its own loopback address (port 5566), a fresh seeded
+// database in a temporary folder, stopped and removed by the destructor. The service is tied
+// to the creating thread: it is killed if that thread ends first.
+class TestService {
+public:
+    struct Options {
+        bool demo = false;  // also the demo customers and vehicles
+        std::string user = "ledger";
+        std::string password = "ledger2026";
+    };
+
+    TestService();
+    explicit TestService(Options options);
+    ~TestService();
+    TestService(const TestService&) = delete;
+    TestService& operator=(const TestService&) = delete;
+
+    const std::string& address() const { return m_address; }  // "127.a.b.c"
+    std::string endpoint() const;                             // "tcp://127.a.b.c:5566"
+    const std::string& databasePath() const { return m_databasePath; }
+    const std::string& user() const { return m_options.user; }
+    const std::string& password() const { return m_options.password; }
+    pid_t pid() const { return m_pid; }
+
+    // A service that stops answering (SIGSTOP) and carries on (SIGCONT).
+    void pause();
+    void resume();
+    // Stops cleanly (SIGTERM) and starts again on the same address with the same database.
+    void stop();
+    void start();
+
+    // The service's own output so far, for failure messages.
+    std::string log() const;
+
+private:
+    bool launch();
+    bool waitUntilListening();
+
+    Options m_options;
+    std::string m_folder;
+    std::string m_databasePath;
+    std::string m_logPath;
+    std::string m_address;
+    pid_t m_pid = -1;
+};
+
+// A loopback address no other test process is likely to use: derived from the process id and
+// a counter. Callers retry with the next one when binding fails.
+std::string NextLoopbackAddress();
+
+}  // namespace testsupport
