@@ -5,9 +5,10 @@
 #include <boost/any.hpp>
 #include <boost/unordered_map.hpp>
 #include <cstdint>
-#include <string>
 #include <type_traits>
 #include <utility>
+
+#include "netsqlite/types.h"
 
 // A counted handle to one heap value. Copies share the value; the last one to go deletes it.
 // Copies live on both threads, so the count only changes atomically.
@@ -51,12 +52,12 @@ class TaskContext {
 public:
     // The first put of a key wins: a later put of the same key changes nothing.
     template <class T>
-    void Put(const std::string& key, const T& value) {
+    void Put(const tstring& key, const T& value) {
         if (m_values.find(key) == m_values.end()) {
             m_values.emplace(key, boost::any(block<T>(value)));
         }
     }
-    void Put(const std::string& key, const char* value) { Put(key, std::string(value)); }
+    void Put(const tstring& key, const char* value) { Put(key, tstring(value)); }
 
     template <class T>
     void Put(task_key<T> key, const std::common_type_t<T>& value = T()) {
@@ -66,7 +67,7 @@ public:
     // A type other than the stored one, or an absent key, throws boost::bad_any_cast and leaves
     // the context as it was.
     template <class T>
-    T& Get(const std::string& key) const {
+    T& Get(const tstring& key) const {
         const auto found = m_values.find(key);
         if (found == m_values.end()) {
             throw boost::bad_any_cast();
@@ -79,9 +80,30 @@ public:
         return Get<T>(key.name);
     }
 
-    bool Contains(const std::string& key) const { return m_values.count(key) != 0; }
+    // Null when the key is absent or holds another type.
+    template <class T>
+    T* Find(task_key<T> key) const {
+        const auto found = m_values.find(key.name);
+        if (found == m_values.end()) {
+            return nullptr;
+        }
+        const block<T>* held = boost::any_cast<block<T>>(&found->second);
+        return held ? &held->value() : nullptr;
+    }
+
+    // A new context that holds only `key`, sharing its value with this one.
+    TaskContext Only(const tstring& key) const {
+        TaskContext only;
+        const auto found = m_values.find(key);
+        if (found != m_values.end()) {
+            only.m_values.insert(*found);
+        }
+        return only;
+    }
+
+    bool Contains(const tstring& key) const { return m_values.count(key) != 0; }
     std::size_t Size() const { return m_values.size(); }
 
 private:
-    boost::unordered_map<std::string, boost::any> m_values;
+    boost::unordered_map<tstring, boost::any> m_values;
 };

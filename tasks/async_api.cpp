@@ -1,0 +1,21 @@
+#include "tasks/async_api.h"
+
+#include "tasks/task_keys.h"
+
+void ThreadedAsyncApi::SubmitWork(protected_bind_t::operation_t operation, complete_t complete,
+                                  const TaskContext& ctx) {
+    const protected_bind_t work(std::move(operation), ctx);
+    const CallBackInfo record{[complete, ctx] { complete(ctx); }, ctx};
+    const HWND target = m_hWnd;
+    m_pWorker->Post([work, record, target] {
+        work();
+        PostTaskCompletion(target, record);
+    });
+}
+
+void ThreadedAsyncApi::RunCallback(const TaskContext& ctx) {
+    const task_callback_t* callback = ctx.Find(task_keys::callback);
+    if (callback && !callback->empty()) {
+        (*callback)();
+    }
+}

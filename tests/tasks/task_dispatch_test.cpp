@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tasks/db_task_caller.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/tasks/task_test_support.h"
+
+namespace {
+
+using taskstest::CompletionWnd;
+using taskstest::ScriptedTask;
+
+// Counts live instances, so a test can see a value of a dropped completion leak.
+struct Tracked {
+    static std::atomic<int> live;
+    Tracked() { ++live; }
+    Tracked(const Tracked&) { ++live; }
+    ~Tracked() { --live; }
+};
+std::atomic<int> Tracked::live{0};
+
+class TaskDispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guisupport::EnsureApplication();
+        ASSERT_NE(wnd.Create(nullptr, "tasks", UI_WNDSTYLE_FRAME), nullptr);
+        task.SetTargetWindow(wnd);
+        caller.Attach(&task);
+    }
+
+    bool WaitFor(const std::function<bool()>& done) {
+        return guisupport::ProcessMessagesUntil(done, 5000);
+    }
+
+    // Holds the next scripted login on the worker until Release().
+    void GateNextLogin() {
+        task.login = [this](TaskContext& ctx) {
+            entered.set_value();
+            released.get_future().wait();
+            ScriptedTask::Succeed(ctx);
+        };
+    }
+
+    CompletionWnd wnd;
+    ScriptedTask task;
+    db_task_caller caller;
+    std::promise<void> entered;
+    std::promise<void> released;
+};
+
+TEST_F(TaskDispatch, TasksRunAndCompleteInRequestOrderOnTheUiThread) {
+    std::vector<std::string> ranOnWorker;
+    std::vector<std::string> completed;
+    std::thread::id workerThread;
+    task.login = [&](TaskContext& ctx) {
+        workerThread = std::this_thread::get_id();
+        ranOnWorker.push_back(ctx.Get(task_keys::user));
+        ScriptedTask::Succeed(ctx);
+    };
+    caller.Register(task_names::kLogin, [&](TaskContext ctx) {
+        EXPECT_TRUE(ctx.Get(task_keys::ret).ok);
+        completed.push_back(ctx.Get(task_keys::user));
+    });
+    const std::thread::id uiThread = std::this_thread::get_id();
+    std::vector<std::thread::id> handlerThreads;
+    caller.Register(task_names::kLogin,
+                    [&](TaskContext) { handlerThreads.push_back(std::this_thread::get_id()); });
+
+    std::vector<std::string> requested;
+    for (int i = 0; i < 50; ++i) {
+        requested.push_back("user" + std::to_string(i));
+        caller.RequestLogin(requested.back(), "pass");
+    }
+    ASSERT_TRUE(WaitFor([&] { return completed.size() == requested.size(); }));
+    EXPECT_EQ(ranOnWorker, requested);
+    EXPECT_EQ(completed, requested);
+    EXPECT_NE(workerThread, uiThread);
+    EXPECT_EQ(handlerThreads, std::vector<std::thread::id>(requested.size(), uiThread));
+}
+
+TEST_F(TaskDispatch, SystemHandlersRunFirstThenPageHandlersInRegistrationOrder) {
+    std::vector<std::string> calls;
+    auto recordSeesValue = [&](const char* who) {
+        return [&, who](TaskContext) {
+            const auto& values = caller.GetDictionary().data_map();
+            const bool updated = values.count("Brand") && values.at("Brand").size() == 1;
+            calls.push_back(std::string(who) + (updated ? "+" : "-"));
+        };
+    };
+    caller.Register(task_names::kInsertCommonData, recordSeesValue("first"));
+    caller.Register(task_names::kLogin, recordSeesValue("other task"));
+    caller.Register(task_names::kInsertCommonData, recordSeesValue("second"));
+
+    caller.RequestInsertCommonData("Brand", "Audi", 4);
+    ASSERT_TRUE(WaitFor([&] { return calls.size() == 2; }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"first+", "second+"}));
+    EXPECT_EQ(caller.GetDictionary().data_map().at("Brand").front(), common_value_t(4, "Audi"));
+}
+
+TEST_F(TaskDispatch, UnregisterRemovesEveryPageHandlerOfTheNameButNotTheSystemOnes) {
+    int pageCalls = 0;
+    int otherCalls = 0;
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { ++pageCalls; });
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { ++pageCalls; });
+    caller.Register(task_names::kLogin, [&](TaskContext) { ++otherCalls; });
+    caller.Unregister(task_names::kInsertCommonData);
+
+    caller.RequestInsertCommonData("Brand", "Audi", 4);
+    caller.RequestLogin("admin", "admin123");
+    ASSERT_TRUE(WaitFor([&] { return otherCalls == 1; }));
+    EXPECT_EQ(pageCalls, 0);
+    EXPECT_EQ(caller.GetDictionary().data_map().count("Brand"), 1u);
+}
+
+TEST_F(TaskDispatch, AFailedSystemTaskLeavesTheDictionaryAlone) {
+    task.insertCommonData = [](TaskContext& ctx) { ctx.Get(task_keys::ret) = ret_t(false, 0); };
+    bool done = false;
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { done = true; });
+    caller.RequestInsertCommonData("Brand", "Audi", 4);
+    ASSERT_TRUE(WaitFor([&] { return done; }));
+    EXPECT_EQ(caller.GetDictionary().data_map().count("Brand"), 0u);
+}
+
+struct LostCase {
+    ret_t result;
+    bool withPageHandler;
+    std::vector<std::string> expected;
+};
+
+class ConnectionLost : public TaskDispatch, public ::testing::WithParamInterface<LostCase> {};
+
+TEST_P(ConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHandlers) {
+    const LostCase c = GetParam();
+    task.login = [c](TaskContext& ctx) { ctx.Get(task_keys::ret) = c.result; };
+    std::vector<std::string> calls;
+    if (c.withPageHandler) {
+        caller.Register(task_names::kLogin, [&](TaskContext) { calls.push_back("handler"); });
+    }
+    caller.SetConnectionLostHandler([&](TaskContext ctx) {
+        EXPECT_EQ(ctx.Size(), 1u) << "the lost handler gets a context holding only \"ret\"";
+        EXPECT_EQ(ctx.Get(task_keys::ret), c.result);
+        calls.push_back("lost");
+    });
+    // Completions arrive in order: once the next task's has run, the first one's has too.
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { calls.push_back("next"); });
+
+    caller.RequestLogin("admin", "admin123");
+    caller.RequestInsertCommonData("Brand", "Audi", 4);
+    ASSERT_TRUE(WaitFor([&] { return !calls.empty() && calls.back() == "next"; }));
+    EXPECT_EQ(calls, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, ConnectionLost,
+    ::testing::Values(LostCase{{false, 2006}, true, {"handler", "lost", "next"}},
+                      LostCase{{false, 2006}, false, {"lost", "next"}},
+                      LostCase{{false, 0}, true, {"handler", "next"}},
+                      LostCase{{false, 1}, true, {"handler", "next"}},
+                      LostCase{{true, 0}, true, {"handler", "next"}},
+                      LostCase{{true, 2006}, true, {"handler", "next"}}));
+
+// A context submitted straight to an API object, carrying a value whose copies are counted.
+class DroppedCompletion : public TaskDispatch {
+protected:
+    void SetUp() override {
+        TaskDispatch::SetUp();
+        Tracked::live = 0;
+    }
+
+    void SubmitTrackedLogin() {
+        TaskContext ctx;
+        ctx.Put(task_keys::task_name, task_names::kLogin);
+        ctx.Put(task_keys::ret, ret_t());
+        ctx.Put("payload", Tracked());
+        ctx.Put(task_keys::callback, task_callback_t([this] { completionRan = true; }));
+        static_cast<AsyncApiThreaded_Login&>(task).Submit(ctx);
+    }
+
+    bool AllFreed() {
+        return WaitFor([] { return Tracked::live == 0; });
+    }
+
+    bool completionRan = false;
+};
+
+TEST_F(DroppedCompletion, DeliveredCompletionRunsAndFreesItsRecord) {
+    SubmitTrackedLogin();
+    ASSERT_TRUE(WaitFor([&] { return completionRan; }));
+    EXPECT_TRUE(AllFreed());
+}
+
+TEST_F(DroppedCompletion, WindowDestroyedBeforeTheTaskEndsGetsNothingAndNothingLeaks) {
+    GateNextLogin();
+    SubmitTrackedLogin();
+    entered.get_future().wait();
+    wnd.DestroyWindow();
+    released.set_value();
+    EXPECT_TRUE(AllFreed());
+    EXPECT_FALSE(completionRan);
+}
+
+TEST_F(DroppedCompletion, WindowDestroyedWithTheCompletionQueuedGetsNothingAndNothingLeaks) {
+    SubmitTrackedLogin();
+    task.Shutdown();  // the completion has been posted
+    EXPECT_GT(Tracked::live, 0);
+    wnd.DestroyWindow();
+    EXPECT_TRUE(AllFreed());
+    EXPECT_FALSE(completionRan);
+}
+
+TEST_F(DroppedCompletion, NoTargetWindowRunsTheTaskAndDropsTheCompletion) {
+    task.SetTargetWindow(nullptr);
+    bool ran = false;
+    task.login = [&ran](TaskContext& ctx) {
+        ran = true;
+        ScriptedTask::Succeed(ctx);
+    };
+    SubmitTrackedLogin();
+    task.Shutdown();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(AllFreed());
+    EXPECT_FALSE(completionRan);
+}
+
+TEST_F(TaskDispatch, AThrowingOperationFailsItsTaskAndTheWorkerCarriesOn) {
+    task.login = [](TaskContext& ctx) {
+        ScriptedTask::Succeed(ctx);
+        if (ctx.Get(task_keys::user) == "bad") {
+            throw std::runtime_error("broken operation");
+        }
+    };
+    std::vector<ret_t> results;
+    caller.Register(task_names::kLogin,
+                    [&](TaskContext ctx) { results.push_back(ctx.Get(task_keys::ret)); });
+    caller.RequestLogin("bad", "");
+    caller.RequestLogin("good", "");
+    ASSERT_TRUE(WaitFor([&] { return results.size() == 2; }));
+    EXPECT_EQ(results[0], ret_t(false, 0));
+    EXPECT_EQ(results[1], ret_t(true, 0));
+}
+
+TEST(TaskShutdown, DestroyingTheTaskRunsEveryQueuedTaskFirst) {
+    std::atomic<int> ran{0};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::thread releaser;
+    {
+        ScriptedTask task;
+        task.login = [&](TaskContext& ctx) {
+            released.wait();
+            ++ran;
+            ScriptedTask::Succeed(ctx);
+        };
+        db_task_caller caller;
+        caller.Attach(&task);
+        for (int i = 0; i < 4; ++i) {
+            caller.RequestLogin("admin", "admin123");
+        }
+        releaser = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            release.set_value();
+        });
+    }
+    EXPECT_EQ(ran, 4);
+    releaser.join();
+}
+
+}  // namespace
