@@ -34,10 +34,10 @@ std::string MakeTempFolder() {
 }
 
 // Waits for the child to end; false when it is still running after `limit`.
-bool Reap(pid_t pid, std::chrono::milliseconds limit) {
+bool Reap(pid_t pid, std::chrono::milliseconds limit, int& status) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
+        if (waitpid(pid, &status, WNOHANG) == pid) return true;
         std::this_thread::sleep_for(kPollStep);
     }
     return false;
@@ -93,15 +93,17 @@ void TestService::resume() {
     if (m_pid > 0) kill(m_pid, SIGCONT);
 }
 
-void TestService::stop() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
+int TestService::stop(int signal) {
+    if (m_pid <= 0) return -1;
+    kill(m_pid, signal);
     kill(m_pid, SIGCONT);  // a paused service must run to see the signal
-    if (!Reap(m_pid, kStopLimit)) {
+    int status = -1;
+    if (!Reap(m_pid, kStopLimit, status)) {
         kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+        waitpid(m_pid, &status, 0);
     }
     m_pid = -1;
+    return status;
 }
 
 void TestService::start() {

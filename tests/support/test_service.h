@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -33,8 +34,9 @@ public:
     // A service that stops answering (SIGSTOP) and carries on (SIGCONT).
     void pause();
     void resume();
-    // Stops cleanly (SIGTERM) and starts again on the same address with the same database.
-    void stop();
+    // Stops with `signal` and returns the exit status (waitpid form), -1 when not running.
+    // start() starts again on the same address with the same database.
+    int stop(int signal = SIGTERM);
     void start();
 
     // The service's own output so far, for failure messages.

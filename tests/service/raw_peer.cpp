@@ -1,0 +1,55 @@
+#include "tests/service/raw_peer.h"
+
+#include <zmq.h>
+
+#include "netsqlite/base64.h"
+
+RawPeer::RawPeer(const std::string& endpoint)
+    : m_context(zmq_ctx_new()), m_socket(zmq_socket(m_context, ZMQ_DEALER)) {
+    const int linger = 0;
+    zmq_setsockopt(m_socket, ZMQ_LINGER, &linger, sizeof linger);
+    zmq_connect(m_socket, endpoint.c_str());
+}
+
+RawPeer::~RawPeer() {
+    zmq_close(m_socket);
+    zmq_ctx_term(m_context);
+}
+
+void RawPeer::Send(const std::string& bytes) {
+    zmq_send(m_socket, "", 0, ZMQ_SNDMORE);
+    zmq_send(m_socket, bytes.data(), bytes.size(), 0);
+}
+
+std::optional<std::string> RawPeer::Receive(std::chrono::milliseconds wait) {
+    zmq_pollitem_t item{m_socket, 0, ZMQ_POLLIN, 0};
+    if (zmq_poll(&item, 1, static_cast<long>(wait.count())) <= 0) return std::nullopt;
+    std::string reply;
+    for (int more = 1; more;) {  // the empty delimiter, then the reply
+        zmq_msg_t frame;
+        zmq_msg_init(&frame);
+        zmq_msg_recv(&frame, m_socket, 0);
+        reply.assign(static_cast<const char*>(zmq_msg_data(&frame)), zmq_msg_size(&frame));
+        more = zmq_msg_more(&frame);
+        zmq_msg_close(&frame);
+    }
+    return reply;
+}
+
+std::optional<std::string> RawPeer::Ask(const std::string& text) {
+    Send(text + std::string(1, '\0'));
+    return Receive();
+}
+
+bool RawPeer::Open() {
+    return Ask("open:ledger,ledger2026") == std::optional<std::string>("success:");
+}
+
+std::string Line(std::initializer_list<std::string> cells) {
+    std::string line;
+    for (const std::string& cell : cells) {
+        if (&cell != cells.begin()) line.push_back(',');
+        line += netsqlite::Base64Encode(cell);
+    }
+    return line + "\n";
+}
