@@ -85,6 +85,25 @@ TEST(TaskContextSharing, TypedKeysAndLiteralsStoreText) {
     EXPECT_TRUE(ctx.Get<std::list<int>>("list").empty());
 }
 
+TEST(TaskContextSharing, OnlyMakesAContextOfOneSharedValue) {
+    TaskContext ctx;
+    ctx.Put<int>("count", 1);
+    ctx.Put("user", "admin");
+    TaskContext only = ctx.Only("count");
+    EXPECT_EQ(only.Size(), 1u);
+    only.Get<int>("count") = 9;
+    EXPECT_EQ(ctx.Get<int>("count"), 9);
+    EXPECT_EQ(ctx.Only("absent").Size(), 0u);
+}
+
+TEST(TaskContextFailures, FindYieldsNullForAnAbsentKeyOrAnotherType) {
+    TaskContext ctx;
+    ctx.Put<int>("count", 3);
+    EXPECT_EQ(*ctx.Find(task_key<int>{"count"}), 3);
+    EXPECT_EQ(ctx.Find(task_key<std::string>{"count"}), nullptr);
+    EXPECT_EQ(ctx.Find(task_key<int>{"id"}), nullptr);
+}
+
 TEST(TaskContextFailures, WrongTypeThrowsTheBadCastTextAndKeepsTheValue) {
     TaskContext ctx;
     ctx.Put<int>("count", 12);
