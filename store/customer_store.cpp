@@ -106,10 +106,10 @@ ret_t match_customerinfo(DbConnection& db, customer_info_t& customer) {
                          customer.CustomerID);
 }
 
-ret_t match_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle) {
-    stamp_owner(vehicle);
+ret_t match_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle) {
     const value_map_t entries =
         sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Match, vehicle.values);
+    if (entries.empty()) return ret_t(false, 0);
     return read_rows(
         db,
         "select PlateID from tabvehicleinfo where " + sql::match_condition(entries) + " LIMIT 1",
@@ -159,8 +159,7 @@ ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer) {
                       "  WHERE CustomerID = '" + id_text(customer.CustomerID) + "'");
 }
 
-ret_t update_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle) {
-    stamp_owner(vehicle);
+ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle) {
     const value_map_t entries =
         sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Update, vehicle.values);
     if (entries.empty()) return ret_t(true, 0);

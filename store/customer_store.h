@@ -23,16 +23,17 @@ ret_t load_vehicle_plates(DbConnection& db, int32_t customer_id,
 // A stored customer equal in every customer column of the record; its id is written into
 // customer.CustomerID.
 ret_t match_customerinfo(DbConnection& db, customer_info_t& customer);
-ret_t match_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle);
+// Callers set the owner (stamp_owner) before matching or updating a vehicle.
+ret_t match_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
 
 // Learns the new customer's id by matching it afterwards.
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer);
 // With `check_plate`, a plate already stored is refused with kPlateExists.
 ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_plate);
 ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle);
-// An empty SET list sends nothing and succeeds.
+// An empty SET list sends nothing and succeeds (both updates).
 ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer);
-ret_t update_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle);
+ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
 // Refused with kCustomerUnchanged when an identical customer is stored (itself included).
 ret_t update_customer(DbConnection& db, customer_info_t& customer);
 // kVehicleUnchanged for an identical vehicle, kPlateExists for a plate change onto a used

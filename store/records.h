@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -78,3 +79,13 @@ using common_value_t = std::pair<int32_t, tstring>;  // ValueID, Value
 using common_value_list_t = std::vector<common_value_t>;
 using row_key_list_t = std::vector<std::pair<int32_t, tstring>>;  // CustomerID, PlateID
 using plates_by_customer_t = std::map<int32_t, std::set<tstring>>;
+
+// Vehicle statements carry the owner as the column "CustomerID".
+inline void stamp_owner(vehicle_info_t& vehicle) {
+    vehicle.values["CustomerID"] = std::to_string(vehicle.CustomerID);
+}
+
+// A lost connection ends every composite operation at once.
+inline bool is_connection_lost(const ret_t& result) {
+    return !result.ok && result.code == kDbConnectionLost;
+}

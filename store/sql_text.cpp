@@ -112,11 +112,3 @@ tstring match_condition(const value_map_t& entries) {
 }
 
 }  // namespace sql
-
-void stamp_owner(vehicle_info_t& vehicle) {
-    vehicle.values["CustomerID"] = std::to_string(vehicle.CustomerID);
-}
-
-bool is_connection_lost(const ret_t& result) {
-    return !result.ok && result.code == kDbConnectionLost;
-}

@@ -38,7 +38,3 @@ tstring set_list(const value_map_t& entries);
 tstring match_condition(const value_map_t& entries);
 
 }  // namespace sql
-
-// Vehicle statements carry the owner as the column "CustomerID".
-void stamp_owner(vehicle_info_t& vehicle);
-bool is_connection_lost(const ret_t& result);

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "store/list_queries.h"
+#include "store/sql_text.h"
+
+namespace {
+
+data_type_info_t type(int show, const tstring& name, int category, int show_list = 1, int kind = 0,
+                      int read_only = 0) {
+    data_type_info_t info;
+    info.ShowIndex = show;
+    info.DataType = name;
+    info.DataTypeCategory = category;
+    info.ShowList = show_list;
+    info.Type = kind;
+    info.ReadOnly = read_only;
+    return info;
+}
+
+std::vector<tstring> names(const DataTypeDictionary::column_list& list) {
+    std::vector<tstring> out;
+    for (const data_type_info_t* info : list) out.push_back(info->DataType);
+    return out;
+}
+
+// A connection whose columns are those of the seeded database plus a few odd ones.
+class Composition : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DataTypeDictionary::data_info_map info;
+        for (const auto& t : {type(1, "Code", 0), type(2, "Name", 0), type(3, "Phone", 0, 0),
+                              type(5, "RegisterTime", 0, 0, 0, 1), type(11, "PlateID", 1),
+                              type(12, "Color", 1, 1, 1), type(13, "Allowed", 1, 0),
+                              type(13, "Alias", 1, 1), type(20, "Note", 2)}) {
+            info[t.DataType] = t;
+            db.set_category(t.DataType, t.DataTypeCategory);
+        }
+        db.dictionary().set_data_info(info);
+        db.dictionary().set_data_map({{"Color", {{2, "red"}, {12, "dark red"}, {3, "blue"}}}});
+    }
+    DbConnection db;
+};
+
+TEST_F(Composition, ListsAreOrderedUniqueByShowIndexAndSkipOtherCategories) {
+    // Alias and Allowed share ShowIndex 13: the smaller name wins, in both lists alike.
+    EXPECT_EQ(names(db.dictionary().all_columns()),
+              (std::vector<tstring>{"Code", "Name", "Phone", "RegisterTime", "PlateID", "Color",
+                                    "Alias"}));
+    EXPECT_EQ(names(db.dictionary().shown_columns()),
+              (std::vector<tstring>{"Code", "Name", "PlateID", "Color", "Alias"}));
+    EXPECT_EQ(db.dictionary().data_info().size(), 9u);
+}
+
+TEST_F(Composition, CopiedDictionaryOwnsItsLists) {
+    auto copy = std::make_unique<DataTypeDictionary>(db.dictionary());
+    DataTypeDictionary assigned;
+    assigned = *copy;
+    copy.reset();
+    EXPECT_EQ(names(assigned.all_columns()), names(db.dictionary().all_columns()));
+    assigned.set_data_type(type(12, "Color", 0, 0));  // category change moves it at once
+    EXPECT_EQ(names(assigned.shown_columns()),
+              (std::vector<tstring>{"Code", "Name", "PlateID", "Alias"}));
+}
+
+struct QuoteCase {
+    tstring input, literal, value, name;
+};
+class Quoting : public ::testing::TestWithParam<QuoteCase> {};
+
+TEST_P(Quoting, NoTextLeavesItsQuotes) {
+    EXPECT_EQ(sql::literal(GetParam().input), GetParam().literal);
+    EXPECT_EQ(sql::value(GetParam().input), GetParam().value);
+    EXPECT_EQ(sql::name(GetParam().input), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Quoting,
+    ::testing::Values(
+        QuoteCase{"", "''", "NULL", "\"\""}, QuoteCase{"Name", "'Name'", "'Name'", "Name"},
+        QuoteCase{"O'Brien", "'O''Brien'", "'O''Brien'", "\"O'Brien\""},
+        QuoteCase{"x' or '1'='1", "'x'' or ''1''=''1'", "'x'' or ''1''=''1'", "\"x' or '1'='1\""},
+        QuoteCase{"a\"b; --", "'a\"b; --'", "'a\"b; --'", "\"a\"\"b; --\""},
+        QuoteCase{"车牌", "'车牌'", "'车牌'", "车牌"}, QuoteCase{"2x", "'2x'", "'2x'", "\"2x\""}));
+
+TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
+    const value_map_t values{{"CustomerID", "7"},   {"Code", "c"}, {"PlateID", "p"}, {"Color", ""},
+                             {"RegisterTime", "t"}, {"Note", "n"}, {"Unknown", "u"}};
+    auto keys = [&](sql::Record r, sql::Statement s) {
+        std::vector<tstring> out;
+        for (const auto& e : sql::entries_taking_part(db, r, s, values)) out.push_back(e.first);
+        return out;
+    };
+    using R = sql::Record;
+    using S = sql::Statement;
+    // CustomerID counts as a customer column by name only because no data type describes it.
+    EXPECT_EQ(keys(R::Customer, S::Insert),
+              (std::vector<tstring>{"Code", "CustomerID", "RegisterTime", "Unknown"}));
+    EXPECT_EQ(keys(R::Customer, S::Update),
+              (std::vector<tstring>{"Code", "CustomerID", "Unknown"}));
+    EXPECT_EQ(keys(R::Vehicle, S::Match), (std::vector<tstring>{"Color", "CustomerID", "PlateID"}));
+    EXPECT_EQ(keys(R::Vehicle, S::Update), (std::vector<tstring>{"Color", "CustomerID"}));
+    const value_map_t two{{"Color", ""}, {"PlateID", "A'1"}};
+    EXPECT_EQ(sql::match_condition(two), "Color IS NULL and PlateID='A''1'");
+    EXPECT_EQ(sql::set_list(two), "Color = NULL, PlateID = 'A''1'");
+    EXPECT_EQ(sql::insert_columns(two) + " / " + sql::insert_values(two),
+              "Color,PlateID / NULL,'A''1'");
+}
+
+TEST_F(Composition, SearchConditionJoinsTermsWithOr) {
+    EXPECT_EQ(search_condition(db, {}), "");
+    EXPECT_EQ(search_condition(db, {{"Name", "li"}, {"Color", "red"}}),
+              " WHERE Name LIKE '%li%' or Color LIKE '%2%' or Color LIKE '%12%'");
+    EXPECT_EQ(search_condition(db, {{"Color", "green"}, {"CustomerID", "4_%"}}),
+              " WHERE tabcustomerinfo.CustomerID LIKE '%4_%%'");
+    EXPECT_EQ(search_condition(db, {{"Name", "it's"}}), " WHERE Name LIKE '%it''s%'");
+}
+
+TEST_F(Composition, PageColumnsAndSort) {
+    EXPECT_EQ(page_columns(db),
+              "tabcustomerinfo.Code, tabcustomerinfo.Name, tabvehicleinfo.Alias, "
+              "tabvehicleinfo.Color, tabvehicleinfo.PlateID, tabcustomerinfo.CustomerID");
+    EXPECT_EQ(sort_clause(db, {1, "PlateID"}), "tabvehicleinfo.PlateID asc");
+    for (int order : {0, 2, -1})
+        EXPECT_EQ(sort_clause(db, {order, "Name"}), "tabcustomerinfo.Name desc");
+    EXPECT_EQ(sort_clause(db, {0, ""}), "tabcustomerinfo.CustomerID asc");
+    EXPECT_EQ(sort_clause(db, {1, "Nobody"}), "tabcustomerinfo.Nobody asc");
+}
+
+}  // namespace
