@@ -82,14 +82,6 @@ TEST_F(SkinPacker, RoundTripGivesBackEveryFile) {
     EXPECT_NE(ReadBytes(m_source).find("\"skin.packed\", \"SKIN\""), std::string::npos);
 }
 
-TEST_F(SkinPacker, FailsOnMissingOrNoFiles) {
-    AddSkinFile("style.xml", "<Styles/>");
-    std::vector<std::string> arguments = PackerArguments();
-    EXPECT_NE(RunPacker({m_package, m_source, m_skin.string()}), 0);
-    arguments.push_back("absent.xml");
-    EXPECT_NE(RunPacker(arguments), 0);
-}
-
 struct DamageCase {
     const char* name;
     std::function<void(Bytes&)> damage;
