@@ -22,6 +22,12 @@ void Async_Task::SetTargetWindow(HWND hWnd) {
 #undef LEDGERDESK_SET_TARGET
 }
 
+void Async_Task::SetReplyWait(int poll_interval_ms, int poll_attempts) {
+    m_worker.Post([this, poll_interval_ms, poll_attempts] {
+        m_db.client().SetReplyWait(poll_interval_ms, poll_attempts);
+    });
+}
+
 template <class StoreFunction, class... Inputs>
 void Async_Task::RunStore(TaskContext& ctx, StoreFunction store, task_key<Inputs>... keys) {
     ctx.Get(ret) = store(m_db, ctx.Get(keys)...);

@@ -31,6 +31,10 @@ public:
         m_worker.SetBeforeIdleWait(std::move(hook));
     }
 
+    // Test seam: shortens how long the connection waits for a reply. Applied on the worker, in
+    // order with the tasks.
+    void SetReplyWait(int poll_interval_ms, int poll_attempts);
+
     // The operations: run on the worker, each calls its store function with the context's
     // values and leaves the result in "ret".
 #define LEDGERDESK_DECLARE_OPERATION(Operation) void Operation(TaskContext ctx) override;

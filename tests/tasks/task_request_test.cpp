@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/settings/config.h"
 #include "tasks/db_task_caller.h"
+#include "tests/tasks/task_test_support.h"
 
 namespace {
 
 using namespace task_keys;
+using taskstest::ScratchSettings;
 
 // Keeps every submitted context instead of queuing it.
 class CapturingTask : public Async_Task {
@@ -187,55 +183,28 @@ TEST(RequestWithoutTask, FailsClearlyInsteadOfCrashing) {
     EXPECT_THROW(caller.RequestDeleteAllRows(), std::logic_error);
 }
 
-// A settings file of its own in a fresh folder, and the CConfig that reads it.
-class OpenDbSettings : public Requests {
-protected:
-    void WriteSettings(const std::string& text) {
-        char folderTemplate[] = "/tmp/ledgerdesk-tasks-XXXXXX";
-        ASSERT_NE(mkdtemp(folderTemplate), nullptr);
-        m_folder = folderTemplate;
-        m_path = m_folder + "/wlsetting.ini";
-        std::ofstream(m_path) << text;
-        m_config = std::make_unique<CConfig>(m_path);
-    }
-    ~OpenDbSettings() override {
-        m_config.reset();
-        if (!m_folder.empty()) {
-            std::filesystem::remove_all(m_folder);
-        }
-    }
-    std::string FileText() const {
-        std::stringstream text;
-        text << std::ifstream(m_path).rdbuf();
-        return text.str();
-    }
-
-    std::string m_folder;
-    std::string m_path;
-    std::unique_ptr<CConfig> m_config;
-};
-
-TEST_F(OpenDbSettings, AGivenHostIsStoredAndTheAccountComesFromTheSettings) {
-    WriteSettings("[Db]\nIp=10.1.2.3\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n");
+TEST_F(Requests, OpenDbStoresAGivenHostAndTakesTheAccountFromTheSettings) {
+    const ScratchSettings settings(
+        "[Db]\nIp=10.1.2.3\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n");
     caller.RequestOpenDb("127.0.0.9");
     EXPECT_EQ(Last().Get(url), "tcp://127.0.0.9:5566");
     EXPECT_EQ(Last().Get(user), "ledger");
     EXPECT_EQ(Last().Get(pass), "ledger2026");
     EXPECT_EQ(Last().Get(database), "whitelist");
-    EXPECT_NE(FileText().find("Ip=127.0.0.9"), std::string::npos) << FileText();
+    EXPECT_NE(settings.FileText().find("Ip=127.0.0.9"), std::string::npos) << settings.FileText();
 
     // A retry without a host opens the stored one and writes nothing.
     caller.RequestOpenDb();
     EXPECT_EQ(Last().Get(url), "tcp://127.0.0.9:5566");
 }
 
-TEST_F(OpenDbSettings, WithoutADbSectionEverythingIsEmpty) {
-    WriteSettings("[Import]\nAutoStep=1\n");
+TEST_F(Requests, OpenDbWithoutADbSectionSendsEmptyValues) {
+    const ScratchSettings settings("[Import]\nAutoStep=1\n");
     caller.RequestOpenDb();
     EXPECT_EQ(Last().Get(url), "tcp://:5566");
     EXPECT_EQ(Last().Get(user), "");
     EXPECT_EQ(Last().Get(pass), "");
-    EXPECT_EQ(FileText(), "[Import]\nAutoStep=1\n");
+    EXPECT_EQ(settings.FileText(), "[Import]\nAutoStep=1\n");
 }
 
 TEST_F(Requests, WithoutASettingsObjectTheRequestStillGoesOut) {
