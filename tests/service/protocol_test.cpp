@@ -1,12 +1,14 @@
-// The service's replies to every kind of request, good and bad, over real ZeroMQ.
+// The service's replies to every kind of request, good and bad, and to several clients at once.
 #include <gtest/gtest.h>
 
-#include <string>
+#include <memory>
 
 #include "tests/service/raw_peer.h"
 #include "tests/support/test_service.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kZero(1, '\0');
 
@@ -14,6 +16,11 @@ class Protocol : public testing::Test {
 protected:
     static void SetUpTestSuite() { s_service = new testsupport::TestService(); }
     static void TearDownTestSuite() { delete s_service; }
+
+    static std::string Endpoint() { return s_service->endpoint(); }
+    static void ExpectServed(RawPeer& peer) {
+        EXPECT_EQ(peer.Ask("query:SELECT 42 AS n"), "success:" + Line({"n"}) + Line({"42"}));
+    }
 
     static testsupport::TestService* s_service;
 };
@@ -23,57 +30,46 @@ testsupport::TestService* Protocol::s_service = nullptr;
 struct ReplyCase {
     const char* name;
     bool opened;          // the peer opens the database first
-    std::string request;  // bytes as sent, terminator included where wanted
+    std::string request;  // bytes as sent
     std::string reply;
 };
 
 class Replies : public Protocol, public testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(Replies, AnswerEveryRequestWithOneReply) {
-    RawPeer peer(s_service->endpoint());
-    if (GetParam().opened) {
-        ASSERT_TRUE(peer.Open());
-    }
+    RawPeer peer(Endpoint());
+    ASSERT_TRUE(!GetParam().opened || peer.Open());
     peer.Send(GetParam().request);
     EXPECT_EQ(peer.Receive(), GetParam().reply);
 }
+
+const std::string kRefusedLogin = "failed:wrong user name or password";
+const std::string kNotOpened = "failed:the database has not been opened";
+const std::string kNoTerminator = "failed:the request does not end with a zero byte";
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, Replies,
     testing::Values(
         ReplyCase{"Open", false, "open:ledger,ledger2026" + kZero, "success:"},
-        ReplyCase{"WrongPassword", false, "open:ledger,nope" + kZero,
-                  "failed:wrong user name or password"},
-        ReplyCase{"WrongUser", false, "open:admin,ledger2026" + kZero,
-                  "failed:wrong user name or password"},
-        ReplyCase{"OpenWithoutComma", false, "open:ledger" + kZero,
-                  "failed:wrong user name or password"},
-        ReplyCase{"QueryBeforeOpen", false, "query:SELECT 1" + kZero,
-                  "failed:the database has not been opened"},
-        ReplyCase{"NonQueryBeforeOpen", false, "nonquery:DELETE FROM userInfo" + kZero,
-                  "failed:the database has not been opened"},
-        ReplyCase{"NoTerminator", true, "query:SELECT 1",
-                  "failed:the request does not end with a zero byte"},
-        ReplyCase{"EmptyMessage", true, "", "failed:the request does not end with a zero byte"},
+        ReplyCase{"WrongPassword", false, "open:ledger,nope" + kZero, kRefusedLogin},
+        ReplyCase{"WrongUser", false, "open:admin,ledger2026" + kZero, kRefusedLogin},
+        ReplyCase{"OpenWithoutComma", false, "open:ledger" + kZero, kRefusedLogin},
+        ReplyCase{"QueryBeforeOpen", false, "query:SELECT 1" + kZero, kNotOpened},
+        ReplyCase{"NonQueryBeforeOpen", false, "nonquery:DELETE FROM userInfo" + kZero, kNotOpened},
+        ReplyCase{"NoTerminator", true, "query:SELECT 1", kNoTerminator},
+        ReplyCase{"EmptyMessage", true, "", kNoTerminator},
         ReplyCase{"ZeroInside", true, "query:SELECT 1" + kZero + "x" + kZero,
                   "failed:the request holds a zero byte before its end"},
-        ReplyCase{"UnknownVerb", true, "select:1" + kZero, "failed:unknown request"},
-        ReplyCase{"VerbIsCaseSensitive", true, "QUERY:SELECT 1" + kZero, "failed:unknown request"},
+        ReplyCase{"UnknownVerb", true, "QUERY:SELECT 1" + kZero, "failed:unknown request"},
         ReplyCase{"SqlRejected", true, "query:SELECT * FROM nosuch" + kZero,
                   "error:no such table: nosuch"},
-        ReplyCase{"SyntaxError", true, "nonquery:DELET FROM userInfo" + kZero,
-                  "error:near \"DELET\": syntax error"},
         ReplyCase{"NonQuery", true, "nonquery:UPDATE userInfo SET pass = pass" + kZero, "success:"},
-        ReplyCase{"EmptyNonQuery", true, "nonquery:" + kZero, "success:"},
         ReplyCase{"EmptyQuery", true, "query:" + kZero, "success:\n"},
-        ReplyCase{"QueryWithoutColumns", true, "query:UPDATE userInfo SET pass = pass" + kZero,
-                  "success:\n"},
         ReplyCase{"ResultFormat", true,
                   "query:SELECT 'a' AS x, NULL AS y, 3 AS z, 1.5 AS w" + kZero,
                   "success:" + Line({"x", "y", "z", "w"}) + Line({"a", "", "3", "1.5"})},
-        ReplyCase{"HeaderOnlyForNoRows", true,
-                  "query:SELECT Code, Name FROM tabcustomerinfo" + kZero,
-                  "success:" + Line({"Code", "Name"})},
+        ReplyCase{"HeaderOnlyForNoRows", true, "query:SELECT Code FROM tabcustomerinfo" + kZero,
+                  "success:" + Line({"Code"})},
         ReplyCase{"LastStatementWithRowsAnswers", true,
                   "query:SELECT 1 AS a; SELECT 2 AS b;" + kZero,
                   "success:" + Line({"b"}) + Line({"2"})},
@@ -85,38 +81,62 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
 
 TEST_F(Protocol, FailedRequestChangesNothing) {
-    RawPeer peer(s_service->endpoint());
+    RawPeer peer(Endpoint());
     ASSERT_TRUE(peer.Open());
     EXPECT_EQ(peer.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('half');"
                        "INSERT INTO nosuch VALUES (1)"),
               "error:no such table: nosuch");
-    EXPECT_EQ(peer.Ask("nonquery:INSERT INTO tabvehicleinfo (PlateID) VALUES ('A');"
-                       "INSERT INTO tabvehicleinfo (PlateID) VALUES ('A')"),
-              "error:UNIQUE constraint failed: tabvehicleinfo.PlateID");
-    EXPECT_EQ(peer.Ask("query:SELECT (SELECT count(*) FROM tabcustomerinfo) + "
-                       "(SELECT count(*) FROM tabvehicleinfo) AS n"),
+    EXPECT_EQ(peer.Ask("query:SELECT count(*) AS n FROM tabcustomerinfo"),
               "success:" + Line({"n"}) + Line({"0"}));
 }
 
-TEST_F(Protocol, EveryStatementOfAGoodRequestTakesEffect) {
-    RawPeer peer(s_service->endpoint());
-    ASSERT_TRUE(peer.Open());
-    EXPECT_EQ(peer.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('both1');"
-                       "INSERT INTO tabcustomerinfo (Code) VALUES ('both2');"),
-              "success:");
-    EXPECT_EQ(peer.Ask("query:SELECT count(*) AS n FROM tabcustomerinfo WHERE Code LIKE 'both%'"),
-              "success:" + Line({"n"}) + Line({"2"}));
-    EXPECT_EQ(peer.Ask("nonquery:DELETE FROM tabcustomerinfo WHERE Code LIKE 'both%'"), "success:");
+TEST_F(Protocol, OpeningIsPerPeerAndAFailedReopenKeepsIt) {
+    RawPeer opened(Endpoint());
+    RawPeer stranger(Endpoint());
+    ASSERT_TRUE(opened.Open());
+    EXPECT_EQ(stranger.Ask("query:SELECT 42 AS n"), kNotOpened);
+    EXPECT_EQ(opened.Ask("open:ledger,wrong"), kRefusedLogin);
+    ExpectServed(opened);
 }
 
-TEST_F(Protocol, OpeningIsPerPeer) {
-    RawPeer opened(s_service->endpoint());
-    RawPeer stranger(s_service->endpoint());
-    ASSERT_TRUE(opened.Open());
-    EXPECT_EQ(stranger.Ask("query:SELECT 1 AS n"), "failed:the database has not been opened");
-    EXPECT_EQ(opened.Ask("query:SELECT 1 AS n"), "success:" + Line({"n"}) + Line({"1"}));
-    EXPECT_EQ(opened.Ask("open:ledger,wrong"), "failed:wrong user name or password");
-    EXPECT_EQ(opened.Ask("query:SELECT 1 AS n"), "success:" + Line({"n"}) + Line({"1"}));
+TEST_F(Protocol, InterleavedClientsEachGetTheirOwnAnswers) {
+    std::vector<std::unique_ptr<RawPeer>> peers;
+    for (int i = 0; i < 5; ++i) {
+        peers.push_back(std::make_unique<RawPeer>(Endpoint()));
+        ASSERT_TRUE(peers.back()->Open());
+    }
+    for (int i = 0; i < 5; ++i)
+        peers[i]->Send("query:SELECT " + std::to_string(i) + " AS n" + kZero);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(peers[i]->Receive(), "success:" + Line({"n"}) + Line({std::to_string(i)}));
+}
+
+TEST_F(Protocol, VanishedAndDeafClientsDoNotHoldUpTheOthers) {
+    RawPeer witness(Endpoint());
+    ASSERT_TRUE(witness.Open());
+    for (int i = 0; i < 20; ++i) {
+        RawPeer gone(Endpoint());
+        ASSERT_TRUE(gone.Open());
+        gone.Send("query:SELECT * FROM tabdatatypeinfo" + kZero);
+    }
+    RawPeer deaf(Endpoint());
+    ASSERT_TRUE(deaf.Open());
+    for (int i = 0; i < 3000; ++i) deaf.Send("query:SELECT * FROM tabdatatypeinfo" + kZero);
+    ExpectServed(witness);
+}
+
+TEST_F(Protocol, OversizedRequestIsRefusedUnreadAndTheServiceCarriesOn) {
+    RawPeer greedy(Endpoint());
+    ASSERT_TRUE(greedy.Open());
+    std::string huge = "nonquery:--";
+    huge.resize((64u << 20) + 1, 'x');
+    greedy.Send(huge);
+    EXPECT_EQ(greedy.Receive(500ms), std::nullopt);
+    // The service dropped that connection: the peer's reconnection is a new, unopened session.
+    EXPECT_EQ(greedy.Ask("query:SELECT 1"), kNotOpened);
+    RawPeer witness(Endpoint());
+    ASSERT_TRUE(witness.Open());
+    ExpectServed(witness);
 }
 
 TEST(ProtocolCredentials, ComeFromTheServiceOptions) {
@@ -125,7 +145,7 @@ TEST(ProtocolCredentials, ComeFromTheServiceOptions) {
     options.password = "se,cret";
     testsupport::TestService service(options);
     RawPeer peer(service.endpoint());
-    EXPECT_EQ(peer.Ask("open:ledger,ledger2026"), "failed:wrong user name or password");
+    EXPECT_EQ(peer.Ask("open:ledger,ledger2026"), kRefusedLogin);
     EXPECT_EQ(peer.Ask("open:keeper,se,cret"), "success:");
 }
 

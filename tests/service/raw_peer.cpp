@@ -41,10 +41,6 @@ std::optional<std::string> RawPeer::Ask(const std::string& text) {
     return Receive();
 }
 
-bool RawPeer::Open() {
-    return Ask("open:ledger,ledger2026") == std::optional<std::string>("success:");
-}
-
 std::string Line(std::initializer_list<std::string> cells) {
     std::string line;
     for (const std::string& cell : cells) {
