@@ -48,7 +48,8 @@ TEST_F(ConnectionLostTest, PlateChangeNeverDeletesWithoutTheInsert) {
     EXPECT_EQ(update_vehicle(db, changed), ret_t(false, kDbConnectionLost));
     const auto requests = requests_after_resume();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.back().rfind("INSERT INTO tabvehicleinfo", 0), 0u) << requests.back();
+    EXPECT_EQ(requests.back().rfind("nonquery:INSERT INTO tabvehicleinfo", 0), 0u)
+        << requests.back();
     for (const tstring& request : requests) EXPECT_EQ(request.find("DELETE"), tstring::npos);
 }
 

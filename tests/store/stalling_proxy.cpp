@@ -77,7 +77,7 @@ void StallingProxy::forward_request() {
     const std::string text = body.substr(0, body.find('\0'));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.push_back(text.substr(text.find(':') + 1));
+        m_requests.push_back(text);
         if (!m_pause_text.empty() && text.find(m_pause_text) != std::string::npos) {
             m_pause_text.clear();
             m_service.pause();

@@ -20,7 +20,7 @@ public:
 
     std::string endpoint() const { return "tcp://" + m_address + ":5566"; }
     void pause_service_at(const std::string& text);
-    // Requests seen since the last call, without their "query:" or "nonquery:" prefix.
+    // Requests seen since the last call ("query:..." or "nonquery:...").
     std::vector<std::string> take_requests();
 
 private:
