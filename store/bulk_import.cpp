@@ -29,22 +29,6 @@ tstring value_of(const value_map_t& values, const tstring& column) {
 
 enum class OwnerCode { NotLoaded, Same, Different };
 
-// Compares the stored code of the plate's owner with the row's code.
-ret_t compare_owner_code(DbConnection& db, const row_info_t& row, int32_t owner, OwnerCode& out) {
-    customer_info_t stored;
-    const ret_t loaded =
-        timed("load_code_by_id", [&] { return load_code_by_id(db, owner, stored); });
-    if (is_connection_lost(loaded)) return loaded;
-    if (!loaded.ok) {
-        out = OwnerCode::NotLoaded;
-    } else {
-        out = value_of(stored.values, "Code") == value_of(row.customer.values, "Code")
-                  ? OwnerCode::Same
-                  : OwnerCode::Different;
-    }
-    return kDone;
-}
-
 ret_t find_customer(DbConnection& db, row_info_t& row, bool& found) {
     const ret_t result = timed("find_customer_by_code", [&] {
         return find_customer_by_code(db, row.customer.values["Code"], row.customer.CustomerID);
@@ -64,17 +48,30 @@ void settle_by_owner_code(OwnerCode owner_code, int32_t owner, row_info_t& row,
     }
 }
 
+// Decides by the stored code of the plate's owner; `settled` stays false when the owner has
+// no stored code.
+ret_t settle_by_owner(DbConnection& db, row_info_t& row, CustomerDecision& decision,
+                      bool& settled) {
+    customer_info_t stored;
+    const ret_t loaded =
+        timed("load_code_by_id", [&] { return load_code_by_id(db, decision.owner, stored); });
+    if (is_connection_lost(loaded)) return loaded;
+    settled = loaded.ok;
+    if (settled) {
+        const bool same = value_of(stored.values, "Code") == value_of(row.customer.values, "Code");
+        settle_by_owner_code(same ? OwnerCode::Same : OwnerCode::Different, decision.owner, row,
+                             decision);
+    }
+    return kDone;
+}
+
 // The row came without a code and now carries its plate as code.
 ret_t decide_by_plate_code(DbConnection& db, row_info_t& row, CustomerDecision& decision) {
     if (decision.plate_stored) {
         row.customer.CustomerID = decision.owner;
-        OwnerCode owner_code;
-        const ret_t compared = compare_owner_code(db, row, decision.owner, owner_code);
-        if (!compared.ok) return compared;
-        if (owner_code != OwnerCode::NotLoaded) {
-            settle_by_owner_code(owner_code, decision.owner, row, decision);
-            return kDone;
-        }
+        bool settled = false;
+        const ret_t compared = settle_by_owner(db, row, decision, settled);
+        if (!compared.ok || settled) return compared;
     }
     bool found = false;
     const ret_t searched = find_customer(db, row, found);
@@ -96,13 +93,8 @@ ret_t decide_by_given_code(DbConnection& db, row_info_t& row, CustomerDecision& 
     }
     decision.kind = CustomerDecision::New;
     if (!decision.plate_stored) return kDone;
-    OwnerCode owner_code;
-    const ret_t compared = compare_owner_code(db, row, decision.owner, owner_code);
-    if (!compared.ok) return compared;
-    if (owner_code != OwnerCode::NotLoaded) {
-        settle_by_owner_code(owner_code, decision.owner, row, decision);
-    }
-    return kDone;
+    bool settled = false;
+    return settle_by_owner(db, row, decision, settled);
 }
 
 // Whether the row's customer is stored already, is new, or the row cannot be imported.
@@ -238,6 +230,18 @@ ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
     return kDone;
 }
 
+// The update batch, then the insert batch of customers or vehicles; the insert's result.
+ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
+                    std::vector<insert_result_t>& results, bool vehicle,
+                    const std::vector<size_t>& to_update, const std::vector<size_t>& to_insert) {
+    const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers", [&] {
+        return upsert_batch(db, rows, to_update, results, vehicle, true);
+    });
+    if (is_connection_lost(updated)) return updated;
+    return timed(vehicle ? "insert_vehicles" : "insert_customers",
+                 [&] { return upsert_batch(db, rows, to_insert, results, vehicle, false); });
+}
+
 }  // namespace
 
 ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
@@ -248,24 +252,12 @@ ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
 
     ret_t step = plan_customers(db, rows, results, plan);
     if (!step.ok) return step;
-    step = timed("update_customers", [&] {
-        return upsert_batch(db, rows, plan.customers_to_update, results, false, true);
-    });
+    step =
+        write_batches(db, rows, results, false, plan.customers_to_update, plan.customers_to_insert);
     if (is_connection_lost(step)) return step;
-    step = timed("insert_customers", [&] {
-        return upsert_batch(db, rows, plan.customers_to_insert, results, false, false);
-    });
-    if (is_connection_lost(step)) return step;
-
     step = plan_vehicles(db, rows, results, plan);
     if (!step.ok) return step;
-    step = timed("update_vehicles", [&] {
-        return upsert_batch(db, rows, plan.vehicles_to_update, results, true, true);
-    });
-    if (is_connection_lost(step)) return step;
-    step = timed("insert_vehicles", [&] {
-        return upsert_batch(db, rows, plan.vehicles_to_insert, results, true, false);
-    });
+    step = write_batches(db, rows, results, true, plan.vehicles_to_update, plan.vehicles_to_insert);
     if (is_connection_lost(step)) return step;
     return ret_t(true, step.code);
 }

@@ -87,6 +87,13 @@ TEST_F(ImportTest, SingleRowDecisions) {
     EXPECT_EQ(owner_code("新'P"), "新'P");
     row_info_t moved = row_of("S2", "乙改", "SP1", "5");  // SP1's owner S1 has another code
     EXPECT_EQ(insert_row(db, moved), ret_t(false, kCodePlateConflict));
+    row_info_t unknown_code = row_of("NEW", "x", "SP1", "1");  // SP1 belongs to S1
+    EXPECT_EQ(insert_row(db, unknown_code), ret_t(false, kCodePlateConflict));
+    // A vehicle whose owner is gone goes to the row's new customer.
+    exec("INSERT INTO tabvehicleinfo (PlateID, CustomerID) VALUES ('ORPHAN', 999)");
+    row_info_t adopter = row_of("AD", "收养", "ORPHAN", "2");
+    EXPECT_EQ(insert_row(db, adopter), ret_t(true, 0));
+    EXPECT_EQ(owner_code("ORPHAN"), "AD");
     row_info_t recoloured = row_of("S1", "旧名", "SP1", "5");
     EXPECT_EQ(insert_row(db, recoloured), ret_t(true, 0));
     EXPECT_EQ(vehicle_column("SP1", "Color"), "5");

@@ -63,8 +63,13 @@ TEST_F(Composition, CopiedDictionaryOwnsItsLists) {
 }
 
 struct QuoteCase {
+    const char* label;
     tstring input, literal, value, name;
 };
+void PrintTo(const QuoteCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
 class Quoting : public ::testing::TestWithParam<QuoteCase> {};
 
 TEST_P(Quoting, NoTextLeavesItsQuotes) {
@@ -75,12 +80,15 @@ TEST_P(Quoting, NoTextLeavesItsQuotes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Quoting,
-    ::testing::Values(
-        QuoteCase{"", "''", "NULL", "\"\""}, QuoteCase{"Name", "'Name'", "'Name'", "Name"},
-        QuoteCase{"O'Brien", "'O''Brien'", "'O''Brien'", "\"O'Brien\""},
-        QuoteCase{"x' or '1'='1", "'x'' or ''1''=''1'", "'x'' or ''1''=''1'", "\"x' or '1'='1\""},
-        QuoteCase{"a\"b; --", "'a\"b; --'", "'a\"b; --'", "\"a\"\"b; --\""},
-        QuoteCase{"车牌", "'车牌'", "'车牌'", "车牌"}, QuoteCase{"2x", "'2x'", "'2x'", "\"2x\""}));
+    ::testing::Values(QuoteCase{"empty", "", "''", "NULL", "\"\""},
+                      QuoteCase{"plain", "Name", "'Name'", "'Name'", "Name"},
+                      QuoteCase{"quote", "O'Brien", "'O''Brien'", "'O''Brien'", "\"O'Brien\""},
+                      QuoteCase{"injection", "x' or '1'='1", "'x'' or ''1''=''1'",
+                                "'x'' or ''1''=''1'", "\"x' or '1'='1\""},
+                      QuoteCase{"double quote", "a\"b; --", "'a\"b; --'", "'a\"b; --'",
+                                "\"a\"\"b; --\""},
+                      QuoteCase{"chinese", "车牌", "'车牌'", "'车牌'", "车牌"},
+                      QuoteCase{"leading digit", "2x", "'2x'", "'2x'", "\"2x\""}));
 
 TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
     const value_map_t values{{"CustomerID", "7"},   {"Code", "c"}, {"PlateID", "p"}, {"Color", ""},
