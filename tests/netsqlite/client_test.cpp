@@ -10,10 +10,7 @@ namespace {
 
 class ClientWithService : public testing::Test {
 protected:
-    void SetUp() override {
-        m_client.SetReplyWait(50, zmq_client::kPollAttempts);
-        ASSERT_EQ(Open(), ret_t(true, 0)) << m_service.log();
-    }
+    void SetUp() override { ASSERT_EQ(Open(), ret_t(true, 0)) << m_service.log(); }
 
     ret_t Open() {
         return DbOpen(m_client, m_service.endpoint(), m_service.user(), m_service.password());
@@ -69,11 +66,13 @@ TEST_F(ClientWithService, LongCellsAndLongStatementsTravelWhole) {
 }
 
 TEST_F(ClientWithService, PausedServiceIsLostUntilReopened) {
+    m_client.SetReplyWait(50, zmq_client::kPollAttempts);
     m_service.pause();
     std::unique_ptr<NetSqliteResultSet> rows;
     EXPECT_EQ(DbQuery(m_client, "SELECT 1", rows), ret_t(false, kDbConnectionLost));
     EXPECT_EQ(DbQuery(m_client, "SELECT 1", rows), ret_t(false, kDbConnectionLost));
     m_service.resume();
+    m_client.SetReplyWait(zmq_client::kPollIntervalMs, zmq_client::kPollAttempts);
     ASSERT_EQ(Open(), ret_t(true, 0));
     EXPECT_EQ(Column("SELECT 7 AS n", "n"), std::vector<tstring>{"7"});
 }

@@ -146,7 +146,7 @@ TEST_P(OpenReplies, OnlyAReplyStartingSuccessOpens) {
     const auto reply = GetParam().reply;
     FakePeer peer([reply](const std::string&) { return reply; });
     NetSqliteClient client;
-    client.SetReplyWait(kShortPollMs, zmq_client::kPollAttempts);
+    if (!reply) client.SetReplyWait(kShortPollMs, zmq_client::kPollAttempts);
     const std::string password(300, 'p');  // far beyond the old 128-byte request buffer
     EXPECT_EQ(DbOpen(client, peer.endpoint(), "ledger", password), GetParam().result);
     EXPECT_EQ(client.IsOpen(), GetParam().result.ok);
@@ -190,8 +190,8 @@ TEST(ConnectionLayer, SilentServiceIsLostAndNothingMoreIsSentUntilReopened) {
         return answer ? std::optional<std::string>("success:Y29s\n") : std::nullopt;
     });
     NetSqliteClient client;
-    client.SetReplyWait(kShortPollMs, zmq_client::kPollAttempts);
     ASSERT_EQ(DbOpen(client, peer.endpoint(), "u", "p"), ret_t(true, 0));
+    client.SetReplyWait(kShortPollMs, zmq_client::kPollAttempts);
     answer = false;
     std::unique_ptr<NetSqliteResultSet> rows;
     EXPECT_EQ(DbQuery(client, "lost", rows), ret_t(false, kDbConnectionLost));
