@@ -195,9 +195,7 @@ TEST(ConnectionLayer, SilentServiceIsLostAndNothingMoreIsSentUntilReopened) {
     answer = false;
     std::unique_ptr<NetSqliteResultSet> rows;
     EXPECT_EQ(DbQuery(client, "lost", rows), ret_t(false, kDbConnectionLost));
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(DbExecute(client, "never sent"), ret_t(false, kDbConnectionLost));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kShortPollMs));
 
     answer = true;
     ASSERT_EQ(DbOpen(client, peer.endpoint(), "u", "p"), ret_t(true, 0));
