@@ -11,6 +11,9 @@ typedef std::uintptr_t WPARAM;
 typedef std::intptr_t LPARAM;
 typedef std::intptr_t LRESULT;
 typedef std::uint32_t DWORD;
+typedef std::uint16_t WORD;
+typedef std::uint8_t BYTE;
+typedef std::uintptr_t UINT_PTR;
 typedef const char* LPCTSTR;
 typedef char TCHAR;
 

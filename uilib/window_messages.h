@@ -44,3 +44,50 @@ bool IsWindow(HWND hWnd);
 // can be freed; a delivered message never calls onDropped.
 bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                  std::function<void()> onDropped = {});
+
+// Mouse messages carry the client point in lParam and the key state in wParam.
+inline LPARAM MAKELPARAM(int low, int high) {
+    return static_cast<LPARAM>((static_cast<std::uint32_t>(high & 0xFFFF) << 16) |
+                               static_cast<std::uint32_t>(low & 0xFFFF));
+}
+inline int GET_X_LPARAM(LPARAM lParam) {
+    return static_cast<std::int16_t>(lParam & 0xFFFF);
+}
+inline int GET_Y_LPARAM(LPARAM lParam) {
+    return static_cast<std::int16_t>((lParam >> 16) & 0xFFFF);
+}
+
+// Key state flags of mouse messages and events.
+enum : UINT {
+    MK_LBUTTON = 0x0001,
+    MK_RBUTTON = 0x0002,
+    MK_SHIFT = 0x0004,
+    MK_CONTROL = 0x0008,
+    MK_ALT = 0x0020,
+};
+
+// Virtual key codes of WM_KEYDOWN (letters and digits are their upper-case ASCII codes).
+enum : UINT {
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_RETURN = 0x0D,
+    VK_SHIFT = 0x10,
+    VK_CONTROL = 0x11,
+    VK_MENU = 0x12,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,
+    VK_NEXT = 0x22,
+    VK_END = 0x23,
+    VK_HOME = 0x24,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_INSERT = 0x2D,
+    VK_DELETE = 0x2E,
+    VK_F1 = 0x70,
+};
+
+// WM_SIZE wParam.
+enum : UINT { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };

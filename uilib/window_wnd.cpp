@@ -1,12 +1,19 @@
 #include "uilib/window_wnd.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPalette>
 #include <QScreen>
 #include <QWindow>
+#include <optional>
 
+#include "uilib/internal/event_loops.h"
 #include "uilib/internal/native_window.h"
 #include "uilib/internal/text_codec.h"
+#include "uilib/internal/ui_resources.h"
 #include "uilib/internal/window_registry.h"
 #include "uilib/ui_application.h"
 
@@ -20,10 +27,12 @@ struct CWindowWnd::ModalState {
 namespace {
 
 Qt::WindowFlags FlagsForStyle(DWORD dwStyle, DWORD dwExStyle) {
-    Qt::WindowFlags flags = Qt::Window;
-    if (dwStyle & UI_WNDSTYLE_DIALOG) flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint;
-    if (dwStyle & UI_WNDSTYLE_POPUP) flags = Qt::Window | Qt::FramelessWindowHint;
+    // Every window draws its own caption from its layout, so it looks the same with or
+    // without a window manager.
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
+    if (dwStyle & UI_WNDSTYLE_DIALOG) flags = Qt::Dialog | Qt::FramelessWindowHint;
     if (dwExStyle & UI_WNDSTYLE_EX_TOOLWINDOW) flags |= Qt::Tool;
+    if (dwExStyle & UI_WNDSTYLE_EX_DROPDOWN) flags = Qt::Popup | Qt::FramelessWindowHint;
     if (dwExStyle & UI_WNDSTYLE_EX_NOACTIVATE) flags |= Qt::WindowDoesNotAcceptFocus;
     if (dwExStyle & UI_WNDSTYLE_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
     if (dwExStyle & UI_WNDSTYLE_EX_TRANSPARENT) flags |= Qt::WindowTransparentForInput;
@@ -38,6 +47,14 @@ void ApplyExStyleAttributes(NativeWindow* native, DWORD dwExStyle) {
     }
     if (dwExStyle & UI_WNDSTYLE_EX_TRANSPARENT)
         native->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A click that closes a drop-down must not reopen it on the control underneath.
+    if (dwExStyle & UI_WNDSTYLE_EX_DROPDOWN) native->setAttribute(Qt::WA_NoMouseReplay);
+    if (!(dwExStyle & UI_WNDSTYLE_EX_LAYERED)) {
+        native->setAutoFillBackground(true);
+        QPalette palette = native->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        native->setPalette(palette);
+    }
 }
 
 RECT ToRect(const QRect& r) {
@@ -54,6 +71,7 @@ CWindowWnd::~CWindowWnd() {
     NativeWindow* native = m_pNative;
     DetachNative();
     native->detachOwner();
+    native->setPaintManager(nullptr);
     native->destroySafely();
 }
 
@@ -104,7 +122,7 @@ UINT CWindowWnd::ShowModal() {
     m_pModal = &state;
     m_pNative->setWindowModality(Qt::ApplicationModal);
     ShowWindow(true, true);
-    state.loop.exec(QEventLoop::DialogExec);
+    uilib_detail::RunQuittableLoop(state.loop);
     // The window may have deleted itself when it closed: only the local state is read here.
     return state.result;
 }
@@ -121,6 +139,7 @@ void CWindowWnd::DestroyWindow() {
     NativeWindow* native = m_pNative;
     DetachNative();
     native->detachOwner();
+    native->setPaintManager(nullptr);
     native->destroySafely();
     if (m_pModal) {
         m_pModal->loop.quit();
@@ -167,8 +186,9 @@ void CWindowWnd::MoveWindow(const RECT& rc) {
 }
 
 RECT CWindowWnd::GetWorkArea() const {
-    QScreen* screen = m_pNative ? m_pNative->screen() : QGuiApplication::primaryScreen();
-    return screen ? ToRect(screen->availableGeometry()) : RECT{};
+    RECT work;
+    UIGetMonitorInfo(m_hWnd, nullptr, &work);
+    return work;
 }
 
 void CWindowWnd::BringToFront() {
@@ -192,3 +212,71 @@ LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
 }
 
 void CWindowWnd::OnFinalMessage(HWND) {}
+
+namespace {
+
+std::optional<std::pair<RECT, RECT>>& MonitorOverride() {
+    static std::optional<std::pair<RECT, RECT>> rects;
+    return rects;
+}
+
+}  // namespace
+
+void UIGetMonitorInfo(HWND hWnd, RECT* pMonitor, RECT* pWork) {
+    if (const auto& fixed = MonitorOverride()) {
+        if (pMonitor) *pMonitor = fixed->first;
+        if (pWork) *pWork = fixed->second;
+        return;
+    }
+    UiEnsureApplication();
+    NativeWindow* native = uilib_detail::NativeFromHandle(hWnd);
+    QScreen* screen = native ? native->screen() : QGuiApplication::primaryScreen();
+    if (pMonitor) *pMonitor = screen ? ToRect(screen->geometry()) : RECT{};
+    if (pWork) *pWork = screen ? ToRect(screen->availableGeometry()) : RECT{};
+}
+
+void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork) {
+    if (pMonitor && pWork)
+        MonitorOverride() = std::make_pair(*pMonitor, *pWork);
+    else
+        MonitorOverride().reset();
+}
+
+CWaitCursor::CWaitCursor() {
+    UiEnsureApplication();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+CWaitCursor::~CWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+namespace {
+
+// The program's icon when the skin has none: a light-blue tile with the initial.
+QPixmap DrawnIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x2D, 0x8C, 0xF0));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(2, 2, 60, 60), 14, 14);
+    QFont font("WenQuanYi Micro Hei");
+    font.setPixelSize(38);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, 64, 64), Qt::AlignCenter, "L");
+    return pixmap;
+}
+
+}  // namespace
+
+void CWindowWnd::SetIcon(UINT nRes) {
+    if (!m_pNative) return;
+    CDuiString file;
+    file.Format("icon%u.png", nRes);
+    const QPixmap* image = uilib_detail::SkinImage(file);
+    m_pNative->setWindowIcon(QIcon(image ? *image : DrawnIcon()));
+}

@@ -4,16 +4,18 @@
 
 #include "uilib/window_messages.h"
 
-// Window styles (dwStyle of Create).
+// Window styles (dwStyle of Create). Windows have no system frame: the layout draws the caption
+// (see the Window attributes "caption" and "sizebox").
 enum : DWORD {
-    UI_WNDSTYLE_FRAME = 0x0001,   // resizable main window with a title bar
-    UI_WNDSTYLE_DIALOG = 0x0002,  // fixed-size dialog with a title bar
-    UI_WNDSTYLE_POPUP = 0x0004,   // no title bar or border (notifiers, shadows)
+    UI_WNDSTYLE_FRAME = 0x0001,   // main window; Escape does not close it
+    UI_WNDSTYLE_DIALOG = 0x0002,  // dialog; Escape closes it
+    UI_WNDSTYLE_POPUP = 0x0004,   // notifiers, shadows
 };
 
 // Extended styles (dwExStyle of Create).
 enum : DWORD {
     UI_WNDSTYLE_EX_TOOLWINDOW = 0x0001,  // not in the taskbar, stays above its owner
+    UI_WNDSTYLE_EX_DROPDOWN = 0x0020,    // closes when the user clicks outside (menus, lists)
     UI_WNDSTYLE_EX_NOACTIVATE = 0x0002,  // never takes the focus when shown or clicked
     UI_WNDSTYLE_EX_TOPMOST = 0x0004,
     UI_WNDSTYLE_EX_LAYERED = 0x0008,      // per-pixel translucent background
@@ -49,7 +51,9 @@ public:
     // Shows the window modally and returns the result given to Close once it is closed.
     UINT ShowModal();
     // Posts WM_CLOSE with nRet: the window closes after the current message has been handled.
-    void Close(UINT nRet = IDOK);
+    // Closing from the title bar or the window manager comes here with IDCANCEL, so a window
+    // that must ask first overrides this.
+    virtual void Close(UINT nRet = IDOK);
     void DestroyWindow();
     void CenterWindow();
     // The program's icon: resource 101 is the application icon.
@@ -91,4 +95,19 @@ private:
 
     uilib_detail::NativeWindow* m_pNative = nullptr;
     ModalState* m_pModal = nullptr;
+};
+
+// The rectangle of the monitor that holds the window (the primary one for null) and its work
+// area (without task bars), in screen coordinates.
+void UIGetMonitorInfo(HWND hWnd, RECT* pMonitor, RECT* pWork);
+// For tests: every monitor reports these rectangles; null restores the real ones.
+void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork);
+
+// A busy cursor over every window of the program while it lives.
+class CWaitCursor {
+public:
+    CWaitCursor();
+    ~CWaitCursor();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
 };

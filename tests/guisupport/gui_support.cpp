@@ -1,9 +1,23 @@
 #include "tests/guisupport/gui_support.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <cstdlib>
+#include <zip.h>
 
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "uilib/internal/native_window.h"
+#include "uilib/internal/text_codec.h"
+#include "uilib/resource_manager_ui.h"
+#include "uilib/style_manager_ui.h"
 #include "uilib/ui_application.h"
 
 namespace guisupport {
@@ -16,6 +30,8 @@ void EnsureApplication() {
 void ProcessMessages() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Deferred deletions run only from the event loop's own level.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 bool ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -25,6 +41,193 @@ bool ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     }
     return true;
+}
+
+std::string SkinSourceDir() {
+    return std::string(LEDGERDESK_SOURCE_DIR) + "/skin";
+}
+
+SkinArchive::~SkinArchive() {
+    if (m_installed) CResourceManagerUI::SetResourceZipPtr(nullptr, 0);
+}
+
+SkinArchive& SkinArchive::Add(const std::string& name, const std::string& content) {
+    m_files[name] = content;
+    return *this;
+}
+
+SkinArchive& SkinArchive::AddDirectory(const std::string& folder) {
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::string relative = fs::relative(entry.path(), folder).generic_string();
+        if (relative.rfind("package/", 0) == 0 || relative == "CMakeLists.txt") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        Add(relative, content.str());
+    }
+    return *this;
+}
+
+bool SkinArchive::Install() {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* sink = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = sink ? zip_open_from_source(sink, ZIP_TRUNCATE, &error) : nullptr;
+    if (!archive) return false;
+    zip_source_keep(sink);
+    for (const auto& file : m_files) {
+        zip_source_t* data = zip_source_buffer(archive, file.second.data(), file.second.size(), 0);
+        if (!data || zip_file_add(archive, file.first.c_str(), data, ZIP_FL_OVERWRITE) < 0) {
+            zip_source_free(data);
+            zip_discard(archive);
+            zip_source_free(sink);
+            return false;
+        }
+    }
+    bool closed = zip_close(archive) == 0;
+    if (closed && zip_source_open(sink) == 0) {
+        zip_source_seek(sink, 0, SEEK_END);
+        zip_int64_t size = zip_source_tell(sink);
+        zip_source_seek(sink, 0, SEEK_SET);
+        m_archive.resize(static_cast<std::size_t>(size));
+        zip_source_read(sink, m_archive.data(), static_cast<zip_uint64_t>(size));
+        zip_source_close(sink);
+    }
+    zip_source_free(sink);
+    zip_error_fini(&error);
+    if (!closed) return false;
+    EnsureApplication();
+    m_installed = CResourceManagerUI::SetResourceZipPtr(m_archive.data(),
+                                                        static_cast<DWORD>(m_archive.size()));
+    if (m_installed && m_files.count("style.xml"))
+        CStyleManagerUI::Instance()->LoadStyles("style.xml");
+    return m_installed;
+}
+
+std::string SaveScreenshot(HWND hWnd, const std::string& name) {
+    const char* folder = std::getenv("LEDGERDESK_SCREENSHOTS");
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!folder || !*folder || !native) return "";
+    QDir().mkpath(folder);
+    std::string path = std::string(folder) + "/" + name + ".png";
+    return native->grab().save(QString::fromStdString(path), "PNG") ? path : "";
+}
+
+namespace {
+
+Qt::KeyboardModifiers ModifiersOf(UINT keyState) {
+    Qt::KeyboardModifiers modifiers;
+    if (keyState & MK_SHIFT) modifiers |= Qt::ShiftModifier;
+    if (keyState & MK_CONTROL) modifiers |= Qt::ControlModifier;
+    if (keyState & MK_ALT) modifiers |= Qt::AltModifier;
+    return modifiers;
+}
+
+void SendMouse(HWND hWnd, QEvent::Type type, POINT pt, Qt::MouseButton button, UINT keyState) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!native) return;
+    QPointF local(pt.x, pt.y);
+    QWidget* target = native->childAt(QPoint(pt.x, pt.y));
+    if (!target) target = native;
+    QPointF inTarget =
+        target == native ? local : QPointF(target->mapFrom(native, QPoint(pt.x, pt.y)));
+    Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : button;
+    QMouseEvent event(type, inTarget, native->mapToGlobal(local), button, buttons,
+                      ModifiersOf(keyState));
+    QApplication::sendEvent(target, &event);
+}
+
+int QtKeyOf(UINT vk) {
+    switch (vk) {
+        case VK_RETURN:
+            return Qt::Key_Return;
+        case VK_ESCAPE:
+            return Qt::Key_Escape;
+        case VK_TAB:
+            return Qt::Key_Tab;
+        case VK_SPACE:
+            return Qt::Key_Space;
+        case VK_UP:
+            return Qt::Key_Up;
+        case VK_DOWN:
+            return Qt::Key_Down;
+        case VK_LEFT:
+            return Qt::Key_Left;
+        case VK_RIGHT:
+            return Qt::Key_Right;
+        case VK_HOME:
+            return Qt::Key_Home;
+        case VK_END:
+            return Qt::Key_End;
+        case VK_DELETE:
+            return Qt::Key_Delete;
+        case VK_BACK:
+            return Qt::Key_Backspace;
+        default:
+            return static_cast<int>(vk);
+    }
+}
+
+QLineEdit* OpenLineEdit(HWND hWnd) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!native) return nullptr;
+    for (QLineEdit* edit : native->findChildren<QLineEdit*>())
+        if (edit->isVisible()) return edit;
+    return nullptr;
+}
+
+}  // namespace
+
+void Click(HWND hWnd, POINT pt, UINT keyState) {
+    MoveMouse(hWnd, pt);
+    SendMouse(hWnd, QEvent::MouseButtonPress, pt, Qt::LeftButton, keyState);
+    SendMouse(hWnd, QEvent::MouseButtonRelease, pt, Qt::LeftButton, keyState);
+}
+
+void RightClick(HWND hWnd, POINT pt, UINT keyState) {
+    MoveMouse(hWnd, pt);
+    SendMouse(hWnd, QEvent::MouseButtonPress, pt, Qt::RightButton, keyState);
+    SendMouse(hWnd, QEvent::MouseButtonRelease, pt, Qt::RightButton, keyState);
+}
+
+void DoubleClick(HWND hWnd, POINT pt) {
+    Click(hWnd, pt);
+    SendMouse(hWnd, QEvent::MouseButtonDblClick, pt, Qt::LeftButton, 0);
+    SendMouse(hWnd, QEvent::MouseButtonRelease, pt, Qt::LeftButton, 0);
+}
+
+void MoveMouse(HWND hWnd, POINT pt) {
+    SendMouse(hWnd, QEvent::MouseMove, pt, Qt::NoButton, 0);
+}
+
+void PressKey(HWND hWnd, UINT vk, UINT keyState) {
+    QWidget* target = OpenLineEdit(hWnd);
+    if (!target) target = uilib_detail::NativeFromHandle(hWnd);
+    if (!target) return;
+    int key = QtKeyOf(vk);
+    if (vk == VK_TAB && (keyState & MK_SHIFT)) key = Qt::Key_Backtab;
+    QString text = vk == VK_SPACE ? QString(" ") : QString();
+    QKeyEvent press(QEvent::KeyPress, key, ModifiersOf(keyState), text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, ModifiersOf(keyState), text);
+    QApplication::sendEvent(target, &release);
+}
+
+bool TypeText(HWND hWnd, const char* text) {
+    QLineEdit* edit = OpenLineEdit(hWnd);
+    if (!edit) return false;
+    for (QChar c : uilib_detail::FromGbk(text)) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+    }
+    return true;
+}
+
+POINT CenterOf(const RECT& rc) {
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
 }  // namespace guisupport

@@ -1,6 +1,10 @@
 #pragma once
 // Helpers for tests that open real windows on Qt's offscreen platform. No Qt in this header.
 #include <functional>
+#include <map>
+#include <string>
+
+#include "uilib/ui_types.h"
 
 namespace guisupport {
 
@@ -12,5 +16,45 @@ void ProcessMessages();
 
 // Handles window messages until done() holds or timeoutMs passes; returns done().
 bool ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+
+// The repository's skin folder.
+std::string SkinSourceDir();
+
+// A skin archive built in memory with libzip and installed as the window library's resources
+// for the object's lifetime (layouts, style.xml, images).
+class SkinArchive {
+public:
+    SkinArchive() = default;
+    ~SkinArchive();
+    SkinArchive(const SkinArchive&) = delete;
+    SkinArchive& operator=(const SkinArchive&) = delete;
+
+    SkinArchive& Add(const std::string& name, const std::string& content);
+    // Every file of a folder, named by its path relative to the folder.
+    SkinArchive& AddDirectory(const std::string& folder);
+    // Packs the files, hands the archive to the library and loads "style.xml" if present,
+    // applying its default style. Returns false when packing fails.
+    bool Install();
+
+private:
+    std::map<std::string, std::string> m_files;
+    std::string m_archive;
+    bool m_installed = false;
+};
+
+// Saves a PNG of the window into $LEDGERDESK_SCREENSHOTS (created if needed) as <name>.png.
+// Returns the path, or "" when the variable is unset or saving fails.
+std::string SaveScreenshot(HWND hWnd, const std::string& name);
+
+// Input delivered to a window as the desktop would (client coordinates, MK_ key state).
+void Click(HWND hWnd, POINT pt, UINT keyState = 0);
+void RightClick(HWND hWnd, POINT pt, UINT keyState = 0);
+void DoubleClick(HWND hWnd, POINT pt);
+void MoveMouse(HWND hWnd, POINT pt);
+void PressKey(HWND hWnd, UINT vk, UINT keyState = 0);
+// Types GBK text into the edit being edited in the window (its native line edit).
+bool TypeText(HWND hWnd, const char* text);
+// Centre of a control, client coordinates.
+POINT CenterOf(const RECT& rc);
 
 }  // namespace guisupport

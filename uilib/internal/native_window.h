@@ -8,8 +8,10 @@ class CPaintManagerUI;
 
 namespace uilib_detail {
 
-// The Qt side of a CWindowWnd: receives posted messages and input for its owner. The owner may
-// destroy the window from inside one of its own events, so deletion waits until Qt has left them.
+// The Qt side of a CWindowWnd: turns Qt's input, size and visibility events into window
+// messages for the owner's procedure, and paints through the attached paint manager. The owner
+// may destroy the window from inside one of its own events, so deletion waits until Qt has
+// left them.
 class NativeWindow : public QWidget {
 public:
     NativeWindow(CWindowWnd* owner, Qt::WindowFlags flags);
@@ -24,10 +26,26 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    LRESULT send(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool deliverPostedMessage(QEvent* e);
+    bool showToolTip(QEvent* e);
 
     CWindowWnd* m_owner;
     CPaintManagerUI* m_manager = nullptr;
@@ -36,5 +54,9 @@ private:
 };
 
 NativeWindow* NativeFromHandle(HWND hWnd);
+
+// Qt key to virtual key (0 for keys the library has no code for), and modifiers to MK_ flags.
+UINT VirtualKeyOf(int qtKey);
+UINT KeyStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
 }  // namespace uilib_detail

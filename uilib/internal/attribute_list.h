@@ -1,0 +1,20 @@
+#pragma once
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace uilib_detail {
+
+using AttributeList = std::vector<std::pair<std::string, std::string>>;
+
+// Reads `name="value" name2='value2'`; a value may hold the other kind of quote.
+AttributeList ParseAttributeList(const char* list);
+// Writes the list back in the same form, choosing the quote each value allows.
+std::string FormatAttributeList(const AttributeList& attributes);
+
+inline bool AttributeIs(const char* name, const char* expected) {
+    return std::strcmp(name, expected) == 0;
+}
+
+}  // namespace uilib_detail

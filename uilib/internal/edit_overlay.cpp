@@ -1,0 +1,115 @@
+#include "uilib/internal/edit_overlay.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "uilib/edit_ui.h"
+#include "uilib/internal/native_window.h"
+#include "uilib/internal/text_codec.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/window_wnd.h"
+
+namespace uilib_detail {
+
+EditOverlay::EditOverlay(CEditUI* owner, QWidget* parent) : QLineEdit(parent), m_owner(owner) {
+    setFrame(false);
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (m_owner) m_owner->OnEditChanged(CDuiString(ToGbk(text)));
+    });
+}
+
+EditOverlay::~EditOverlay() {
+    if (m_owner) m_owner->m_pOverlay = nullptr;
+}
+
+void EditOverlay::detach() {
+    m_owner = nullptr;
+    hide();
+    deleteLater();
+}
+
+QString EditOverlay::filtered(const QString& text) const {
+    QString kept;
+    for (QChar c : text)
+        if (!m_owner || m_owner->OnEditChar(c.unicode())) kept += c;
+    return kept;
+}
+
+bool EditOverlay::handleSpecialKey(QKeyEvent* e) {
+    UINT vk = VirtualKeyOf(e->key());
+    if (vk != VK_RETURN && vk != VK_ESCAPE && vk != VK_TAB && vk != VK_UP && vk != VK_DOWN)
+        return false;
+    UINT keyState = KeyStateOf(e->modifiers(), Qt::NoButton);
+    if (e->key() == Qt::Key_Backtab) keyState |= MK_SHIFT;
+    CEditUI* owner = m_owner;
+    if (owner->OnEditKey(vk, keyState)) return true;
+    CPaintManagerUI* manager = owner->GetManager();
+    if (!manager) return true;
+    if (vk == VK_TAB) {
+        manager->SetNextTabControl((keyState & MK_SHIFT) == 0);
+    } else if (vk == VK_RETURN) {
+        manager->SendNotify(owner, DUI_MSGTYPE_RETURN);
+        if (CControlUI* button = manager->GetDefaultButton()) button->Activate();
+    } else if (vk == VK_ESCAPE) {
+        // The window decides: a dialog closes, a pop-up goes away.
+        if (CWindowWnd* window = manager->GetWindow())
+            window->SendMessage(WM_KEYDOWN, vk, keyState);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void EditOverlay::keyPressEvent(QKeyEvent* e) {
+    if (!m_owner) return;
+    if (handleSpecialKey(e)) return;
+    QString text = e->text();
+    if (!text.isEmpty() && text.at(0).isPrint()) {
+        QString kept = filtered(text);
+        if (kept.isEmpty()) return;
+        if (kept != text) {
+            QKeyEvent replaced(e->type(), e->key(), e->modifiers(), kept);
+            QLineEdit::keyPressEvent(&replaced);
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void EditOverlay::inputMethodEvent(QInputMethodEvent* e) {
+    if (!m_owner || e->commitString().isEmpty()) return QLineEdit::inputMethodEvent(e);
+    QString kept = filtered(e->commitString());
+    if (kept == e->commitString()) return QLineEdit::inputMethodEvent(e);
+    QInputMethodEvent replaced(e->preeditString(), e->attributes());
+    replaced.setCommitString(kept, e->replacementStart(), e->replacementLength());
+    QLineEdit::inputMethodEvent(&replaced);
+}
+
+bool EditOverlay::forwardMouse(QMouseEvent* e, UINT uMsg) {
+    if (!m_owner) return true;
+    QPoint inWindow = mapToParent(e->position().toPoint());
+    return m_owner->OnEditMouse(uMsg, POINT{inWindow.x(), inWindow.y()});
+}
+
+void EditOverlay::mousePressEvent(QMouseEvent* e) {
+    UINT msg = e->button() == Qt::RightButton ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+    if (!forwardMouse(e, msg)) QLineEdit::mousePressEvent(e);
+}
+
+void EditOverlay::mouseReleaseEvent(QMouseEvent* e) {
+    UINT msg = e->button() == Qt::RightButton ? WM_RBUTTONUP : WM_LBUTTONUP;
+    if (!forwardMouse(e, msg)) QLineEdit::mouseReleaseEvent(e);
+}
+
+void EditOverlay::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (!forwardMouse(e, WM_LBUTTONDBLCLK)) QLineEdit::mouseDoubleClickEvent(e);
+}
+
+// Tab is handled in keyPressEvent through the paint manager's focus order.
+bool EditOverlay::focusNextPrevChild(bool) {
+    return false;
+}
+
+}  // namespace uilib_detail

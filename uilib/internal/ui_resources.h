@@ -1,0 +1,19 @@
+#pragma once
+#include <QFont>
+#include <QPixmap>
+
+#include "uilib/dui_string.h"
+
+class CPaintManagerUI;
+
+namespace uilib_detail {
+
+// The font with id `id` of the manager (its own fonts, then the style's, then the default).
+const QFont& FontOf(const CPaintManagerUI* manager, int id);
+// Line height of that font.
+int FontHeight(const CPaintManagerUI* manager, int id);
+// An image of the skin archive, decoded once; null when it is missing or unreadable.
+const QPixmap* SkinImage(const CDuiString& file);
+void ClearResourceCaches();
+
+}  // namespace uilib_detail

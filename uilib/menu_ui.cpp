@@ -1,0 +1,130 @@
+#include "uilib/menu_ui.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "uilib/dialog_builder.h"
+#include "uilib/render_engine.h"
+
+LPCTSTR CMenuElementUI::GetClass() const {
+    return "MenuElementUI";
+}
+
+void* CMenuElementUI::GetInterface(LPCTSTR pstrName) {
+    return std::strcmp(pstrName, "MenuElement") == 0 ? this
+                                                     : CListLabelElementUI::GetInterface(pstrName);
+}
+
+SIZE CMenuElementUI::EstimateSize(SIZE szAvailable) {
+    SIZE size = CListLabelElementUI::EstimateSize(szAvailable);
+    if (size.cx == 0 && m_pOwner) {
+        const TListInfoUI* info = m_pOwner->GetListInfo();
+        size.cx = CRenderEngine::GetHtmlTextSize(m_pManager, m_sText, info->nFont).cx +
+                  info->rcTextPadding.left + info->rcTextPadding.right + 24;
+    }
+    return size;
+}
+
+CMenuUI::CMenuUI() {
+    GetHeader()->SetVisible(false);
+    TListInfoUI* info = GetListInfo();
+    info->bShowHtml = true;
+    info->dwLineColor = 0;
+    info->dwSelectedBkColor = 0;
+    info->dwHotBkColor = 0xFFE4F0FC;
+    info->rcTextPadding = RECT{8, 0, 16, 0};
+    SetBkColor(0xFFFFFFFF);
+    SetBorderColor(0xFFC8D6E5);
+    SetBorderSize(1);
+    SetInset(RECT{1, 4, 1, 4});
+    GetList()->EnableScrollBar(false, false);
+}
+
+LPCTSTR CMenuUI::GetClass() const {
+    return "MenuUI";
+}
+
+void* CMenuUI::GetInterface(LPCTSTR pstrName) {
+    return std::strcmp(pstrName, "Menu") == 0 ? this : CListUI::GetInterface(pstrName);
+}
+
+void CMenuUI::ItemPressed(int, UINT, bool) {}
+
+CMenuWnd::CMenuWnd() = default;
+
+CMenuWnd::~CMenuWnd() = default;
+
+bool CMenuWnd::Init(HWND hWndOwner, LPCTSTR pstrLayout, INotifyUI* pNotifier,
+                    IDialogBuilderCallback* pCallback) {
+    if (!Create(hWndOwner, nullptr, UI_WNDSTYLE_POPUP,
+                UI_WNDSTYLE_EX_DROPDOWN | UI_WNDSTYLE_EX_TOOLWINDOW))
+        return false;
+    m_pm.Init(m_hWnd);
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(pstrLayout, pCallback, &m_pm);
+    m_pMenu = root ? static_cast<CMenuUI*>(root->GetInterface("Menu")) : nullptr;
+    if (!m_pMenu) {
+        delete root;
+        DestroyWindow();
+        return false;
+    }
+    m_pm.AttachDialog(m_pMenu);
+    // The menu hides itself before the command reaches the program.
+    m_pm.AddNotifier(this);
+    if (pNotifier) m_pm.AddNotifier(pNotifier);
+    return true;
+}
+
+CMenuElementUI* CMenuWnd::FindItem(LPCTSTR pstrName) const {
+    CControlUI* control = m_pm.FindSubControlByName(m_pMenu, pstrName);
+    return control ? static_cast<CMenuElementUI*>(control->GetInterface("MenuElement")) : nullptr;
+}
+
+bool CMenuWnd::EnableItem(LPCTSTR pstrName, bool bEnable) {
+    CMenuElementUI* item = FindItem(pstrName);
+    if (!item) return false;
+    item->SetEnabled(bEnable);
+    return true;
+}
+
+void CMenuWnd::Popup(POINT ptScreen) {
+    if (!m_pMenu) return;
+    int width = m_pMenu->GetFixedWidth();
+    int height = m_pMenu->GetInset().top + m_pMenu->GetInset().bottom;
+    for (int i = 0; i < m_pMenu->GetCount(); ++i) {
+        CControlUI* item = m_pMenu->GetItemAt(i);
+        if (!item->IsVisible()) continue;
+        SIZE size = item->EstimateSize(SIZE{});
+        height += size.cy;
+        if (m_pMenu->GetFixedWidth() == 0) width = std::max(width, size.cx + 2);
+    }
+    RECT work = GetWorkArea();
+    RECT rc{ptScreen.x, ptScreen.y, ptScreen.x + width, ptScreen.y + height};
+    if (rc.right > work.right) rc = RECT{rc.left - width, rc.top, rc.left, rc.bottom};
+    if (rc.bottom > work.bottom) rc = RECT{rc.left, rc.top - height, rc.right, rc.top};
+    MoveWindow(rc);
+    ShowWindow(true, true);
+}
+
+void CMenuWnd::Hide() {
+    ShowWindow(false);
+}
+
+// Built once and reused: closing only hides it.
+void CMenuWnd::Close(UINT) {
+    Hide();
+}
+
+void CMenuWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_ITEMCLICK) Hide();
+}
+
+LRESULT CMenuWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        Hide();
+        return 0;
+    }
+    LRESULT result = 0;
+    if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Message boxes: UIMessageBox (one button) and UIMessageBox2 (OK and Cancel), and the box class
+// other questions derive from.
+#include <functional>
+
+#include "uilib/dialog_wnd.h"
+
+// A modal box built from a layout with the controls "title", "msg", "ok", "cancel" and
+// "closebtn". Result: 0 after "ok", 1 after "cancel", "closebtn", Escape or closing otherwise.
+class CMessageBoxUI2 : public CDialogWnd, public INotifyUI {
+public:
+    explicit CMessageBoxUI2(LPCTSTR pstrLayout = "MessageBox2.xml");
+
+    // Shows the box centred over the owner and returns its result.
+    int DoModal(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
+    void SetMsg(LPCTSTR pstrText);
+    int GetResult() const { return m_nResult; }
+
+    void Notify(TNotifyUI& msg) override;
+
+protected:
+    void InitWindow() override;
+
+    int m_nResult = 1;
+
+private:
+    CDuiString m_sLayout;
+    CDuiString m_sText;
+    CDuiString m_sCaption;
+};
+
+// Shows a text with one button ("MessageBox.xml"); returns when it is closed.
+void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
+// Asks for confirmation ("MessageBox2.xml"): 0 when the user confirms, 1 otherwise.
+int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
+
+// For tests: while a hook is set, the boxes above are not shown; the hook receives the text and
+// whether it is a question, and returns the answer (0 = OK). An empty hook restores the boxes.
+using UIMessageBoxHook = std::function<int(const CDuiString& text, bool bQuestion)>;
+void UISetMessageBoxHook(UIMessageBoxHook hook);

@@ -1,0 +1,811 @@
+#include "uilib/paint_manager_ui.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimerEvent>
+#include <QWindow>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "uilib/internal/event_loops.h"
+#include "uilib/internal/native_window.h"
+#include "uilib/internal/render_context.h"
+#include "uilib/render_engine.h"
+#include "uilib/style_manager_ui.h"
+#include "uilib/ui_application.h"
+#include "uilib/window_wnd.h"
+
+std::atomic<UINT> CTimerID::g_ID{1000};
+
+namespace {
+
+bool g_balloonToolTips = false;
+
+DWORD Timestamp() {
+    return static_cast<DWORD>(QDateTime::currentMSecsSinceEpoch());
+}
+
+// Receives the Qt timers of one manager.
+class TimerHost : public QObject {
+public:
+    explicit TimerHost(std::function<void(int)> onTimer) : m_onTimer(std::move(onTimer)) {}
+
+protected:
+    void timerEvent(QTimerEvent* e) override { m_onTimer(e->timerId()); }
+
+private:
+    std::function<void(int)> m_onTimer;
+};
+
+CControlUI* FindByName(CControlUI* pControl, void* pData) {
+    return pControl->GetName() == static_cast<const char*>(pData) ? pControl : nullptr;
+}
+
+CControlUI* FindByPoint(CControlUI* pControl, void*) {
+    return pControl;
+}
+
+struct ClassSearch {
+    const char* className;
+    int remaining;
+};
+
+CControlUI* FindByClass(CControlUI* pControl, void* pData) {
+    auto* search = static_cast<ClassSearch*>(pData);
+    if (std::strcmp(pControl->GetClass(), search->className) != 0) return nullptr;
+    return search->remaining-- == 0 ? pControl : nullptr;
+}
+
+struct TabSearch {
+    std::vector<CControlUI*> stops;
+};
+
+CControlUI* CollectTabStops(CControlUI* pControl, void* pData) {
+    if ((pControl->GetControlFlags() & UIFLAG_TABSTOP) && pControl->IsKeyboardEnabled() &&
+        pControl->IsEnabled())
+        static_cast<TabSearch*>(pData)->stops.push_back(pControl);
+    return nullptr;
+}
+
+struct DefaultButtonSearch {
+    CControlUI* marked = nullptr;
+    CControlUI* namedOk = nullptr;
+};
+
+CControlUI* FindDefaultButton(CControlUI* pControl, void* pData) {
+    auto* search = static_cast<DefaultButtonSearch*>(pData);
+    if (!pControl->GetInterface("Button") || !pControl->IsEnabled()) return nullptr;
+    if (!search->marked && pControl->GetInterface("DefaultButton")) search->marked = pControl;
+    if (!search->namedOk && pControl->GetName() == "ok") search->namedOk = pControl;
+    return nullptr;
+}
+
+// Events a control does not take while it, or a container around it, is disabled go to the
+// outermost disabled control, which ignores them.
+CControlUI* EventTarget(CControlUI* hit) {
+    CControlUI* target = hit;
+    for (CControlUI* c = hit; c; c = c->GetParent())
+        if (!c->IsEnabled()) target = c;
+    return target;
+}
+
+std::vector<CControlUI*> AncestorChain(CControlUI* control) {
+    std::vector<CControlUI*> chain;
+    for (CControlUI* c = control; c; c = c->GetParent()) chain.push_back(c);
+    return chain;
+}
+
+bool IsInteractive(CControlUI* control) {
+    for (CControlUI* c = control; c; c = c->GetParent())
+        if ((c->GetControlFlags() & UIFLAG_TABSTOP) || c->GetInterface("Button")) return true;
+    return false;
+}
+
+}  // namespace
+
+struct CPaintManagerUI::TimerInfo {
+    CControlUI* control;
+    UINT id;
+    int nativeId;
+};
+
+struct CPaintManagerUI::Impl {
+    std::unique_ptr<TimerHost> timerHost;
+    std::unordered_map<std::string, CControlUI*> names;
+    std::map<std::string, std::vector<CControlUI*>> optionGroups;
+    std::vector<INotifyUI*> notifiers;
+    std::vector<IMessageFilterUI*> filters;
+    std::vector<IChildWndNotifyUI*> childWndNotifiers;
+    std::vector<TimerInfo> timers;
+    std::map<int, TFontInfo> fonts;
+    int defaultFont = -1;
+    std::map<std::string, std::string> defaultAttributes;
+    std::map<std::string, std::string> classes;
+    std::vector<TNotifyUI> asyncNotifications;
+    std::vector<CControlUI*> delayedCleanup;
+    bool flushScheduled = false;
+    bool painting = false;
+    bool manualDrag = false;
+    QPoint dragGrabOffset;
+};
+
+CPaintManagerUI::CPaintManagerUI() : m_pImpl(std::make_unique<Impl>()) {}
+
+CPaintManagerUI::~CPaintManagerUI() {
+    RemoveAllTimers();
+    m_pImpl->asyncNotifications.clear();
+    for (CControlUI* control : m_pImpl->delayedCleanup) delete control;
+    m_pImpl->delayedCleanup.clear();
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd))
+        if (native->paintManager() == this) native->setPaintManager(nullptr);
+    CControlUI* root = m_pRoot;
+    m_pRoot = nullptr;
+    delete root;
+}
+
+void CPaintManagerUI::Init(HWND hWnd) {
+    UiEnsureApplication();
+    m_hWnd = hWnd;
+    if (!m_pImpl->timerHost)
+        m_pImpl->timerHost = std::make_unique<TimerHost>([this](int id) { OnTimer(id); });
+    if (auto* native = uilib_detail::NativeFromHandle(hWnd)) native->setPaintManager(this);
+}
+
+CWindowWnd* CPaintManagerUI::GetWindow() const {
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    return native ? native->owner() : nullptr;
+}
+
+void CPaintManagerUI::SetWindowAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+    if (std::strcmp(pstrName, "size") == 0) {
+        SIZE size = ParseSize(pstrValue);
+        SetInitSize(size.cx, size.cy);
+    } else if (std::strcmp(pstrName, "sizebox") == 0) {
+        SetSizeBox(ParseRect(pstrValue));
+    } else if (std::strcmp(pstrName, "caption") == 0) {
+        SetCaptionRect(ParseRect(pstrValue));
+    } else if (std::strcmp(pstrName, "mininfo") == 0) {
+        SIZE size = ParseSize(pstrValue);
+        SetMinInfo(size.cx, size.cy);
+    } else if (std::strcmp(pstrName, "defaultfontcolor") == 0) {
+        m_dwDefaultFontColor = ParseColor(pstrValue);
+    } else if (std::strcmp(pstrName, "disabledfontcolor") == 0) {
+        m_dwDefaultDisabledColor = ParseColor(pstrValue);
+    } else if (std::strcmp(pstrName, "selectedcolor") == 0) {
+        m_dwDefaultSelectedBkColor = ParseColor(pstrValue);
+    }
+}
+
+SIZE CPaintManagerUI::GetClientSize() const {
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    return native ? SIZE{native->width(), native->height()} : m_szInitWindowSize;
+}
+
+void CPaintManagerUI::SetInitSize(int cx, int cy) {
+    m_szInitWindowSize = SIZE{cx, cy};
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    if (native && cx > 0 && cy > 0) native->resize(cx, cy);
+}
+
+void CPaintManagerUI::SetMinInfo(int cx, int cy) {
+    m_szMinWindow = SIZE{cx, cy};
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) native->setMinimumSize(cx, cy);
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
+    if (!pControl) return false;
+    SetFocus(nullptr);
+    m_pEventClick = nullptr;
+    m_hoverChain.clear();
+    delete m_pRoot;
+    m_pRoot = pControl;
+    pControl->SetManager(this, nullptr, true);
+    NeedUpdate();
+    return true;
+}
+
+bool CPaintManagerUI::InitControls(CControlUI* pControl, CControlUI*) {
+    if (!pControl) return false;
+    CDuiString name = pControl->GetName();
+    if (!name.IsEmpty()) m_pImpl->names.emplace(name.str(), pControl);
+    return true;
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
+    if (pControl == m_pFocus) m_pFocus = nullptr;
+    if (pControl == m_pEventClick) m_pEventClick = nullptr;
+    m_hoverChain.erase(std::remove(m_hoverChain.begin(), m_hoverChain.end(), pControl),
+                       m_hoverChain.end());
+    if (pControl == m_pRoot) m_pRoot = nullptr;
+    KillTimer(pControl);
+    auto& names = m_pImpl->names;
+    auto it = names.find(pControl->GetName().str());
+    if (it != names.end() && it->second == pControl) names.erase(it);
+    for (auto& group : m_pImpl->optionGroups) {
+        auto& members = group.second;
+        members.erase(std::remove(members.begin(), members.end(), pControl), members.end());
+    }
+    auto& notifications = m_pImpl->asyncNotifications;
+    notifications.erase(
+        std::remove_if(notifications.begin(), notifications.end(),
+                       [pControl](const TNotifyUI& n) { return n.pSender == pControl; }),
+        notifications.end());
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
+    if (!m_pRoot) return nullptr;
+    return m_pRoot->FindControl(FindByPoint, &pt,
+                                UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+}
+
+CControlUI* CPaintManagerUI::FindControl(LPCTSTR pstrName) const {
+    if (!pstrName || !*pstrName) return nullptr;
+    auto it = m_pImpl->names.find(pstrName);
+    if (it != m_pImpl->names.end()) return it->second;
+    // The registered control of that name left; another one of the same name may remain.
+    CControlUI* found = FindSubControlByName(m_pRoot, pstrName);
+    if (found) m_pImpl->names.emplace(pstrName, found);
+    return found;
+}
+
+CControlUI* CPaintManagerUI::FindSubControlByPoint(CControlUI* pParent, POINT pt) const {
+    if (!pParent) pParent = m_pRoot;
+    if (!pParent) return nullptr;
+    return pParent->FindControl(FindByPoint, &pt,
+                                UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+}
+
+CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const {
+    if (!pParent) pParent = m_pRoot;
+    if (!pParent || !pstrName) return nullptr;
+    return pParent->FindControl(FindByName, const_cast<char*>(pstrName), UIFIND_ALL);
+}
+
+CControlUI* CPaintManagerUI::FindSubControlByClass(CControlUI* pParent, LPCTSTR pstrClass,
+                                                   int iIndex) const {
+    if (!pParent) pParent = m_pRoot;
+    if (!pParent || !pstrClass) return nullptr;
+    ClassSearch search{pstrClass, iIndex};
+    return pParent->FindControl(FindByClass, &search, UIFIND_ALL);
+}
+
+void CPaintManagerUI::SetFocus(CControlUI* pControl) {
+    if (pControl == m_pFocus) return;
+    CControlUI* old = m_pFocus;
+    m_pFocus = nullptr;
+    if (old) {
+        SendEvent(old, UIEVENT_KILLFOCUS, m_ptLastMousePos, 0, reinterpret_cast<WPARAM>(pControl));
+        SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
+    }
+    // The control may have become unusable while the old one let go of the focus.
+    if (pControl && pControl->GetManager() == this && pControl->IsVisible() &&
+        pControl->IsEnabled()) {
+        m_pFocus = pControl;
+        SendEvent(pControl, UIEVENT_SETFOCUS, m_ptLastMousePos, 0);
+        SendNotify(pControl, DUI_MSGTYPE_SETFOCUS);
+    }
+}
+
+bool CPaintManagerUI::SetNextTabControl(bool bForward) {
+    if (!m_pRoot) return false;
+    TabSearch search;
+    m_pRoot->FindControl(CollectTabStops, &search,
+                         UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    auto& stops = search.stops;
+    if (stops.empty()) return false;
+    auto it = std::find(stops.begin(), stops.end(), m_pFocus);
+    int count = static_cast<int>(stops.size());
+    int index = it == stops.end() ? (bForward ? -1 : count) : static_cast<int>(it - stops.begin());
+    index = (index + (bForward ? 1 : -1) + count) % count;
+    SetFocus(stops[static_cast<std::size_t>(index)]);
+    return true;
+}
+
+CControlUI* CPaintManagerUI::GetDefaultButton() const {
+    if (!m_pRoot) return nullptr;
+    DefaultButtonSearch search;
+    m_pRoot->FindControl(FindDefaultButton, &search,
+                         UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    return search.marked ? search.marked : search.namedOk;
+}
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
+    auto& list = m_pImpl->notifiers;
+    if (!pNotifier || std::find(list.begin(), list.end(), pNotifier) != list.end()) return false;
+    list.push_back(pNotifier);
+    return true;
+}
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
+    auto& list = m_pImpl->notifiers;
+    auto it = std::find(list.begin(), list.end(), pNotifier);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
+void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync) {
+    if (Msg.dwTimestamp == 0) Msg.dwTimestamp = Timestamp();
+    if (bAsync) {
+        m_pImpl->asyncNotifications.push_back(Msg);
+        if (!m_pImpl->flushScheduled && m_pImpl->timerHost) {
+            m_pImpl->flushScheduled = true;
+            QMetaObject::invokeMethod(
+                m_pImpl->timerHost.get(), [this] { FlushAsyncWork(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    // A notifier may remove others (or itself) while being notified.
+    std::vector<INotifyUI*> notifiers = m_pImpl->notifiers;
+    for (INotifyUI* notifier : notifiers) {
+        const auto& current = m_pImpl->notifiers;
+        if (std::find(current.begin(), current.end(), notifier) != current.end())
+            notifier->Notify(Msg);
+    }
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
+                                 LPARAM lParam, bool bAsync) {
+    TNotifyUI msg;
+    msg.sType = pstrMessage;
+    msg.pSender = pControl;
+    msg.ptMouse = m_ptLastMousePos;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    SendNotify(msg, bAsync);
+}
+
+template <typename T>
+static bool AddUnique(std::vector<T*>& list, T* item) {
+    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
+    return true;
+}
+
+template <typename T>
+static bool RemoveItem(std::vector<T*>& list, T* item) {
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
+    return AddUnique(m_pImpl->filters, pFilter);
+}
+
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) {
+    return RemoveItem(m_pImpl->filters, pFilter);
+}
+
+bool CPaintManagerUI::AddChildWndNotifier(IChildWndNotifyUI* pNotifier) {
+    return AddUnique(m_pImpl->childWndNotifiers, pNotifier);
+}
+
+bool CPaintManagerUI::RemoveChildWndNotifier(IChildWndNotifyUI* pNotifier) {
+    return RemoveItem(m_pImpl->childWndNotifiers, pNotifier);
+}
+
+bool CPaintManagerUI::SetTimer(CControlUI* pControl, UINT nTimerID, UINT uElapse) {
+    if (!pControl || !m_pImpl->timerHost) return false;
+    KillTimer(pControl, nTimerID);
+    int nativeId =
+        m_pImpl->timerHost->startTimer(static_cast<int>(std::max(1u, uElapse)), Qt::PreciseTimer);
+    if (nativeId == 0) return false;
+    m_pImpl->timers.push_back(TimerInfo{pControl, nTimerID, nativeId});
+    return true;
+}
+
+bool CPaintManagerUI::KillTimer(CControlUI* pControl, UINT nTimerID) {
+    auto& timers = m_pImpl->timers;
+    auto it = std::find_if(timers.begin(), timers.end(), [&](const TimerInfo& t) {
+        return t.control == pControl && t.id == nTimerID;
+    });
+    if (it == timers.end()) return false;
+    m_pImpl->timerHost->killTimer(it->nativeId);
+    timers.erase(it);
+    return true;
+}
+
+void CPaintManagerUI::KillTimer(CControlUI* pControl) {
+    auto& timers = m_pImpl->timers;
+    for (auto it = timers.begin(); it != timers.end();) {
+        if (it->control != pControl) {
+            ++it;
+            continue;
+        }
+        m_pImpl->timerHost->killTimer(it->nativeId);
+        it = timers.erase(it);
+    }
+}
+
+void CPaintManagerUI::RemoveAllTimers() {
+    for (const TimerInfo& timer : m_pImpl->timers) m_pImpl->timerHost->killTimer(timer.nativeId);
+    m_pImpl->timers.clear();
+}
+
+void CPaintManagerUI::OnTimer(int nativeId) {
+    auto& timers = m_pImpl->timers;
+    auto it = std::find_if(timers.begin(), timers.end(),
+                           [nativeId](const TimerInfo& t) { return t.nativeId == nativeId; });
+    if (it == timers.end()) return;
+    SendEvent(it->control, UIEVENT_TIMER, m_ptLastMousePos, 0, it->id);
+}
+
+bool CPaintManagerUI::AddOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl) {
+    if (!pStrGroupName || !*pStrGroupName) return false;
+    auto& members = m_pImpl->optionGroups[pStrGroupName];
+    return AddUnique(members, pControl);
+}
+
+const std::vector<CControlUI*>* CPaintManagerUI::GetOptionGroup(LPCTSTR pStrGroupName) const {
+    auto it = m_pImpl->optionGroups.find(pStrGroupName ? pStrGroupName : "");
+    return it == m_pImpl->optionGroups.end() ? nullptr : &it->second;
+}
+
+void CPaintManagerUI::RemoveOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl) {
+    auto it = m_pImpl->optionGroups.find(pStrGroupName ? pStrGroupName : "");
+    if (it != m_pImpl->optionGroups.end()) RemoveItem(it->second, pControl);
+}
+
+void CPaintManagerUI::AddFont(int id, const TFontInfo& font, bool bDefault) {
+    m_pImpl->fonts[id] = font;
+    if (bDefault) m_pImpl->defaultFont = id;
+}
+
+const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
+    const auto& fonts = m_pImpl->fonts;
+    auto it = fonts.find(id < 0 ? GetDefaultFontId() : id);
+    if (it != fonts.end()) return it->second;
+    return CStyleManagerUI::Instance()->GetFontInfo(id < 0 ? GetDefaultFontId() : id);
+}
+
+int CPaintManagerUI::GetDefaultFontId() const {
+    return m_pImpl->defaultFont >= 0 ? m_pImpl->defaultFont
+                                     : CStyleManagerUI::Instance()->GetDefaultFontId();
+}
+
+void CPaintManagerUI::AddDefaultAttributeList(LPCTSTR pStrControlName,
+                                              LPCTSTR pStrControlAttrList) {
+    m_pImpl->defaultAttributes[pStrControlName] = pStrControlAttrList;
+}
+
+CDuiString CPaintManagerUI::GetDefaultAttributeList(LPCTSTR pStrControlName) const {
+    auto it = m_pImpl->defaultAttributes.find(pStrControlName);
+    if (it != m_pImpl->defaultAttributes.end()) return it->second;
+    return CStyleManagerUI::Instance()->GetDefaultAttributeList(pStrControlName);
+}
+
+void CPaintManagerUI::AddClass(LPCTSTR pStrClassName, LPCTSTR pStrControlAttrList) {
+    m_pImpl->classes[pStrClassName] = pStrControlAttrList;
+}
+
+CDuiString CPaintManagerUI::GetClassAttributeList(LPCTSTR pStrClassName) const {
+    auto it = m_pImpl->classes.find(pStrClassName);
+    if (it != m_pImpl->classes.end()) return it->second;
+    return CStyleManagerUI::Instance()->GetClassAttributeList(pStrClassName);
+}
+
+void CPaintManagerUI::NeedUpdate() {
+    m_bLayoutNeeded = true;
+    if (m_pImpl->painting) return;
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) native->update();
+}
+
+void CPaintManagerUI::Invalidate() {
+    if (m_pImpl->painting) return;
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) native->update();
+}
+
+void CPaintManagerUI::Invalidate(const RECT& rcItem) {
+    if (m_pImpl->painting || rcItem.IsEmpty()) return;
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) native->update(ToQRect(rcItem));
+}
+
+void CPaintManagerUI::UpdateLayout() {
+    if (!m_bLayoutNeeded || !m_pRoot) return;
+    m_bLayoutNeeded = false;
+    SIZE client = GetClientSize();
+    m_pRoot->SetPos(RECT{0, 0, client.cx, client.cy}, false);
+}
+
+void CPaintManagerUI::PaintNow() {
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) native->repaint();
+}
+
+void CPaintManagerUI::Paint(CRenderContext& ctx, const RECT& rcPaint) {
+    m_pImpl->painting = true;
+    UpdateLayout();
+    if (m_pRoot) m_pRoot->DoPaint(ctx, rcPaint);
+    m_pImpl->painting = false;
+}
+
+void CPaintManagerUI::SetCapture(CControlUI* pControl) {
+    m_pEventClick = pControl;
+}
+
+void CPaintManagerUI::ReleaseCapture() {
+    m_pEventClick = nullptr;
+}
+
+void CPaintManagerUI::SetCursor(UICURSOR cursor) {
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    if (!native) return;
+    static const Qt::CursorShape shapes[] = {Qt::ArrowCursor, Qt::PointingHandCursor,
+                                             Qt::IBeamCursor, Qt::SizeHorCursor, Qt::SizeVerCursor};
+    native->setCursor(shapes[cursor]);
+}
+
+void CPaintManagerUI::ClientToScreen(POINT& pt) const {
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) {
+        QPoint global = native->mapToGlobal(QPoint(pt.x, pt.y));
+        pt = POINT{global.x(), global.y()};
+    }
+}
+
+void CPaintManagerUI::ScreenToClient(POINT& pt) const {
+    if (auto* native = uilib_detail::NativeFromHandle(m_hWnd)) {
+        QPoint local = native->mapFromGlobal(QPoint(pt.x, pt.y));
+        pt = POINT{local.x(), local.y()};
+    }
+}
+
+void CPaintManagerUI::SendEvent(CControlUI* pControl, int type, POINT pt, UINT keyState,
+                                WPARAM wParam, LPARAM lParam) {
+    if (!pControl) return;
+    TEventUI event;
+    event.Type = type;
+    event.pSender = pControl;
+    event.dwTimestamp = Timestamp();
+    event.ptMouse = pt;
+    event.wKeyState = keyState;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    pControl->Event(event);
+}
+
+void CPaintManagerUI::NotifyChildWnds(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    std::vector<IChildWndNotifyUI*> notifiers = m_pImpl->childWndNotifiers;
+    for (IChildWndNotifyUI* notifier : notifiers) notifier->OnWindowMessage(uMsg, wParam, lParam);
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    std::vector<IMessageFilterUI*> filters = m_pImpl->filters;
+    for (IMessageFilterUI* filter : filters) {
+        bool handled = false;
+        LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = result;
+            return true;
+        }
+    }
+    switch (uMsg) {
+        case WM_SIZE:
+            NeedUpdate();
+            NotifyChildWnds(uMsg, wParam, lParam);
+            return false;
+        case WM_SHOWWINDOW:
+        case WM_CLOSE:
+            NotifyChildWnds(uMsg, wParam, lParam);
+            return false;
+        case WM_DESTROY:
+            NotifyChildWnds(uMsg, wParam, lParam);
+            RemoveAllTimers();
+            return false;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MOUSEWHEEL:
+        case WM_MOUSELEAVE:
+            DispatchMouse(uMsg, wParam, lParam);
+            lRes = 0;
+            return true;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+            if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) return false;
+            DispatchKey(uMsg, wParam, lParam);
+            lRes = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    UINT keyState = static_cast<UINT>(wParam);
+    switch (uMsg) {
+        case WM_MOUSEMOVE:
+            DispatchMouseMove(pt, keyState);
+            break;
+        case WM_LBUTTONDOWN:
+            DispatchButtonDown(UIEVENT_BUTTONDOWN, pt, keyState);
+            break;
+        case WM_LBUTTONDBLCLK:
+            DispatchButtonDown(UIEVENT_DBLCLICK, pt, keyState);
+            break;
+        case WM_RBUTTONDOWN:
+            DispatchButtonDown(UIEVENT_RBUTTONDOWN, pt, keyState);
+            break;
+        case WM_LBUTTONUP:
+            DispatchButtonUp(UIEVENT_BUTTONUP, pt, keyState);
+            break;
+        case WM_RBUTTONUP:
+            DispatchButtonUp(UIEVENT_RBUTTONUP, pt, keyState);
+            break;
+        case WM_MOUSELEAVE:
+            if (!m_pEventClick) UpdateHover(nullptr, pt);
+            break;
+        case WM_MOUSEWHEEL: {
+            m_ptLastMousePos = pt;
+            CControlUI* target = EventTarget(FindControl(pt));
+            int delta = static_cast<std::int16_t>((wParam >> 16) & 0xFFFF);
+            SendEvent(target, UIEVENT_SCROLLWHEEL, pt, keyState & 0xFFFF, delta > 0 ? 0 : 1, delta);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CPaintManagerUI::DispatchMouseMove(POINT pt, UINT keyState) {
+    m_ptLastMousePos = pt;
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    if (m_pImpl->manualDrag && native) {
+        native->move(QCursor::pos() - m_pImpl->dragGrabOffset);
+        return;
+    }
+    CControlUI* hit = FindControl(pt);
+    if (!m_pEventClick) UpdateHover(hit, pt);
+    CControlUI* target = m_pEventClick ? m_pEventClick : EventTarget(hit);
+    if (!target) {
+        SetCursor(UICURSOR_ARROW);
+        return;
+    }
+    SendEvent(target, UIEVENT_MOUSEMOVE, pt, keyState);
+    if (!m_pEventClick) SendEvent(target, UIEVENT_SETCURSOR, pt, keyState);
+}
+
+void CPaintManagerUI::UpdateHover(CControlUI* pNewHover, POINT pt) {
+    std::vector<CControlUI*> newChain = AncestorChain(pNewHover ? EventTarget(pNewHover) : nullptr);
+    std::vector<CControlUI*> oldChain;
+    oldChain.swap(m_hoverChain);
+    m_hoverChain = newChain;
+    auto contains = [](const std::vector<CControlUI*>& chain, CControlUI* c) {
+        return std::find(chain.begin(), chain.end(), c) != chain.end();
+    };
+    // Leave innermost first, enter outermost first: a row stays entered while the mouse is
+    // over one of its cells.
+    for (CControlUI* c : oldChain)
+        if (!contains(newChain, c)) SendEvent(c, UIEVENT_MOUSELEAVE, pt, 0);
+    for (auto it = newChain.rbegin(); it != newChain.rend(); ++it)
+        if (!contains(oldChain, *it) && contains(m_hoverChain, *it))
+            SendEvent(*it, UIEVENT_MOUSEENTER, pt, 0);
+}
+
+bool CPaintManagerUI::StartWindowDrag(POINT pt) {
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    if (!native || m_rcCaption.bottom <= 0) return false;
+    RECT caption{m_rcCaption.left, m_rcCaption.top,
+                 m_rcCaption.right > 0 ? m_rcCaption.right : native->width(), m_rcCaption.bottom};
+    if (!caption.Contains(pt)) return false;
+    if (native->windowHandle() && native->windowHandle()->startSystemMove()) return true;
+    // No window manager to move it (a bare X server): move it by hand.
+    m_pImpl->manualDrag = true;
+    m_pImpl->dragGrabOffset = QCursor::pos() - native->pos();
+    return true;
+}
+
+void CPaintManagerUI::DispatchButtonDown(int eventType, POINT pt, UINT keyState) {
+    m_ptLastMousePos = pt;
+    CControlUI* hit = FindControl(pt);
+    if (eventType == UIEVENT_BUTTONDOWN && !IsInteractive(hit) && StartWindowDrag(pt)) return;
+    if (eventType == UIEVENT_DBLCLICK && !IsInteractive(hit) && m_rcCaption.bottom > 0 &&
+        (m_rcSizeBox.left || m_rcSizeBox.top || m_rcSizeBox.right || m_rcSizeBox.bottom) &&
+        pt.y < m_rcCaption.bottom) {
+        if (auto* native = uilib_detail::NativeFromHandle(m_hWnd))
+            native->isMaximized() ? native->showNormal() : native->showMaximized();
+        return;
+    }
+    CControlUI* target = EventTarget(hit);
+    if (!target) {
+        SetFocus(nullptr);
+        return;
+    }
+    CControlUI* focus = target;
+    while (focus && !((focus->GetControlFlags() & UIFLAG_TABSTOP) && focus->IsKeyboardEnabled()))
+        focus = focus->GetParent();
+    if (target->IsEnabled()) SetFocus(focus);
+    // The focus change may have removed the control (an edit closing, a row rebuilt).
+    target = EventTarget(FindControl(pt));
+    if (!target) return;
+    m_pEventClick = target;
+    SendEvent(target, eventType, pt, keyState);
+}
+
+void CPaintManagerUI::DispatchButtonUp(int eventType, POINT pt, UINT keyState) {
+    m_ptLastMousePos = pt;
+    if (m_pImpl->manualDrag) {
+        m_pImpl->manualDrag = false;
+        return;
+    }
+    CControlUI* target = m_pEventClick;
+    m_pEventClick = nullptr;
+    if (!target) target = EventTarget(FindControl(pt));
+    if (!target) return;
+    SendEvent(target, eventType, pt, keyState);
+    if (eventType == UIEVENT_RBUTTONUP) {
+        CControlUI* under = EventTarget(FindControl(pt));
+        if (under) SendEvent(under, UIEVENT_CONTEXTMENU, pt, keyState);
+    }
+    UpdateHover(FindControl(pt), pt);
+}
+
+void CPaintManagerUI::DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    UINT keyState = static_cast<UINT>(lParam);
+    if (uMsg == WM_KEYDOWN && wParam == VK_TAB) {
+        SetNextTabControl((keyState & MK_SHIFT) == 0);
+        return;
+    }
+    if (uMsg == WM_KEYDOWN && wParam == VK_RETURN &&
+        !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN))) {
+        if (CControlUI* button = GetDefaultButton()) button->Activate();
+        return;
+    }
+    if (!m_pFocus) return;
+    int type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN
+               : uMsg == WM_KEYUP ? UIEVENT_KEYUP
+                                  : UIEVENT_CHAR;
+    TEventUI event;
+    event.Type = type;
+    event.pSender = m_pFocus;
+    event.dwTimestamp = Timestamp();
+    event.ptMouse = m_ptLastMousePos;
+    event.chKey = static_cast<UINT>(wParam);
+    event.wKeyState = keyState;
+    m_pFocus->Event(event);
+}
+
+void CPaintManagerUI::AddDelayedCleanup(CControlUI* pControl) {
+    if (!pControl) return;
+    pControl->SetManager(nullptr, nullptr, false);
+    m_pImpl->delayedCleanup.push_back(pControl);
+    if (!m_pImpl->flushScheduled && m_pImpl->timerHost) {
+        m_pImpl->flushScheduled = true;
+        QMetaObject::invokeMethod(
+            m_pImpl->timerHost.get(), [this] { FlushAsyncWork(); }, Qt::QueuedConnection);
+    }
+}
+
+void CPaintManagerUI::FlushAsyncWork() {
+    m_pImpl->flushScheduled = false;
+    std::vector<CControlUI*> cleanup;
+    cleanup.swap(m_pImpl->delayedCleanup);
+    for (CControlUI* control : cleanup) delete control;
+    std::vector<TNotifyUI> notifications;
+    notifications.swap(m_pImpl->asyncNotifications);
+    for (TNotifyUI& msg : notifications) SendNotify(msg, false);
+}
+
+int CPaintManagerUI::MessageLoop() {
+    UiEnsureApplication();
+    QEventLoop loop;
+    return uilib_detail::RunQuittableLoop(loop);
+}
+
+void CPaintManagerUI::SetToolTipStyle(bool bBalloon) {
+    g_balloonToolTips = bBalloon;
+}
+
+bool CPaintManagerUI::IsBalloonToolTip() {
+    return g_balloonToolTips;
+}

@@ -1,0 +1,518 @@
+#include "uilib/render_engine.h"
+
+#include <QFontMetrics>
+#include <QLinearGradient>
+#include <QPainterPath>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "uilib/internal/render_context.h"
+#include "uilib/internal/text_codec.h"
+#include "uilib/internal/ui_resources.h"
+
+using uilib_detail::FontOf;
+using uilib_detail::FromGbk;
+
+namespace {
+
+int QtAlignment(UINT uStyle) {
+    int flags = 0;
+    if (uStyle & DT_CENTER)
+        flags |= Qt::AlignHCenter;
+    else if (uStyle & DT_RIGHT)
+        flags |= Qt::AlignRight;
+    else
+        flags |= Qt::AlignLeft;
+    if (uStyle & DT_VCENTER)
+        flags |= Qt::AlignVCenter;
+    else if (uStyle & DT_BOTTOM)
+        flags |= Qt::AlignBottom;
+    else
+        flags |= Qt::AlignTop;
+    if (uStyle & DT_WORDBREAK) flags |= Qt::TextWrapAnywhere;
+    return flags;
+}
+
+// One piece of marked-up text with its look, or a line break.
+struct MarkupRun {
+    QString text;
+    QFont font;
+    QColor color;
+    int spaceBefore = 0;
+    bool lineBreak = false;
+};
+
+struct MarkupState {
+    int fontId;
+    bool bold = false, italic = false, underline = false;
+    DWORD color;
+};
+
+QFont StyledFont(CPaintManagerUI* manager, const MarkupState& state) {
+    QFont font = FontOf(manager, state.fontId);
+    if (state.bold) font.setBold(true);
+    if (state.italic) font.setItalic(true);
+    if (state.underline) font.setUnderline(true);
+    return font;
+}
+
+// Applies one tag; false when it is not one of ours (then it is shown as text).
+bool ApplyTag(const std::string& tag, std::vector<MarkupState>& stack, int& pendingSpace,
+              bool& lineBreak) {
+    MarkupState top = stack.back();
+    if (tag == "b" || tag == "i" || tag == "u") {
+        (tag == "b" ? top.bold : tag == "i" ? top.italic : top.underline) = true;
+        stack.push_back(top);
+    } else if (tag.size() > 2 && tag[0] == 'c' && tag[1] == ' ') {
+        top.color = ParseColor(tag.c_str() + 2);
+        stack.push_back(top);
+    } else if (tag.size() > 2 && tag[0] == 'f' && tag[1] == ' ') {
+        top.fontId = std::atoi(tag.c_str() + 2);
+        stack.push_back(top);
+    } else if (tag.size() > 2 && tag[0] == 'x' && tag[1] == ' ') {
+        pendingSpace += std::atoi(tag.c_str() + 2);
+    } else if (tag == "n") {
+        lineBreak = true;
+    } else if (tag == "/b" || tag == "/i" || tag == "/u" || tag == "/c" || tag == "/f") {
+        if (stack.size() > 1) stack.pop_back();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::vector<MarkupRun> ParseMarkup(CPaintManagerUI* manager, const char* text, DWORD color,
+                                   int iFont) {
+    std::vector<MarkupRun> runs;
+    std::vector<MarkupState> stack{MarkupState{iFont, false, false, false, color}};
+    std::string pending;
+    int pendingSpace = 0;
+    auto makeRun = [&] {
+        MarkupRun run;
+        run.font = StyledFont(manager, stack.back());
+        run.color = ToQColor(stack.back().color);
+        return run;
+    };
+    auto flush = [&] {
+        if (pending.empty() && pendingSpace == 0) return;
+        MarkupRun run = makeRun();
+        run.text = FromGbk(pending);
+        run.spaceBefore = pendingSpace;
+        runs.push_back(run);
+        pending.clear();
+        pendingSpace = 0;
+    };
+    for (const char* p = text; *p;) {
+        const char* close = *p == '<' ? std::strchr(p, '>') : nullptr;
+        if (close) {
+            std::string tag(p + 1, close);
+            flush();
+            bool lineBreak = false;
+            if (ApplyTag(tag, stack, pendingSpace, lineBreak)) {
+                if (lineBreak) {
+                    MarkupRun run = makeRun();
+                    run.lineBreak = true;
+                    runs.push_back(run);
+                }
+            } else {
+                pending.append(p, close + 1);
+            }
+            p = close + 1;
+            continue;
+        }
+        // A GBK lead byte carries its trail byte along, whatever that byte is.
+        bool doubleByte = static_cast<unsigned char>(*p) >= 0x81 && p[1];
+        pending.append(p, doubleByte ? 2 : 1);
+        p += doubleByte ? 2 : 1;
+    }
+    flush();
+    return runs;
+}
+
+// Lays the runs out in lines no wider than maxWidth (0: unlimited) and calls place for each
+// piece with its position relative to the text's top left. Returns the size used.
+template <typename Place>
+SIZE LayoutRuns(const std::vector<MarkupRun>& runs, int maxWidth, bool wrap, Place place) {
+    int x = 0, y = 0, lineHeight = 0, width = 0;
+    auto newLine = [&] {
+        y += lineHeight;
+        width = std::max(width, x);
+        x = 0;
+        lineHeight = 0;
+    };
+    for (const MarkupRun& run : runs) {
+        QFontMetrics metrics(run.font);
+        lineHeight = std::max(lineHeight, metrics.height());
+        if (run.lineBreak) {
+            newLine();
+            continue;
+        }
+        x += run.spaceBefore;
+        QString rest = run.text;
+        while (!rest.isEmpty()) {
+            int fit = rest.size();
+            if (wrap && maxWidth > 0) {
+                while (fit > 1 && x + metrics.horizontalAdvance(rest.left(fit)) > maxWidth) --fit;
+                if (x > 0 && x + metrics.horizontalAdvance(rest.left(fit)) > maxWidth) {
+                    newLine();
+                    lineHeight = metrics.height();
+                    continue;
+                }
+            }
+            QString piece = rest.left(fit);
+            place(run, piece, x, y, metrics);
+            x += metrics.horizontalAdvance(piece);
+            rest = rest.mid(fit);
+            if (!rest.isEmpty()) {
+                newLine();
+                lineHeight = metrics.height();
+            }
+        }
+    }
+    width = std::max(width, x);
+    return SIZE{width, y + lineHeight};
+}
+
+void DrawPixmapPart(QPainter& painter, const QRect& dest, const QPixmap& pixmap, const QRect& src) {
+    if (dest.isEmpty() || src.isEmpty()) return;
+    painter.drawPixmap(dest, pixmap, src);
+}
+
+// Nine-patch drawing: corners keep their size, edges and centre stretch.
+void DrawNinePatch(QPainter& painter, const QRect& dest, const QPixmap& pixmap, const QRect& src,
+                   const RECT& corner) {
+    int l = corner.left, t = corner.top, r = corner.right, b = corner.bottom;
+    int dx[4] = {dest.left(), dest.left() + l, dest.right() + 1 - r, dest.right() + 1};
+    int dy[4] = {dest.top(), dest.top() + t, dest.bottom() + 1 - b, dest.bottom() + 1};
+    int sx[4] = {src.left(), src.left() + l, src.right() + 1 - r, src.right() + 1};
+    int sy[4] = {src.top(), src.top() + t, src.bottom() + 1 - b, src.bottom() + 1};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            DrawPixmapPart(
+                painter, QRect(QPoint(dx[col], dy[row]), QPoint(dx[col + 1] - 1, dy[row + 1] - 1)),
+                pixmap, QRect(QPoint(sx[col], sy[row]), QPoint(sx[col + 1] - 1, sy[row + 1] - 1)));
+}
+
+struct ImageDescription {
+    CDuiString file;
+    RECT source{0, 0, 0, 0};
+    RECT corner{0, 0, 0, 0};
+    RECT dest{0, 0, 0, 0};
+    bool hasSource = false, hasDest = false;
+    int fade = 255;
+};
+
+void ReadImageAttributes(const char* text, ImageDescription& image) {
+    if (!std::strchr(text, '=')) {
+        image.file = text;
+        return;
+    }
+    // Same syntax as an attribute list, with single quotes.
+    const char* p = text;
+    while (*p) {
+        while (*p == ' ') ++p;
+        const char* nameStart = p;
+        while (*p && *p != '=') ++p;
+        std::string name(nameStart, p);
+        if (*p != '=' || (p[1] != '\'' && p[1] != '"')) break;
+        char quote = p[1];
+        const char* valueStart = p + 2;
+        const char* valueEnd = std::strchr(valueStart, quote);
+        if (!valueEnd) break;
+        std::string value(valueStart, valueEnd);
+        p = valueEnd + 1;
+        if (name == "file")
+            image.file = value.c_str();
+        else if (name == "source")
+            image.source = ParseRect(value.c_str()), image.hasSource = true;
+        else if (name == "corner")
+            image.corner = ParseRect(value.c_str());
+        else if (name == "dest")
+            image.dest = ParseRect(value.c_str()), image.hasDest = true;
+        else if (name == "fade")
+            image.fade = std::atoi(value.c_str());
+    }
+}
+
+}  // namespace
+
+void CRenderEngine::DrawColor(CRenderContext& ctx, const RECT& rc, DWORD color) {
+    if ((color >> 24) == 0 || rc.IsEmpty()) return;
+    ctx.painter().fillRect(ToQRect(rc), ToQColor(color));
+}
+
+void CRenderEngine::DrawGradient(CRenderContext& ctx, const RECT& rc, DWORD dwFirst, DWORD dwSecond,
+                                 bool bVertical) {
+    QRect r = ToQRect(rc);
+    QLinearGradient gradient(r.topLeft(), bVertical ? r.bottomLeft() : r.topRight());
+    gradient.setColorAt(0, ToQColor(dwFirst));
+    gradient.setColorAt(1, ToQColor(dwSecond));
+    ctx.painter().fillRect(r, gradient);
+}
+
+void CRenderEngine::DrawLine(CRenderContext& ctx, POINT from, POINT to, int nSize, DWORD color) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setPen(QPen(ToQColor(color), nSize));
+    painter.drawLine(from.x, from.y, to.x, to.y);
+    painter.restore();
+}
+
+void CRenderEngine::DrawRect(CRenderContext& ctx, const RECT& rc, int nSize, DWORD color) {
+    if (nSize <= 0) return;
+    QPainter& painter = ctx.painter();
+    painter.save();
+    QPen pen(ToQColor(color), nSize);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // Keep the whole border inside the rectangle.
+    double inset = nSize / 2.0;
+    painter.drawRect(
+        QRectF(rc.left + inset, rc.top + inset, rc.GetWidth() - nSize, rc.GetHeight() - nSize));
+    painter.restore();
+}
+
+void CRenderEngine::DrawRoundRect(CRenderContext& ctx, const RECT& rc, int nSize, int width,
+                                  int height, DWORD color) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(ToQColor(color), nSize));
+    painter.setBrush(Qt::NoBrush);
+    double inset = nSize / 2.0;
+    painter.drawRoundedRect(
+        QRectF(rc.left + inset, rc.top + inset, rc.GetWidth() - nSize, rc.GetHeight() - nSize),
+        width / 2.0, height / 2.0);
+    painter.restore();
+}
+
+void CRenderEngine::FillRoundRect(CRenderContext& ctx, const RECT& rc, int width, int height,
+                                  DWORD color) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ToQColor(color));
+    painter.drawRoundedRect(ToQRect(rc), width / 2.0, height / 2.0);
+    painter.restore();
+}
+
+void CRenderEngine::FillEllipse(CRenderContext& ctx, const RECT& rc, DWORD color) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ToQColor(color));
+    painter.drawEllipse(ToQRect(rc));
+    painter.restore();
+}
+
+void CRenderEngine::DrawGlyph(CRenderContext& ctx, const RECT& rc, Glyph glyph, DWORD color,
+                              int nSize) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(ToQColor(color), nSize);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    QRectF r(rc.left, rc.top, rc.GetWidth(), rc.GetHeight());
+    double w = r.width(), h = r.height();
+    QPainterPath path;
+    switch (glyph) {
+        case GLYPH_CHECK:
+            path.moveTo(r.left() + w * 0.2, r.top() + h * 0.52);
+            path.lineTo(r.left() + w * 0.42, r.top() + h * 0.74);
+            path.lineTo(r.left() + w * 0.8, r.top() + h * 0.3);
+            break;
+        case GLYPH_ARROW_DOWN:
+            path.moveTo(r.left() + w * 0.25, r.top() + h * 0.38);
+            path.lineTo(r.center().x(), r.top() + h * 0.62);
+            path.lineTo(r.right() - w * 0.25, r.top() + h * 0.38);
+            break;
+        case GLYPH_ARROW_UP:
+            path.moveTo(r.left() + w * 0.25, r.top() + h * 0.62);
+            path.lineTo(r.center().x(), r.top() + h * 0.38);
+            path.lineTo(r.right() - w * 0.25, r.top() + h * 0.62);
+            break;
+        case GLYPH_ARROW_RIGHT:
+            path.moveTo(r.left() + w * 0.38, r.top() + h * 0.25);
+            path.lineTo(r.left() + w * 0.62, r.center().y());
+            path.lineTo(r.left() + w * 0.38, r.bottom() - h * 0.25);
+            break;
+        case GLYPH_CROSS:
+            path.moveTo(r.left() + w * 0.3, r.top() + h * 0.3);
+            path.lineTo(r.right() - w * 0.3, r.bottom() - h * 0.3);
+            path.moveTo(r.right() - w * 0.3, r.top() + h * 0.3);
+            path.lineTo(r.left() + w * 0.3, r.bottom() - h * 0.3);
+            break;
+    }
+    painter.drawPath(path);
+    painter.restore();
+}
+
+void CRenderEngine::DrawText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
+                             LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
+    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
+    QPainter& painter = ctx.painter();
+    const QFont& font = FontOf(pManager, iFont);
+    QString text = FromGbk(pstrText);
+    QRect r = ToQRect(rc);
+    if (!(uStyle & DT_WORDBREAK)) {
+        QFontMetrics metrics(font);
+        text = metrics.elidedText(text, (uStyle & DT_END_ELLIPSIS) ? Qt::ElideRight : Qt::ElideNone,
+                                  r.width());
+    }
+    painter.setFont(font);
+    painter.setPen(ToQColor(dwTextColor));
+    painter.drawText(r, QtAlignment(uStyle), text);
+}
+
+void CRenderEngine::DrawHtmlText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
+                                 LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
+    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
+    std::vector<MarkupRun> runs = ParseMarkup(pManager, pstrText, dwTextColor, iFont);
+    bool wrap = (uStyle & DT_WORDBREAK) != 0;
+    SIZE used = LayoutRuns(runs, rc.GetWidth(), wrap, [](auto&&...) {});
+    int left = rc.left, top = rc.top;
+    if (uStyle & DT_CENTER)
+        left += (rc.GetWidth() - used.cx) / 2;
+    else if (uStyle & DT_RIGHT)
+        left += rc.GetWidth() - used.cx;
+    if (uStyle & DT_VCENTER)
+        top += (rc.GetHeight() - used.cy) / 2;
+    else if (uStyle & DT_BOTTOM)
+        top += rc.GetHeight() - used.cy;
+    QPainter& painter = ctx.painter();
+    CRenderClip clip(ctx, rc);
+    LayoutRuns(
+        runs, rc.GetWidth(), wrap,
+        [&](const MarkupRun& run, const QString& piece, int x, int y, const QFontMetrics& metrics) {
+            painter.setFont(run.font);
+            painter.setPen(run.color);
+            painter.drawText(left + x, top + y + metrics.ascent(), piece);
+        });
+}
+
+SIZE CRenderEngine::GetTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, UINT uStyle,
+                                int maxWidth) {
+    QFontMetrics metrics(FontOf(pManager, iFont));
+    QString text = FromGbk(pstrText ? pstrText : "");
+    if ((uStyle & DT_WORDBREAK) && maxWidth > 0) {
+        QRect bounds =
+            metrics.boundingRect(QRect(0, 0, maxWidth, 100000), QtAlignment(uStyle), text);
+        return SIZE{bounds.width(), bounds.height()};
+    }
+    return SIZE{metrics.horizontalAdvance(text), metrics.height()};
+}
+
+SIZE CRenderEngine::GetHtmlTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont,
+                                    int maxWidth) {
+    std::vector<MarkupRun> runs = ParseMarkup(pManager, pstrText ? pstrText : "", 0, iFont);
+    return LayoutRuns(runs, maxWidth, maxWidth > 0, [](auto&&...) {});
+}
+
+int CRenderEngine::HitTestText(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, int x) {
+    QFontMetrics metrics(FontOf(pManager, iFont));
+    QString text = FromGbk(pstrText ? pstrText : "");
+    int best = 0;
+    for (int i = 1; i <= text.size(); ++i) {
+        int mid = (metrics.horizontalAdvance(text.left(i - 1)) +
+                   metrics.horizontalAdvance(text.left(i))) /
+                  2;
+        if (x >= mid) best = i;
+    }
+    return best;
+}
+
+bool CRenderEngine::DrawImageString(CRenderContext& ctx, CPaintManagerUI*, const RECT& rcItem,
+                                    LPCTSTR pStrImage, LPCTSTR pStrModify) {
+    if (!pStrImage || !*pStrImage) return false;
+    ImageDescription image;
+    ReadImageAttributes(pStrImage, image);
+    if (pStrModify) ReadImageAttributes(pStrModify, image);
+    const QPixmap* pixmap = uilib_detail::SkinImage(image.file);
+    if (!pixmap) return false;
+    QRect source = image.hasSource ? ToQRect(image.source) : pixmap->rect();
+    QRect dest = ToQRect(rcItem);
+    if (image.hasDest)
+        dest = QRect(rcItem.left + image.dest.left, rcItem.top + image.dest.top,
+                     image.dest.GetWidth(), image.dest.GetHeight());
+    QPainter& painter = ctx.painter();
+    painter.save();
+    painter.setOpacity(std::clamp(image.fade, 0, 255) / 255.0);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (image.corner.left || image.corner.top || image.corner.right || image.corner.bottom)
+        DrawNinePatch(painter, dest, *pixmap, source, image.corner);
+    else
+        painter.drawPixmap(dest, *pixmap, source);
+    painter.restore();
+    return true;
+}
+
+CRenderClip::CRenderClip(CRenderContext& ctx, const RECT& rc, int roundX, int roundY) : m_ctx(ctx) {
+    QPainter& painter = ctx.painter();
+    painter.save();
+    if (roundX > 0 || roundY > 0) {
+        QPainterPath path;
+        path.addRoundedRect(ToQRect(rc), roundX / 2.0, roundY / 2.0);
+        painter.setClipPath(path, Qt::IntersectClip);
+    } else {
+        painter.setClipRect(ToQRect(rc), Qt::IntersectClip);
+    }
+}
+
+CRenderClip::~CRenderClip() {
+    m_ctx.painter().restore();
+}
+
+DWORD ParseColor(LPCTSTR pstrValue) {
+    if (!pstrValue) return 0;
+    while (*pstrValue == ' ') ++pstrValue;
+    const char* digits = pstrValue;
+    if (*digits == '#')
+        ++digits;
+    else if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits += 2;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(digits, &end, 16);
+    // Six digits are an opaque colour; eight carry their own alpha.
+    if (end - digits == 6) value |= 0xFF000000UL;
+    return static_cast<DWORD>(value);
+}
+
+RECT ParseRect(LPCTSTR pstrValue) {
+    RECT rc;
+    if (!pstrValue) return rc;
+    char* end = nullptr;
+    rc.left = static_cast<int>(std::strtol(pstrValue, &end, 10));
+    if (*end == ',') rc.top = static_cast<int>(std::strtol(end + 1, &end, 10));
+    if (*end == ',') rc.right = static_cast<int>(std::strtol(end + 1, &end, 10));
+    if (*end == ',') rc.bottom = static_cast<int>(std::strtol(end + 1, &end, 10));
+    return rc;
+}
+
+SIZE ParseSize(LPCTSTR pstrValue) {
+    SIZE size;
+    if (!pstrValue) return size;
+    char* end = nullptr;
+    size.cx = static_cast<int>(std::strtol(pstrValue, &end, 10));
+    if (*end == ',') size.cy = static_cast<int>(std::strtol(end + 1, &end, 10));
+    return size;
+}
+
+bool ParseBool(LPCTSTR pstrValue) {
+    return pstrValue && (std::strcmp(pstrValue, "true") == 0 || std::strcmp(pstrValue, "1") == 0);
+}
+
+RECT IntersectRects(const RECT& a, const RECT& b) {
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    return r;
+}
