@@ -58,7 +58,7 @@ ret_t DbExecute(NetSqliteClient& client, const tstring& sql) {
 
 bool DbGetText(const tstring& column, tstring& text, const NetSqliteResultSet& result) {
     try {
-        text = Utf8ToGbk(result.GetString(column));
+        text = Utf8ToGbk(result.GetString(GbkToUtf8(column)));
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -66,6 +66,6 @@ bool DbGetText(const tstring& column, tstring& text, const NetSqliteResultSet& r
 }
 
 bool DbGetInt(const tstring& column, const NetSqliteResultSet& result, int32_t& value) {
-    value = result.GetInt(column);
+    value = result.GetInt(GbkToUtf8(column));
     return true;
 }

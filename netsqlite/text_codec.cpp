@@ -49,6 +49,8 @@ public:
     Converter& operator=(const Converter&) = delete;
 
     std::string Convert(const std::string& in) {
+        // Column names and most cells are plain ASCII, the same in both encodings.
+        if (IsAscii(in)) return in;
         if (!IsValid()) return AsciiOnly(in);
         std::string out;
         out.reserve(in.size() + in.size() / 2);
@@ -76,6 +78,13 @@ public:
 
 private:
     bool IsValid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    static bool IsAscii(const std::string& in) {
+        for (char c : in) {
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        }
+        return true;
+    }
 
     // Without the conversion module only ASCII can be trusted to mean the same on both sides.
     static std::string AsciiOnly(const std::string& in) {

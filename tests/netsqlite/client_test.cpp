@@ -40,6 +40,19 @@ TEST_F(ClientWithService, ChineseTextIsUtf8OnTheWireAndInTheDatabase) {
               std::vector<tstring>{"E6ACA7E998B3E6988E"});  // UTF-8 of 欧阳明
 }
 
+TEST_F(ClientWithService, ColumnsWithChineseNamesAreReadByTheirGbkName) {
+    ASSERT_EQ(DbExecute(m_client, "ALTER TABLE tabcustomerinfo ADD COLUMN 备注 TEXT"), ret_t(true, 0));
+    ASSERT_EQ(DbExecute(m_client, "INSERT INTO tabcustomerinfo (Code, 备注) VALUES ('C1', '月租')"),
+              ret_t(true, 0));
+    EXPECT_EQ(Column("SELECT 备注 FROM tabcustomerinfo", "备注"), std::vector<tstring>{"月租"});
+    std::unique_ptr<NetSqliteResultSet> rows;
+    ASSERT_EQ(DbQuery(m_client, "SELECT 42 AS 数量", rows), ret_t(true, 0));
+    int32_t count = 0;
+    ASSERT_TRUE(rows->Next());
+    EXPECT_TRUE(DbGetInt("数量", *rows, count));
+    EXPECT_EQ(count, 42);
+}
+
 TEST_F(ClientWithService, RefusedSqlCarriesTheServiceMessageAndChangesNothing) {
     try {
         m_client.Query("SELECT * FROM nosuch");
