@@ -5,11 +5,11 @@
 void ThreadedAsyncApi::SubmitWork(protected_bind_t::operation_t operation, complete_t complete,
                                   const TaskContext& ctx) {
     const protected_bind_t work(std::move(operation), ctx);
-    const CallBackInfo record{[complete, ctx] { complete(ctx); }, ctx};
+    const boost::function<void()> completion = [complete, ctx] { complete(ctx); };
     const HWND target = m_hWnd;
-    m_pWorker->Post([work, record, target] {
+    m_pWorker->Post([work, completion, ctx, target] {
         work();
-        PostTaskCompletion(target, record);
+        PostTaskCompletion(target, completion, ctx);
     });
 }
 
