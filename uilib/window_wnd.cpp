@@ -22,6 +22,7 @@ using uilib_detail::NativeWindow;
 struct CWindowWnd::ModalState {
     QEventLoop loop;
     UINT result = IDCANCEL;
+    bool windowGone = false;  // the CWindowWnd may already be deleted
 };
 
 namespace {
@@ -66,7 +67,10 @@ RECT ToRect(const QRect& r) {
 CWindowWnd::CWindowWnd() = default;
 
 CWindowWnd::~CWindowWnd() {
-    if (m_pModal) m_pModal->loop.quit();
+    if (m_pModal) {
+        m_pModal->windowGone = true;
+        m_pModal->loop.quit();
+    }
     if (!m_pNative) return;
     NativeWindow* native = m_pNative;
     DetachNative();
@@ -123,7 +127,8 @@ UINT CWindowWnd::ShowModal() {
     m_pNative->setWindowModality(Qt::ApplicationModal);
     ShowWindow(true, true);
     uilib_detail::RunQuittableLoop(state.loop);
-    // The window may have deleted itself when it closed: only the local state is read here.
+    // The window may have deleted itself when it closed: then only the local state is read.
+    if (!state.windowGone) m_pModal = nullptr;
     return state.result;
 }
 
@@ -142,6 +147,7 @@ void CWindowWnd::DestroyWindow() {
     native->setPaintManager(nullptr);
     native->destroySafely();
     if (m_pModal) {
+        m_pModal->windowGone = true;
         m_pModal->loop.quit();
         m_pModal = nullptr;
     }

@@ -183,7 +183,15 @@ QLineEdit* OpenLineEdit(HWND hWnd) {
 
 void Click(HWND hWnd, POINT pt, UINT keyState) {
     MoveMouse(hWnd, pt);
+    MouseDown(hWnd, pt, keyState);
+    MouseUp(hWnd, pt, keyState);
+}
+
+void MouseDown(HWND hWnd, POINT pt, UINT keyState) {
     SendMouse(hWnd, QEvent::MouseButtonPress, pt, Qt::LeftButton, keyState);
+}
+
+void MouseUp(HWND hWnd, POINT pt, UINT keyState) {
     SendMouse(hWnd, QEvent::MouseButtonRelease, pt, Qt::LeftButton, keyState);
 }
 

@@ -51,6 +51,8 @@ void Click(HWND hWnd, POINT pt, UINT keyState = 0);
 void RightClick(HWND hWnd, POINT pt, UINT keyState = 0);
 void DoubleClick(HWND hWnd, POINT pt);
 void MoveMouse(HWND hWnd, POINT pt);
+void MouseDown(HWND hWnd, POINT pt, UINT keyState = 0);
+void MouseUp(HWND hWnd, POINT pt, UINT keyState = 0);
 void PressKey(HWND hWnd, UINT vk, UINT keyState = 0);
 // Types GBK text into the edit being edited in the window (its native line edit).
 bool TypeText(HWND hWnd, const char* text);

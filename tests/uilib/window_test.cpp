@@ -1,0 +1,182 @@
+// Windows: modal loops and their results, message boxes, the message loop, closing.
+#include <QApplication>
+#include <QTimer>
+
+#include "tests/uilib/ui_test_support.h"
+#include "uilib/internal/native_window.h"
+
+namespace {
+
+const char kDialog[] =
+    u8R"(<Window size="300,160" caption="0,0,0,30">
+  <VerticalLayout><Label name="title" height="30"/><Button name="closebtn" text="x" height="30"/>
+  <Button name="ok" text="ok" height="30"/></VerticalLayout></Window>)";
+
+// Runs fn from inside whatever loop is running once the loop has started.
+void Later(int ms, std::function<void()> fn) {
+    QTimer::singleShot(ms, std::move(fn));
+}
+
+class WindowTest : public uitest::SkinTest {
+protected:
+    std::vector<std::pair<std::string, std::string>> Layouts() const override {
+        return {{"dialog.xml", kDialog}};
+    }
+};
+
+TEST_F(WindowTest, ModalLoopReturnsTheResultGivenToClose) {
+    uitest::TestDialog dlg;
+    ASSERT_NE(dlg.Create(nullptr, "modal", "dialog.xml"), nullptr);
+    Later(10, [&] { dlg.Close(42); });
+    EXPECT_EQ(dlg.ShowModal(), 42u);
+    EXPECT_FALSE(IsWindow(dlg.GetHWND()));
+}
+
+TEST_F(WindowTest, CloseButtonEndsTheModalLoopWithCancel) {
+    uitest::TestDialog dlg;
+    ASSERT_NE(dlg.Create(nullptr, "modal", "dialog.xml"), nullptr);
+    Later(10, [&] {
+        dlg.GetPaintManager().UpdateLayout();
+        guisupport::Click(dlg.GetHWND(), dlg.Center("closebtn"));
+    });
+    EXPECT_EQ(dlg.ShowModal(), static_cast<UINT>(IDCANCEL));
+}
+
+// A window that asks before it goes, as the main window does.
+class AskingWindow : public uitest::TestDialog {
+public:
+    bool allow = false;
+    int asked = 0;
+    void Close(UINT nRet) override {
+        ++asked;
+        if (allow) CDialogWnd::Close(nRet);
+    }
+};
+
+TEST_F(WindowTest, ClosingFromTheCloseButtonGoesThroughTheWindowsOwnClose) {
+    AskingWindow wnd;
+    ASSERT_TRUE(wnd.Open("dialog.xml"));
+    HWND h = wnd.GetHWND();
+    guisupport::Click(h, wnd.Center("closebtn"));
+    guisupport::ProcessMessages();
+    EXPECT_EQ(wnd.asked, 1);
+    EXPECT_TRUE(IsWindow(h));
+    wnd.allow = true;
+    guisupport::PressKey(h, VK_ESCAPE);
+    EXPECT_TRUE(guisupport::ProcessMessagesUntil([&] { return !IsWindow(h); }));
+    EXPECT_EQ(wnd.asked, 2);
+}
+
+TEST_F(WindowTest, WindowDeletingItselfOnItsFinalMessageIsSafe) {
+    struct SelfDeleting : uitest::TestDialog {
+        bool* gone;
+        void OnFinalMessage(HWND) override {
+            *gone = true;
+            delete this;
+        }
+    };
+    bool gone = false;
+    auto* wnd = new SelfDeleting;
+    wnd->gone = &gone;
+    ASSERT_TRUE(wnd->Open("dialog.xml"));
+    guisupport::Click(wnd->GetHWND(), wnd->Center("closebtn"));
+    EXPECT_TRUE(guisupport::ProcessMessagesUntil([&] { return gone; }));
+}
+
+struct BoxAnswer {
+    const char* name;
+    const char* button;  // clicked in the box; "" presses Escape
+    int expected;
+};
+
+class MessageBoxAnswerTest : public WindowTest, public ::testing::WithParamInterface<BoxAnswer> {};
+
+TEST_P(MessageBoxAnswerTest, QuestionIsConfirmedOnlyByOk) {
+    const BoxAnswer& answer = GetParam();
+    Later(20, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible()) continue;
+            auto* native = static_cast<uilib_detail::NativeWindow*>(top);
+            auto* box = dynamic_cast<CMessageBoxUI2*>(native->owner());
+            if (!box) continue;
+            box->GetPaintManager().UpdateLayout();
+            HWND h = box->GetHWND();
+            EXPECT_EQ(box->FindControl("msg")->GetText(), "确定要删除吗?");
+            if (*answer.button)
+                guisupport::Click(h,
+                                  guisupport::CenterOf(box->FindControl(answer.button)->GetPos()));
+            else
+                guisupport::PressKey(h, VK_ESCAPE);
+        }
+    });
+    EXPECT_EQ(UIMessageBox2(nullptr, "确定要删除吗?"), answer.expected) << answer.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, MessageBoxAnswerTest,
+                         ::testing::Values(BoxAnswer{"ok", "ok", 0},
+                                           BoxAnswer{"cancel", "cancel", 1},
+                                           BoxAnswer{"closebtn", "closebtn", 1},
+                                           BoxAnswer{"escape", "", 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, HookAnswersMessageBoxesWithoutShowingThem) {
+    std::vector<std::pair<std::string, bool>> seen;
+    UISetMessageBoxHook([&](const CDuiString& text, bool question) {
+        seen.emplace_back(text.str(), question);
+        return 0;
+    });
+    UIMessageBox(nullptr, "保存成功！");
+    EXPECT_EQ(UIMessageBox2(nullptr, "确定要退出？"), 0);
+    UISetMessageBoxHook(nullptr);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, bool>>{{"保存成功！", false},
+                                                               {"确定要退出？", true}}));
+}
+
+TEST_F(WindowTest, InformationBoxHasNoCancel) {
+    Later(20, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* native = static_cast<uilib_detail::NativeWindow*>(top);
+            auto* box = top->isVisible() ? dynamic_cast<CMessageBoxUI2*>(native->owner()) : nullptr;
+            if (!box) continue;
+            EXPECT_FALSE(box->FindControl("cancel") && box->FindControl("cancel")->IsVisible());
+            box->GetPaintManager().UpdateLayout();
+            guisupport::SaveScreenshot(box->GetHWND(), "message_box");
+            guisupport::PressKey(box->GetHWND(), VK_RETURN);
+        }
+    });
+    UIMessageBox(nullptr, "用户名或密码错误！");
+}
+
+TEST_F(WindowTest, QuitEndsTheMessageLoopAndAQuitPostedEarlyEndsTheNextOne) {
+    Later(10, [] { PostQuitMessage(3); });
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 3);
+    PostQuitMessage(4);
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 4);
+}
+
+TEST_F(WindowTest, QuitAlsoEndsAModalLoopInsideTheMessageLoop) {
+    uitest::TestDialog dlg;
+    ASSERT_NE(dlg.Create(nullptr, "modal", "dialog.xml"), nullptr);
+    UINT modalResult = 0;
+    Later(5, [&] {
+        Later(10, [] { PostQuitMessage(0); });
+        modalResult = dlg.ShowModal();
+    });
+    EXPECT_EQ(CPaintManagerUI::MessageLoop(), 0);
+    EXPECT_EQ(modalResult, static_cast<UINT>(IDCANCEL));
+}
+
+TEST_F(WindowTest, WorkAreaCanBeFixedForTests) {
+    RECT monitor{0, 0, 1280, 800};
+    RECT work{0, 0, 1280, 760};
+    UISetMonitorInfoOverride(&monitor, &work);
+    RECT gotMonitor, gotWork;
+    UIGetMonitorInfo(nullptr, &gotMonitor, &gotWork);
+    EXPECT_EQ(gotWork, work);
+    EXPECT_EQ(gotMonitor, monitor);
+    UISetMonitorInfoOverride(nullptr, nullptr);
+    UIGetMonitorInfo(nullptr, &gotMonitor, &gotWork);
+    EXPECT_FALSE(gotMonitor.IsEmpty());
+}
+
+}  // namespace
