@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 // takes this long to start was woken by the deadline, not by its post.
 constexpr auto kWakeUpBound = 2s;
 
-TEST(Worker, RunsItemsInPostOrderAndCountsTheRunningOneAsQueued) {
+TEST(TaskWorker, RunsItemsInPostOrderAndCountsTheRunningOneAsQueued) {
     std::vector<int> ran;
     std::promise<void> entered;
     std::promise<void> release;
@@ -36,7 +36,7 @@ TEST(Worker, RunsItemsInPostOrderAndCountsTheRunningOneAsQueued) {
     EXPECT_TRUE(std::is_sorted(ran.begin(), ran.end()));
 }
 
-TEST(Worker, PostsFromManyThreadsAllRunOnce) {
+TEST(TaskWorker, PostsFromManyThreadsAllRunOnce) {
     std::atomic<int> ran{0};
     cpp11_thread worker;
     std::vector<std::thread> posters;
@@ -54,7 +54,7 @@ TEST(Worker, PostsFromManyThreadsAllRunOnce) {
     EXPECT_EQ(ran, 1000);
 }
 
-TEST(Worker, APostRacingTheWorkerGoingIdleStartsAtOnce) {
+TEST(TaskWorker, APostRacingTheWorkerGoingIdleStartsAtOnce) {
     cpp11_thread worker;
     std::promise<void> ran;
     std::promise<void> posted;
@@ -79,7 +79,7 @@ TEST(Worker, APostRacingTheWorkerGoingIdleStartsAtOnce) {
     poster.join();
 }
 
-TEST(Worker, ShutdownRunsEveryQueuedItemFirst) {
+TEST(TaskWorker, ShutdownRunsEveryQueuedItemFirst) {
     std::atomic<int> ran{0};
     {
         cpp11_thread worker;

@@ -63,13 +63,13 @@ TEST(TaskContext, WrongTypeOrAbsentKeyThrowsTheBadCastAndKeepsTheValue) {
     EXPECT_EQ(*ctx.Find(task_key<int>{"count"}), 12);
 }
 
-class TrackedValues : public ::testing::Test {
+class TaskContextValues : public ::testing::Test {
 protected:
     void SetUp() override { Tracked::live = Tracked::copies = 0; }
     void TearDown() override { EXPECT_EQ(Tracked::live, 0) << "a value leaked or was freed twice"; }
 };
 
-TEST_F(TrackedValues, CopyingNeverCopiesAValueAndAnyDestructionOrderFreesItOnce) {
+TEST_F(TaskContextValues, CopyingNeverCopiesAValueAndAnyDestructionOrderFreesItOnce) {
     std::vector<int> order = {0, 1, 2, 3};
     do {
         std::vector<std::unique_ptr<TaskContext>> copies;
@@ -88,7 +88,7 @@ TEST_F(TrackedValues, CopyingNeverCopiesAValueAndAnyDestructionOrderFreesItOnce)
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
-TEST_F(TrackedValues, CopiesReleasedOnManyThreadsFreeEachValueOnce) {
+TEST_F(TaskContextValues, CopiesReleasedOnManyThreadsFreeEachValueOnce) {
     for (int round = 0; round < 200; ++round) {
         TaskContext first;
         first.Put("value", Tracked());

@@ -114,9 +114,9 @@ struct LostCase {
     std::vector<std::string> expected;
 };
 
-class ConnectionLost : public TaskDispatch, public ::testing::WithParamInterface<LostCase> {};
+class TaskConnectionLost : public TaskDispatch, public ::testing::WithParamInterface<LostCase> {};
 
-TEST_P(ConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHandlers) {
+TEST_P(TaskConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHandlers) {
     const LostCase c = GetParam();
     task.login = [c](TaskContext& ctx) { ctx.Get(task_keys::ret) = c.result; };
     std::vector<std::string> calls;
@@ -138,7 +138,7 @@ TEST_P(ConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHandle
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Results, ConnectionLost,
+    Results, TaskConnectionLost,
     ::testing::Values(LostCase{{false, 2006}, true, {"handler", "lost", "next"}},
                       LostCase{{false, 2006}, false, {"lost", "next"}},
                       LostCase{{false, 0}, true, {"handler", "next"}},
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LostCase{{true, 2006}, true, {"handler", "next"}}));
 
 // A context submitted straight to an API object, carrying a value whose copies are counted.
-class DroppedCompletion : public TaskDispatch {
+class TaskDroppedCompletion : public TaskDispatch {
 protected:
     void SetUp() override {
         TaskDispatch::SetUp();
@@ -170,7 +170,7 @@ protected:
     bool completionRan = false;
 };
 
-TEST_F(DroppedCompletion, WindowDestroyedBeforeTheTaskEndsGetsNothingAndNothingLeaks) {
+TEST_F(TaskDroppedCompletion, WindowDestroyedBeforeTheTaskEndsGetsNothingAndNothingLeaks) {
     std::promise<void> entered;
     std::promise<void> released;
     task.login = [&](TaskContext& ctx) {
@@ -186,7 +186,7 @@ TEST_F(DroppedCompletion, WindowDestroyedBeforeTheTaskEndsGetsNothingAndNothingL
     EXPECT_FALSE(completionRan);
 }
 
-TEST_F(DroppedCompletion, WindowDestroyedWithTheCompletionQueuedGetsNothingAndNothingLeaks) {
+TEST_F(TaskDroppedCompletion, WindowDestroyedWithTheCompletionQueuedGetsNothingAndNothingLeaks) {
     SubmitTrackedLogin();
     task.Shutdown();  // the completion has been posted
     EXPECT_GT(Tracked::live, 0);

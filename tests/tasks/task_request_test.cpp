@@ -19,9 +19,9 @@ public:
     std::vector<TaskContext> submitted;
 };
 
-class Requests : public ::testing::Test {
+class TaskRequests : public ::testing::Test {
 protected:
-    Requests() { caller.Attach(&task); }
+    TaskRequests() { caller.Attach(&task); }
 
     const TaskContext& Last() const { return task.submitted.back(); }
 
@@ -45,9 +45,9 @@ struct RequestCase {
     std::vector<KeyCheck> keys;
 };
 
-class RequestKeys : public Requests, public ::testing::WithParamInterface<RequestCase> {};
+class TaskRequestKeys : public TaskRequests, public ::testing::WithParamInterface<RequestCase> {};
 
-TEST_P(RequestKeys, PutsExactlyTheTaskKeysWithTheirTypes) {
+TEST_P(TaskRequestKeys, PutsExactlyTheTaskKeysWithTheirTypes) {
     const RequestCase& c = GetParam();
     c.request(caller);
     ASSERT_EQ(task.submitted.size(), 1u);
@@ -65,7 +65,7 @@ TEST_P(RequestKeys, PutsExactlyTheTaskKeysWithTheirTypes) {
 using R = db_task_caller;
 
 INSTANTIATE_TEST_SUITE_P(
-    EveryTask, RequestKeys,
+    EveryTask, TaskRequestKeys,
     ::testing::Values(
         RequestCase{"OpenDb",
                     [](R& c) { c.RequestOpenDb(); },
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
             "ImportRows", [](R& c) { c.RequestImportRows({}, {}); }, {Has(rows), Has(results)}}),
     [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.taskName; });
 
-TEST_F(Requests, TheCallbackDispatchesAContextSharingValuesButNotHoldingItself) {
+TEST_F(TaskRequests, TheCallbackDispatchesAContextSharingValuesButNotHoldingItself) {
     bool handled = false;
     caller.Register(task_names::kGetRowCount, [&](TaskContext ctx) {
         handled = true;
@@ -129,12 +129,12 @@ TEST_F(Requests, TheCallbackDispatchesAContextSharingValuesButNotHoldingItself) 
     EXPECT_TRUE(handled);
 }
 
-TEST(RequestWithoutTask, FailsClearlyInsteadOfCrashing) {
+TEST(TaskRequestWithoutTask, FailsClearlyInsteadOfCrashing) {
     db_task_caller caller;
     EXPECT_THROW(caller.RequestDeleteAllRows(), std::logic_error);
 }
 
-TEST_F(Requests, OpenDbStoresAGivenHostAndTakesTheAccountFromTheSettings) {
+TEST_F(TaskRequests, OpenDbStoresAGivenHostAndTakesTheAccountFromTheSettings) {
     const ScratchSettings settings(
         "[Db]\nIp=10.1.2.3\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n");
     caller.RequestOpenDb("127.0.0.9");
@@ -149,7 +149,7 @@ TEST_F(Requests, OpenDbStoresAGivenHostAndTakesTheAccountFromTheSettings) {
     EXPECT_EQ(Last().Get(url), "tcp://127.0.0.9:5566");
 }
 
-TEST_F(Requests, OpenDbWithoutADbSectionSendsEmptyValues) {
+TEST_F(TaskRequests, OpenDbWithoutADbSectionSendsEmptyValues) {
     const ScratchSettings settings("[Import]\nAutoStep=1\n");
     caller.RequestOpenDb();
     EXPECT_EQ(Last().Get(url), "tcp://:5566");
