@@ -16,14 +16,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_THREAD__)
-// libzmq is not built for ThreadSanitizer, so the lock-free queues between a caller's thread and
-// ZeroMQ's I/O thread look like races. Every test that talks ZeroMQ links this file.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libzmq.so\n";
-}
-#endif
-
 namespace testsupport {
 namespace {
 
