@@ -153,7 +153,7 @@ void* CContainerUI::GetInterface(LPCTSTR pstrName) {
 }
 
 CControlUI* CContainerUI::GetItemAt(int iIndex) const {
-    if (iIndex < 0 || iIndex >= GetCount()) return nullptr;
+    if (iIndex < 0 || iIndex >= static_cast<int>(m_items.size())) return nullptr;
     return m_items[static_cast<std::size_t>(iIndex)];
 }
 
@@ -163,8 +163,10 @@ int CContainerUI::GetItemIndex(CControlUI* pControl) const {
 }
 
 bool CContainerUI::SetItemIndex(CControlUI* pControl, int iIndex) {
-    int current = GetItemIndex(pControl);
-    if (current < 0 || iIndex < 0 || iIndex >= GetCount()) return false;
+    auto found = std::find(m_items.begin(), m_items.end(), pControl);
+    int current = found == m_items.end() ? -1 : static_cast<int>(found - m_items.begin());
+    int count = static_cast<int>(m_items.size());
+    if (current < 0 || iIndex < 0 || iIndex >= count) return false;
     m_items.erase(m_items.begin() + current);
     m_items.insert(m_items.begin() + iIndex, pControl);
     NeedUpdate();
@@ -176,7 +178,7 @@ bool CContainerUI::Add(CControlUI* pControl) {
 }
 
 bool CContainerUI::AddAt(CControlUI* pControl, int iIndex) {
-    if (!pControl || iIndex < 0 || iIndex > GetCount()) return false;
+    if (!pControl || iIndex < 0 || iIndex > static_cast<int>(m_items.size())) return false;
     m_items.insert(m_items.begin() + iIndex, pControl);
     pControl->SetManager(m_pManager, this, m_pManager != nullptr);
     pControl->SetInternVisible(IsVisible());
@@ -200,8 +202,8 @@ bool CContainerUI::Remove(CControlUI* pControl, bool bDoNotDestroy) {
 }
 
 bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
-    CControlUI* control = GetItemAt(iIndex);
-    if (!control) return false;
+    if (iIndex < 0 || iIndex >= static_cast<int>(m_items.size())) return false;
+    CControlUI* control = m_items[static_cast<std::size_t>(iIndex)];
     m_items.erase(m_items.begin() + iIndex);
     DetachChild(control, m_bAutoDestroy && !bDoNotDestroy);
     NeedUpdate();

@@ -53,10 +53,11 @@ public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
 
-    CControlUI* GetItemAt(int iIndex) const;
-    int GetItemIndex(CControlUI* pControl) const;
+    // The children (for a list: its rows).
+    virtual CControlUI* GetItemAt(int iIndex) const;
+    virtual int GetItemIndex(CControlUI* pControl) const;
     bool SetItemIndex(CControlUI* pControl, int iIndex);
-    int GetCount() const { return static_cast<int>(m_items.size()); }
+    virtual int GetCount() const { return static_cast<int>(m_items.size()); }
     virtual bool Add(CControlUI* pControl);
     virtual bool AddAt(CControlUI* pControl, int iIndex);
     // Removes and, unless bDoNotDestroy (or auto-destroy is off), deletes the control.

@@ -462,8 +462,8 @@ void CListBodyUI::DoEvent(TEventUI& event) {
 
 CListUI::CListUI() : m_pHeader(new CListHeaderUI), m_pList(new CListBodyUI(this)) {
     m_pList->EnableScrollBar(true, true);
-    CVerticalLayoutUI::Add(m_pHeader);
-    CVerticalLayoutUI::Add(m_pList);
+    CVerticalLayoutUI::AddAt(m_pHeader, 0);
+    CVerticalLayoutUI::AddAt(m_pList, 1);
     m_pHeader->SetBkColor(0xFFF4F7FB);
     m_pHeader->SetBorderSides(RECT{0, 0, 0, 1});
     m_pHeader->SetBorderColor(0xFFDDE4EC);

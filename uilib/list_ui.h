@@ -220,9 +220,9 @@ public:
     CListBodyUI* GetList() const { return m_pList; }
 
     // Rows (header items given to Add go to the header).
-    CControlUI* GetItemAt(int iIndex) const;
-    int GetItemIndex(CControlUI* pControl) const;
-    int GetCount() const;
+    CControlUI* GetItemAt(int iIndex) const override;
+    int GetItemIndex(CControlUI* pControl) const override;
+    int GetCount() const override;
     bool Add(CControlUI* pControl) override;
     bool AddAt(CControlUI* pControl, int iIndex) override;
     bool Remove(CControlUI* pControl, bool bDoNotDestroy = false) override;
