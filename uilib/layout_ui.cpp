@@ -101,7 +101,9 @@ SIZE LayoutBox(const std::vector<CControlUI*>& items, const RECT& rcView, SIZE s
         int crossBefore = vertical ? pad.left : pad.top;
         int crossAfter = vertical ? pad.right : pad.bottom;
         int crossRoom = viewCross - crossBefore - crossAfter;
-        int crossSize = crossOf(slot.estimate);
+        // Across a row only an explicit height holds; otherwise the child fills the row (a
+        // label's own height estimate is for stacking, not for rows).
+        int crossSize = vertical ? crossOf(slot.estimate) : item->GetFixedHeight();
         int lo = vertical ? item->GetMinWidth() : item->GetMinHeight();
         int hi = vertical ? item->GetMaxWidth() : item->GetMaxHeight();
         crossSize = crossSize > 0 ? std::clamp(crossSize, lo, hi) : std::clamp(crossRoom, lo, hi);

@@ -1,7 +1,6 @@
 #include "uilib/paint_manager_ui.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimerEvent>
@@ -25,6 +24,54 @@ std::atomic<UINT> CTimerID::g_ID{1000};
 namespace {
 
 bool g_balloonToolTips = false;
+
+Qt::CursorShape CursorForEdges(Qt::Edges edges) {
+    bool horizontal = edges & (Qt::LeftEdge | Qt::RightEdge);
+    bool vertical = edges & (Qt::TopEdge | Qt::BottomEdge);
+    if (horizontal && vertical)
+        return (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+                   ? Qt::SizeFDiagCursor
+                   : Qt::SizeBDiagCursor;
+    return horizontal ? Qt::SizeHorCursor : Qt::SizeVerCursor;
+}
+
+Qt::Edges SizeBoxEdges(const QWidget* native, const RECT& sizeBox, POINT pt) {
+    if (!native || native->isMaximized()) return {};
+    Qt::Edges edges;
+    if (sizeBox.left > 0 && pt.x < sizeBox.left) edges |= Qt::LeftEdge;
+    if (sizeBox.right > 0 && pt.x >= native->width() - sizeBox.right) edges |= Qt::RightEdge;
+    if (sizeBox.top > 0 && pt.y < sizeBox.top) edges |= Qt::TopEdge;
+    if (sizeBox.bottom > 0 && pt.y >= native->height() - sizeBox.bottom) edges |= Qt::BottomEdge;
+    return edges;
+}
+
+// Moving or resizing a window by hand, where no window manager does it.
+struct WindowTracking {
+    bool active = false;
+    Qt::Edges edges;  // none: moving
+    QPoint grabGlobal;
+    QRect startGeometry;
+
+    void Track(QWidget* native, QPoint global, SIZE minSize) const {
+        QPoint delta = global - grabGlobal;
+        QRect rc = startGeometry;
+        if (!edges) {
+            native->move(rc.topLeft() + delta);
+            return;
+        }
+        int minWidth = std::max(minSize.cx, 100), minHeight = std::max(minSize.cy, 60);
+        // QRect's right and bottom are inclusive: a width w ends at left + w - 1.
+        if (edges & Qt::LeftEdge)
+            rc.setLeft(std::min(rc.left() + delta.x(), rc.right() + 1 - minWidth));
+        if (edges & Qt::RightEdge)
+            rc.setRight(std::max(rc.right() + delta.x(), rc.left() + minWidth - 1));
+        if (edges & Qt::TopEdge)
+            rc.setTop(std::min(rc.top() + delta.y(), rc.bottom() + 1 - minHeight));
+        if (edges & Qt::BottomEdge)
+            rc.setBottom(std::max(rc.bottom() + delta.y(), rc.top() + minHeight - 1));
+        native->setGeometry(rc);
+    }
+};
 
 DWORD Timestamp() {
     return static_cast<DWORD>(QDateTime::currentMSecsSinceEpoch());
@@ -130,8 +177,7 @@ struct CPaintManagerUI::Impl {
     std::vector<CControlUI*> delayedCleanup;
     bool flushScheduled = false;
     bool painting = false;
-    bool manualDrag = false;
-    QPoint dragGrabOffset;
+    WindowTracking tracking;
 };
 
 CPaintManagerUI::CPaintManagerUI() : m_pImpl(std::make_unique<Impl>()) {}
@@ -660,8 +706,14 @@ void CPaintManagerUI::DispatchMouse(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 void CPaintManagerUI::DispatchMouseMove(POINT pt, UINT keyState) {
     m_ptLastMousePos = pt;
     auto* native = uilib_detail::NativeFromHandle(m_hWnd);
-    if (m_pImpl->manualDrag && native) {
-        native->move(QCursor::pos() - m_pImpl->dragGrabOffset);
+    if (m_pImpl->tracking.active && native) {
+        m_pImpl->tracking.Track(native, native->mapToGlobal(QPoint(pt.x, pt.y)), m_szMinWindow);
+        return;
+    }
+    Qt::Edges edges = m_pEventClick ? Qt::Edges() : SizeBoxEdges(native, m_rcSizeBox, pt);
+    if (edges) {
+        if (native) native->setCursor(CursorForEdges(edges));
+        UpdateHover(nullptr, pt);
         return;
     }
     CControlUI* hit = FindControl(pt);
@@ -692,23 +744,32 @@ void CPaintManagerUI::UpdateHover(CControlUI* pNewHover, POINT pt) {
             SendEvent(*it, UIEVENT_MOUSEENTER, pt, 0);
 }
 
-bool CPaintManagerUI::StartWindowDrag(POINT pt) {
+bool CPaintManagerUI::StartWindowTracking(POINT pt) {
     auto* native = uilib_detail::NativeFromHandle(m_hWnd);
-    if (!native || m_rcCaption.bottom <= 0) return false;
-    RECT caption{m_rcCaption.left, m_rcCaption.top,
-                 m_rcCaption.right > 0 ? m_rcCaption.right : native->width(), m_rcCaption.bottom};
-    if (!caption.Contains(pt)) return false;
-    if (native->windowHandle() && native->windowHandle()->startSystemMove()) return true;
-    // No window manager to move it (a bare X server): move it by hand.
-    m_pImpl->manualDrag = true;
-    m_pImpl->dragGrabOffset = QCursor::pos() - native->pos();
+    if (!native) return false;
+    Qt::Edges edges = SizeBoxEdges(native, m_rcSizeBox, pt);
+    if (!edges) {
+        RECT caption{m_rcCaption.left, m_rcCaption.top,
+                     m_rcCaption.right > 0 ? m_rcCaption.right : native->width(),
+                     m_rcCaption.bottom};
+        if (m_rcCaption.bottom <= 0 || !caption.Contains(pt)) return false;
+    }
+    QWindow* window = native->windowHandle();
+    if (window && (edges ? window->startSystemResize(edges) : window->startSystemMove()))
+        return true;
+    m_pImpl->tracking =
+        WindowTracking{true, edges, native->mapToGlobal(QPoint(pt.x, pt.y)), native->geometry()};
     return true;
 }
 
 void CPaintManagerUI::DispatchButtonDown(int eventType, POINT pt, UINT keyState) {
     m_ptLastMousePos = pt;
     CControlUI* hit = FindControl(pt);
-    if (eventType == UIEVENT_BUTTONDOWN && !IsInteractive(hit) && StartWindowDrag(pt)) return;
+    if (eventType == UIEVENT_BUTTONDOWN &&
+        (SizeBoxEdges(uilib_detail::NativeFromHandle(m_hWnd), m_rcSizeBox, pt) ||
+         !IsInteractive(hit)) &&
+        StartWindowTracking(pt))
+        return;
     if (eventType == UIEVENT_DBLCLICK && !IsInteractive(hit) && m_rcCaption.bottom > 0 &&
         (m_rcSizeBox.left || m_rcSizeBox.top || m_rcSizeBox.right || m_rcSizeBox.bottom) &&
         pt.y < m_rcCaption.bottom) {
@@ -734,8 +795,8 @@ void CPaintManagerUI::DispatchButtonDown(int eventType, POINT pt, UINT keyState)
 
 void CPaintManagerUI::DispatchButtonUp(int eventType, POINT pt, UINT keyState) {
     m_ptLastMousePos = pt;
-    if (m_pImpl->manualDrag) {
-        m_pImpl->manualDrag = false;
+    if (m_pImpl->tracking.active) {
+        m_pImpl->tracking.active = false;
         return;
     }
     CControlUI* target = m_pEventClick;

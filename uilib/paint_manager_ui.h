@@ -153,7 +153,8 @@ private:
     void DispatchMouseMove(POINT pt, UINT keyState);
     void DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
     void UpdateHover(CControlUI* pNewHover, POINT pt);
-    bool StartWindowDrag(POINT pt);
+    // Moves the window by its caption or resizes it by its size box; false when pt is in neither.
+    bool StartWindowTracking(POINT pt);
     void SendEvent(CControlUI* pControl, int type, POINT pt, UINT keyState, WPARAM wParam = 0,
                    LPARAM lParam = 0);
     void OnTimer(int nativeId);

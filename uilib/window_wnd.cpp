@@ -1,5 +1,7 @@
 #include "uilib/window_wnd.h"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -8,6 +10,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QWindow>
+#include <cstdlib>
 #include <optional>
 
 #include "uilib/internal/event_loops.h"
@@ -246,6 +249,25 @@ void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork) {
         MonitorOverride() = std::make_pair(*pMonitor, *pWork);
     else
         MonitorOverride().reset();
+}
+
+bool UICanShowTranslucentWindows() {
+    UiEnsureApplication();
+    if (QGuiApplication::platformName() != "xcb") return true;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return false;
+    // A compositing manager owns this selection for the screen it composes (the default one).
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
+    if (!atom) return false;
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    bool composed = owner && owner->owner != XCB_NONE;
+    std::free(owner);
+    std::free(atom);
+    return composed;
 }
 
 CWaitCursor::CWaitCursor() {

@@ -102,6 +102,9 @@ private:
 void UIGetMonitorInfo(HWND hWnd, RECT* pMonitor, RECT* pWork);
 // For tests: every monitor reports these rectangles; null restores the real ones.
 void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork);
+// True when the desktop shows translucent windows (UI_WNDSTYLE_EX_LAYERED) as such. An X11
+// desktop without a compositing manager does not: their transparent parts come out black.
+bool UICanShowTranslucentWindows();
 
 // A busy cursor over every window of the program while it lives.
 class CWaitCursor {
