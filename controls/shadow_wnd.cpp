@@ -8,6 +8,8 @@ CShadowWnd::~CShadowWnd() {
 
 bool CShadowWnd::Attach(CDialogWnd* pHost) {
     if (m_pHost || m_hWnd || !pHost || !pHost->GetHWND()) return false;
+    // Without a compositor the shadow's empty middle would hide its host behind black.
+    if (!UICanShowTranslucentWindows()) return false;
     const DWORD exStyle = UI_WNDSTYLE_EX_TOOLWINDOW | UI_WNDSTYLE_EX_NOACTIVATE |
                           UI_WNDSTYLE_EX_LAYERED | UI_WNDSTYLE_EX_TRANSPARENT;
     CDuiString name;

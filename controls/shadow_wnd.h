@@ -11,7 +11,8 @@ public:
     CShadowWnd() = default;
     ~CShadowWnd() override;
 
-    // Creates the shadow and follows pHost from now on; false when the shadow cannot be built.
+    // Creates the shadow and follows pHost from now on. False, with no shadow, when the shadow
+    // cannot be built or the desktop cannot show translucent windows.
     // A shadow serves one host for its whole life.
     bool Attach(CDialogWnd* pHost);
     bool IsAttached() const { return m_pHost != nullptr; }
