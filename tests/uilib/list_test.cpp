@@ -219,8 +219,8 @@ TEST_F(ListTest, ComboChoosesFromItsDropDownAndReportsTheChange) {
         if (top->isVisible() && top->windowType() == Qt::Popup)
             drop = static_cast<uilib_detail::NativeWindow*>(top)->owner()->GetHWND();
     ASSERT_NE(drop, nullptr);
-    guisupport::SaveScreenshot(dlg.GetHWND(), "combo_owner");
-    guisupport::SaveScreenshot(drop, "combo_drop_down");
+    uitest::Screenshot(dlg.GetHWND(), "combo_owner");
+    uitest::Screenshot(drop, "combo_drop_down");
     CControlUI* item = sizes->GetItemAt(2);
     guisupport::Click(drop, guisupport::CenterOf(item->GetPos()));
     EXPECT_TRUE(guisupport::ProcessMessagesUntil([&] { return !sizes->IsDropDown(); }));
@@ -257,7 +257,7 @@ TEST_F(ListTest, MenuSendsTheCommandOfAnEnabledItemAndHides) {
     menu.Popup(POINT{100, 100});
     ASSERT_TRUE(menu.IsVisible());
     menu.GetPaintManager().UpdateLayout();
-    guisupport::SaveScreenshot(menu.GetHWND(), "menu");
+    uitest::Screenshot(menu.GetHWND(), "menu");
     HWND h = menu.GetHWND();
     guisupport::Click(h, guisupport::CenterOf(menu.FindItem("menu_merge")->GetPos()));
     EXPECT_TRUE(menu.IsVisible());

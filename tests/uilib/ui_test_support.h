@@ -2,6 +2,7 @@
 // What the window library's tests share: a skin in memory and a recorder of notifications.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,12 @@ public:
     POINT Center(const char* name) { return guisupport::CenterOf(FindControl(name)->GetPos()); }
     NotifyRecorder recorder;
 };
+
+// Saves the window's picture; where the build asked for pictures, failing to save is a failure.
+inline void Screenshot(HWND hWnd, const char* name) {
+    std::string path = guisupport::SaveScreenshot(hWnd, name);
+    if (std::getenv("LEDGERDESK_SCREENSHOTS")) EXPECT_FALSE(path.empty()) << name;
+}
 
 // Installs the repository's skin plus the test's own layouts for the fixture's lifetime.
 class SkinTest : public ::testing::Test {

@@ -140,7 +140,7 @@ TEST_F(WindowTest, InformationBoxHasNoCancel) {
             if (!box) continue;
             EXPECT_FALSE(box->FindControl("cancel") && box->FindControl("cancel")->IsVisible());
             box->GetPaintManager().UpdateLayout();
-            guisupport::SaveScreenshot(box->GetHWND(), "message_box");
+            uitest::Screenshot(box->GetHWND(), "message_box");
             guisupport::PressKey(box->GetHWND(), VK_RETURN);
         }
     });
