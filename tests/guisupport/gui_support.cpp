@@ -106,12 +106,22 @@ bool SkinArchive::Install() {
     return m_installed;
 }
 
+std::string ScreenshotFolder() {
+    if (const char* folder = std::getenv("LEDGERDESK_SCREENSHOTS"); folder && *folder)
+        return folder;
+    // CTest passes only the first variable of a test's environment through gtest discovery, so
+    // the build folder is the fallback.
+    if (const char* build = std::getenv("LEDGERDESK_BUILD_DIR"); build && *build)
+        return std::string(build) + "/screenshots";
+    return "";
+}
+
 std::string SaveScreenshot(HWND hWnd, const std::string& name) {
-    const char* folder = std::getenv("LEDGERDESK_SCREENSHOTS");
+    std::string folder = ScreenshotFolder();
     auto* native = uilib_detail::NativeFromHandle(hWnd);
-    if (!folder || !*folder || !native) return "";
-    QDir().mkpath(folder);
-    std::string path = std::string(folder) + "/" + name + ".png";
+    if (folder.empty() || !native) return "";
+    QDir().mkpath(QString::fromStdString(folder));
+    std::string path = folder + "/" + name + ".png";
     return native->grab().save(QString::fromStdString(path), "PNG") ? path : "";
 }
 

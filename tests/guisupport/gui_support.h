@@ -42,8 +42,10 @@ private:
     bool m_installed = false;
 };
 
-// Saves a PNG of the window into $LEDGERDESK_SCREENSHOTS (created if needed) as <name>.png.
-// Returns the path, or "" when the variable is unset or saving fails.
+// Where pictures go: $LEDGERDESK_SCREENSHOTS, else $LEDGERDESK_BUILD_DIR/screenshots, else "".
+std::string ScreenshotFolder();
+// Saves a PNG of the window into ScreenshotFolder() (created if needed) as <name>.png.
+// Returns the path, or "" when there is no folder or saving fails.
 std::string SaveScreenshot(HWND hWnd, const std::string& name);
 
 // Input delivered to a window as the desktop would (client coordinates, MK_ key state).
