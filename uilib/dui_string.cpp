@@ -93,7 +93,7 @@ void CDuiString::MakeLower() {
 }
 
 CDuiString CDuiString::Left(int length) const {
-    return Mid(0, length);
+    return Mid(0, std::max(0, length));
 }
 
 CDuiString CDuiString::Mid(int pos, int length) const {

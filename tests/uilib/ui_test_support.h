@@ -67,7 +67,9 @@ public:
 // Saves the window's picture; where the build asked for pictures, failing to save is a failure.
 inline void Screenshot(HWND hWnd, const char* name) {
     std::string path = guisupport::SaveScreenshot(hWnd, name);
-    if (!guisupport::ScreenshotFolder().empty()) EXPECT_FALSE(path.empty()) << name;
+    if (!guisupport::ScreenshotFolder().empty()) {
+        EXPECT_FALSE(path.empty()) << name;
+    }
 }
 
 // Installs the repository's skin plus the test's own layouts for the fixture's lifetime.
