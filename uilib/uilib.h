@@ -8,6 +8,7 @@
 #include "uilib/dialog_wnd.h"
 #include "uilib/dui_string.h"
 #include "uilib/edit_ui.h"
+#include "uilib/file_dialog.h"
 #include "uilib/label_ui.h"
 #include "uilib/layout_ui.h"
 #include "uilib/list_ui.h"
