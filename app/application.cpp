@@ -1,0 +1,77 @@
+#include "app/application.h"
+
+#include "app/dlg_login.h"
+#include "app/product.h"
+#include "app/settings/config.h"
+#include "skin/package/skin_package.h"
+#include "uilib/message_box.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/resource_manager_ui.h"
+#include "uilib/style_manager_ui.h"
+
+namespace {
+
+void RefuseSecondInstance() {
+    CDuiString text;
+    text.Format("%s 已经启动！", kProductTitle);
+    // Nothing else runs in this process, so its life ends with the box: no message loop after it,
+    // which nothing would ever quit.
+    UIMessageBox(nullptr, text);
+}
+
+void RunFirstInstance(const ApplicationOptions& options) {
+    std::unique_ptr<CConfig> config = options.settingsPath.empty()
+                                          ? std::make_unique<CConfig>()
+                                          : std::make_unique<CConfig>(options.settingsPath);
+    std::unique_ptr<CDlgLogin> login = ShowLoginDialog(kProductTitle);
+    CPaintManagerUI::MessageLoop();
+    // Closes the main window, then waits for the queued tasks and stops the worker.
+    login.reset();
+}
+
+}  // namespace
+
+LoadedSkin::LoadedSkin() {
+    const BYTE* package = nullptr;
+    DWORD length = 0;
+    m_linked = CResourceManagerUI::LoadDataFromResourceNoCopy(nullptr, "skin.packed", "SKIN",
+                                                              package, length);
+    if (!m_linked) return;
+    // A damaged package leaves the library without an archive; the unpacker has said why.
+    std::size_t archiveLength = 0;
+    m_archive = UnpackSkinPackage(package, length, archiveLength);
+    CResourceManagerUI::SetInstance(nullptr);
+    CResourceManagerUI::SetResourceZipPtr(m_archive.get(), static_cast<DWORD>(archiveLength));
+    CStyleManagerUI::Instance()->LoadStyles("style.xml");
+    CStyleManagerUI::Instance()->ApplyStyle("light blue");
+    CPaintManagerUI::SetToolTipStyle(false);
+}
+
+LoadedSkin::~LoadedSkin() {
+    if (m_archive) CResourceManagerUI::SetResourceZipPtr(nullptr, 0);
+}
+
+std::unique_ptr<CDlgLogin> ShowLoginDialog(LPCTSTR title) {
+    auto login = std::make_unique<CDlgLogin>();
+    login->SetCaptionText(title);
+    CDuiString caption;
+    caption.Format("%s  登录", title);
+    login->CreateFromSkin(caption);
+    login->SetIcon(kAppIconResource);
+    login->CenterWindow();
+    login->ShowWindow(true, true);
+    return login;
+}
+
+int RunApplication(const ApplicationOptions& options) {
+    // Declared first so the lock is let go last, after the skin.
+    SingleInstanceHandle instance;
+    LoadedSkin skin;
+    if (!skin.IsLinked()) return 0;
+    if (AcquireSingleInstance(instance, options.instanceName)) {
+        RunFirstInstance(options);
+    } else {
+        RefuseSecondInstance();
+    }
+    return 0;
+}

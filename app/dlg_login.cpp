@@ -1,0 +1,128 @@
+#include "app/dlg_login.h"
+
+#include "app/find_control.h"
+#include "app/main_wnd.h"
+#include "app/product.h"
+#include "app/settings/config.h"
+#include "tasks/callback_info.h"
+#include "uilib/button_ui.h"
+#include "uilib/edit_ui.h"
+#include "uilib/message_box.h"
+#include "uilib/ui_application.h"
+
+CDlgLogin::CDlgLogin() = default;
+
+CDlgLogin::~CDlgLogin() {
+    m_pMainWnd.reset();
+}
+
+HWND CDlgLogin::CreateFromSkin(LPCTSTR pstrCaption) {
+    return Create(nullptr, pstrCaption, "DlgLogin.xml", &m_builderCallback);
+}
+
+void CDlgLogin::InitWindow() {
+    m_task.SetTargetWindow(m_hWnd);
+    m_caller.Attach(&m_task);
+    m_pEditUserName = FindControlAs<CEditUI>(m_pm, "edit_user_name", "Edit");
+    m_pEditUserPass = FindControlAs<CEditUI>(m_pm, "edit_user_pass", "Edit");
+    m_pEditIp = FindControlAs<CEditUI>(m_pm, "edit_ip", "Edit");
+    m_pBtnOk = FindControlAs<CButtonUI>(m_pm, "ok", "Button");
+    m_pLabelMsg = FindControlAs<CLabelUI>(m_pm, "label_msg", "Label");
+    if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
+    m_caller.Register(task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
+    m_caller.Register(task_names::kLogin, [this](TaskContext ctx) { OnLogin(ctx); });
+    if (m_pEditIp) {
+        m_pEditIp->SetFocus();
+        if (CConfig* config = CConfig::Instance())
+            m_pEditIp->SetText(config->GetValue("Db", "Ip").c_str());
+    }
+}
+
+void CDlgLogin::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender) {
+        const CDuiString name = msg.pSender->GetName();
+        if (name == "ok") return OnOk();
+        if (name == "cancel") return Close(IDCANCEL);
+    }
+    CDialogWnd::Notify(msg);
+}
+
+void CDlgLogin::Close(UINT nRet) {
+    CDialogWnd::Close(nRet);
+    if (!m_pMainWnd) PostQuitMessage(0);
+}
+
+LRESULT CDlgLogin::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_TASK_COMPLETE) return RunTaskCompletion(wParam);
+    if (uMsg == WM_LOGIN_DONE) {
+        OnLoginDone();
+        return 0;
+    }
+    return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+void CDlgLogin::OnOk() {
+    if (m_bConnected) {
+        RequestLoginAsTyped();
+    } else {
+        m_caller.RequestOpenDb(m_pEditIp ? m_pEditIp->GetText().str() : tstring());
+        SetMessage("正在连接数据库...");
+    }
+    if (m_pBtnOk) m_pBtnOk->SetEnabled(false);
+}
+
+void CDlgLogin::RequestLoginAsTyped() {
+    m_caller.RequestLogin(m_pEditUserName ? m_pEditUserName->GetText().str() : tstring(),
+                          m_pEditUserPass ? m_pEditUserPass->GetText().str() : tstring());
+}
+
+void CDlgLogin::OnOpenDb(TaskContext ctx) {
+    if (ctx.Get(task_keys::ret).ok) {
+        SetMessage("数据库已连接");
+        m_bConnected = true;
+        RequestLoginAsTyped();
+    } else {
+        EnableOk();
+        SetMessage("数据库连接失败");
+    }
+}
+
+void CDlgLogin::OnLogin(TaskContext ctx) {
+    const ret_t result = ctx.Get(task_keys::ret);
+    if (result.ok) {
+        PostMessage(WM_LOGIN_DONE, 0, 0);
+    } else if (result.code == kDbConnectionLost) {
+        // The connection went, not the password: the next "ok" opens it again.
+        m_bConnected = false;
+        EnableOk();
+        SetMessage("数据库连接失败");
+    } else {
+        UIMessageBox(m_hWnd, "用户名或密码错误！");
+        EnableOk();
+    }
+}
+
+void CDlgLogin::OnLoginDone() {
+    m_caller.Unregister(task_names::kOpenDb);
+    m_caller.Unregister(task_names::kLogin);
+    ShowWindow(false);
+    m_pMainWnd = std::make_unique<CMainWnd>();
+    m_pMainWnd->SetCaptionText(m_sCaption);
+    if (!m_pMainWnd->CreateFromSkin(m_sCaption)) {
+        // Without a main window nothing is left to show: end rather than linger unseen.
+        PostQuitMessage(0);
+        return;
+    }
+    m_pMainWnd->AttachTask(&m_task, &m_caller);
+    m_pMainWnd->SetIcon(kAppIconResource);
+    m_pMainWnd->CenterWindow();
+    m_pMainWnd->ShowWindow(true, true);
+}
+
+void CDlgLogin::SetMessage(LPCTSTR pstrText) {
+    if (m_pLabelMsg) m_pLabelMsg->SetText(pstrText);
+}
+
+void CDlgLogin::EnableOk() {
+    if (m_pBtnOk) m_pBtnOk->SetEnabled(true);
+}

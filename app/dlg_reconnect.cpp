@@ -1,0 +1,89 @@
+#include "app/dlg_reconnect.h"
+
+#include "app/find_control.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/label_ui.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/ui_application.h"
+
+namespace {
+
+const UINT kRetryTimer = CTimerID::g_ID++;
+UINT g_retryIntervalMs = CDlgReconnect::kDefaultRetryIntervalMs;
+int g_instanceCount = 0;
+
+}  // namespace
+
+void CDlgReconnect::SetRetryInterval(UINT ms) {
+    g_retryIntervalMs = ms ? ms : kDefaultRetryIntervalMs;
+}
+
+UINT CDlgReconnect::GetRetryInterval() {
+    return g_retryIntervalMs;
+}
+
+int CDlgReconnect::GetInstanceCount() {
+    return g_instanceCount;
+}
+
+CDlgReconnect::CDlgReconnect() {
+    ++g_instanceCount;
+}
+
+CDlgReconnect::~CDlgReconnect() {
+    --g_instanceCount;
+    if (m_pCaller) m_pCaller->Unregister(task_names::kOpenDb);
+}
+
+HWND CDlgReconnect::CreateFromSkin(HWND hwndParent) {
+    return Create(hwndParent, "", "DlgReconnect.xml", &m_builderCallback);
+}
+
+void CDlgReconnect::InitWindow() {
+    m_pLabelMsg = FindControlAs<CLabelUI>(m_pm, "label_msg", "Label");
+}
+
+void CDlgReconnect::Attach(db_task_caller* pCaller) {
+    m_pCaller = pCaller;
+    m_pCaller->Register(task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
+}
+
+void CDlgReconnect::SetMessage(LPCTSTR pstrText) {
+    if (m_pLabelMsg) m_pLabelMsg->SetText(pstrText);
+}
+
+CDuiString CDlgReconnect::GetMessage() const {
+    return m_pLabelMsg ? m_pLabelMsg->GetText() : CDuiString();
+}
+
+CControlUI* CDlgReconnect::RetryTimerHost() const {
+    return m_pLabelMsg ? static_cast<CControlUI*>(m_pLabelMsg) : m_pm.GetRoot();
+}
+
+void CDlgReconnect::OnOpenDb(TaskContext ctx) {
+    if (ctx.Get(task_keys::ret).ok) {
+        SetMessage("数据库已连接");
+        // Takes effect after this dispatch, so the handlers are never removed while it runs.
+        CDialogWnd::Close(IDOK);
+    } else {
+        m_pm.SetTimer(RetryTimerHost(), kRetryTimer, g_retryIntervalMs);
+    }
+}
+
+void CDlgReconnect::Close(UINT nRet) {
+    m_pm.KillTimer(RetryTimerHost(), kRetryTimer);
+    CDialogWnd::Close(nRet);
+    PostQuitMessage(0);
+}
+
+void CDlgReconnect::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_TIMER && msg.wParam == kRetryTimer) {
+        m_pm.KillTimer(msg.pSender, kRetryTimer);
+        m_pCaller->RequestOpenDb();
+    } else if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender &&
+               msg.pSender->GetName() == "cancel") {
+        Close(IDCANCEL);
+    } else {
+        CDialogWnd::Notify(msg);
+    }
+}

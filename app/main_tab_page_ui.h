@@ -1,0 +1,41 @@
+#pragma once
+// The base of the main window's five pages.
+#include "app/tab_page_ui.h"
+#include "uilib/ui_notify.h"
+
+class CMainWnd;
+class CDialogBuilderCallbackEx;
+class db_task_caller;
+class DataTypeDictionary;
+
+// A page overrides InitPage (and calls this one first) to find its controls and register its
+// task handlers. Every page is a notifier of the main window's paint manager, so its Notify sees
+// what any page or the main window sends ("need_refresh_list", "edit_customer", "timer", ...).
+class CMainTabPageUI : public CTabPageUI, public IChildWndNotifyUI, public INotifyUI {
+public:
+    CMainTabPageUI(LPCTSTR pstrLayout, CPaintManagerUI* pManager);
+    ~CMainTabPageUI() override;
+
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    // Called once by the main window when it takes the tasks over: stores the three, the caller's
+    // data-type dictionary, and joins the paint manager's notifiers.
+    virtual void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                          db_task_caller* pCaller);
+    // The main window's reconnect dialog has closed: the connection is back, or the application
+    // is ending. A page with work in flight stops or pauses it here.
+    virtual void OnReconnectFinished() {}
+
+    void Notify(TNotifyUI&) override {}
+    void OnWindowMessage(UINT, WPARAM, LPARAM) override {}
+
+protected:
+    CMainWnd* m_pMainWnd = nullptr;
+    CDialogBuilderCallbackEx* m_pBuilderCallback = nullptr;
+    db_task_caller* m_pCaller = nullptr;
+    const DataTypeDictionary* m_pDictionary = nullptr;
+
+private:
+    CPaintManagerUI* m_pNotifyingManager = nullptr;
+};

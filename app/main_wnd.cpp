@@ -1,0 +1,154 @@
+#include "app/main_wnd.h"
+
+#include "app/dlg_reconnect.h"
+#include "app/find_control.h"
+#include "app/main_tab_page_ui.h"
+#include "tasks/callback_info.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/button_ui.h"
+#include "uilib/layout_ui.h"
+#include "uilib/message_box.h"
+#include "uilib/ui_application.h"
+
+namespace {
+
+const UINT kCloseTimer = CTimerID::g_ID++;
+const UINT kCloseDelayMs = 1000;
+
+const char* const kPageNames[kMainPageCount] = {"pagelist", "pageimport", "pageexport", "pageedit",
+                                                "pagedbconfig"};
+
+// What selecting a navigation option does to the sub-navigation of the import and export pages.
+enum class SubNav { kHide, kShow, kKeep };
+
+struct NavEntry {
+    const char* option;
+    MainPage page;
+    SubNav subNav;
+};
+
+// "option_import" shows whichever of import and export its sub-navigation has selected.
+const NavEntry kNavigation[] = {
+    {"option_list_view", kPageList, SubNav::kHide},
+    {"option_import", kPageImport, SubNav::kShow},
+    {"sub_option_import", kPageImport, SubNav::kKeep},
+    {"sub_option_export", kPageExport, SubNav::kKeep},
+    {"option_edit", kPageEdit, SubNav::kHide},
+    {"option_dbconfig", kPageDbConfig, SubNav::kHide},
+};
+
+// SelectNavOption's index to option name.
+const char* const kNavOptions[] = {"option_list_view", "option_import", "option_edit",
+                                   "option_dbconfig"};
+
+}  // namespace
+
+CMainWnd::CMainWnd() = default;
+
+CMainWnd::~CMainWnd() {
+    if (m_pCaller) m_pCaller->SetConnectionLostHandler(task_handler_t());
+}
+
+HWND CMainWnd::CreateFromSkin(LPCTSTR pstrCaption) {
+    return Create(nullptr, pstrCaption, "skin.xml", &m_builderCallback, UI_WNDSTYLE_FRAME);
+}
+
+void CMainWnd::InitWindow() {
+    for (int page = 0; page < kMainPageCount; ++page)
+        m_pages[page] = FindControlAs<CMainTabPageUI>(m_pm, kPageNames[page], "MainTabPage");
+    m_pSubNavImport = m_pm.FindControl("subnav_import");
+    m_pMainTab = FindControlAs<CTabLayoutUI>(m_pm, "main_tab", "TabLayout");
+    if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
+    // Without a compositor there is no shadow; the window works the same.
+    m_shadow.Attach(this);
+}
+
+void CMainWnd::AttachTask(Async_Task* pTask, db_task_caller* pCaller) {
+    m_pTask = pTask;
+    m_pCaller = pCaller;
+    m_pTask->SetTargetWindow(m_hWnd);
+    // Completes after the pages below have registered their handlers.
+    m_pCaller->RequestGetDataTypeInfo();
+    for (CMainTabPageUI* page : m_pages) {
+        if (page) page->InitPage(this, &m_builderCallback, m_pCaller);
+    }
+    m_pCaller->SetConnectionLostHandler([this](TaskContext ctx) { OnConnectionLost(ctx); });
+}
+
+void CMainWnd::SelectNavOption(int index) {
+    const bool known = index >= 1 && index <= 3;
+    if (auto* option = FindControlAs<COptionUI>(m_pm, kNavOptions[known ? index : 0], "Option"))
+        option->Selected(true);
+}
+
+bool CMainWnd::IsOptionSelected(LPCTSTR pstrName) const {
+    const auto* option = FindControlAs<COptionUI>(m_pm, pstrName, "Option");
+    return option && option->IsSelected();
+}
+
+void CMainWnd::Navigate(const CDuiString& option) {
+    for (const NavEntry& entry : kNavigation) {
+        if (option != entry.option) continue;
+        MainPage page = entry.page;
+        if (entry.subNav == SubNav::kShow && !IsOptionSelected("sub_option_import"))
+            page = kPageExport;
+        if (m_pMainTab) m_pMainTab->SelectItem(page);
+        if (m_pSubNavImport && entry.subNav != SubNav::kKeep)
+            m_pSubNavImport->SetVisible(entry.subNav == SubNav::kShow);
+        return;
+    }
+}
+
+void CMainWnd::Close(UINT) {
+    if (UIMessageBox2(m_hWnd, "确定要退出？") != 0) return;
+    ShowWindow(false);
+    CControlUI* timerHost = m_pages[kPageList] ? m_pages[kPageList] : m_pm.GetRoot();
+    m_pm.SetTimer(timerHost, kCloseTimer, kCloseDelayMs);
+}
+
+void CMainWnd::CloseForGood() {
+    m_pm.KillTimer(m_pages[kPageList] ? m_pages[kPageList] : m_pm.GetRoot(), kCloseTimer);
+    CDialogWnd::Close(1);
+}
+
+void CMainWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_SELECTCHANGED && msg.pSender) {
+        Navigate(msg.pSender->GetName());
+    } else if (msg.sType == DUI_MSGTYPE_TIMER && msg.wParam == kCloseTimer) {
+        CloseForGood();
+    } else {
+        CDialogWnd::Notify(msg);
+    }
+}
+
+LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_TASK_COMPLETE) return RunTaskCompletion(wParam);
+    if (uMsg == WM_CLOSE) {
+        // Only CloseForGood gets here (every other way of closing asks first): the end.
+        const LRESULT result = CDialogWnd::HandleMessage(uMsg, wParam, lParam);
+        PostQuitMessage(0);
+        return result;
+    }
+    return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+void CMainWnd::OnConnectionLost(TaskContext ctx) {
+    // Further failures while the dialog is open are its business, not a second dialog's.
+    if (ctx.Get(task_keys::ret).code != kDbConnectionLost || m_bReconnecting) return;
+    m_bReconnecting = true;
+    RunReconnectDialog();
+    m_bReconnecting = false;
+    if (m_pages[kPageImport]) m_pages[kPageImport]->OnReconnectFinished();
+}
+
+void CMainWnd::RunReconnectDialog() {
+    CDlgReconnect dialog;
+    if (!dialog.CreateFromSkin(m_hWnd)) return;
+    dialog.Attach(m_pCaller);
+    dialog.CenterWindow();
+    dialog.SetMessage("数据库已断开，正在重新连接...");
+    m_pCaller->RequestOpenDb();
+    m_pReconnect = &dialog;
+    dialog.ShowModal();
+    m_pReconnect = nullptr;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The working window after login: navigation, the five pages, the reconnect dialog when the
+// connection is lost, and a confirmation before closing.
+#include "app/dialog_builder_callback_ex.h"
+#include "controls/shadow_wnd.h"
+#include "tasks/task_context.h"
+#include "uilib/dialog_wnd.h"
+
+class Async_Task;
+class CDlgReconnect;
+class CMainTabPageUI;
+class CTabLayoutUI;
+class db_task_caller;
+
+// The pages in the order of the tab layout "main_tab".
+enum MainPage { kPageList, kPageImport, kPageExport, kPageEdit, kPageDbConfig, kMainPageCount };
+
+class CMainWnd : public CDialogWnd, public INotifyUI {
+public:
+    CMainWnd();
+    ~CMainWnd() override;
+
+    void SetCaptionText(LPCTSTR pstrText) { m_sCaption = pstrText; }
+    // Creates the window, hidden, from "skin.xml" with the window's own control factory.
+    HWND CreateFromSkin(LPCTSTR pstrCaption);
+
+    // Takes over the task object and caller (owned by the login dialog): completions come here
+    // from now on, the data types are requested, the pages initialised, and a lost connection
+    // opens the reconnect dialog.
+    void AttachTask(Async_Task* pTask, db_task_caller* pCaller);
+    // 1 import, 2 edit, 3 data configuration, anything else the customer list.
+    void SelectNavOption(int index);
+    // Asks "确定要退出？"; once confirmed the window hides at once and closes a second later,
+    // which ends the application.
+    void Close(UINT nRet = IDOK) override;
+
+    CMainTabPageUI* GetPage(MainPage page) const { return m_pages[page]; }
+    // The reconnect dialog while it is open, else null.
+    CDlgReconnect* GetReconnectDialog() const { return m_pReconnect; }
+
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    void InitWindow() override;
+
+private:
+    void Navigate(const CDuiString& option);
+    bool IsOptionSelected(LPCTSTR pstrName) const;
+    void OnConnectionLost(TaskContext ctx);
+    void RunReconnectDialog();
+    void CloseForGood();
+
+    CDialogBuilderCallbackEx m_builderCallback;
+    CShadowWnd m_shadow;
+    Async_Task* m_pTask = nullptr;
+    db_task_caller* m_pCaller = nullptr;
+    CMainTabPageUI* m_pages[kMainPageCount] = {};
+    CControlUI* m_pSubNavImport = nullptr;
+    CTabLayoutUI* m_pMainTab = nullptr;
+    CDlgReconnect* m_pReconnect = nullptr;
+    bool m_bReconnecting = false;
+    CDuiString m_sCaption;
+};

@@ -1,0 +1,112 @@
+// The login dialog against a real service: opening, logging in, and the hand-over to the main
+// window.
+#include "app/dlg_login.h"
+#include "app/main_wnd.h"
+#include "tests/app/app_test_support.h"
+#include "tests/guisupport/gui_support.h"
+
+namespace apptest {
+namespace {
+
+using guisupport::ProcessMessagesUntil;
+
+class Login : public AppTest {
+protected:
+    // Counts the completions of a task through the dialog's caller.
+    int* Count(CDlgLogin& login, const char* task) {
+        m_counts.push_back(std::make_unique<int>(0));
+        int* counter = m_counts.back().get();
+        login.GetTaskCaller().Register(task, [counter](TaskContext) { ++*counter; });
+        return counter;
+    }
+
+    bool WaitForMessage(CDlgLogin& login, const char* text) {
+        return ProcessMessagesUntil([&] { return ControlText(login, "label_msg") == text; }, 5000);
+    }
+
+    std::vector<std::unique_ptr<int>> m_counts;
+};
+
+TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
+    const std::string wrongAddress = testsupport::NextLoopbackAddress();
+    WriteSettings(wrongAddress);
+    auto login = OpenLogin();
+    EXPECT_EQ(ControlText(*login, "edit_ip"), wrongAddress.c_str()) << "the stored address";
+    EXPECT_EQ(ControlText(*login, "title"), "LedgerDesk");
+    guisupport::SaveScreenshot(login->GetHWND(), "app_login");
+    SetControlText(*login, "edit_user_name", "admin");
+    SetControlText(*login, "edit_user_pass", "admin123");
+
+    ClickControl(*login, "ok");
+    EXPECT_EQ(ControlText(*login, "label_msg"), "正在连接数据库...");
+    EXPECT_FALSE(IsControlEnabled(*login, "ok")) << "one attempt at a time";
+    ASSERT_TRUE(WaitForMessage(*login, "数据库连接失败"));
+    EXPECT_TRUE(IsControlEnabled(*login, "ok"));
+    EXPECT_EQ(login->GetMainWnd(), nullptr);
+    guisupport::SaveScreenshot(login->GetHWND(), "app_login_failed");
+
+    SetControlText(*login, "edit_ip", m_service.address().c_str());
+    ASSERT_NE(LogIn(*login), nullptr);
+    EXPECT_NE(SettingsText().find("Ip=" + m_service.address() + "\n"), std::string::npos)
+        << SettingsText();
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(Login, WrongPasswordIsToldAndTheNextTryOnlyLogsIn) {
+    auto login = OpenLogin();
+    int* opens = Count(*login, "OpenDb");
+    int* logins = Count(*login, "Login");
+
+    ASSERT_EQ(LogIn(*login, "admin", "wrong"), nullptr);
+    ASSERT_TRUE(ProcessMessagesUntil([&] { return !m_boxes.empty(); }, 5000));
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"用户名或密码错误！"});
+    EXPECT_TRUE(IsControlEnabled(*login, "ok"));
+    EXPECT_EQ(ControlText(*login, "label_msg"), "数据库已连接");
+
+    ASSERT_NE(LogIn(*login), nullptr);
+    EXPECT_EQ(*opens, 1) << "the database stays open after a refused login";
+    EXPECT_EQ(*logins, 2);
+}
+
+TEST_F(Login, LostConnectionDuringLoginOpensAgainOnTheNextTry) {
+    auto login = OpenLogin();
+    int* opens = Count(*login, "OpenDb");
+    ClickControl(*login, "ok");  // no operator yet: opens, then is refused
+    ASSERT_TRUE(ProcessMessagesUntil([&] { return !m_boxes.empty(); }, 5000));
+
+    m_service.pause();
+    SetControlText(*login, "edit_user_name", "admin");
+    SetControlText(*login, "edit_user_pass", "admin123");
+    ClickControl(*login, "ok");
+    ASSERT_TRUE(WaitForMessage(*login, "数据库连接失败"));
+    EXPECT_EQ(m_boxes.size(), 1u) << "a lost connection is not a wrong password";
+
+    m_service.resume();
+    ASSERT_NE(LogIn(*login), nullptr);
+    EXPECT_EQ(*opens, 2);
+}
+
+TEST_F(Login, GoodLoginHandsOverToTheMainWindowWhichLoadsTheDataTypes) {
+    auto login = OpenLogin();
+    CMainWnd* main = LogIn(*login);
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(login->IsVisible()) << "the login dialog stays alive, hidden";
+    EXPECT_TRUE(IsWindow(login->GetHWND()));
+    EXPECT_EQ(login->GetTask().GetTargetWindow(), main->GetHWND());
+    EXPECT_EQ(ControlText(*main, "title"), "LedgerDesk");
+
+    // The common data is requested only once the data types have arrived.
+    ASSERT_TRUE(WaitForDictionary(*login));
+    for (int page = 0; page < kMainPageCount; ++page)
+        EXPECT_NE(main->GetPage(static_cast<MainPage>(page)), nullptr) << page;
+    guisupport::SaveScreenshot(main->GetHWND(), "app_main_window");
+}
+
+TEST_F(Login, CancelEndsTheApplication) {
+    auto login = OpenLogin();
+    ClickControl(*login, "cancel");
+    EXPECT_EQ(UiDriver().Run(), 0);
+}
+
+}  // namespace
+}  // namespace apptest

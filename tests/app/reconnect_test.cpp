@@ -1,0 +1,94 @@
+// A service that stops answering while the main window works: the reconnect dialog.
+#include <algorithm>
+
+#include "app/dlg_login.h"
+#include "app/dlg_reconnect.h"
+#include "app/main_wnd.h"
+#include "tests/app/app_test_support.h"
+#include "tests/guisupport/gui_support.h"
+
+namespace apptest {
+namespace {
+
+class Reconnect : public AppTest {
+protected:
+    Reconnect() {
+        CDlgReconnect::SetRetryInterval(100);
+        m_login = OpenLogin();
+        m_main = LogIn(*m_login);
+        // Nothing of the log-in left in flight before the service goes quiet.
+        if (m_main) WaitForDictionary(*m_login);
+    }
+    ~Reconnect() override {
+        m_service.resume();
+        CDlgReconnect::SetRetryInterval(0);
+    }
+
+    // Counts the lost connections of row counts from now on.
+    void CountFailures() {
+        m_login->GetTaskCaller().Register("GetRowCount", [this](TaskContext ctx) {
+            if (ctx.Get(task_keys::ret).code == kDbConnectionLost) ++m_failures;
+        });
+    }
+    void RequestRowCounts(int count) {
+        for (int i = 0; i < count; ++i) m_login->GetTaskCaller().RequestGetRowCount({});
+    }
+
+    std::unique_ptr<CDlgLogin> m_login;
+    CMainWnd* m_main = nullptr;
+    int m_failures = 0;
+};
+
+TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
+    ASSERT_NE(m_main, nullptr);
+    CountFailures();
+    m_service.pause();
+    RequestRowCounts(3);
+    int mostDialogs = 0;
+    CDuiString firstMessage, lastMessage;
+    UiDriver driver;
+    driver.Watch([&] { mostDialogs = std::max(mostDialogs, CDlgReconnect::GetInstanceCount()); })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+              [&] {
+                  CDlgReconnect* dialog = m_main->GetReconnectDialog();
+                  firstMessage = dialog->GetMessage();
+                  guisupport::SaveScreenshot(dialog->GetHWND(), "app_reconnect");
+              })
+        // Every task has failed, the later ones while the dialog was open.
+        .Then([&] { return m_failures == 3; },
+              [&] {
+                  m_login->GetTaskCaller().Register("OpenDb", [&](TaskContext) {
+                      if (CDlgReconnect* dialog = m_main->GetReconnectDialog())
+                          lastMessage = dialog->GetMessage();
+                  });
+                  m_service.resume();
+              })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    ASSERT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(mostDialogs, 1);
+    EXPECT_EQ(firstMessage, "数据库已断开，正在重新连接...");
+    EXPECT_EQ(lastMessage, "数据库已连接");
+    EXPECT_TRUE(m_main->IsVisible());
+
+    // The connection works again, and a new loss opens a new dialog.
+    m_service.pause();
+    RequestRowCounts(1);
+    UiDriver again;
+    again.Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(again.Run(), UiDriver::kFinished);
+}
+
+TEST_F(Reconnect, CancelEndsTheApplication) {
+    ASSERT_NE(m_main, nullptr);
+    m_service.pause();
+    RequestRowCounts(1);
+    UiDriver driver;
+    driver.Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+                [&] { ClickControl(*m_main->GetReconnectDialog(), "cancel"); });
+    EXPECT_EQ(driver.Run(), 0);
+    EXPECT_EQ(m_main->GetReconnectDialog(), nullptr);
+}
+
+}  // namespace
+}  // namespace apptest
