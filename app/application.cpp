@@ -11,9 +11,9 @@
 
 namespace {
 
-void RefuseSecondInstance() {
+void ShowStartupMessage(const char* format) {
     CDuiString text;
-    text.Format("%s 已经启动！", kProductTitle);
+    text.Format(format, kProductTitle);
     // Nothing else runs in this process, so its life ends with the box: no message loop after it,
     // which nothing would ever quit.
     UIMessageBox(nullptr, text);
@@ -24,6 +24,11 @@ void RunFirstInstance(const ApplicationOptions& options) {
                                           ? std::make_unique<CConfig>()
                                           : std::make_unique<CConfig>(options.settingsPath);
     std::unique_ptr<CDlgLogin> login = ShowLoginDialog(kProductTitle);
+    if (!login) {
+        // A damaged skin: say so rather than wait invisibly for ever.
+        ShowStartupMessage("%s 的界面文件已损坏，请重新安装。");
+        return;
+    }
     CPaintManagerUI::MessageLoop();
     // Closes the main window, then waits for the queued tasks and stops the worker.
     login.reset();
@@ -56,7 +61,7 @@ std::unique_ptr<CDlgLogin> ShowLoginDialog(LPCTSTR title) {
     login->SetCaptionText(title);
     CDuiString caption;
     caption.Format("%s  登录", title);
-    login->CreateFromSkin(caption);
+    if (!login->CreateFromSkin(caption)) return nullptr;
     login->SetIcon(kAppIconResource);
     login->CenterWindow();
     login->ShowWindow(true, true);
@@ -71,7 +76,7 @@ int RunApplication(const ApplicationOptions& options) {
     if (AcquireSingleInstance(instance, options.instanceName)) {
         RunFirstInstance(options);
     } else {
-        RefuseSecondInstance();
+        ShowStartupMessage("%s 已经启动！");
     }
     return 0;
 }

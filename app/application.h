@@ -37,6 +37,7 @@ private:
     std::unique_ptr<unsigned char[]> m_archive;
 };
 
-// The login dialog as start-up opens it: titled, centred, shown and focused. The dialog holds
-// the program's task object, so it lives until the message loop has ended.
+// The login dialog as start-up opens it: titled, centred, shown and focused; null when its layout
+// cannot be built. The dialog holds the program's task object, so it lives until the message loop
+// has ended.
 std::unique_ptr<CDlgLogin> ShowLoginDialog(LPCTSTR title);

@@ -2,7 +2,9 @@
 #include <unistd.h>
 
 #include "app/application.h"
+#include "app/dlg_login.h"
 #include "tests/app/app_test_support.h"
+#include "uilib/resource_manager_ui.h"
 #include "uilib/ui_application.h"
 
 namespace apptest {
@@ -45,6 +47,11 @@ TEST_F(Startup, FirstInstanceHoldsTheLockUntilItEnds) {
     EXPECT_EQ(CConfig::Instance(), nullptr) << "the settings end with the message loop";
     SingleInstanceHandle next;
     EXPECT_TRUE(AcquireSingleInstance(next, m_options.instanceName));
+}
+
+TEST_F(SkinTest, NoLoginDialogWithoutItsLayout) {
+    CResourceManagerUI::SetResourceZipPtr(nullptr, 0);
+    EXPECT_EQ(ShowLoginDialog("LedgerDesk"), nullptr);
 }
 
 }  // namespace
