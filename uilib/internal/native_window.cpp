@@ -48,6 +48,8 @@ LRESULT NativeWindow::send(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool NativeWindow::event(QEvent* e) {
+    // This one deletes the window: nothing of it may be touched afterwards.
+    if (e->type() == QEvent::DeferredDelete) return QWidget::event(e);
     ++m_eventDepth;
     bool handled = deliverPostedMessage(e) || showToolTip(e) || QWidget::event(e);
     if (e->type() == QEvent::ActivationChange) send(WM_ACTIVATE, isActiveWindow() ? 1 : 0, 0);
