@@ -102,12 +102,15 @@ void CMainWnd::Navigate(const CDuiString& option) {
 void CMainWnd::Close(UINT) {
     if (UIMessageBox2(m_hWnd, "确定要退出？") != 0) return;
     ShowWindow(false);
-    CControlUI* timerHost = m_pages[kPageList] ? m_pages[kPageList] : m_pm.GetRoot();
-    m_pm.SetTimer(timerHost, kCloseTimer, kCloseDelayMs);
+    m_pm.SetTimer(CloseTimerHost(), kCloseTimer, kCloseDelayMs);
+}
+
+CControlUI* CMainWnd::CloseTimerHost() const {
+    return m_pages[kPageList] ? static_cast<CControlUI*>(m_pages[kPageList]) : m_pm.GetRoot();
 }
 
 void CMainWnd::CloseForGood() {
-    m_pm.KillTimer(m_pages[kPageList] ? m_pages[kPageList] : m_pm.GetRoot(), kCloseTimer);
+    m_pm.KillTimer(CloseTimerHost(), kCloseTimer);
     CDialogWnd::Close(1);
 }
 

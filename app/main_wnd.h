@@ -49,6 +49,8 @@ private:
     bool IsOptionSelected(LPCTSTR pstrName) const;
     void OnConnectionLost(TaskContext ctx);
     void RunReconnectDialog();
+    // The close timer runs on the list page (on the root if a skin lacks the page).
+    CControlUI* CloseTimerHost() const;
     void CloseForGood();
 
     CDialogBuilderCallbackEx m_builderCallback;
