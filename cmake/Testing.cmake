@@ -13,8 +13,11 @@ function(add_ledgerdesk_test name)
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen" "LEDGERDESK_SCREENSHOTS=${PROJECT_BINARY_DIR}/screenshots")
   endif()
+  # gtest_discover_tests passes only the first entry of an ENVIRONMENT list, so every run of the
+  # executable (listing included) goes through `cmake -E env` instead.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 30
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
