@@ -149,8 +149,14 @@ CMainWnd* AppTest::LogIn(CDlgLogin& login, const char* user, const char* pass) {
     SetControlText(login, "edit_user_name", user);
     SetControlText(login, "edit_user_pass", pass);
     ClickControl(login, "ok");
+    // A refused login ends with a message box, so waiting for the main window stops there too.
+    const size_t boxesBefore = m_boxes.size();
     guisupport::ProcessMessagesUntil(
-        [&] { return login.GetMainWnd() && login.GetMainWnd()->IsVisible(); }, kWaitMs);
+        [&] {
+            return (login.GetMainWnd() && login.GetMainWnd()->IsVisible()) ||
+                   m_boxes.size() > boxesBefore;
+        },
+        kWaitMs);
     return login.GetMainWnd();
 }
 
