@@ -21,7 +21,7 @@ TEST(LinkedSkin, UnpacksToTheSkinFolder) {
 
     const auto entries = ZipEntries(archive.get(), length);
     ASSERT_TRUE(entries.count("style.xml"));
-    ASSERT_TRUE(entries.count("TestLayout.xml"));
+    ASSERT_TRUE(entries.count("DlgLogin.xml"));
     for (const auto& [name, contents] : entries) {
         EXPECT_NE(name.rfind("package/", 0), 0u) << name << ": packing code packed";
         EXPECT_NE(name, "CMakeLists.txt");
