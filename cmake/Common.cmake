@@ -19,3 +19,13 @@ function(add_ledgerdesk_library name)
   add_library(${name} STATIC ${ARGN})
   target_link_libraries(${name} PUBLIC ledgerdesk_common)
 endfunction()
+
+# add_folders(dirs...): adds each folder that has a CMakeLists.txt, in order (folders of later
+# work may not exist yet).
+function(add_folders)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
