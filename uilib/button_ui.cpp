@@ -232,6 +232,10 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
     if (bTriggerEvent) m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);
 }
 
+UINT COptionUI::GetControlFlags() const {
+    return CButtonUI::GetControlFlags() & ~UINT(UIFLAG_WANTRETURN);
+}
+
 bool COptionUI::Activate() {
     if (!CControlUI::Activate()) return false;
     Selected(m_sGroupName.IsEmpty() ? !m_bSelected : true);

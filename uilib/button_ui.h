@@ -52,6 +52,8 @@ public:
     ~COptionUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    // Space toggles a focused option; Enter still presses the dialog's default button.
+    UINT GetControlFlags() const override;
     bool Activate() override;
     void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
 

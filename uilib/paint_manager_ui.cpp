@@ -360,6 +360,14 @@ CControlUI* CPaintManagerUI::GetDefaultButton() const {
     return search.marked ? search.marked : search.namedOk;
 }
 
+void CPaintManagerUI::SetInitialFocus() {
+    if (m_pFocus) return;
+    if (CControlUI* button = GetDefaultButton())
+        SetFocus(button);
+    else
+        SetNextTabControl(true);
+}
+
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
     auto& list = m_pImpl->notifiers;
     if (!pNotifier || std::find(list.begin(), list.end(), pNotifier) != list.end()) return false;

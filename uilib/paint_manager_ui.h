@@ -73,6 +73,8 @@ public:
     bool SetNextTabControl(bool bForward = true);
     // The button that Enter presses: the one marked default="true", else one named "ok".
     CControlUI* GetDefaultButton() const;
+    // Unless a control has the focus already: focuses the default button, else the first tab stop.
+    void SetInitialFocus();
 
     bool AddNotifier(INotifyUI* pNotifier);
     bool RemoveNotifier(INotifyUI* pNotifier);

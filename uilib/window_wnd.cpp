@@ -1,7 +1,5 @@
 #include "uilib/window_wnd.h"
 
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -10,7 +8,6 @@
 #include <QPalette>
 #include <QScreen>
 #include <QWindow>
-#include <cstdlib>
 #include <optional>
 
 #include "uilib/internal/event_loops.h"
@@ -18,6 +15,8 @@
 #include "uilib/internal/text_codec.h"
 #include "uilib/internal/ui_resources.h"
 #include "uilib/internal/window_registry.h"
+#include "uilib/internal/x11_desktop.h"
+#include "uilib/paint_manager_ui.h"
 #include "uilib/ui_application.h"
 
 using uilib_detail::NativeWindow;
@@ -112,6 +111,7 @@ void CWindowWnd::ShowWindow(bool bShow, bool bTakeFocus) {
         return;
     }
     m_pNative->setAttribute(Qt::WA_ShowWithoutActivating, !bTakeFocus);
+    m_pNative->setActivateWhenShown(bTakeFocus);
     m_pNative->show();
     if (bTakeFocus) {
         m_pNative->raise();
@@ -129,10 +129,17 @@ UINT CWindowWnd::ShowModal() {
     m_pModal = &state;
     m_pNative->setWindowModality(Qt::ApplicationModal);
     ShowWindow(true, true);
+    TakeKeyboardFocus();
     uilib_detail::RunQuittableLoop(state.loop);
     // The window may have deleted itself when it closed: then only the local state is read.
     if (!state.windowGone) m_pModal = nullptr;
     return state.result;
+}
+
+void CWindowWnd::TakeKeyboardFocus() {
+    // Keys go to Qt's focus widget: the window itself, unless one of its edits already has it.
+    if (!m_pNative->focusWidget()) m_pNative->setFocus(Qt::ActiveWindowFocusReason);
+    if (CPaintManagerUI* manager = m_pNative->paintManager()) manager->SetInitialFocus();
 }
 
 void CWindowWnd::Close(UINT nRet) {
@@ -254,20 +261,8 @@ void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork) {
 bool UICanShowTranslucentWindows() {
     UiEnsureApplication();
     if (QGuiApplication::platformName() != "xcb") return true;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection) return false;
     // A compositing manager owns this selection for the screen it composes (the default one).
-    const char name[] = "_NET_WM_CM_S0";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr);
-    if (!atom) return false;
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    bool composed = owner && owner->owner != XCB_NONE;
-    std::free(owner);
-    std::free(atom);
-    return composed;
+    return uilib_detail::X11SelectionOwned("_NET_WM_CM_S0");
 }
 
 CWaitCursor::CWaitCursor() {

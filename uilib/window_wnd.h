@@ -48,7 +48,8 @@ public:
 
     void ShowWindow(bool bShow = true, bool bTakeFocus = true);
     bool IsVisible() const;
-    // Shows the window modally and returns the result given to Close once it is closed.
+    // Shows the window modally and returns the result given to Close once it is closed. The
+    // window takes the keyboard: Enter presses its default button, Escape cancels.
     UINT ShowModal();
     // Posts WM_CLOSE with nRet: the window closes after the current message has been handled.
     // Closing from the title bar or the window manager comes here with IDCANCEL, so a window
@@ -92,6 +93,7 @@ private:
     struct ModalState;
 
     void DetachNative();
+    void TakeKeyboardFocus();
 
     uilib_detail::NativeWindow* m_pNative = nullptr;
     ModalState* m_pModal = nullptr;

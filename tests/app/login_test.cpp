@@ -102,6 +102,21 @@ TEST_F(Login, GoodLoginHandsOverToTheMainWindowWhichLoadsTheDataTypes) {
     guisupport::SaveScreenshot(main->GetHWND(), "app_main_window");
 }
 
+// The operator types the password and presses Enter, without touching the mouse after the click
+// that put the cursor into the password field.
+TEST_F(Login, EnterInThePasswordFieldLogsIn) {
+    auto login = OpenLogin();
+    HWND h = login->GetHWND();
+    ASSERT_TRUE(ProcessMessagesUntil([h] { return guisupport::ActiveWindow() == h; }));
+    SetControlText(*login, "edit_user_name", "admin");
+    ClickControl(*login, "edit_user_pass");
+    ASSERT_TRUE(guisupport::TypeText(h, "admin123"));
+    guisupport::TypeKey(VK_RETURN);
+    ASSERT_TRUE(ProcessMessagesUntil(
+        [&] { return login->GetMainWnd() && login->GetMainWnd()->IsVisible(); }, 5000));
+    EXPECT_TRUE(m_boxes.empty());
+}
+
 TEST_F(Login, CancelEndsTheApplication) {
     auto login = OpenLogin();
     ClickControl(*login, "cancel");

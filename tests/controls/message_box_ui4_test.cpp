@@ -13,7 +13,7 @@ const char kQuestion[] = "选择的比较少，建议选择更多字段，确定
 
 struct AnswerCase {
     const char* name;
-    std::vector<std::string> clicks;  // control names; "escape" presses Escape
+    std::vector<std::string> clicks;  // control names; "enter" and "escape" are typed keys
     bool answered;                    // result 0
     bool askAgain;
     bool cancelEnabledBeforeLastClick;
@@ -22,12 +22,16 @@ struct AnswerCase {
 class MessageBox4Test : public controlstest::SkinTest,
                         public ::testing::WithParamInterface<AnswerCase> {};
 
+// Keys are typed at the keyboard, not sent to the box: they reach it only if it has the focus.
 void Act(CMessageBoxUI4& box, const std::string& click) {
-    if (click == "escape")
-        guisupport::PressKey(box.GetHWND(), VK_ESCAPE);
-    else
-        guisupport::Click(box.GetHWND(),
-                          controlstest::CenterOf(box.GetPaintManager(), click.c_str()));
+    HWND h = box.GetHWND();
+    if (click == "enter" || click == "escape") {
+        EXPECT_TRUE(
+            guisupport::ProcessMessagesUntil([h] { return guisupport::ActiveWindow() == h; }));
+        guisupport::TypeKey(click == "enter" ? VK_RETURN : VK_ESCAPE);
+    } else {
+        guisupport::Click(h, controlstest::CenterOf(box.GetPaintManager(), click.c_str()));
+    }
     guisupport::ProcessMessages();
 }
 
@@ -67,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"DisabledCancelIgnored", {kOption, "cancel", "ok"}, true, false, false},
         AnswerCase{"CloseButton", {"closebtn"}, false, true, true},
         AnswerCase{"CloseButtonForgetsTheTick", {kOption, "closebtn"}, false, true, false},
+        AnswerCase{"EnterConfirms", {"enter"}, true, true, true},
+        AnswerCase{"EnterWithOptionTicked", {kOption, "enter"}, true, false, false},
         AnswerCase{"EscapeForgetsTheTick", {kOption, "escape"}, false, true, false}),
     [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
 

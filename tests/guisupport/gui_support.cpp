@@ -19,6 +19,7 @@
 #include "uilib/resource_manager_ui.h"
 #include "uilib/style_manager_ui.h"
 #include "uilib/ui_application.h"
+#include "uilib/window_wnd.h"
 
 namespace guisupport {
 
@@ -181,6 +182,17 @@ int QtKeyOf(UINT vk) {
     }
 }
 
+void SendKey(QWidget* target, UINT vk, UINT keyState) {
+    if (!target) return;
+    int key = QtKeyOf(vk);
+    if (vk == VK_TAB && (keyState & MK_SHIFT)) key = Qt::Key_Backtab;
+    QString text = vk == VK_SPACE ? QString(" ") : QString();
+    QKeyEvent press(QEvent::KeyPress, key, ModifiersOf(keyState), text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, ModifiersOf(keyState), text);
+    QApplication::sendEvent(target, &release);
+}
+
 QLineEdit* OpenLineEdit(HWND hWnd) {
     auto* native = uilib_detail::NativeFromHandle(hWnd);
     if (!native) return nullptr;
@@ -224,14 +236,18 @@ void MoveMouse(HWND hWnd, POINT pt) {
 void PressKey(HWND hWnd, UINT vk, UINT keyState) {
     QWidget* target = OpenLineEdit(hWnd);
     if (!target) target = uilib_detail::NativeFromHandle(hWnd);
-    if (!target) return;
-    int key = QtKeyOf(vk);
-    if (vk == VK_TAB && (keyState & MK_SHIFT)) key = Qt::Key_Backtab;
-    QString text = vk == VK_SPACE ? QString(" ") : QString();
-    QKeyEvent press(QEvent::KeyPress, key, ModifiersOf(keyState), text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, ModifiersOf(keyState), text);
-    QApplication::sendEvent(target, &release);
+    SendKey(target, vk, keyState);
+}
+
+void TypeKey(UINT vk, UINT keyState) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = QApplication::activeWindow();
+    SendKey(target, vk, keyState);
+}
+
+HWND ActiveWindow() {
+    auto* native = dynamic_cast<uilib_detail::NativeWindow*>(QApplication::activeWindow());
+    return native && native->owner() ? native->owner()->GetHWND() : nullptr;
 }
 
 bool TypeText(HWND hWnd, const char* text) {

@@ -56,6 +56,11 @@ void MoveMouse(HWND hWnd, POINT pt);
 void MouseDown(HWND hWnd, POINT pt, UINT keyState = 0);
 void MouseUp(HWND hWnd, POINT pt, UINT keyState = 0);
 void PressKey(HWND hWnd, UINT vk, UINT keyState = 0);
+// A key typed at the keyboard: it goes where the desktop sends typed keys, to the focus widget of
+// the active window (the active window itself when nothing in it has the focus).
+void TypeKey(UINT vk, UINT keyState = 0);
+// The window that has the keyboard, null when none has.
+HWND ActiveWindow();
 // Types GBK text into the edit being edited in the window (its native line edit).
 bool TypeText(HWND hWnd, const char* text);
 // Centre of a control, client coordinates.

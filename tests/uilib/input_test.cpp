@@ -121,11 +121,34 @@ TEST_F(InputTest, TabAndShiftTabWalkTheTabStopsInLayoutOrder) {
     EXPECT_EQ(pm.GetFocus()->GetName(), "cancel");
 }
 
-TEST_F(InputTest, EnterInAnEditSendsReturnAndPressesTheDefaultButton) {
-    ClickOn("user");
-    guisupport::PressKey(dlg.GetHWND(), VK_RETURN);
-    EXPECT_EQ(dlg.recorder.Sequence(), (std::vector<std::string>{"return:user", "click:ok"}));
+struct KeyOnFocus {
+    const char* name;
+    const char* focus;
+    UINT key;
+    std::vector<std::string> sequence;
+};
+
+class KeyOnFocusTest : public InputTest, public ::testing::WithParamInterface<KeyOnFocus> {};
+
+TEST_P(KeyOnFocusTest, KeyActsOnTheFocusedControlOrTheDefaultButton) {
+    const KeyOnFocus& param = GetParam();
+    dlg.GetPaintManager().SetFocus(dlg.FindControl(param.focus));
+    guisupport::PressKey(dlg.GetHWND(), param.key);
+    EXPECT_EQ(dlg.recorder.Sequence(), param.sequence);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyOnFocusTest,
+    ::testing::Values(KeyOnFocus{"EnterInAnEdit", "user", VK_RETURN, {"return:user", "click:ok"}},
+                      KeyOnFocus{"EnterOnAnotherButton", "cancel", VK_RETURN, {"click:cancel"}},
+                      // A check box is not pressed by Enter: the dialog's default button is.
+                      KeyOnFocus{"EnterOnACheckBox", "remember", VK_RETURN, {"click:ok"}},
+                      KeyOnFocus{
+                          "SpaceOnACheckBox",
+                          "remember",
+                          VK_SPACE,
+                          {"selectchanged:remember", "click:remember", "option_click:remember"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InputTest, EscapeClosesTheDialogWithCancel) {
     HWND h = dlg.GetHWND();

@@ -1,5 +1,6 @@
 // Windows: modal loops and their results, message boxes, the message loop, closing.
 #include <QApplication>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "tests/uilib/ui_test_support.h"
@@ -12,15 +13,34 @@ const char kDialog[] =
   <VerticalLayout><Label name="title" height="30"/><Button name="closebtn" text="x" height="30"/>
   <Button name="ok" text="ok" height="30"/></VerticalLayout></Window>)";
 
+// A window being typed into when a question comes up.
+const char kForm[] =
+    u8R"(<Window size="300,160"><VerticalLayout>
+  <Edit name="name" height="30"/><Button name="save" text="save" height="30" default="true"/>
+  </VerticalLayout></Window>)";
+
 // Runs fn from inside whatever loop is running once the loop has started.
 void Later(int ms, std::function<void()> fn) {
     QTimer::singleShot(ms, std::move(fn));
 }
 
+// The message box on screen, laid out; null when none is shown.
+CMessageBoxUI2* ShownBox() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* native = dynamic_cast<uilib_detail::NativeWindow*>(top);
+        auto* box =
+            native && top->isVisible() ? dynamic_cast<CMessageBoxUI2*>(native->owner()) : nullptr;
+        if (!box) continue;
+        box->GetPaintManager().UpdateLayout();
+        return box;
+    }
+    return nullptr;
+}
+
 class WindowTest : public uitest::SkinTest {
 protected:
     std::vector<std::pair<std::string, std::string>> Layouts() const override {
-        return {{"dialog.xml", kDialog}};
+        return {{"dialog.xml", kDialog}, {"form.xml", kForm}};
     }
 };
 
@@ -94,20 +114,14 @@ class MessageBoxAnswerTest : public WindowTest, public ::testing::WithParamInter
 TEST_P(MessageBoxAnswerTest, QuestionIsConfirmedOnlyByOk) {
     const BoxAnswer& answer = GetParam();
     Later(20, [&] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible()) continue;
-            auto* native = static_cast<uilib_detail::NativeWindow*>(top);
-            auto* box = dynamic_cast<CMessageBoxUI2*>(native->owner());
-            if (!box) continue;
-            box->GetPaintManager().UpdateLayout();
-            HWND h = box->GetHWND();
-            EXPECT_EQ(box->FindControl("msg")->GetText(), "确定要删除吗?");
-            if (*answer.button)
-                guisupport::Click(h,
-                                  guisupport::CenterOf(box->FindControl(answer.button)->GetPos()));
-            else
-                guisupport::PressKey(h, VK_ESCAPE);
-        }
+        CMessageBoxUI2* box = ShownBox();
+        ASSERT_NE(box, nullptr);
+        HWND h = box->GetHWND();
+        EXPECT_EQ(box->FindControl("msg")->GetText(), "确定要删除吗?");
+        if (*answer.button)
+            guisupport::Click(h, guisupport::CenterOf(box->FindControl(answer.button)->GetPos()));
+        else
+            guisupport::PressKey(h, VK_ESCAPE);
     });
     EXPECT_EQ(UIMessageBox2(nullptr, "确定要删除吗?"), answer.expected) << answer.name;
 }
@@ -134,18 +148,54 @@ TEST_F(WindowTest, HookAnswersMessageBoxesWithoutShowingThem) {
 
 TEST_F(WindowTest, InformationBoxHasNoCancel) {
     Later(20, [] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* native = static_cast<uilib_detail::NativeWindow*>(top);
-            auto* box = top->isVisible() ? dynamic_cast<CMessageBoxUI2*>(native->owner()) : nullptr;
-            if (!box) continue;
-            EXPECT_FALSE(box->FindControl("cancel") && box->FindControl("cancel")->IsVisible());
-            box->GetPaintManager().UpdateLayout();
-            uitest::Screenshot(box->GetHWND(), "message_box");
-            guisupport::PressKey(box->GetHWND(), VK_RETURN);
-        }
+        CMessageBoxUI2* box = ShownBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(box->FindControl("cancel") && box->FindControl("cancel")->IsVisible());
+        uitest::Screenshot(box->GetHWND(), "message_box");
+        guisupport::PressKey(box->GetHWND(), VK_RETURN);
     });
     UIMessageBox(nullptr, "用户名或密码错误！");
 }
+
+struct TypedAnswer {
+    const char* name;
+    UINT key;
+    int expected;
+};
+
+class TypedAnswerTest : public WindowTest, public ::testing::WithParamInterface<TypedAnswer> {};
+
+// The box comes up while its owner's edit has the keyboard; what is typed next must reach the
+// box, wherever the desktop sends it.
+TEST_P(TypedAnswerTest, QuestionTakesTheKeyboardFromItsOwner) {
+    uitest::TestDialog owner;
+    ASSERT_TRUE(owner.Open("form.xml"));
+    owner.GetPaintManager().SetFocus(owner.FindControl("name"));
+    ASSERT_TRUE(guisupport::ProcessMessagesUntil(
+        [] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr; }));
+    bool closedByKey = false;
+    Later(20, [&] {
+        CMessageBoxUI2* box = ShownBox();
+        ASSERT_NE(box, nullptr);
+        HWND h = box->GetHWND();
+        EXPECT_TRUE(guisupport::ProcessMessagesUntil([h] {
+            return guisupport::ActiveWindow() == h;
+        })) << "the box is not the active window";
+        EXPECT_EQ(box->GetPaintManager().GetFocus(), box->FindControl("ok"));
+        guisupport::TypeKey(GetParam().key);
+        // A key that went astray leaves the box open, which would hang the test.
+        closedByKey = guisupport::ProcessMessagesUntil([h] { return !IsWindow(h); }, 1000);
+        if (!closedByKey) box->Close(IDCANCEL);
+    });
+    EXPECT_EQ(UIMessageBox2(owner.GetHWND(), "确定要删除吗?"), GetParam().expected);
+    EXPECT_TRUE(closedByKey);
+    EXPECT_TRUE(owner.recorder.OfType("click").empty()) << "the owner's default button was pressed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, TypedAnswerTest,
+                         ::testing::Values(TypedAnswer{"EnterConfirms", VK_RETURN, 0},
+                                           TypedAnswer{"EscapeCancels", VK_ESCAPE, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, QuitEndsTheMessageLoopAndAQuitPostedEarlyEndsTheNextOne) {
     Later(10, [] { PostQuitMessage(3); });

@@ -1,6 +1,7 @@
 #include "uilib/internal/native_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include "uilib/internal/render_context.h"
 #include "uilib/internal/text_codec.h"
 #include "uilib/internal/window_registry.h"
+#include "uilib/internal/x11_desktop.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/window_wnd.h"
 
@@ -97,7 +99,17 @@ void NativeWindow::paintEvent(QPaintEvent* e) {
     QRect r = e->rect();
     m_manager->Paint(ctx, RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
     painter.end();
+    if (m_activateWhenShown) completeActivation();
     send(WM_PAINT);
+}
+
+void NativeWindow::completeActivation() {
+    m_activateWhenShown = false;
+    if (isActiveWindow()) return;
+    // Qt stamps its focus request with the time of the last event it saw. Without a window
+    // manager to grant it, X drops a request older than the last focus change: ask again, now.
+    if (QGuiApplication::platformName() == "xcb" && !X11SelectionOwned("WM_S0"))
+        X11FocusWindow(this);
 }
 
 void NativeWindow::closeEvent(QCloseEvent* e) {

@@ -24,6 +24,9 @@ public:
     CPaintManagerUI* paintManager() const { return m_manager; }
     void setPaintManager(CPaintManagerUI* manager) { m_manager = manager; }
 
+    // The window was shown to take the keyboard: once it is on screen, make sure it has.
+    void setActivateWhenShown(bool activate) { m_activateWhenShown = activate; }
+
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -46,11 +49,13 @@ private:
     LRESULT send(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool deliverPostedMessage(QEvent* e);
     bool showToolTip(QEvent* e);
+    void completeActivation();
 
     CWindowWnd* m_owner;
     CPaintManagerUI* m_manager = nullptr;
     int m_eventDepth = 0;
     bool m_deleteWhenIdle = false;
+    bool m_activateWhenShown = false;
 };
 
 NativeWindow* NativeFromHandle(HWND hWnd);
