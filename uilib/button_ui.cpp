@@ -141,12 +141,7 @@ void CButtonUI::PaintBkColor(CRenderContext& ctx) {
         color = Pick(m_dwPushedBkColor, Pick(m_dwHotBkColor, color));
     else if (IsHot())
         color = Pick(m_dwHotBkColor, color);
-    if (!color) return;
-    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-        CRenderEngine::FillRoundRect(ctx, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy,
-                                     color);
-    else
-        CRenderEngine::DrawColor(ctx, m_rcItem, color);
+    if (color) FillShape(ctx, color);
 }
 
 void CButtonUI::PaintStatusImage(CRenderContext& ctx) {
@@ -163,15 +158,10 @@ void CButtonUI::PaintStatusImage(CRenderContext& ctx) {
 }
 
 void CButtonUI::PaintBorder(CRenderContext& ctx) {
-    if (IsHot() && IsEnabled() && m_dwHotBorderColor && m_nBorderSize > 0) {
-        if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-            CRenderEngine::DrawRoundRect(ctx, m_rcItem, m_nBorderSize, m_cxyBorderRound.cx,
-                                         m_cxyBorderRound.cy, m_dwHotBorderColor);
-        else
-            CRenderEngine::DrawRect(ctx, m_rcItem, m_nBorderSize, m_dwHotBorderColor);
-        return;
-    }
-    CLabelUI::PaintBorder(ctx);
+    if (IsHot() && IsEnabled() && m_dwHotBorderColor && m_nBorderSize > 0)
+        OutlineShape(ctx, m_nBorderSize, m_dwHotBorderColor);
+    else
+        CLabelUI::PaintBorder(ctx);
 }
 
 DWORD CButtonUI::CurrentTextColor() const {
@@ -281,11 +271,7 @@ void COptionUI::PaintBkColor(CRenderContext& ctx) {
         return CButtonUI::PaintBkColor(ctx);
     DWORD color = IsHot() ? Pick(m_dwSelectedHotBkColor, m_dwSelectedBkColor) : m_dwSelectedBkColor;
     if (!color) return CButtonUI::PaintBkColor(ctx);
-    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-        CRenderEngine::FillRoundRect(ctx, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy,
-                                     color);
-    else
-        CRenderEngine::DrawColor(ctx, m_rcItem, color);
+    FillShape(ctx, color);
 }
 
 void COptionUI::PaintStatusImage(CRenderContext& ctx) {

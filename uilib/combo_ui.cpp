@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "uilib/internal/attribute_list.h"
+#include "uilib/internal/list_rows.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
 #include "uilib/window_wnd.h"
 
 using uilib_detail::AttributeIs;
+using uilib_detail::ListItemOf;
 
 // The drop-down: a pop-up window whose body shows the combo's own items while it is open.
 class CComboWnd : public CWindowWnd, public INotifyUI {
@@ -167,10 +169,7 @@ bool CComboUI::Add(CControlUI* pControl) {
 
 bool CComboUI::AddAt(CControlUI* pControl, int iIndex) {
     if (!CContainerUI::AddAt(pControl, iIndex)) return false;
-    if (auto* item = static_cast<IListItemUI*>(pControl->GetInterface("ListItem")))
-        item->SetOwner(this);
-    Renumber(iIndex);
-    if (m_iCurSel >= iIndex) ++m_iCurSel;
+    uilib_detail::AdoptInsertedRow(this, pControl, iIndex, {&m_iCurSel});
     if (m_pWindow && m_pWindow->m_pBody) m_pWindow->m_pBody->AddAt(pControl, iIndex);
     return true;
 }
@@ -184,11 +183,7 @@ bool CComboUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
     if (!item) return false;
     if (m_pWindow && m_pWindow->m_pBody) m_pWindow->m_pBody->Remove(item, true);
     if (!CContainerUI::RemoveAt(iIndex, bDoNotDestroy)) return false;
-    Renumber(iIndex);
-    if (m_iCurSel == iIndex)
-        m_iCurSel = -1;
-    else if (m_iCurSel > iIndex)
-        --m_iCurSel;
+    uilib_detail::ForgetRemovedRow(this, iIndex, {&m_iCurSel});
     Invalidate();
     return true;
 }
@@ -201,27 +196,15 @@ void CComboUI::RemoveAll() {
     Invalidate();
 }
 
-void CComboUI::Renumber(int iFrom) {
-    for (int i = std::max(0, iFrom); i < GetCount(); ++i)
-        if (auto* item = static_cast<IListItemUI*>(GetItemAt(i)->GetInterface("ListItem")))
-            item->SetIndex(i);
-}
-
 bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
     if (iIndex >= GetCount()) return false;
     if (iIndex < 0) iIndex = -1;
     if (bTakeFocus && m_pManager) m_pManager->SetFocus(this);
     if (iIndex == m_iCurSel) return true;
     int old = m_iCurSel;
-    if (auto* item = GetItemAt(old)
-                         ? static_cast<IListItemUI*>(GetItemAt(old)->GetInterface("ListItem"))
-                         : nullptr)
-        item->SetSelected(false);
+    if (IListItemUI* item = ListItemOf(GetItemAt(old))) item->SetSelected(false);
     m_iCurSel = iIndex;
-    if (auto* item = GetItemAt(iIndex)
-                         ? static_cast<IListItemUI*>(GetItemAt(iIndex)->GetInterface("ListItem"))
-                         : nullptr)
-        item->SetSelected(true);
+    if (IListItemUI* item = ListItemOf(GetItemAt(iIndex))) item->SetSelected(true);
     Invalidate();
     if (bTriggerEvent && m_pManager)
         m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(m_iCurSel), old);
@@ -325,7 +308,7 @@ void CComboUI::DoEvent(TEventUI& event) {
 }
 
 void CComboUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    TListInfoUI& info = m_ListInfo;
+    if (m_ListInfo.SetAttribute(pstrName, pstrValue)) return;
     if (AttributeIs(pstrName, "dropboxsize"))
         SetDropBoxSize(ParseSize(pstrValue));
     else if (AttributeIs(pstrName, "font"))
@@ -340,22 +323,6 @@ void CComboUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
         m_dwArrowColor = ParseColor(pstrValue);
     else if (AttributeIs(pstrName, "hotbordercolor"))
         m_dwHotBorderColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemfont"))
-        info.nFont = std::atoi(pstrValue);
-    else if (AttributeIs(pstrName, "itemtextpadding"))
-        info.rcTextPadding = ParseRect(pstrValue);
-    else if (AttributeIs(pstrName, "itemtextcolor"))
-        info.dwTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemselectedtextcolor"))
-        info.dwSelectedTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemselectedbkcolor"))
-        info.dwSelectedBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemhotbkcolor"))
-        info.dwHotBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemlinecolor"))
-        info.dwLineColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemshowhtml"))
-        info.bShowHtml = ParseBool(pstrValue);
     else
         CContainerUI::SetAttribute(pstrName, pstrValue);
 }
@@ -382,7 +349,5 @@ void CComboUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
     DWORD border = (m_bHot || IsFocused() || m_pWindow) && IsEnabled() && m_dwHotBorderColor
                        ? m_dwHotBorderColor
                        : m_dwBorderColor;
-    if (border && m_nBorderSize > 0)
-        CRenderEngine::DrawRoundRect(ctx, m_rcItem, m_nBorderSize, m_cxyBorderRound.cx,
-                                     m_cxyBorderRound.cy, border);
+    if (border && m_nBorderSize > 0) OutlineShape(ctx, m_nBorderSize, border);
 }

@@ -51,7 +51,6 @@ public:
 
 private:
     friend class CComboWnd;
-    void Renumber(int iFrom);
     void DropWindowGone();
 
     CComboWnd* m_pWindow = nullptr;

@@ -359,16 +359,30 @@ void CControlUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
     PaintBorder(ctx);
 }
 
+void CControlUI::FillShape(CRenderContext& ctx, DWORD dwColor) {
+    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
+        CRenderEngine::FillRoundRect(ctx, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy,
+                                     dwColor);
+    else
+        CRenderEngine::DrawColor(ctx, m_rcItem, dwColor);
+}
+
+void CControlUI::OutlineShape(CRenderContext& ctx, int nSize, DWORD dwColor) {
+    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
+        CRenderEngine::DrawRoundRect(ctx, m_rcItem, nSize, m_cxyBorderRound.cx, m_cxyBorderRound.cy,
+                                     dwColor);
+    else
+        CRenderEngine::DrawRect(ctx, m_rcItem, nSize, dwColor);
+}
+
 void CControlUI::PaintBkColor(CRenderContext& ctx) {
     DWORD color = !IsEnabled() && m_dwDisabledBkColor ? m_dwDisabledBkColor : m_dwBackColor;
     if (!color) return;
-    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-        CRenderEngine::FillRoundRect(ctx, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy,
-                                     color);
-    else if (m_dwBackColor2)
+    bool rounded = m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0;
+    if (m_dwBackColor2 && !rounded)
         CRenderEngine::DrawGradient(ctx, m_rcItem, color, m_dwBackColor2, true);
     else
-        CRenderEngine::DrawColor(ctx, m_rcItem, color);
+        FillShape(ctx, color);
 }
 
 void CControlUI::PaintBkImage(CRenderContext& ctx) {
@@ -396,12 +410,7 @@ void CControlUI::PaintBorder(CRenderContext& ctx) {
                                      color);
         return;
     }
-    if (m_nBorderSize <= 0) return;
-    if (m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0)
-        CRenderEngine::DrawRoundRect(ctx, m_rcItem, m_nBorderSize, m_cxyBorderRound.cx,
-                                     m_cxyBorderRound.cy, color);
-    else
-        CRenderEngine::DrawRect(ctx, m_rcItem, m_nBorderSize, color);
+    if (m_nBorderSize > 0) OutlineShape(ctx, m_nBorderSize, color);
 }
 
 bool CControlUI::DrawImage(CRenderContext& ctx, LPCTSTR pStrImage, LPCTSTR pStrModify) {

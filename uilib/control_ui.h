@@ -160,6 +160,9 @@ public:
 protected:
     // State flags for painting, including UISTATE_DISABLED/FOCUSED from the base state.
     UINT BaseState() const;
+    // Fills, or outlines nSize pixels wide, the control's rectangle with its rounded corners.
+    void FillShape(CRenderContext& ctx, DWORD dwColor);
+    void OutlineShape(CRenderContext& ctx, int nSize, DWORD dwColor);
 
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;

@@ -62,14 +62,12 @@ SIZE LayoutBox(const std::vector<CControlUI*>& items, const RECT& rcView, SIZE s
         RECT pad = item->GetPadding();
         int padMain = vertical ? pad.top + pad.bottom : pad.left + pad.right;
         int mainSize = mainOf(sz);
+        int lo = vertical ? item->GetMinHeight() : item->GetMinWidth();
+        int hi = vertical ? item->GetMaxHeight() : item->GetMaxWidth();
         if (mainSize > 0) {
-            int lo = vertical ? item->GetMinHeight() : item->GetMinWidth();
-            int hi = vertical ? item->GetMaxHeight() : item->GetMaxWidth();
             mainSize = std::clamp(mainSize, lo, hi);
             fixedMain += mainSize;
         } else {
-            int lo = vertical ? item->GetMinHeight() : item->GetMinWidth();
-            int hi = vertical ? item->GetMaxHeight() : item->GetMaxWidth();
             stretchLimits.emplace_back(lo, hi);
         }
         fixedMain += padMain;
@@ -127,6 +125,20 @@ SIZE LayoutBox(const std::vector<CControlUI*>& items, const RECT& rcView, SIZE s
 
 }  // namespace
 
+void CBoxLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+    if (AttributeIs(pstrName, "childalign"))
+        m_uChildAlign = ParseAlign(pstrValue);
+    else if (AttributeIs(pstrName, "childvalign"))
+        m_uChildVAlign = ParseAlign(pstrValue);
+    else
+        CContainerUI::SetAttribute(pstrName, pstrValue);
+}
+
+SIZE CBoxLayoutUI::LayoutChildren(const RECT& rcView) {
+    return LayoutBox(m_items, rcView, m_szScrollPos, m_iChildPadding, m_uChildAlign, m_uChildVAlign,
+                     m_bVertical, [&](CControlUI* c) { SetFloatPos(c, rcView); });
+}
+
 LPCTSTR CVerticalLayoutUI::GetClass() const {
     return "VerticalLayoutUI";
 }
@@ -136,20 +148,6 @@ void* CVerticalLayoutUI::GetInterface(LPCTSTR pstrName) {
                                                         : CContainerUI::GetInterface(pstrName);
 }
 
-void CVerticalLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    if (AttributeIs(pstrName, "childalign"))
-        m_uChildAlign = ParseAlign(pstrValue);
-    else if (AttributeIs(pstrName, "childvalign"))
-        m_uChildVAlign = ParseAlign(pstrValue);
-    else
-        CContainerUI::SetAttribute(pstrName, pstrValue);
-}
-
-SIZE CVerticalLayoutUI::LayoutChildren(const RECT& rcView) {
-    return LayoutBox(m_items, rcView, m_szScrollPos, m_iChildPadding, m_uChildAlign, m_uChildVAlign,
-                     true, [&](CControlUI* c) { SetFloatPos(c, rcView); });
-}
-
 LPCTSTR CHorizontalLayoutUI::GetClass() const {
     return "HorizontalLayoutUI";
 }
@@ -157,20 +155,6 @@ LPCTSTR CHorizontalLayoutUI::GetClass() const {
 void* CHorizontalLayoutUI::GetInterface(LPCTSTR pstrName) {
     return std::strcmp(pstrName, "HorizontalLayout") == 0 ? this
                                                           : CContainerUI::GetInterface(pstrName);
-}
-
-void CHorizontalLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    if (AttributeIs(pstrName, "childalign"))
-        m_uChildAlign = ParseAlign(pstrValue);
-    else if (AttributeIs(pstrName, "childvalign"))
-        m_uChildVAlign = ParseAlign(pstrValue);
-    else
-        CContainerUI::SetAttribute(pstrName, pstrValue);
-}
-
-SIZE CHorizontalLayoutUI::LayoutChildren(const RECT& rcView) {
-    return LayoutBox(m_items, rcView, m_szScrollPos, m_iChildPadding, m_uChildAlign, m_uChildVAlign,
-                     false, [&](CControlUI* c) { SetFloatPos(c, rcView); });
 }
 
 LPCTSTR CTabLayoutUI::GetClass() const {

@@ -2,33 +2,37 @@
 // Box layouts: children stacked vertically or side by side, and a tab layout showing one child.
 #include "uilib/container_ui.h"
 
-// Children get their fixed height; those without one share what is left (within their minimum
-// and maximum). Attributes: childalign (left|center|right) for children narrower than the view,
-// childvalign (top|vcenter|bottom) when nobody stretches.
-class CVerticalLayoutUI : public CContainerUI {
+// Children stacked along one axis: each gets its fixed size along it; those without one share
+// what is left (within their minimum and maximum). Attributes: childalign (left|center|right)
+// and childvalign (top|vcenter|bottom) place children smaller than the view, along the axis
+// only when nobody stretches.
+class CBoxLayoutUI : public CContainerUI {
 public:
-    LPCTSTR GetClass() const override;
-    void* GetInterface(LPCTSTR pstrName) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
 protected:
+    explicit CBoxLayoutUI(bool bVertical) : m_bVertical(bVertical) {}
     SIZE LayoutChildren(const RECT& rcView) override;
 
     UINT m_uChildAlign = 0;   // DT_LEFT / DT_CENTER / DT_RIGHT
     UINT m_uChildVAlign = 0;  // DT_TOP / DT_VCENTER / DT_BOTTOM
+
+private:
+    bool m_bVertical;
 };
 
-class CHorizontalLayoutUI : public CContainerUI {
+class CVerticalLayoutUI : public CBoxLayoutUI {
 public:
+    CVerticalLayoutUI() : CBoxLayoutUI(true) {}
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
-    void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
+};
 
-protected:
-    SIZE LayoutChildren(const RECT& rcView) override;
-
-    UINT m_uChildAlign = 0;
-    UINT m_uChildVAlign = 0;
+class CHorizontalLayoutUI : public CBoxLayoutUI {
+public:
+    CHorizontalLayoutUI() : CBoxLayoutUI(false) {}
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
 };
 
 class CTabLayoutUI : public CContainerUI {

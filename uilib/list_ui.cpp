@@ -4,26 +4,87 @@
 #include <cstring>
 
 #include "uilib/internal/attribute_list.h"
+#include "uilib/internal/list_rows.h"
 #include "uilib/internal/ui_resources.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
 
 using uilib_detail::AttributeIs;
+using uilib_detail::ListItemOf;
 
 TListInfoUI::TListInfoUI() : uTextStyle(DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS) {}
 
+bool TListInfoUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+    if (AttributeIs(pstrName, "itemfont"))
+        nFont = std::atoi(pstrValue);
+    else if (AttributeIs(pstrName, "itemtextpadding"))
+        rcTextPadding = ParseRect(pstrValue);
+    else if (AttributeIs(pstrName, "itemtextcolor"))
+        dwTextColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itembkcolor"))
+        dwBkColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemaltbkcolor"))
+        dwAlternateBkColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemselectedtextcolor"))
+        dwSelectedTextColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemselectedbkcolor"))
+        dwSelectedBkColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemhottextcolor"))
+        dwHotTextColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemhotbkcolor"))
+        dwHotBkColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemdisabledtextcolor"))
+        dwDisabledTextColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemlinecolor"))
+        dwLineColor = ParseColor(pstrValue);
+    else if (AttributeIs(pstrName, "itemshowhtml"))
+        bShowHtml = ParseBool(pstrValue);
+    else if (AttributeIs(pstrName, "itemalign"))
+        uTextStyle =
+            (uTextStyle & ~(DT_CENTER | DT_RIGHT)) | (std::strstr(pstrValue, "center")  ? DT_CENTER
+                                                      : std::strstr(pstrValue, "right") ? DT_RIGHT
+                                                                                        : 0u);
+    else
+        return false;
+    return true;
+}
+
+namespace uilib_detail {
+
+IListItemUI* ListItemOf(CControlUI* pControl) {
+    return pControl ? static_cast<IListItemUI*>(pControl->GetInterface("ListItem")) : nullptr;
+}
+
 namespace {
 
-IListOwnerUI* OwnerOf(CControlUI* pOwner) {
-    return pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface("IListOwner")) : nullptr;
+void RenumberRows(CContainerUI* pOwner, int iFrom) {
+    for (int i = std::max(0, iFrom); i < pOwner->GetCount(); ++i)
+        if (IListItemUI* row = ListItemOf(pOwner->GetItemAt(i))) row->SetIndex(i);
 }
 
-int RowHeight(CPaintManagerUI* manager, const TListInfoUI* info, int fixed) {
-    if (fixed > 0) return fixed;
-    int font = info ? info->nFont : -1;
-    RECT pad = info ? info->rcTextPadding : RECT{};
-    return uilib_detail::FontHeight(manager, font) + pad.top + pad.bottom + 8;
+}  // namespace
+
+void AdoptInsertedRow(CContainerUI* pOwner, CControlUI* pRow, int iIndex,
+                      std::initializer_list<int*> marks) {
+    if (IListItemUI* row = ListItemOf(pRow)) row->SetOwner(pOwner);
+    RenumberRows(pOwner, iIndex);
+    for (int* mark : marks)
+        if (*mark >= iIndex) ++*mark;
 }
+
+void ForgetRemovedRow(CContainerUI* pOwner, int iIndex, std::initializer_list<int*> marks) {
+    RenumberRows(pOwner, iIndex);
+    for (int* mark : marks) {
+        if (*mark == iIndex)
+            *mark = -1;
+        else if (*mark > iIndex)
+            --*mark;
+    }
+}
+
+}  // namespace uilib_detail
+
+namespace {
 
 DWORD RowTextColor(const TListInfoUI* info, const IListItemUI* item, bool enabled) {
     if (!enabled) return info->dwDisabledTextColor;
@@ -44,93 +105,95 @@ void PaintRowBackground(CRenderContext& ctx, const RECT& rc, const TListInfoUI* 
                                  info->dwLineColor);
 }
 
-// The events rows of every kind share; true when the event was handled.
-bool HandleRowEvent(CControlUI* row, IListItemUI* item, bool& hot, TEventUI& event) {
-    IListOwnerUI* owner = item->GetOwner();
-    CPaintManagerUI* manager = row->GetManager();
-    switch (event.Type) {
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-            if (!row->IsEnabled() || !owner) return true;
-            owner->ItemPressed(item->GetIndex(), event.wKeyState,
-                               event.Type == UIEVENT_RBUTTONDOWN);
-            // A handler of the selection may have taken the row away.
-            if (event.Type == UIEVENT_BUTTONDOWN && row->GetManager() == manager && manager)
-                manager->SendNotify(row, DUI_MSGTYPE_ITEMCLICK,
-                                    static_cast<WPARAM>(item->GetIndex()));
-            return true;
-        case UIEVENT_DBLCLICK:
-            if (row->IsEnabled()) row->Activate();
-            return true;
-        case UIEVENT_CONTEXTMENU:
-        case UIEVENT_KEYDOWN:
-        case UIEVENT_CHAR:
-        case UIEVENT_SCROLLWHEEL:
-            if (owner) owner->DoEvent(event);
-            return true;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            hot = event.Type == UIEVENT_MOUSEENTER && row->IsEnabled();
-            row->Invalidate();
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool ActivateRow(CControlUI* row) {
-    if (!row->IsVisible() || !row->IsEnabled() || !row->GetManager()) return false;
-    row->GetManager()->SendNotify(row, DUI_MSGTYPE_ITEMACTIVATE);
-    return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Rows
 
-CListElementUI::CListElementUI() = default;
+template <typename TControl>
+void* CListRowUI<TControl>::GetInterface(LPCTSTR pstrName) {
+    if (std::strcmp(pstrName, "ListItem") == 0) return static_cast<IListItemUI*>(this);
+    return TControl::GetInterface(pstrName);
+}
+
+template <typename TControl>
+void CListRowUI<TControl>::SetOwner(CControlUI* pOwner) {
+    m_pOwner = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface("IListOwner")) : nullptr;
+}
+
+template <typename TControl>
+void CListRowUI<TControl>::SetSelected(bool bSelected) {
+    if (m_bSelected == bSelected) return;
+    m_bSelected = bSelected;
+    this->Invalidate();
+}
+
+template <typename TControl>
+bool CListRowUI<TControl>::Select(bool bSelect) {
+    if (!m_pOwner) return false;
+    return m_pOwner->SelectItem(bSelect ? m_iIndex : -1);
+}
+
+template <typename TControl>
+bool CListRowUI<TControl>::Activate() {
+    CPaintManagerUI* manager = this->GetManager();
+    if (!this->IsVisible() || !this->IsEnabled() || !manager) return false;
+    manager->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+    return true;
+}
+
+template <typename TControl>
+SIZE CListRowUI<TControl>::EstimateSize(SIZE) {
+    int fixed = this->GetFixedHeight();
+    if (fixed > 0) return SIZE{this->GetFixedWidth(), fixed};
+    const TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : nullptr;
+    int font = info ? info->nFont : -1;
+    RECT pad = info ? info->rcTextPadding : RECT{};
+    int height = uilib_detail::FontHeight(this->GetManager(), font) + pad.top + pad.bottom + 8;
+    return SIZE{this->GetFixedWidth(), height};
+}
+
+template <typename TControl>
+void CListRowUI<TControl>::DoEvent(TEventUI& event) {
+    CPaintManagerUI* manager = this->GetManager();
+    switch (event.Type) {
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_RBUTTONDOWN:
+            if (!this->IsEnabled() || !m_pOwner) return;
+            m_pOwner->ItemPressed(m_iIndex, event.wKeyState, event.Type == UIEVENT_RBUTTONDOWN);
+            // A handler of the selection may have taken the row away.
+            if (event.Type == UIEVENT_BUTTONDOWN && this->GetManager() == manager && manager)
+                manager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK, static_cast<WPARAM>(m_iIndex));
+            return;
+        case UIEVENT_DBLCLICK:
+            if (this->IsEnabled()) Activate();
+            return;
+        case UIEVENT_CONTEXTMENU:
+        case UIEVENT_KEYDOWN:
+        case UIEVENT_CHAR:
+        case UIEVENT_SCROLLWHEEL:
+            if (m_pOwner) m_pOwner->DoEvent(event);
+            return;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+            m_bHot = event.Type == UIEVENT_MOUSEENTER && this->IsEnabled();
+            this->Invalidate();
+            return;
+        default:
+            TControl::DoEvent(event);
+    }
+}
+
+template class CListRowUI<CControlUI>;
+template class CListRowUI<CHorizontalLayoutUI>;
 
 LPCTSTR CListElementUI::GetClass() const {
     return "ListElementUI";
 }
 
 void* CListElementUI::GetInterface(LPCTSTR pstrName) {
-    if (std::strcmp(pstrName, "ListItem") == 0) return static_cast<IListItemUI*>(this);
     if (std::strcmp(pstrName, "ListElement") == 0) return this;
-    return CControlUI::GetInterface(pstrName);
-}
-
-UINT CListElementUI::GetControlFlags() const {
-    return 0;
-}
-
-void CListElementUI::SetOwner(CControlUI* pOwner) {
-    m_pOwner = OwnerOf(pOwner);
-}
-
-void CListElementUI::SetSelected(bool bSelected) {
-    if (m_bSelected == bSelected) return;
-    m_bSelected = bSelected;
-    Invalidate();
-}
-
-bool CListElementUI::Select(bool bSelect) {
-    if (!m_pOwner) return false;
-    return bSelect ? m_pOwner->SelectItem(m_iIndex) : m_pOwner->SelectItem(-1);
-}
-
-bool CListElementUI::Activate() {
-    return ActivateRow(this);
-}
-
-SIZE CListElementUI::EstimateSize(SIZE) {
-    return SIZE{m_cxyFixed.cx,
-                RowHeight(m_pManager, m_pOwner ? m_pOwner->GetListInfo() : nullptr, m_cxyFixed.cy)};
-}
-
-void CListElementUI::DoEvent(TEventUI& event) {
-    if (!HandleRowEvent(this, this, m_bHot, event)) CControlUI::DoEvent(event);
+    return CListRowUI::GetInterface(pstrName);
 }
 
 void CListElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
@@ -209,41 +272,8 @@ LPCTSTR CListContainerElementUI::GetClass() const {
 }
 
 void* CListContainerElementUI::GetInterface(LPCTSTR pstrName) {
-    if (std::strcmp(pstrName, "ListItem") == 0) return static_cast<IListItemUI*>(this);
     if (std::strcmp(pstrName, "ListContainerElement") == 0) return this;
-    return CHorizontalLayoutUI::GetInterface(pstrName);
-}
-
-UINT CListContainerElementUI::GetControlFlags() const {
-    return 0;
-}
-
-void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
-    m_pOwner = OwnerOf(pOwner);
-}
-
-void CListContainerElementUI::SetSelected(bool bSelected) {
-    if (m_bSelected == bSelected) return;
-    m_bSelected = bSelected;
-    Invalidate();
-}
-
-bool CListContainerElementUI::Select(bool bSelect) {
-    if (!m_pOwner) return false;
-    return bSelect ? m_pOwner->SelectItem(m_iIndex) : m_pOwner->SelectItem(-1);
-}
-
-bool CListContainerElementUI::Activate() {
-    return ActivateRow(this);
-}
-
-SIZE CListContainerElementUI::EstimateSize(SIZE) {
-    return SIZE{m_cxyFixed.cx,
-                RowHeight(m_pManager, m_pOwner ? m_pOwner->GetListInfo() : nullptr, m_cxyFixed.cy)};
-}
-
-void CListContainerElementUI::DoEvent(TEventUI& event) {
-    if (!HandleRowEvent(this, this, m_bHot, event)) CHorizontalLayoutUI::DoEvent(event);
+    return CListRowUI::GetInterface(pstrName);
 }
 
 void CListContainerElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
@@ -484,8 +514,7 @@ UINT CListUI::GetControlFlags() const {
 }
 
 IListItemUI* CListUI::RowAt(int iIndex) const {
-    CControlUI* row = m_pList->GetItemAt(iIndex);
-    return row ? static_cast<IListItemUI*>(row->GetInterface("ListItem")) : nullptr;
+    return ListItemOf(m_pList->GetItemAt(iIndex));
 }
 
 CControlUI* CListUI::GetItemAt(int iIndex) const {
@@ -510,11 +539,7 @@ bool CListUI::AddAt(CControlUI* pControl, int iIndex) {
     if (!pControl) return false;
     if (pControl->GetInterface("ListHeaderItem")) return m_pHeader->AddAt(pControl, iIndex);
     if (!m_pList->AddAt(pControl, iIndex)) return false;
-    if (auto* item = static_cast<IListItemUI*>(pControl->GetInterface("ListItem")))
-        item->SetOwner(this);
-    Renumber(iIndex);
-    if (m_iCurSel >= iIndex) ++m_iCurSel;
-    if (m_iAnchor >= iIndex) ++m_iAnchor;
+    uilib_detail::AdoptInsertedRow(this, pControl, iIndex, {&m_iCurSel, &m_iAnchor});
     return true;
 }
 
@@ -526,15 +551,7 @@ bool CListUI::Remove(CControlUI* pControl, bool bDoNotDestroy) {
 
 bool CListUI::RemoveAt(int iIndex, bool bDoNotDestroy) {
     if (!m_pList->RemoveAt(iIndex, bDoNotDestroy)) return false;
-    Renumber(iIndex);
-    if (m_iCurSel == iIndex)
-        m_iCurSel = -1;
-    else if (m_iCurSel > iIndex)
-        --m_iCurSel;
-    if (m_iAnchor == iIndex)
-        m_iAnchor = -1;
-    else if (m_iAnchor > iIndex)
-        --m_iAnchor;
+    uilib_detail::ForgetRemovedRow(this, iIndex, {&m_iCurSel, &m_iAnchor});
     return true;
 }
 
@@ -542,11 +559,6 @@ void CListUI::RemoveAll() {
     m_iCurSel = -1;
     m_iAnchor = -1;
     m_pList->RemoveAll();
-}
-
-void CListUI::Renumber(int iFrom) {
-    for (int i = std::max(0, iFrom); i < GetCount(); ++i)
-        if (IListItemUI* row = RowAt(i)) row->SetIndex(i);
 }
 
 void CListUI::SetRowSelected(int iIndex, bool bSelected) {
@@ -693,9 +705,7 @@ void CListUI::DoEvent(TEventUI& event) {
     switch (event.Type) {
         case UIEVENT_CONTEXTMENU: {
             if (!IsEnabled() || !m_pManager) return;
-            auto* row = event.pSender
-                            ? static_cast<IListItemUI*>(event.pSender->GetInterface("ListItem"))
-                            : nullptr;
+            IListItemUI* row = ListItemOf(event.pSender);
             bool ours = row && row->GetOwner() == static_cast<IListOwnerUI*>(this);
             TNotifyUI msg;
             msg.sType = DUI_MSGTYPE_MENU;
@@ -747,7 +757,7 @@ void CListUI::DoEvent(TEventUI& event) {
 }
 
 void CListUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    TListInfoUI& info = m_ListInfo;
+    if (m_ListInfo.SetAttribute(pstrName, pstrValue)) return;
     if (AttributeIs(pstrName, "header"))
         m_pHeader->SetVisible(std::strcmp(pstrValue, "hidden") != 0);
     else if (AttributeIs(pstrName, "headerbkcolor"))
@@ -756,38 +766,8 @@ void CListUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
         m_pHeader->SetFixedHeight(std::atoi(pstrValue));
     else if (AttributeIs(pstrName, "multiselect"))
         SetMultiSelect(ParseBool(pstrValue));
-    else if (AttributeIs(pstrName, "itemfont"))
-        info.nFont = std::atoi(pstrValue);
-    else if (AttributeIs(pstrName, "itemtextpadding"))
-        info.rcTextPadding = ParseRect(pstrValue);
-    else if (AttributeIs(pstrName, "itemtextcolor"))
-        info.dwTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itembkcolor"))
-        info.dwBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemaltbkcolor"))
-        info.dwAlternateBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemselectedtextcolor"))
-        info.dwSelectedTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemselectedbkcolor"))
-        info.dwSelectedBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemhottextcolor"))
-        info.dwHotTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemhotbkcolor"))
-        info.dwHotBkColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemdisabledtextcolor"))
-        info.dwDisabledTextColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemlinecolor"))
-        info.dwLineColor = ParseColor(pstrValue);
-    else if (AttributeIs(pstrName, "itemshowhtml"))
-        info.bShowHtml = ParseBool(pstrValue);
-    else if (AttributeIs(pstrName, "itemalign")) {
-        info.uTextStyle &= ~(DT_CENTER | DT_RIGHT);
-        if (std::strstr(pstrValue, "center"))
-            info.uTextStyle |= DT_CENTER;
-        else if (std::strstr(pstrValue, "right"))
-            info.uTextStyle |= DT_RIGHT;
-    } else if (AttributeIs(pstrName, "vscrollbar") || AttributeIs(pstrName, "hscrollbar")) {
+    else if (AttributeIs(pstrName, "vscrollbar") || AttributeIs(pstrName, "hscrollbar"))
         m_pList->SetAttribute(pstrName, pstrValue);
-    } else
+    else
         CVerticalLayoutUI::SetAttribute(pstrName, pstrValue);
 }

@@ -24,6 +24,8 @@ struct TListInfoUI {
     DWORD dwLineColor = 0xFFEDF1F5;  // line under each row, when set
     bool bShowHtml = false;
     TListInfoUI();
+    // Applies one of the owner's item* attributes; false for any other attribute.
+    bool SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue);
 };
 
 // What rows need from whoever owns them (a list, a combo box, a menu).
@@ -56,14 +58,14 @@ protected:
     ~IListItemUI() = default;
 };
 
-// A row without children. "itemclick" (wParam the index) follows the owner's "itemselect";
-// a double click sends "itemactivate".
-class CListElementUI : public CControlUI, public IListItemUI {
+// What rows of every kind share: their place, owner and marks, and the events they handle
+// alike. "itemclick" (wParam the index) follows the owner's "itemselect"; a double click sends
+// "itemactivate". TControl is what the row is: a plain control or a row of child controls.
+template <typename TControl>
+class CListRowUI : public TControl, public IListItemUI {
 public:
-    CListElementUI();
-    LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
-    UINT GetControlFlags() const override;
+    UINT GetControlFlags() const override { return 0; }
 
     int GetIndex() const override { return m_iIndex; }
     void SetIndex(int iIndex) override { m_iIndex = iIndex; }
@@ -78,14 +80,25 @@ public:
 
     SIZE EstimateSize(SIZE szAvailable) override;
     void DoEvent(TEventUI& event) override;
-    void DoPaint(CRenderContext& ctx, const RECT& rcPaint) override;
-    virtual void DrawItemText(CRenderContext& ctx, const RECT& rcItem) = 0;
 
 protected:
     int m_iIndex = -1;
     IListOwnerUI* m_pOwner = nullptr;
     bool m_bSelected = false;
     bool m_bHot = false;
+};
+
+extern template class CListRowUI<CControlUI>;
+extern template class CListRowUI<CHorizontalLayoutUI>;
+
+// A row without children.
+class CListElementUI : public CListRowUI<CControlUI> {
+public:
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    void DoPaint(CRenderContext& ctx, const RECT& rcPaint) override;
+    virtual void DrawItemText(CRenderContext& ctx, const RECT& rcItem) = 0;
 };
 
 // One text, drawn across the row (combo items, simple lists, menus).
@@ -112,31 +125,11 @@ private:
 };
 
 // A row of child controls, laid out side by side; derived rows may place them per column.
-class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
+class CListContainerElementUI : public CListRowUI<CHorizontalLayoutUI> {
 public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
-    UINT GetControlFlags() const override;
-
-    int GetIndex() const override { return m_iIndex; }
-    void SetIndex(int iIndex) override { m_iIndex = iIndex; }
-    IListOwnerUI* GetOwner() override { return m_pOwner; }
-    void SetOwner(CControlUI* pOwner) override;
-    bool IsSelected() const override { return m_bSelected; }
-    void SetSelected(bool bSelected) override;
-    bool IsHot() const override { return m_bHot; }
-    bool Select(bool bSelect = true);
-    bool Activate() override;
-
-    SIZE EstimateSize(SIZE szAvailable) override;
-    void DoEvent(TEventUI& event) override;
     void DoPaint(CRenderContext& ctx, const RECT& rcPaint) override;
-
-protected:
-    int m_iIndex = -1;
-    IListOwnerUI* m_pOwner = nullptr;
-    bool m_bSelected = false;
-    bool m_bHot = false;
 };
 
 class CListUI;
@@ -252,7 +245,6 @@ private:
     IListItemUI* RowAt(int iIndex) const;
     void SetRowSelected(int iIndex, bool bSelected);
     void ClearSelection();
-    void Renumber(int iFrom);
     void NotifySelection(int iOld, bool bTrigger);
     void MoveCurrent(int iIndex, UINT keyState);
     void UpdateColumns();

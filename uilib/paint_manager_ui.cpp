@@ -147,6 +147,21 @@ std::vector<CControlUI*> AncestorChain(CControlUI* control) {
     return chain;
 }
 
+template <typename T>
+bool AddUnique(std::vector<T*>& list, T* item) {
+    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
+    return true;
+}
+
+template <typename T>
+bool RemoveItem(std::vector<T*>& list, T* item) {
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
 bool IsInteractive(CControlUI* control) {
     for (CControlUI* c = control; c; c = c->GetParent())
         if ((c->GetControlFlags() & UIFLAG_TABSTOP) || c->GetInterface("Button")) return true;
@@ -369,29 +384,18 @@ void CPaintManagerUI::SetInitialFocus() {
 }
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
-    auto& list = m_pImpl->notifiers;
-    if (!pNotifier || std::find(list.begin(), list.end(), pNotifier) != list.end()) return false;
-    list.push_back(pNotifier);
-    return true;
+    return AddUnique(m_pImpl->notifiers, pNotifier);
 }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
-    auto& list = m_pImpl->notifiers;
-    auto it = std::find(list.begin(), list.end(), pNotifier);
-    if (it == list.end()) return false;
-    list.erase(it);
-    return true;
+    return RemoveItem(m_pImpl->notifiers, pNotifier);
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync) {
     if (Msg.dwTimestamp == 0) Msg.dwTimestamp = Timestamp();
     if (bAsync) {
         m_pImpl->asyncNotifications.push_back(Msg);
-        if (!m_pImpl->flushScheduled && m_pImpl->timerHost) {
-            m_pImpl->flushScheduled = true;
-            QMetaObject::invokeMethod(
-                m_pImpl->timerHost.get(), [this] { FlushAsyncWork(); }, Qt::QueuedConnection);
-        }
+        ScheduleAsyncWork();
         return;
     }
     // A notifier may remove others (or itself) while being notified.
@@ -412,21 +416,6 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
     msg.wParam = wParam;
     msg.lParam = lParam;
     SendNotify(msg, bAsync);
-}
-
-template <typename T>
-static bool AddUnique(std::vector<T*>& list, T* item) {
-    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
-    list.push_back(item);
-    return true;
-}
-
-template <typename T>
-static bool RemoveItem(std::vector<T*>& list, T* item) {
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end()) return false;
-    list.erase(it);
-    return true;
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
@@ -848,11 +837,14 @@ void CPaintManagerUI::AddDelayedCleanup(CControlUI* pControl) {
     if (!pControl) return;
     pControl->SetManager(nullptr, nullptr, false);
     m_pImpl->delayedCleanup.push_back(pControl);
-    if (!m_pImpl->flushScheduled && m_pImpl->timerHost) {
-        m_pImpl->flushScheduled = true;
-        QMetaObject::invokeMethod(
-            m_pImpl->timerHost.get(), [this] { FlushAsyncWork(); }, Qt::QueuedConnection);
-    }
+    ScheduleAsyncWork();
+}
+
+void CPaintManagerUI::ScheduleAsyncWork() {
+    if (m_pImpl->flushScheduled || !m_pImpl->timerHost) return;
+    m_pImpl->flushScheduled = true;
+    QMetaObject::invokeMethod(
+        m_pImpl->timerHost.get(), [this] { FlushAsyncWork(); }, Qt::QueuedConnection);
 }
 
 void CPaintManagerUI::FlushAsyncWork() {

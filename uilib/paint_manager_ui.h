@@ -161,6 +161,8 @@ private:
                    LPARAM lParam = 0);
     void OnTimer(int nativeId);
     void NotifyChildWnds(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // Queued notifications and delayed deletions run once the current message is handled.
+    void ScheduleAsyncWork();
     void FlushAsyncWork();
 
     std::unique_ptr<Impl> m_pImpl;

@@ -252,74 +252,70 @@ void CRenderEngine::DrawGradient(CRenderContext& ctx, const RECT& rc, DWORD dwFi
     ctx.painter().fillRect(r, gradient);
 }
 
+namespace {
+
+// The painter for one shape, with its pen and brush; the painter's state comes back afterwards.
+class ShapePainter {
+public:
+    ShapePainter(CRenderContext& ctx, const QPen& pen, const QBrush& brush, bool bSmooth = true)
+        : m_painter(ctx.painter()) {
+        m_painter.save();
+        if (bSmooth) m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setPen(pen);
+        m_painter.setBrush(brush);
+    }
+    ~ShapePainter() { m_painter.restore(); }
+    ShapePainter(const ShapePainter&) = delete;
+    ShapePainter& operator=(const ShapePainter&) = delete;
+    QPainter* operator->() { return &m_painter; }
+
+private:
+    QPainter& m_painter;
+};
+
+// Where a line nSize pixels wide runs so that all of it stays inside rc.
+QRectF StrokeInside(const RECT& rc, int nSize) {
+    double inset = nSize / 2.0;
+    return QRectF(rc.left + inset, rc.top + inset, rc.GetWidth() - nSize, rc.GetHeight() - nSize);
+}
+
+}  // namespace
+
 void CRenderEngine::DrawLine(CRenderContext& ctx, POINT from, POINT to, int nSize, DWORD color) {
-    QPainter& painter = ctx.painter();
-    painter.save();
-    painter.setPen(QPen(ToQColor(color), nSize));
-    painter.drawLine(from.x, from.y, to.x, to.y);
-    painter.restore();
+    ShapePainter painter(ctx, QPen(ToQColor(color), nSize), Qt::NoBrush, false);
+    painter->drawLine(from.x, from.y, to.x, to.y);
 }
 
 void CRenderEngine::DrawRect(CRenderContext& ctx, const RECT& rc, int nSize, DWORD color) {
     if (nSize <= 0) return;
-    QPainter& painter = ctx.painter();
-    painter.save();
     QPen pen(ToQColor(color), nSize);
     pen.setJoinStyle(Qt::MiterJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    // Keep the whole border inside the rectangle.
-    double inset = nSize / 2.0;
-    painter.drawRect(
-        QRectF(rc.left + inset, rc.top + inset, rc.GetWidth() - nSize, rc.GetHeight() - nSize));
-    painter.restore();
+    ShapePainter painter(ctx, pen, Qt::NoBrush, false);
+    painter->drawRect(StrokeInside(rc, nSize));
 }
 
 void CRenderEngine::DrawRoundRect(CRenderContext& ctx, const RECT& rc, int nSize, int width,
                                   int height, DWORD color) {
-    QPainter& painter = ctx.painter();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(ToQColor(color), nSize));
-    painter.setBrush(Qt::NoBrush);
-    double inset = nSize / 2.0;
-    painter.drawRoundedRect(
-        QRectF(rc.left + inset, rc.top + inset, rc.GetWidth() - nSize, rc.GetHeight() - nSize),
-        width / 2.0, height / 2.0);
-    painter.restore();
+    ShapePainter painter(ctx, QPen(ToQColor(color), nSize), Qt::NoBrush);
+    painter->drawRoundedRect(StrokeInside(rc, nSize), width / 2.0, height / 2.0);
 }
 
 void CRenderEngine::FillRoundRect(CRenderContext& ctx, const RECT& rc, int width, int height,
                                   DWORD color) {
-    QPainter& painter = ctx.painter();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ToQColor(color));
-    painter.drawRoundedRect(ToQRect(rc), width / 2.0, height / 2.0);
-    painter.restore();
+    ShapePainter painter(ctx, Qt::NoPen, ToQColor(color));
+    painter->drawRoundedRect(ToQRect(rc), width / 2.0, height / 2.0);
 }
 
 void CRenderEngine::FillEllipse(CRenderContext& ctx, const RECT& rc, DWORD color) {
-    QPainter& painter = ctx.painter();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ToQColor(color));
-    painter.drawEllipse(ToQRect(rc));
-    painter.restore();
+    ShapePainter painter(ctx, Qt::NoPen, ToQColor(color));
+    painter->drawEllipse(ToQRect(rc));
 }
 
 void CRenderEngine::DrawGlyph(CRenderContext& ctx, const RECT& rc, Glyph glyph, DWORD color,
                               int nSize) {
-    QPainter& painter = ctx.painter();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(ToQColor(color), nSize);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
     QRectF r(rc.left, rc.top, rc.GetWidth(), rc.GetHeight());
     double w = r.width(), h = r.height();
     QPainterPath path;
@@ -351,8 +347,7 @@ void CRenderEngine::DrawGlyph(CRenderContext& ctx, const RECT& rc, Glyph glyph, 
             path.lineTo(r.left() + w * 0.3, r.bottom() - h * 0.3);
             break;
     }
-    painter.drawPath(path);
-    painter.restore();
+    ShapePainter(ctx, pen, Qt::NoBrush)->drawPath(path);
 }
 
 void CRenderEngine::DrawText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,

@@ -69,16 +69,8 @@ RECT ToRect(const QRect& r) {
 CWindowWnd::CWindowWnd() = default;
 
 CWindowWnd::~CWindowWnd() {
-    if (m_pModal) {
-        m_pModal->windowGone = true;
-        m_pModal->loop.quit();
-    }
-    if (!m_pNative) return;
-    NativeWindow* native = m_pNative;
-    DetachNative();
-    native->detachOwner();
-    native->setPaintManager(nullptr);
-    native->destroySafely();
+    EndModalLoop();
+    if (m_pNative) ReleaseNative();
 }
 
 HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
@@ -151,17 +143,24 @@ void CWindowWnd::DestroyWindow() {
     HWND hWnd = m_hWnd;
     uilib_detail::UnregisterWindow(hWnd);
     HandleMessage(WM_DESTROY, 0, 0);
+    ReleaseNative();
+    EndModalLoop();
+    OnFinalMessage(hWnd);
+}
+
+void CWindowWnd::ReleaseNative() {
     NativeWindow* native = m_pNative;
     DetachNative();
     native->detachOwner();
     native->setPaintManager(nullptr);
     native->destroySafely();
-    if (m_pModal) {
-        m_pModal->windowGone = true;
-        m_pModal->loop.quit();
-        m_pModal = nullptr;
-    }
-    OnFinalMessage(hWnd);
+}
+
+void CWindowWnd::EndModalLoop() {
+    if (!m_pModal) return;
+    m_pModal->windowGone = true;
+    m_pModal->loop.quit();
+    m_pModal = nullptr;
 }
 
 void CWindowWnd::DetachNative() {

@@ -93,6 +93,10 @@ private:
     struct ModalState;
 
     void DetachNative();
+    // Hands the native window over to Qt for deletion once it is safe.
+    void ReleaseNative();
+    // Ends a running modal loop of this window; it must not touch the window afterwards.
+    void EndModalLoop();
     void TakeKeyboardFocus();
 
     uilib_detail::NativeWindow* m_pNative = nullptr;

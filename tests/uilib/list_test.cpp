@@ -196,17 +196,55 @@ TEST_F(ListTest, RemoveAllEmptiesAtOnceAndForgetsTheSelection) {
     EXPECT_EQ(row->GetIndex(), 0);
 }
 
-TEST_F(ListTest, InsertingAndRemovingRowsKeepsTheCurrentRowOnItsRow) {
-    ClickRow(5);
-    grid->AddAt(new CListTextElementUI, 0);
-    EXPECT_EQ(grid->GetCurSel(), 6);
-    EXPECT_EQ(grid->GetItemAt(6)->GetTag(), 1005u);
-    grid->RemoveAt(0);
-    EXPECT_EQ(grid->GetCurSel(), 5);
-    grid->RemoveAt(5);
-    EXPECT_EQ(grid->GetCurSel(), -1);
-    EXPECT_EQ(static_cast<CListTextElementUI*>(grid->GetItemAt(5))->GetIndex(), 5);
+// Lists and combo boxes keep their rows' indexes, their current row and their item attributes
+// alike; the parameter names the owner.
+class RowOwnerTest : public ListTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    CContainerUI* Owner() {
+        return static_cast<CContainerUI*>(dlg.FindControl(GetParam().c_str()));
+    }
+    IListOwnerUI* ListOwner() {
+        return static_cast<IListOwnerUI*>(Owner()->GetInterface("IListOwner"));
+    }
+    // Whether every row knows its own position.
+    bool RowsNumbered() {
+        for (int i = 0; i < Owner()->GetCount(); ++i) {
+            auto* row = static_cast<IListItemUI*>(Owner()->GetItemAt(i)->GetInterface("ListItem"));
+            if (!row || row->GetIndex() != i || row->GetOwner() != ListOwner()) return false;
+        }
+        return true;
+    }
+};
+
+TEST_P(RowOwnerTest, InsertingAndRemovingRowsKeepsTheCurrentRowOnItsRow) {
+    ASSERT_TRUE(ListOwner()->SelectItem(1));
+    CControlUI* current = Owner()->GetItemAt(1);
+    ASSERT_TRUE(Owner()->AddAt(new CListLabelElementUI, 0));
+    EXPECT_EQ(Owner()->GetItemAt(ListOwner()->GetCurSel()), current);
+    EXPECT_TRUE(RowsNumbered());
+    ASSERT_TRUE(Owner()->AddAt(new CListLabelElementUI, 3));
+    EXPECT_EQ(ListOwner()->GetCurSel(), 2) << "a row added after the current one moves nothing";
+    ASSERT_TRUE(Owner()->RemoveAt(0));
+    EXPECT_EQ(Owner()->GetItemAt(ListOwner()->GetCurSel()), current);
+    ASSERT_TRUE(Owner()->RemoveAt(1));
+    EXPECT_EQ(ListOwner()->GetCurSel(), -1) << "the current row is gone";
+    EXPECT_TRUE(RowsNumbered());
 }
+
+TEST_P(RowOwnerTest, ItemAttributesStyleTheRows) {
+    Owner()->SetAttribute("itemalign", "right");
+    Owner()->SetAttribute("itemhotbkcolor", "#FF102030");
+    Owner()->SetAttribute("itemfont", "3");
+    Owner()->SetAttribute("itemshowhtml", "true");
+    const TListInfoUI* info = ListOwner()->GetListInfo();
+    EXPECT_EQ(info->uTextStyle & (DT_CENTER | DT_RIGHT), static_cast<UINT>(DT_RIGHT));
+    EXPECT_EQ(info->dwHotBkColor, 0xFF102030u);
+    EXPECT_EQ(info->nFont, 3);
+    EXPECT_TRUE(info->bShowHtml);
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, RowOwnerTest, ::testing::Values("grid", "sizes"),
+                         [](const auto& info) { return info.param; });
 
 TEST_F(ListTest, ComboChoosesFromItsDropDownAndReportsTheChange) {
     auto* sizes = dlg.Find<CComboUI>("sizes");
