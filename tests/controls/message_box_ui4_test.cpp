@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "tests/controls/controls_test_support.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
 const char kOption[] = "opt_show_next_time";
 const char kQuestion[] = "选择的比较少，建议选择更多字段，确定要继续吗？";
 
-struct AnswerCase {
-    const char* name;
+struct AnswerCase : testcases::NamedCase {
     std::vector<std::string> clicks;  // control names; "enter" and "escape" are typed keys
     bool answered;                    // result 0
     bool askAgain;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"EnterConfirms", {"enter"}, true, true, true},
         AnswerCase{"EnterWithOptionTicked", {kOption, "enter"}, true, false, false},
         AnswerCase{"EscapeForgetsTheTick", {kOption, "escape"}, false, true, false}),
-    [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 TEST(MessageBox4HookTest, AnswersInsteadOfTheBox) {
     guisupport::EnsureApplication();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/controls/controls_test_support.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -76,8 +77,7 @@ void ExpectSlide(const std::vector<XY>& track, XY from, XY to) {
     }
 }
 
-struct SideCase {
-    const char* name;
+struct SideCase : testcases::NamedCase {
     RECT monitor;
     RECT work;
     CTaskbarNotifier::Direction direction;
@@ -125,9 +125,7 @@ const SideCase kSides[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(TaskbarSides, NotifierSlideTest, ::testing::ValuesIn(kSides),
-                         [](const ::testing::TestParamInfo<SideCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         testcases::kCaseName);
 
 // A new Show and the mouse over the notice both keep it up: the table runs each case for both.
 class NotifierKeepShownTest : public NotifierTest, public ::testing::WithParamInterface<bool> {

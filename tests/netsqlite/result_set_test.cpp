@@ -4,6 +4,7 @@
 
 #include "netsqlite/base64.h"
 #include "netsqlite/net_sqlite_result_set.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -13,8 +14,7 @@ using netsqlite::Base64Encode;
 const std::string kHead = "Y29s\n";  // one column named "col"
 const std::string kLong(2000, 'x');
 
-struct ParseCase {
-    const char* name;
+struct ParseCase : testcases::NamedCase {
     std::string payload;
     bool parses;
     std::vector<std::string> cells;  // column "col" of each data row
@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"CutAtZeroByte", kHead + "YQBi\n", true, {"a"}},
         ParseCase{"EmptyLineIsOneEmptyCell", kHead + "\nYQ==\n", true, {"", "a"}},
         ParseCase{"CellOver1023Characters", kHead + Base64Encode(kLong) + "\n", true, {kLong}}),
-    [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+    testcases::kCaseName);
 
-struct IntCase {
+struct IntCase : testcases::NamedCase {
     const char* cell;
     int32_t value;
 };
@@ -74,10 +74,13 @@ TEST_P(ResultSetInt, ReadsTheDecimalPrefix) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, ResultSetInt,
-                         testing::Values(IntCase{"  -7", -7}, IntCase{"+5", 5}, IntCase{"12ab", 12},
-                                         IntCase{"", 0}, IntCase{"abc", 0},
-                                         IntCase{"99999999999", INT32_MAX},
-                                         IntCase{"-99999999999", INT32_MIN}));
+                         testing::Values(IntCase{"BlanksThenMinus", "  -7", -7},
+                                         IntCase{"Plus", "+5", 5},
+                                         IntCase{"DigitsThenLetters", "12ab", 12},
+                                         IntCase{"Empty", "", 0}, IntCase{"Letters", "abc", 0},
+                                         IntCase{"AboveRange", "99999999999", INT32_MAX},
+                                         IntCase{"BelowRange", "-99999999999", INT32_MIN}),
+                         testcases::kCaseName);
 
 TEST(Base64, StandardVectorsAndEveryByteRoundTrip) {
     const std::vector<std::pair<std::string, std::string>> vectors = {{"", ""},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "netsqlite/net_sqlite_exception.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -26,8 +27,7 @@ TEST(TextConversion, RoundTripsChineseText) {
     EXPECT_EQ(Utf8ToGbk(utf8), gbk);
 }
 
-struct LossyCase {
-    const char* name;
+struct LossyCase : testcases::NamedCase {
     bool fromUtf8;
     std::string input;
     std::string expected;
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "张?"},
                     LossyCase{"GbkEndsAfterALeadByte", false, "ab\x81", "ab?"},
                     LossyCase{"GbkLeadByteWithoutTrail", false, "\x81 z", "? z"}),
-    [](const testing::TestParamInfo<LossyCase>& info) { return info.param.name; });
+    testcases::kCaseName);
 
 TEST(NetSqliteExceptionText, NamesTheCodeAndIsCutToItsLimit) {
     EXPECT_STREQ(NetSqliteException(NET_SQLITE_NO_RIGHT, "").GetMessage(),

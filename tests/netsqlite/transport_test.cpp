@@ -11,6 +11,7 @@
 
 #include "netsqlite/db_connection.h"
 #include "netsqlite/net_sqlite_exception.h"
+#include "tests/support/case_printing.h"
 #include "tests/support/test_service.h"
 
 namespace {
@@ -85,8 +86,7 @@ FakePeer::Responder Always(const std::string& reply) {
     return [reply](const std::string&) { return std::optional<std::string>(reply); };
 }
 
-struct ReplyCase {
-    const char* name;
+struct ReplyCase : testcases::NamedCase {
     std::string reply;
     int32_t queryCode;     // 0: a result set
     int32_t nonQueryCode;  // 0: done
@@ -132,10 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"SuccessWithHeader", "success:Y29s\n", 0, 0, ""},
         ReplyCase{"DetailEndsAtZeroByte", std::string("error:cut\0off", 13), NET_SQLITE_QUERY_ERROR,
                   NET_SQLITE_NONEQUERY_ERROR, "cut"}),
-    [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+    testcases::kCaseName);
 
-struct OpenCase {
-    const char* name;
+struct OpenCase : testcases::NamedCase {
     std::optional<std::string> reply;  // nothing: the peer never answers
     ret_t result;
 };
@@ -160,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenCase{"Failed", std::string("failed:x"), {false, 0}},
                     OpenCase{"Garbage", std::string("nope"), {false, 0}},
                     OpenCase{"Silence", std::nullopt, {false, kDbConnectionLost}}),
-    [](const testing::TestParamInfo<OpenCase>& info) { return info.param.name; });
+    testcases::kCaseName);
 
 TEST(ConnectionLayer, EmptyQueryIsNotSentButEmptyNonQueryIs) {
     FakePeer peer(Always("success:"));

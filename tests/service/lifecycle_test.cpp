@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "tests/service/raw_peer.h"
 #include "tests/support/test_service.h"
@@ -94,7 +96,10 @@ TEST_P(StopSignal, StopsCleanlyWithTheDataOnDisk) {
               Values{"kept"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, testing::Values(SIGTERM, SIGINT),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string("SIG") + sigabbrev_np(info.param);
+                         });
 
 TEST(StopDuringWork, EndlessQueryDoesNotKeepTheServiceFromStopping) {
     testsupport::TestService service;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "tests/service/raw_peer.h"
+#include "tests/support/case_printing.h"
 #include "tests/support/test_service.h"
 
 namespace {
@@ -27,8 +28,7 @@ protected:
 
 testsupport::TestService* Protocol::s_service = nullptr;
 
-struct ReplyCase {
-    const char* name;
+struct ReplyCase : testcases::NamedCase {
     bool opened;          // the peer opens the database first
     std::string request;  // bytes as sent
     std::string reply;
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "success:" + Line({"Value"}) + Line({u8"白色"})},
         ReplyCase{"NoTransactionOutlivesARequest", true, "nonquery:BEGIN" + kZero,
                   "error:cannot start a transaction within a transaction"}),
-    [](const testing::TestParamInfo<ReplyCase>& info) { return info.param.name; });
+    testcases::kCaseName);
 
 TEST_F(Protocol, FailedRequestChangesNothing) {
     RawPeer peer(Endpoint());

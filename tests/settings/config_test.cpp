@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <ostream>
 #include <string>
 
 #include "tests/settings/scratch_dir.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -112,14 +112,10 @@ TEST_F(ConfigTest, ValuesRoundTripThroughTheFile) {
     EXPECT_EQ(nextRun.GetIntValue("Operation", "ExcelColunmTooFew"), -17);
 }
 
-struct IntCase {
-    const char* name;
+struct IntCase : testcases::NamedCase {
     std::string text;
     int32_t expected;
 };
-std::ostream& operator<<(std::ostream& out, const IntCase& c) {
-    return out << c.name;
-}
 
 class ConfigIntRead : public ConfigTest, public ::testing::WithParamInterface<IntCase> {};
 
@@ -135,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, ConfigIntRead,
                                            IntCase{"TrailingText", "12abc", 12},
                                            IntCase{"NoNumber", "yes", 0},
                                            IntCase{"TooLarge", "99999999999", 2147483647}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testcases::kCaseName);
 
 // Runs in a child process without root's right to write anywhere, so the folder's mode counts.
 void SetInReadOnlyFolder(const std::string& path) {

@@ -6,23 +6,18 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <ostream>
 #include <string>
 
 #include "tests/settings/scratch_dir.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using std::string_literals::operator""s;
 
-// Cases are shown by name in test listings.
-struct NamedCase {
-    const char* name;
-};
-std::ostream& operator<<(std::ostream& out, const NamedCase& c) {
-    return out << c.name;
-}
+using testcases::kCaseName;
+using testcases::NamedCase;
 
 struct ReadCase : NamedCase {
     std::string file, section, key, expected;
@@ -33,7 +28,6 @@ struct WriteCase : NamedCase {
 struct RefusedCase : NamedCase {
     std::string section, key, value;
 };
-const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
 template <class Case>
 class IniFileTest : public ::testing::TestWithParam<Case> {

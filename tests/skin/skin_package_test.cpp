@@ -7,12 +7,12 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "tests/settings/scratch_dir.h"
 #include "tests/skin/zip_entries.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -82,14 +82,10 @@ TEST_F(SkinPacker, RoundTripGivesBackEveryFile) {
     EXPECT_NE(ReadBytes(m_source).find("\"skin.packed\", \"SKIN\""), std::string::npos);
 }
 
-struct DamageCase {
-    const char* name;
+struct DamageCase : testcases::NamedCase {
     std::function<void(Bytes&)> damage;
     std::string message;
 };
-std::ostream& operator<<(std::ostream& out, const DamageCase& c) {
-    return out << c.name;
-}
 
 class DamagedPackage : public ::testing::TestWithParam<DamageCase> {};
 
@@ -117,6 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"ByteAppended", [](Bytes& p) { p.push_back(0); }, "Bad header crc!\n"},
         DamageCase{"PayloadByteFlipped", [](Bytes& p) { FlipByte(p, p.size() - 3); },
                    "Bad data crc!"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 }  // namespace

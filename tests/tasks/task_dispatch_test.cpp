@@ -8,6 +8,7 @@
 
 #include "tasks/db_task_caller.h"
 #include "tests/guisupport/gui_support.h"
+#include "tests/support/case_printing.h"
 #include "tests/tasks/task_test_support.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST_F(TaskDispatch, AFailedSystemTaskLeavesTheDictionaryAlone) {
     EXPECT_EQ(caller.GetDictionary().data_map().count("Brand"), 0u);
 }
 
-struct LostCase {
+struct LostCase : testcases::NamedCase {
     ret_t result;
     bool withPageHandler;
     std::vector<std::string> expected;
@@ -139,12 +140,13 @@ TEST_P(TaskConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHa
 
 INSTANTIATE_TEST_SUITE_P(
     Results, TaskConnectionLost,
-    ::testing::Values(LostCase{{false, 2006}, true, {"handler", "lost", "next"}},
-                      LostCase{{false, 2006}, false, {"lost", "next"}},
-                      LostCase{{false, 0}, true, {"handler", "next"}},
-                      LostCase{{false, 1}, true, {"handler", "next"}},
-                      LostCase{{true, 0}, true, {"handler", "next"}},
-                      LostCase{{true, 2006}, true, {"handler", "next"}}));
+    ::testing::Values(LostCase{"Lost", {false, 2006}, true, {"handler", "lost", "next"}},
+                      LostCase{"LostWithoutHandler", {false, 2006}, false, {"lost", "next"}},
+                      LostCase{"FailedWithCode0", {false, 0}, true, {"handler", "next"}},
+                      LostCase{"FailedWithCode1", {false, 1}, true, {"handler", "next"}},
+                      LostCase{"Succeeded", {true, 0}, true, {"handler", "next"}},
+                      LostCase{"SucceededWithCode2006", {true, 2006}, true, {"handler", "next"}}),
+    testcases::kCaseName);
 
 // A context submitted straight to an API object, carrying a value whose copies are counted.
 class TaskDroppedCompletion : public TaskDispatch {

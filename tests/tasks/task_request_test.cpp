@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tasks/db_task_caller.h"
+#include "tests/support/case_printing.h"
 #include "tests/tasks/task_test_support.h"
 
 namespace {
@@ -39,8 +40,7 @@ KeyCheck Has(task_key<T> key) {
     return {key.name, [key](const TaskContext& ctx) { return ctx.Find(key) != nullptr; }};
 }
 
-struct RequestCase {
-    const char* taskName;
+struct RequestCase : testcases::NamedCase {
     std::function<void(db_task_caller&)> request;
     std::vector<KeyCheck> keys;
 };
@@ -52,7 +52,7 @@ TEST_P(TaskRequestKeys, PutsExactlyTheTaskKeysWithTheirTypes) {
     c.request(caller);
     ASSERT_EQ(task.submitted.size(), 1u);
     const TaskContext& ctx = Last();
-    EXPECT_EQ(ctx.Get(task_name), c.taskName);
+    EXPECT_EQ(ctx.Get(task_name), c.name);
     EXPECT_EQ(ctx.Get(ret), ret_t(false, 0));
     ASSERT_NE(ctx.Find(callback), nullptr);
     EXPECT_FALSE(ctx.Get(callback).empty());
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"ImportRow", [](R& c) { c.RequestImportRow({}); }, {Has(row_data)}},
         RequestCase{
             "ImportRows", [](R& c) { c.RequestImportRows({}, {}); }, {Has(rows), Has(results)}}),
-    [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.taskName; });
+    testcases::kCaseName);
 
 TEST_F(TaskRequests, TheCallbackDispatchesAContextSharingValuesButNotHoldingItself) {
     bool handled = false;

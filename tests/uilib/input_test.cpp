@@ -1,4 +1,5 @@
 // Clicks, keys and timers arriving at controls, and the notifications they produce, in order.
+#include "tests/support/case_printing.h"
 #include "tests/uilib/ui_test_support.h"
 
 namespace {
@@ -121,8 +122,7 @@ TEST_F(InputTest, TabAndShiftTabWalkTheTabStopsInLayoutOrder) {
     EXPECT_EQ(pm.GetFocus()->GetName(), "cancel");
 }
 
-struct KeyOnFocus {
-    const char* name;
+struct KeyOnFocus : testcases::NamedCase {
     const char* focus;
     UINT key;
     std::vector<std::string> sequence;
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "remember",
                           VK_SPACE,
                           {"selectchanged:remember", "click:remember", "option_click:remember"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 TEST_F(InputTest, EscapeClosesTheDialogWithCancel) {
     HWND h = dlg.GetHWND();

@@ -1,12 +1,12 @@
 // Box layout arithmetic and scrolling, on control trees laid out without a window.
 #include <memory>
 
+#include "tests/support/case_printing.h"
 #include "tests/uilib/ui_test_support.h"
 
 namespace {
 
-struct LayoutCase {
-    const char* name;
+struct LayoutCase : testcases::NamedCase {
     const char* xml;  // root control; children named a, b, c
     RECT bounds;
     RECT a, b;

@@ -1,6 +1,7 @@
 // The list, the combo box and menus: selection, sorting, context menus, drop-downs.
 #include <QApplication>
 
+#include "tests/support/case_printing.h"
 #include "tests/uilib/ui_test_support.h"
 #include "uilib/internal/native_window.h"
 
@@ -72,8 +73,7 @@ struct ClickStep {
     UINT keys;
 };
 
-struct SelectionCase {
-    const char* name;
+struct SelectionCase : testcases::NamedCase {
     std::vector<ClickStep> clicks;
     std::vector<int> selected;
     int current;
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{
             "ctrl_click_moves_the_anchor", {{1, 0}, {4, MK_CONTROL}, {6, MK_SHIFT}}, {4, 5, 6}, 6},
         SelectionCase{"far_rows_scroll_into_view", {{0, 0}, {29, MK_SHIFT}}, Range(0, 29), 29}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 TEST_F(ListTest, SingleSelectionListIgnoresModifiers) {
     grid->SetMultiSelect(false);

@@ -1,6 +1,7 @@
 // Text: CDuiString, GBK conversion at the library's edge, attribute lists, colours and markup.
 #include <string>
 
+#include "tests/support/case_printing.h"
 #include "tests/uilib/ui_test_support.h"
 #include "uilib/internal/attribute_list.h"
 #include "uilib/internal/text_codec.h"
@@ -16,8 +17,7 @@ TEST(DuiStringTest, FormatGrowsBeyondAnyFixedBuffer) {
     EXPECT_EQ(s, "第3/10页");
 }
 
-struct SliceCase {
-    const char* name;
+struct SliceCase : testcases::NamedCase {
     int pos, length;
     const char* mid;
 };
@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SliceCase{"middle", 2, 3, "cde"}, SliceCase{"to_end", 4, -1, "ef"},
                       SliceCase{"past_end", 4, 99, "ef"}, SliceCase{"start_past_end", 9, 2, ""},
                       SliceCase{"negative_start", -3, 2, "ab"}, SliceCase{"zero_length", 1, 0, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 TEST(DuiStringTest, CharacterAccessOutsideTheTextIsHarmless) {
     CDuiString s("ab");
@@ -90,8 +90,7 @@ TEST(TextCodecTest, WhatDoesNotConvertBecomesAQuestionMark) {
               std::string("ok??"));
 }
 
-struct AttributeCase {
-    const char* name;
+struct AttributeCase : testcases::NamedCase {
     const char* list;
     uilib_detail::AttributeList expected;
 };
@@ -116,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {{"bkimage", "file='x.png' fade='9'"}}},
         AttributeCase{"unterminated_value_dropped", R"(a="1" b="2)", {{"a", "1"}}},
         AttributeCase{"missing_value_stops", R"(a="1" b c="3")", {{"a", "1"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testcases::kCaseName);
 
 TEST(AttributeListTest, FormattingChoosesAQuoteThatFits) {
     uilib_detail::AttributeList list{{"a", "x\"y"}, {"b", "p'q"}};

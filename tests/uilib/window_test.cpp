@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "tests/support/case_printing.h"
 #include "tests/uilib/ui_test_support.h"
 #include "uilib/internal/native_window.h"
 
@@ -103,8 +104,7 @@ TEST_F(WindowTest, WindowDeletingItselfOnItsFinalMessageIsSafe) {
     EXPECT_TRUE(guisupport::ProcessMessagesUntil([&] { return gone; }));
 }
 
-struct BoxAnswer {
-    const char* name;
+struct BoxAnswer : testcases::NamedCase {
     const char* action;  // a button clicked in the box, or "enter" / "escape" typed
     int expected;
 };
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, MessageBoxAnswerTest,
                                            BoxAnswer{"closebtn", "closebtn", 1},
                                            BoxAnswer{"enter", "enter", 0},
                                            BoxAnswer{"escape", "escape", 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testcases::kCaseName);
 
 TEST_F(WindowTest, HookAnswersMessageBoxesWithoutShowingThem) {
     std::vector<std::pair<std::string, bool>> seen;
