@@ -13,7 +13,7 @@
 
 #include "app/application.h"
 #include "app/settings/config.h"
-#include "tests/settings/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/test_service.h"
 #include "uilib/dialog_wnd.h"
 

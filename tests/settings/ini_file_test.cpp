@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/case_printing.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "skin/package/resource.h"
 #include "skin/package/skin_package.h"
-#include "tests/settings/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/skin/zip_entries.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/settings/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/skin/zip_entries.h"
 #include "tests/support/case_printing.h"
 

@@ -26,13 +26,6 @@ constexpr auto kStartLimit = 10s;
 constexpr auto kStopLimit = 5s;
 constexpr auto kPollStep = 5ms;
 
-std::string MakeTempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "ledgerdesk-service-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    return pattern;
-}
-
 // Waits for the child to end; false when it is still running after `limit`.
 bool Reap(pid_t pid, std::chrono::milliseconds limit, int& status) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -63,22 +56,17 @@ std::string NextLoopbackAddress() {
 TestService::TestService() : TestService(Options{}) {}
 
 TestService::TestService(Options options) : m_options(std::move(options)) {
-    m_folder = MakeTempFolder();
-    m_databasePath = m_folder + "/whitelist.db";
-    m_logPath = m_folder + "/netsqlited.log";
+    m_databasePath = m_folder.file("whitelist.db");
+    m_logPath = m_folder.file("netsqlited.log");
     for (int attempt = 0; attempt < kAddressAttempts; ++attempt) {
         m_address = NextLoopbackAddress();
         if (launch()) return;
     }
-    const std::string output = log();
-    std::filesystem::remove_all(m_folder);
-    throw std::runtime_error("netsqlited did not start: " + output);
+    throw std::runtime_error("netsqlited did not start: " + log());
 }
 
 TestService::~TestService() {
     stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
 }
 
 std::string TestService::endpoint() const {

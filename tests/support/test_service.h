@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/scratch_dir.h"
+
 namespace testsupport {
 
 // A real netsqlited for one test: its own loopback address (port 5566), a fresh seeded
@@ -47,7 +49,7 @@ private:
     bool waitUntilListening();
 
     Options m_options;
-    std::string m_folder;
+    ScratchDir m_folder;
     std::string m_databasePath;
     std::string m_logPath;
     std::string m_address;

@@ -1,15 +1,12 @@
 #pragma once
 // A target window and a task object whose operations the test scripts.
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "app/settings/config.h"
+#include "tests/support/scratch_dir.h"
 #include "tasks/async_task.h"
 #include "tasks/callback_info.h"
 #include "uilib/window_wnd.h"
@@ -48,30 +45,15 @@ public:
 // A settings file with the given text in a fresh folder, and the CConfig that reads it.
 class ScratchSettings {
 public:
-    explicit ScratchSettings(const std::string& text) {
-        char folderTemplate[] = "/tmp/ledgerdesk-tasks-XXXXXX";
-        if (mkdtemp(folderTemplate)) {
-            m_folder = folderTemplate;
-        }
-        m_path = m_folder + "/wlsetting.ini";
-        std::ofstream(m_path) << text;
+    explicit ScratchSettings(const std::string& text) : m_path(m_folder.file("wlsetting.ini")) {
+        WriteBytes(m_path, text);
         m_config = std::make_unique<CConfig>(m_path);
     }
-    ~ScratchSettings() {
-        m_config.reset();
-        std::filesystem::remove_all(m_folder);
-    }
-    ScratchSettings(const ScratchSettings&) = delete;
-    ScratchSettings& operator=(const ScratchSettings&) = delete;
 
-    std::string FileText() const {
-        std::stringstream text;
-        text << std::ifstream(m_path).rdbuf();
-        return text.str();
-    }
+    std::string FileText() const { return ReadBytes(m_path); }
 
 private:
-    std::string m_folder;
+    ScratchDir m_folder;
     std::string m_path;
     std::unique_ptr<CConfig> m_config;
 };
