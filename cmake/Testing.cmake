@@ -5,7 +5,7 @@ function(add_ledgerdesk_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main ledgerdesk_common)
-  set(env "LEDGERDESK_BUILD_DIR=${PROJECT_BINARY_DIR}")
+  set(env "")
   if(LEDGERDESK_TSAN)
     # Inherited by the services a test starts, which are instrumented too.
     list(APPEND env "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")

@@ -108,13 +108,8 @@ bool SkinArchive::Install() {
 }
 
 std::string ScreenshotFolder() {
-    if (const char* folder = std::getenv("LEDGERDESK_SCREENSHOTS"); folder && *folder)
-        return folder;
-    // CTest passes only the first variable of a test's environment through gtest discovery, so
-    // the build folder is the fallback.
-    if (const char* build = std::getenv("LEDGERDESK_BUILD_DIR"); build && *build)
-        return std::string(build) + "/screenshots";
-    return "";
+    const char* folder = std::getenv("LEDGERDESK_SCREENSHOTS");
+    return folder ? folder : "";
 }
 
 std::string SaveScreenshot(HWND hWnd, const std::string& name) {

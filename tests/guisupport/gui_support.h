@@ -42,7 +42,7 @@ private:
     bool m_installed = false;
 };
 
-// Where pictures go: $LEDGERDESK_SCREENSHOTS, else $LEDGERDESK_BUILD_DIR/screenshots, else "".
+// Where pictures go: $LEDGERDESK_SCREENSHOTS (set by CTest), else "" (none are saved).
 std::string ScreenshotFolder();
 // Saves a PNG of the window into ScreenshotFolder() (created if needed) as <name>.png.
 // Returns the path, or "" when there is no folder or saving fails.
