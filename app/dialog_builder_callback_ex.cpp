@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "app/main_tab_page_ui.h"
+#include "controls/list_item_ui.h"
+#include "controls/small_controls_ui.h"
 
 namespace {
 
@@ -18,6 +20,28 @@ const PageClass kPageClasses[] = {
     {"PageDbConfig", "pagedbconfig.xml"},
 };
 
+template <typename TControl>
+CControlUI* Make() {
+    return new TControl;
+}
+
+struct ControlClass {
+    const char* className;
+    CControlUI* (*create)();
+};
+
+// The program's own controls, by the class names the layouts use.
+const ControlClass kControlClasses[] = {
+    {"ListTextContainerElement", Make<CListTextContainerElementUI>},
+    {"ImportListItem", Make<CImportListItemUI>},
+    {"EditAbleLabel", Make<CEditAbleLabelUI>},
+    {"DataListItem", Make<CDataListItemUI>},
+    {"AddListItem", Make<CAddListItemUI>},
+    {"DbConfigListItem", Make<CDbConfigListItemUI>},
+    {"EmptySelectableCombo", Make<CEmptySelectableComboUI>},
+    {"MovableOption", Make<CMovableOptionUI>},
+};
+
 }  // namespace
 
 CControlUI* CDialogBuilderCallbackEx::CreateControl(LPCTSTR pstrClass, CPaintManagerUI* pManager) {
@@ -25,6 +49,9 @@ CControlUI* CDialogBuilderCallbackEx::CreateControl(LPCTSTR pstrClass, CPaintMan
     for (const PageClass& page : kPageClasses) {
         if (std::strcmp(pstrClass, page.className) == 0)
             return new CMainTabPageUI(page.layout, pManager);
+    }
+    for (const ControlClass& control : kControlClasses) {
+        if (std::strcmp(pstrClass, control.className) == 0) return control.create();
     }
     return CExControlFactory::CreateControl(pstrClass, pManager);
 }

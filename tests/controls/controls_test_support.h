@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "tests/guisupport/gui_support.h"
 #include "uilib/uilib.h"
@@ -48,5 +50,44 @@ inline POINT CenterOf(CPaintManagerUI& pm, const char* name) {
     CControlUI* control = pm.FindControl(name);
     return control ? guisupport::CenterOf(control->GetPos()) : POINT{-1, -1};
 }
+
+// A window built from layout text through the program's control factory; it keeps the
+// notifications it receives.
+template <typename TFactory>
+class LayoutWindow : public CDialogWnd, public INotifyUI {
+public:
+    struct Sent {
+        std::string type;
+        std::string sender;
+        WPARAM wParam;
+    };
+
+    bool Open(const std::string& layout, int x = 100, int y = 100) {
+        if (!Create(nullptr, "test", layout.c_str(), &m_factory)) return false;
+        MoveWindow(RECT{x, y, x + m_pm.GetInitSize().cx, y + m_pm.GetInitSize().cy});
+        ShowWindow(true, true);
+        m_pm.UpdateLayout();
+        return true;
+    }
+    void Notify(TNotifyUI& msg) override {
+        m_sent.push_back(Sent{msg.sType.str(), msg.pSender ? msg.pSender->GetName().str() : "",
+                              msg.wParam});
+        CDialogWnd::Notify(msg);
+    }
+    template <typename T>
+    T* Find(const char* name) {
+        return dynamic_cast<T*>(m_pm.FindControl(name));
+    }
+    int Count(const std::string& type, const std::string& sender) const {
+        int n = 0;
+        for (const Sent& sent : m_sent) n += sent.type == type && sent.sender == sender;
+        return n;
+    }
+    void Forget() { m_sent.clear(); }
+
+private:
+    TFactory m_factory;
+    std::vector<Sent> m_sent;
+};
 
 }  // namespace controlstest
