@@ -7,7 +7,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libxcb1-dev
   libzmq3-dev libboost-dev libboost-thread-dev libboost-date-time-dev
   libsqlite3-dev libpugixml-dev libzip-dev zlib1g-dev
-  liborcus-dev libfreexl-dev
+  liborcus-dev libixion-dev libfreexl-dev libxlsxwriter-dev libreoffice-calc-nogui
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
 )

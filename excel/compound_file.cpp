@@ -1,0 +1,142 @@
+#include "excel/compound_file.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kSectorSize = 512;
+constexpr std::size_t kMiniStreamCutoff = 4096;
+constexpr std::size_t kIdsPerSector = kSectorSize / 4;
+constexpr std::size_t kHeaderFatSlots = 109;
+constexpr std::size_t kDirectoryEntrySize = 128;
+constexpr uint32_t kFreeSector = 0xFFFFFFFF;
+constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr uint32_t kFatSector = 0xFFFFFFFD;
+constexpr uint32_t kDifatSector = 0xFFFFFFFC;
+constexpr uint32_t kNoStream = 0xFFFFFFFF;
+
+void Put16(std::string& out, std::size_t at, uint16_t value) {
+    out[at] = static_cast<char>(value & 0xFF);
+    out[at + 1] = static_cast<char>(value >> 8);
+}
+
+void Put32(std::string& out, std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::size_t SectorsFor(std::size_t bytes) { return (bytes + kSectorSize - 1) / kSectorSize; }
+
+// Where each part of the file goes, in sectors: the stream first, then the FAT, the DIFAT
+// (only when the FAT outgrows the header's 109 slots) and the one directory sector.
+struct Layout {
+    std::size_t stream_sectors = 0;
+    std::size_t fat_sectors = 0;
+    std::size_t difat_sectors = 0;
+
+    std::size_t fat_start() const { return stream_sectors; }
+    std::size_t difat_start() const { return fat_start() + fat_sectors; }
+    std::size_t directory_sector() const { return difat_start() + difat_sectors; }
+    std::size_t total() const { return directory_sector() + 1; }
+};
+
+Layout PlanLayout(std::size_t stream_bytes) {
+    Layout layout;
+    layout.stream_sectors = SectorsFor(stream_bytes);
+    for (layout.fat_sectors = 1;; ++layout.fat_sectors) {
+        const std::size_t beyond_header =
+            layout.fat_sectors > kHeaderFatSlots ? layout.fat_sectors - kHeaderFatSlots : 0;
+        layout.difat_sectors = (beyond_header + kIdsPerSector - 2) / (kIdsPerSector - 1);
+        if (layout.fat_sectors * kIdsPerSector >= layout.total()) return layout;
+    }
+}
+
+std::vector<uint32_t> BuildFat(const Layout& layout) {
+    std::vector<uint32_t> fat(layout.fat_sectors * kIdsPerSector, kFreeSector);
+    for (std::size_t i = 0; i < layout.stream_sectors; ++i)
+        fat[i] = i + 1 == layout.stream_sectors ? kEndOfChain : static_cast<uint32_t>(i + 1);
+    for (std::size_t i = 0; i < layout.fat_sectors; ++i) fat[layout.fat_start() + i] = kFatSector;
+    for (std::size_t i = 0; i < layout.difat_sectors; ++i) fat[layout.difat_start() + i] = kDifatSector;
+    fat[layout.directory_sector()] = kEndOfChain;
+    return fat;
+}
+
+std::string BuildHeader(const Layout& layout) {
+    std::string header(kSectorSize, '\0');
+    header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    Put16(header, 24, 0x003E);  // minor version
+    Put16(header, 26, 0x0003);  // major version 3: 512-byte sectors
+    Put16(header, 28, 0xFFFE);  // little-endian
+    Put16(header, 30, 9);       // sector size 2^9
+    Put16(header, 32, 6);       // mini sector size 2^6
+    Put32(header, 44, static_cast<uint32_t>(layout.fat_sectors));
+    Put32(header, 48, static_cast<uint32_t>(layout.directory_sector()));
+    Put32(header, 56, kMiniStreamCutoff);
+    Put32(header, 60, kEndOfChain);  // no mini FAT
+    Put32(header, 68, layout.difat_sectors ? static_cast<uint32_t>(layout.difat_start()) : kEndOfChain);
+    Put32(header, 72, static_cast<uint32_t>(layout.difat_sectors));
+    for (std::size_t i = 0; i < kHeaderFatSlots; ++i)
+        Put32(header, 76 + 4 * i,
+              i < layout.fat_sectors ? static_cast<uint32_t>(layout.fat_start() + i) : kFreeSector);
+    return header;
+}
+
+// The FAT sector numbers past the header's 109, 127 to a sector, each sector ending with the
+// number of the next one.
+std::string BuildDifat(const Layout& layout) {
+    std::string difat(layout.difat_sectors * kSectorSize, '\0');
+    std::size_t fat_index = kHeaderFatSlots;
+    for (std::size_t sector = 0; sector < layout.difat_sectors; ++sector) {
+        const std::size_t base = sector * kSectorSize;
+        for (std::size_t slot = 0; slot + 1 < kIdsPerSector; ++slot, ++fat_index)
+            Put32(difat, base + 4 * slot,
+                  fat_index < layout.fat_sectors ? static_cast<uint32_t>(layout.fat_start() + fat_index)
+                                                 : kFreeSector);
+        const bool last = sector + 1 == layout.difat_sectors;
+        Put32(difat, base + kSectorSize - 4,
+              last ? kEndOfChain : static_cast<uint32_t>(layout.difat_start() + sector + 1));
+    }
+    return difat;
+}
+
+void PutDirectoryEntry(std::string& out, std::size_t at, const std::u16string& name, uint8_t type,
+                       uint32_t child, uint32_t start, uint32_t size) {
+    for (std::size_t i = 0; i < name.size(); ++i) Put16(out, at + 2 * i, name[i]);
+    Put16(out, at + 64, static_cast<uint16_t>((name.size() + 1) * 2));
+    out[at + 66] = static_cast<char>(type);
+    out[at + 67] = 1;  // black: a one-entry tree needs no balancing
+    Put32(out, at + 68, kNoStream);
+    Put32(out, at + 72, kNoStream);
+    Put32(out, at + 76, child);
+    Put32(out, at + 116, start);
+    Put32(out, at + 120, size);
+}
+
+std::string BuildDirectory(const std::u16string& stream_name, std::size_t stream_bytes) {
+    std::string directory(kSectorSize, '\0');
+    PutDirectoryEntry(directory, 0, u"Root Entry", 5, 1, kEndOfChain, 0);
+    PutDirectoryEntry(directory, kDirectoryEntrySize, stream_name, 2, kNoStream, 0,
+                      static_cast<uint32_t>(stream_bytes));
+    for (std::size_t entry = 2; entry < kSectorSize / kDirectoryEntrySize; ++entry)
+        for (std::size_t link = 68; link <= 76; link += 4)
+            Put32(directory, entry * kDirectoryEntrySize + link, kNoStream);
+    return directory;
+}
+
+}  // namespace
+
+std::string BuildCompoundFile(const std::u16string& stream_name, std::string stream) {
+    if (stream.size() < kMiniStreamCutoff) stream.resize(kMiniStreamCutoff, '\0');
+    const Layout layout = PlanLayout(stream.size());
+    std::string file = BuildHeader(layout);
+    file.reserve(kSectorSize * (layout.total() + 1));
+    file += stream;
+    file.resize(kSectorSize * (1 + layout.stream_sectors), '\0');
+    std::string fat(layout.fat_sectors * kSectorSize, '\0');
+    const std::vector<uint32_t> ids = BuildFat(layout);
+    for (std::size_t i = 0; i < ids.size(); ++i) Put32(fat, 4 * i, ids[i]);
+    file += fat;
+    file += BuildDifat(layout);
+    file += BuildDirectory(stream_name, stream.size());
+    return file;
+}

@@ -1,0 +1,115 @@
+#include "excel/excel_dates.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr long long kSecondsPerDay = 86400;
+// Days from 1970-01-01 back to the serial origin 1899-12-30.
+constexpr long long kSerialOriginDays = -25569;
+constexpr std::time_t kLastTime = 32535215999;  // 3000-12-31 23:59:59 UTC
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's civil algorithms).
+long long DaysFromCivil(long long year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned year_of_era = static_cast<unsigned>(year - era * 400);
+    const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + static_cast<long long>(day_of_era) - 719468;
+}
+
+void CivilFromDays(long long days, int& year, int& month, int& day) {
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned day_of_era = static_cast<unsigned>(days - era * 146097);
+    const unsigned year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const unsigned mp = (5 * day_of_year + 2) / 153;
+    day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(year_of_era + era * 400 + (month <= 2));
+}
+
+bool IsValidDate(int year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1) return false;
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(DaysFromCivil(year, month, day), y, m, d);
+    return y == year && m == month && d == day;
+}
+
+bool IsValidTime(int hour, int minute, int second) {
+    return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+}  // namespace
+
+double SerialFromDateTime(int year, int month, int day, int hour, int minute, int second) {
+    const long long days = DaysFromCivil(year, month, day) - kSerialOriginDays;
+    return static_cast<double>(days) +
+           static_cast<double>(hour * 3600 + minute * 60 + second) / kSecondsPerDay;
+}
+
+bool SerialFromDateText(const tstring& text, double& serial) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+    const char* s = text.c_str();
+    char sep1 = 0, sep2 = 0;
+    if (std::sscanf(s, "%4d%c%2d%c%2d%n", &year, &sep1, &month, &sep2, &day, &used) == 5 &&
+        sep1 == sep2 && (sep1 == '-' || sep1 == '/')) {
+        s += used;
+        if (*s == ' ' && std::sscanf(s, " %2d:%2d%n", &hour, &minute, &used) == 2) {
+            s += used;
+            if (*s == ':' && std::sscanf(s, ":%2d%n", &second, &used) == 1) s += used;
+        }
+        if (*s || !IsValidDate(year, month, day) || !IsValidTime(hour, minute, second)) return false;
+        serial = SerialFromDateTime(year, month, day, hour, minute, second);
+        return true;
+    }
+    if (std::sscanf(s, "%2d:%2d:%2d%n", &hour, &minute, &second, &used) == 3 && !s[used] &&
+        IsValidTime(hour, minute, second)) {
+        serial = static_cast<double>(hour * 3600 + minute * 60 + second) / kSecondsPerDay;
+        return true;
+    }
+    return false;
+}
+
+bool TimeFromSerial(double serial, std::time_t& time) {
+    if (!std::isfinite(serial)) return false;
+    // The automation conversion rounds to the second.
+    long long seconds = std::llround(serial * kSecondsPerDay);
+    long long days = seconds / kSecondsPerDay;
+    long long second_of_day = seconds % kSecondsPerDay;
+    if (second_of_day < 0) {
+        days -= 1;
+        second_of_day += kSecondsPerDay;
+    }
+    int year = 0, month = 0, day = 0;
+    CivilFromDays(days + kSerialOriginDays, year, month, day);
+    if (year < 1900) {
+        time = 0;
+        return true;
+    }
+    if (year > 3001) return false;
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = static_cast<int>(second_of_day / 3600);
+    fields.tm_min = static_cast<int>(second_of_day / 60 % 60);
+    fields.tm_sec = static_cast<int>(second_of_day % 60);
+    fields.tm_isdst = -1;
+    const std::time_t local = std::mktime(&fields);
+    if (local < 0 || local > kLastTime) return false;
+    time = local;
+    return true;
+}
+
+tstring FormatLocalTime(std::time_t time, const char* format) {
+    std::tm fields{};
+    if (!localtime_r(&time, &fields)) return {};
+    char buffer[128];
+    const std::size_t length = std::strftime(buffer, sizeof buffer, format, &fields);
+    return tstring(buffer, length);
+}

@@ -1,0 +1,115 @@
+#include "excel/excel_import_book.h"
+
+#include "excel/excel_dates.h"
+#include "excel/holder_support.h"
+
+using excel_detail::Guarded;
+
+namespace {
+
+// Sheets longer than this have their trailing near-empty rows cut off.
+constexpr int kTrimRowsAbove = 100;
+// So many rows in a row without two filled cells end the data.
+constexpr int kSparseRowsEndingData = 11;
+
+tstring TrimSpaces(const tstring& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == tstring::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+ret_t ExcelImportBook::OpenForImport(const tstring& path) {
+    m_distinct_values.clear();
+    m_open = false;
+    if (!Guarded(false, [&] { return m_file.Open(path); })) return {false, 1};
+    m_open = true;
+    const int sheets = SheetCount();
+    for (int i = 0; i < sheets; ++i) {
+        if (SelectSheet(i) && UsedRowCount() > 1) {
+            excel_detail::WriteSetting("Import", "FilePath", path);
+            return {true, 0};
+        }
+    }
+    return {false, 2};
+}
+
+void ExcelImportBook::ScanSheets() {
+    m_sheet_names.clear();
+    m_effective_rows.clear();
+    m_used_columns.clear();
+    const int sheets = SheetCount();
+    for (int i = 0; i < sheets; ++i) {
+        SelectSheet(i);
+        m_sheet_names.push_back(SheetName(i));
+        const int rows = UsedRowCount();
+        const int columns = UsedColumnCount();
+        m_effective_rows.push_back(rows > kTrimRowsAbove ? ScanEffectiveRows(rows, columns) : rows);
+        m_used_columns.push_back(columns);
+    }
+}
+
+int ExcelImportBook::ScanEffectiveRows(int rows, int columns) {
+    int sparse = 0;
+    for (int row = 0; row < rows; ++row) {
+        sparse = RowFilled(row, columns) ? 0 : sparse + 1;
+        if (sparse == kSparseRowsEndingData) return row - (kSparseRowsEndingData - 1);
+    }
+    return rows;
+}
+
+bool ExcelImportBook::RowFilled(int row, int columns) {
+    int filled = 0;
+    for (int column = 0; column < columns && filled < 2; ++column)
+        if (!GetTrimmedText(row, column).empty()) ++filled;
+    return filled >= 2;
+}
+
+int ExcelImportBook::SheetCount() {
+    return Guarded(0, [&] { return m_file.SheetCount(); });
+}
+
+bool ExcelImportBook::LoadSheet(int index) {
+    return Guarded(false, [&] { return m_file.LoadSheet(index); });
+}
+
+int ExcelImportBook::UsedRowCount() {
+    return Guarded(0, [&] { return m_file.UsedRowCount(); });
+}
+
+int ExcelImportBook::UsedColumnCount() {
+    return Guarded(0, [&] { return m_file.UsedColumnCount(); });
+}
+
+tstring ExcelImportBook::SheetName(int index) {
+    return Guarded(tstring(), [&] { return m_file.SheetName(index); });
+}
+
+tstring ExcelImportBook::GetCellText(int row, int column) {
+    return Guarded(tstring(), [&] { return m_file.GetCellText(row, column); });
+}
+
+tstring ExcelImportBook::GetTrimmedText(int row, int column) {
+    return TrimSpaces(GetCellText(row, column));
+}
+
+tstring ExcelImportBook::GetDateTimeText(int row, int column) {
+    return CellTimeText(row, column, "%Y-%m-%d %H:%M:%S");
+}
+
+tstring ExcelImportBook::GetDateText(int row, int column) {
+    return CellTimeText(row, column, "%Y-%m-%d");
+}
+
+tstring ExcelImportBook::CellTimeText(int row, int column, const char* format) {
+    return Guarded(tstring(), [&] {
+        std::time_t time = 0;
+        return m_file.GetCellTime(row, column, time) ? FormatLocalTime(time, format) : tstring();
+    });
+}
+
+bool ExcelImportBook::SelectSheet(int index) {
+    m_current_sheet = index;
+    return LoadSheet(index);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <vector>
+
+#include "netsqlite/types.h"
+
+// Cuts text at every separator. Empty pieces at the start and in the middle are kept, an empty
+// last piece is dropped: "a::b" gives a, "", b; "a:" gives a; "" gives nothing.
+std::vector<tstring> SplitText(const tstring& text, char separator);
+
+// The pieces joined with the separator between them.
+template <class Range>
+tstring JoinText(const Range& pieces, char separator) {
+    tstring joined;
+    bool first = true;
+    for (const tstring& piece : pieces) {
+        if (!first) joined += separator;
+        joined += piece;
+        first = false;
+    }
+    return joined;
+}

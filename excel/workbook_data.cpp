@@ -1,0 +1,43 @@
+#include "excel/workbook_data.h"
+
+#include <algorithm>
+
+const CellValue& SheetData::cell(int row, int column) const {
+    static const CellValue empty;
+    auto row_it = m_rows.find(row);
+    if (row_it == m_rows.end()) return empty;
+    auto cell_it = row_it->second.find(column);
+    return cell_it == row_it->second.end() ? empty : cell_it->second;
+}
+
+void SheetData::set_cell(int row, int column, CellValue value) {
+    if (row < 0 || column < 0) throw WorkbookError("cell address out of range");
+    if (value.kind == CellValue::Kind::Empty) {
+        auto row_it = m_rows.find(row);
+        if (row_it != m_rows.end()) row_it->second.erase(column);
+        return;
+    }
+    m_rows[row][column] = std::move(value);
+    m_first_column = m_first_column < 0 ? column : std::min(m_first_column, column);
+    m_last_column = std::max(m_last_column, column);
+}
+
+int SheetData::first_used_row() const {
+    for (const auto& [row, cells] : m_rows)
+        if (!cells.empty()) return row;
+    return 0;
+}
+
+int SheetData::last_used_row() const {
+    for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it)
+        if (!it->second.empty()) return it->first;
+    return 0;
+}
+
+int SheetData::first_used_column() const { return std::max(m_first_column, 0); }
+
+int SheetData::last_used_column() const { return std::max(m_last_column, 0); }
+
+int SheetData::used_row_count() const { return last_used_row() - first_used_row() + 1; }
+
+int SheetData::used_column_count() const { return last_used_column() - first_used_column() + 1; }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "netsqlite/types.h"
+
+// A cell as Excel's Value2 gives it: numbers and dates as doubles, text as text, and everything
+// else (booleans, errors) as "other". Text is GBK like all narrow text of the program.
+struct CellValue {
+    enum class Kind { Empty, Number, Text, Other };
+
+    Kind kind = Kind::Empty;
+    double number = 0;
+    tstring text;
+
+    static CellValue Number(double value) { return {Kind::Number, value, {}}; }
+    static CellValue Text(tstring value) { return {Kind::Text, 0, std::move(value)}; }
+    static CellValue Other() { return {Kind::Other, 0, {}}; }
+};
+
+// One worksheet held in memory: its cells by 0-based row and column.
+class SheetData {
+public:
+    explicit SheetData(tstring name) : m_name(std::move(name)) {}
+
+    const tstring& name() const { return m_name; }
+    const CellValue& cell(int row, int column) const;
+    // Empty values are not stored, so they never widen the used range.
+    void set_cell(int row, int column, CellValue value);
+
+    // The used range as Excel reports it: from the first to the last non-empty row and column;
+    // an empty sheet reports the single cell A1.
+    int used_row_count() const;
+    int used_column_count() const;
+    int first_used_row() const;
+    int last_used_row() const;
+    int first_used_column() const;
+    int last_used_column() const;
+
+    const std::map<int, std::map<int, CellValue>>& rows() const { return m_rows; }
+
+private:
+    tstring m_name;
+    std::map<int, std::map<int, CellValue>> m_rows;
+    int m_first_column = -1;
+    int m_last_column = -1;
+};
+
+using WorkbookData = std::vector<SheetData>;
+
+// What every workbook operation throws; the holders turn it into their neutral results.
+class WorkbookError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};

@@ -1,0 +1,101 @@
+// .xlsx, .xlsm and .ods through liborcus' spreadsheet document model.
+#include <ixion/address.hpp>
+#include <ixion/cell.hpp>
+#include <ixion/formula_result.hpp>
+#include <ixion/model_context.hpp>
+#include <ixion/model_iterator.hpp>
+#include <orcus/orcus_ods.hpp>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/spreadsheet/document.hpp>
+#include <orcus/spreadsheet/factory.hpp>
+#include <orcus/spreadsheet/sheet.hpp>
+
+#include <memory>
+
+#include "excel/workbook_reader.h"
+#include "netsqlite/text_codec.h"
+
+namespace {
+
+namespace ss = orcus::spreadsheet;
+
+// The largest sheet .xlsx allows.
+constexpr ss::range_size_t kSheetSize{1048576, 16384};
+
+std::unique_ptr<orcus::iface::import_filter> FilterFor(const std::string& bytes,
+                                                       ss::import_factory& factory) {
+    // orcus_xlsx::detect knows only the content type of .xlsx; an .xlsm differs in nothing the
+    // reader needs, so every zip that is not .ods goes to the .xlsx reader.
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (orcus::orcus_ods::detect(data, bytes.size()))
+        return std::make_unique<orcus::orcus_ods>(&factory);
+    return std::make_unique<orcus::orcus_xlsx>(&factory);
+}
+
+// A formula reads as the result the file stored with it, as Value2 gives it.
+CellValue FormulaValue(const ixion::formula_cell& formula) {
+    try {
+        const ixion::formula_result result =
+            formula.get_result_cache(ixion::formula_result_wait_policy_t::throw_exception);
+        switch (result.get_type()) {
+            case ixion::formula_result::result_type::value:
+                return CellValue::Number(result.get_value());
+            case ixion::formula_result::result_type::string:
+                return CellValue::Text(Utf8ToGbk(result.get_string()));
+            default:
+                return CellValue::Other();
+        }
+    } catch (const std::exception&) {
+        return CellValue::Other();
+    }
+}
+
+CellValue ToCellValue(const ixion::model_context& context, const ixion::model_iterator::cell& cell) {
+    switch (cell.type) {
+        case ixion::celltype_t::numeric:
+            return CellValue::Number(std::get<double>(cell.value));
+        case ixion::celltype_t::string: {
+            const std::string* text = context.get_string(std::get<ixion::string_id_t>(cell.value));
+            return text ? CellValue::Text(Utf8ToGbk(*text)) : CellValue::Text({});
+        }
+        case ixion::celltype_t::formula:
+            return FormulaValue(*std::get<const ixion::formula_cell*>(cell.value));
+        case ixion::celltype_t::boolean:
+            return CellValue::Other();
+        default:
+            return {};
+    }
+}
+
+SheetData ReadSheet(const ss::document& document, ss::sheet_t index) {
+    SheetData sheet(Utf8ToGbk(std::string(document.get_sheet_name(index))));
+    const ixion::abs_range_t range = document.get_sheet(index)->get_data_range();
+    if (!range.valid()) return sheet;
+    const ixion::model_context& context = document.get_model_context();
+    for (ixion::model_iterator it = context.get_model_iterator(
+             index, ixion::rc_direction_t::horizontal, ixion::abs_rc_range_t(range));
+         it.has(); it.next()) {
+        const ixion::model_iterator::cell& cell = it.get();
+        sheet.set_cell(cell.row, cell.col, ToCellValue(context, cell));
+    }
+    return sheet;
+}
+
+}  // namespace
+
+WorkbookData detail::ReadZippedWorkbook(const std::string& bytes) {
+    try {
+        ss::document document(kSheetSize);
+        ss::import_factory factory(document);
+        factory.set_recalc_formula_cells(false);
+        FilterFor(bytes, factory)->read_stream(bytes);
+        WorkbookData book;
+        for (std::size_t i = 0; i < document.get_sheet_count(); ++i)
+            book.push_back(ReadSheet(document, static_cast<ss::sheet_t>(i)));
+        return book;
+    } catch (const WorkbookError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw WorkbookError(error.what());
+    }
+}

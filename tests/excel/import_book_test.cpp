@@ -1,0 +1,171 @@
+// The import holder over real .xlsx and .xls files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+
+#include "app/settings/config.h"
+#include "excel/excel_export_book.h"
+#include "excel/excel_import_book.h"
+#include "tests/excel/workbook_fixtures.h"
+#include "tests/support/case_printing.h"
+
+namespace {
+
+class ImportBookTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        m_config = std::make_unique<CConfig>(m_scratch.file("wlsetting.ini"));
+    }
+
+    std::string Xlsx(const std::string& name, const std::vector<XlsxSheet>& sheets) {
+        const std::string path = m_scratch.file(name);
+        MakeXlsx(path, sheets);
+        return path;
+    }
+
+    ScratchDir m_scratch;
+    std::unique_ptr<CConfig> m_config;
+    ExcelImportBook m_book;
+};
+
+XlsxSheet MixedCells() {
+    XlsxSheet sheet{"data", {}};
+    sheet.rows = {
+        {std::string(u8"车牌"), std::string("amount"), std::string("when"), std::string("flag")},
+        {std::string(u8"京A12345"), 12.6, XlsxDate{2024, 3, 15, 10, 20, 30}, XlsxBool{true}},
+        {std::string("  padded  "), 0.0, std::string("2024-03-16"), XlsxBool{false}},
+    };
+    return sheet;
+}
+
+TEST_F(ImportBookTest, ReadsCellsAsValue2GivesThem) {
+    ASSERT_EQ(m_book.OpenForImport(Xlsx("mixed.xlsx", {MixedCells()})), ret_t(true, 0));
+    EXPECT_EQ(m_book.GetCellText(0, 0), "车牌");
+    EXPECT_EQ(m_book.GetCellText(1, 1), "13");
+    EXPECT_EQ(m_book.GetCellText(1, 2), "45366");  // a date reads as its serial day number
+    EXPECT_EQ(m_book.GetCellText(1, 3), "");       // booleans are "other"
+    EXPECT_EQ(m_book.GetCellText(2, 0), "  padded  ");
+    EXPECT_EQ(m_book.GetTrimmedText(2, 0), "padded");
+    EXPECT_EQ(m_book.GetCellText(9, 9), "");
+}
+
+struct DateCase : testcases::NamedCase {
+    int row, column;
+    const char* date_time;
+    const char* date;
+};
+
+class ImportBookDates : public ImportBookTest, public ::testing::WithParamInterface<DateCase> {};
+
+TEST_P(ImportBookDates, ReadsTheCellAsADate) {
+    ASSERT_TRUE(m_book.OpenForImport(Xlsx("mixed.xlsx", {MixedCells()})).ok);
+    EXPECT_EQ(m_book.GetDateTimeText(GetParam().row, GetParam().column), GetParam().date_time);
+    EXPECT_EQ(m_book.GetDateText(GetParam().row, GetParam().column), GetParam().date);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, ImportBookDates,
+    ::testing::Values(DateCase{{"DateCell"}, 1, 2, "2024-03-15 10:20:30", "2024-03-15"},
+                      DateCase{{"DateText"}, 2, 2, "2024-03-16 00:00:00", "2024-03-16"},
+                      DateCase{{"ZeroIsTheStartOf1970"}, 2, 1, "1970-01-01 00:00:00", "1970-01-01"},
+                      DateCase{{"Before1970"}, 1, 1, "", ""},
+                      DateCase{{"Boolean"}, 1, 3, "", ""}, DateCase{{"PlainText"}, 0, 0, "", ""},
+                      DateCase{{"Empty"}, 5, 5, "", ""}),
+    testcases::kCaseName);
+
+TEST_F(ImportBookTest, SelectsTheFirstSheetWithMoreThanOneRowAndRemembersThePath) {
+    const std::string path =
+        Xlsx("second.xlsx", {XlsxSheet{"empty", {}}, TextSheet("one row", {{"a", "b"}}),
+                             TextSheet("data", {{"a", "b"}, {"1", "2"}})});
+    EXPECT_EQ(m_book.OpenForImport(path), ret_t(true, 0));
+    EXPECT_EQ(m_book.CurrentSheet(), 2);
+    EXPECT_EQ(m_config->GetValue("Import", "FilePath"), path);
+}
+
+TEST_F(ImportBookTest, RefusesWorkbooksWithoutDataAndUnreadableFiles) {
+    const std::string sparse =
+        Xlsx("sparse.xlsx", {XlsxSheet{"empty", {}}, TextSheet("header", {{"a", "b", "c"}})});
+    EXPECT_EQ(m_book.OpenForImport(sparse), ret_t(false, 2));
+    WriteBytes(m_scratch.file("text.xlsx"), "name,plate\n");
+    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("text.xlsx")), ret_t(false, 1));
+    WriteBytes(m_scratch.file("broken.xlsx"), "PK\x03\x04 not really a zip");
+    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("broken.xlsx")), ret_t(false, 1));
+    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("missing.xls")), ret_t(false, 1));
+    EXPECT_EQ(m_config->GetValue("Import", "FilePath"), "");
+    // With no workbook every reader gives its neutral result.
+    EXPECT_EQ(m_book.SheetCount(), 0);
+    EXPECT_FALSE(m_book.LoadSheet(0));
+    EXPECT_EQ(m_book.UsedRowCount(), 0);
+    EXPECT_EQ(m_book.GetCellText(0, 0), "");
+    EXPECT_EQ(m_book.SheetName(0), "");
+}
+
+TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {
+    const std::string path = Xlsx("source.xlsx", {MixedCells()});
+    const std::string before = ReadBytes(path);
+    const auto time_before = std::filesystem::last_write_time(path);
+    {
+        ExcelImportBook book;
+        ASSERT_TRUE(book.OpenForImport(path).ok);
+        book.ScanSheets();
+    }
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(std::filesystem::last_write_time(path), time_before);
+    EXPECT_EQ(m_scratch.fileCount(), 2u);  // the workbook and the settings file
+}
+
+TEST_F(ImportBookTest, CountsAUsedRangeThatStartsInsideTheSheetAsExcelDoes) {
+    XlsxSheet sheet = TextSheet("offset", {{"a", "b"}, {"1", "2"}, {"3", "4"}});
+    sheet.first_row = 2;
+    sheet.first_column = 3;
+    ASSERT_TRUE(m_book.OpenForImport(Xlsx("offset.xlsx", {sheet})).ok);
+    m_book.ScanSheets();
+    EXPECT_EQ(m_book.UsedRowCount(), 3);
+    EXPECT_EQ(m_book.UsedColumnCount(), 2);
+    EXPECT_EQ(m_book.GetCellText(2, 3), "a");
+}
+
+std::vector<std::vector<std::string>> RowsWithTail(int filled, int total) {
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < total; ++r) {
+        if (r < filled)
+            rows.push_back({"r" + std::to_string(r), "v"});
+        else
+            rows.push_back({r + 1 == total ? "last" : "", r % 7 ? "" : "lone"});
+    }
+    return rows;
+}
+
+TEST_F(ImportBookTest, CutsTrailingSparseRowsOnlyFromSheetsOverAHundredRows) {
+    ASSERT_TRUE(m_book.OpenForImport(Xlsx("trim.xlsx", {TextSheet("long", RowsWithTail(200, 500)),
+                                                         TextSheet("short", RowsWithTail(5, 100)),
+                                                         TextSheet("gap", RowsWithTail(300, 310))}))
+                    .ok);
+    m_book.ScanSheets();
+    EXPECT_EQ(m_book.SheetNames(), (std::vector<tstring>{"long", "short", "gap"}));
+    EXPECT_EQ(m_book.EffectiveRowCounts(), (std::vector<int>{200, 100, 310}));
+    EXPECT_EQ(m_book.UsedColumnCounts(), (std::vector<int>{2, 2, 2}));
+}
+
+TEST_F(ImportBookTest, ReadsAnXlsWrittenByTheExportHolder) {
+    ExcelExportBook out;
+    ASSERT_TRUE(out.CreateWorkbook().ok);
+    ASSERT_TRUE(out.WriteHeader({"车牌", "姓名"}).ok);
+    ASSERT_TRUE(out.WriteRows({{"京A12345", "张三"}, {"", "  空车牌"}}).ok);
+    const std::string path = m_scratch.file("export.xls");
+    ASSERT_TRUE(out.SaveAs(path).ok);
+    ASSERT_EQ(m_book.OpenForImport(path), ret_t(true, 0));
+    m_book.ScanSheets();
+    EXPECT_EQ(m_book.SheetNames(), (std::vector<tstring>{"Sheet1"}));
+    EXPECT_EQ(m_book.EffectiveRowCounts(), (std::vector<int>{3}));
+    EXPECT_EQ(m_book.GetCellText(1, 1), "张三");
+    EXPECT_EQ(m_book.GetCellText(2, 0), "");
+    EXPECT_EQ(m_book.GetTrimmedText(2, 1), "空车牌");
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#pragma once
+// Real workbook files for the tests: .xlsx made with libxlsxwriter, and LibreOffice headless as
+// the independent reader and writer of .xls, .xlsx, .xlsm and .ods.
+
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+
+struct XlsxDate {
+    int year, month, day, hour, minute, second;
+};
+struct XlsxBool {
+    bool value;
+};
+using XlsxCell = std::variant<std::monostate, std::string, double, XlsxDate, XlsxBool>;
+using XlsxRow = std::vector<XlsxCell>;
+
+struct XlsxSheet {
+    std::string name;
+    std::vector<XlsxRow> rows;
+    int first_row = 0;
+    int first_column = 0;
+};
+
+// Writes the sheets (UTF-8 text) to path; fails the calling test when libxlsxwriter fails.
+void MakeXlsx(const std::string& path, const std::vector<XlsxSheet>& sheets);
+
+// A sheet of text rows, first row the header.
+XlsxSheet TextSheet(const std::string& name, const std::vector<std::vector<std::string>>& rows);
+
+// LibreOffice headless with a profile folder of its own, so parallel tests do not collide.
+class Office {
+public:
+    static bool Available();
+    explicit Office(const ScratchDir& scratch) : m_scratch(scratch) {}
+    // Converts every file in one start of LibreOffice into out_dir; `filter` is what
+    // --convert-to takes ("csv:...", "xls:MS Excel 97", ...). False on failure or time-out.
+    bool Convert(const std::vector<std::string>& files, const std::string& filter,
+                 const std::string& out_dir, const std::string& in_filter = "") const;
+
+private:
+    const ScratchDir& m_scratch;
+};
+
+// The CSV filter LibreOffice writes with: comma, double quote, UTF-8.
+inline const char* kCsvUtf8Filter = "csv:Text - txt - csv (StarCalc):44,34,76";
+
+// Runs workbook-tool with the arguments; returns its exit code and fills out with its output.
+int RunWorkbookTool(const std::string& arguments, std::string& out);
+
+std::vector<std::vector<std::string>> ParseTsv(const std::string& text);
