@@ -5,19 +5,29 @@
 #include "app/main_tab_page_ui.h"
 #include "controls/list_item_ui.h"
 #include "controls/small_controls_ui.h"
+#include "pages/page_list.h"
 
 namespace {
 
 struct PageClass {
     const char* className;
     const char* layout;
+    // Makes the page; null while the page is only its layout.
+    CMainTabPageUI* (*create)(CPaintManagerUI* pManager);
 };
+
+template <class TPage>
+CMainTabPageUI* CreatePage(CPaintManagerUI* pManager) {
+    return new TPage(pManager);
+}
 
 // The five pages of the main window, each on its own layout.
 const PageClass kPageClasses[] = {
-    {"PageList", "pagelist.xml"},         {"PageImport", "pageimport.xml"},
-    {"PageExport", "pageexport.xml"},     {"PageEdit", "pageedit.xml"},
-    {"PageDbConfig", "pagedbconfig.xml"},
+    {"PageList", "pagelist.xml", CreatePage<CPageList>},
+    {"PageImport", "pageimport.xml", nullptr},
+    {"PageExport", "pageexport.xml", nullptr},
+    {"PageEdit", "pageedit.xml", nullptr},
+    {"PageDbConfig", "pagedbconfig.xml", nullptr},
 };
 
 template <typename TControl>
@@ -47,8 +57,8 @@ const ControlClass kControlClasses[] = {
 CControlUI* CDialogBuilderCallbackEx::CreateControl(LPCTSTR pstrClass, CPaintManagerUI* pManager) {
     if (!pstrClass) return nullptr;
     for (const PageClass& page : kPageClasses) {
-        if (std::strcmp(pstrClass, page.className) == 0)
-            return new CMainTabPageUI(page.layout, pManager);
+        if (std::strcmp(pstrClass, page.className) != 0) continue;
+        return page.create ? page.create(pManager) : new CMainTabPageUI(page.layout, pManager);
     }
     for (const ControlClass& control : kControlClasses) {
         if (std::strcmp(pstrClass, control.className) == 0) return control.create();

@@ -123,7 +123,7 @@ SkinTest::~SkinTest() {
     UISetMessageBoxHook({});
 }
 
-AppTest::AppTest() {
+AppTest::AppTest(testsupport::TestService::Options options) : m_service(options) {
     WriteSettings(m_service.address());
 }
 

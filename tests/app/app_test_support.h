@@ -85,7 +85,7 @@ protected:
 // Also a real service and a settings file pointing at it.
 class AppTest : public SkinTest {
 protected:
-    AppTest();
+    explicit AppTest(testsupport::TestService::Options options = {});
 
     // Writes the settings file with the given server address (the service's by default).
     void WriteSettings(const std::string& ip);

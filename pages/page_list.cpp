@@ -1,0 +1,511 @@
+#include "pages/page_list.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "controls/data_list_text_element_ui.h"
+#include "pages/dlg_merge_customer.h"
+#include "pages/find_sub_control.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
+#include "uilib/edit_ui.h"
+#include "uilib/list_ui.h"
+#include "uilib/menu_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+constexpr int kTypeDateTime = 4;
+constexpr int kTypeTimestamp = 5;
+constexpr int kTypeYesNo = 6;
+constexpr int kDefaultSortWidth = 40;
+constexpr int kWideColumnWidth = 150;
+constexpr int kColumnWidth = 100;
+
+const char* const kSelectRow = "请选择一行数据！";
+
+CDuiString Formatted(const char* format, int a) {
+    CDuiString text;
+    text.Format(format, a);
+    return text;
+}
+
+// Like the decimal reading of a stored value: leading digits count, anything else is 0.
+long ReadInteger(const tstring& text, long missing) {
+    return text.empty() ? missing : std::strtol(text.c_str(), nullptr, 10);
+}
+
+bool SameConstraints(const constraint_list_t& a, const constraint_list_t& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].column != b[i].column || a[i].text != b[i].text) return false;
+    return true;
+}
+
+const tstring* FindValue(const value_map_t& values, const tstring& key) {
+    const auto found = values.find(key);
+    return found == values.end() ? nullptr : &found->second;
+}
+
+tstring PlateOf(const row_info_t& row) {
+    const tstring* plate = FindValue(row.vehicle.values, "PlateID");
+    return plate ? *plate : tstring();
+}
+
+}  // namespace
+
+const std::vector<int>& CPageList::PageSizes() {
+    static const std::vector<int> sizes{20, 35, 50, 100, 150, 200, 500};
+    return sizes;
+}
+
+CPageList::CPageList(CPaintManagerUI* pManager) : CMainTabPageUI("pagelist.xml", pManager) {}
+
+CPageList::~CPageList() {
+    if (m_pFilteredManager) m_pFilteredManager->RemoveMessageFilter(this);
+    if (m_pMenu) m_pMenu->DestroyWindow();
+}
+
+LPCTSTR CPageList::GetClass() const {
+    return "PageListUI";
+}
+
+void* CPageList::GetInterface(LPCTSTR pstrName) {
+    return std::strcmp(pstrName, "PageList") == 0 ? this : CMainTabPageUI::GetInterface(pstrName);
+}
+
+void CPageList::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                         db_task_caller* pCaller) {
+    CMainTabPageUI::InitPage(pMainWnd, pBuilderCallback, pCaller);
+    FindControls();
+    EnableControl(m_pRefresh, false);
+    FillPageSizes();
+    UpdatePageInfo();
+    RegisterHandlers();
+    if (m_pManager && !m_pFilteredManager) {
+        m_pFilteredManager = m_pManager;
+        m_pManager->AddMessageFilter(this);
+    }
+}
+
+void CPageList::FindControls() {
+    m_pList = FindSubControlAs<CListUI>(this, "customer_list", "List");
+    m_pRecordCount = FindSubControlAs<CLabelUI>(this, "pl_record_count", "Label");
+    m_pCurPage = FindSubControlAs<CLabelUI>(this, "cur_page", "Label");
+    m_pPagePre = FindSubControlAs<CButtonUI>(this, "btn_page_pre", "Button");
+    m_pPageNext = FindSubControlAs<CButtonUI>(this, "btn_page_next", "Button");
+    m_pRefresh = FindSubControlAs<CButtonUI>(this, "btn_refresh_page", "Button");
+    m_pSearch = FindSubControlAs<CEditUI>(this, "pl_edit_search", "Edit");
+    m_pPageSizeCombo = FindSubControlAs<CComboUI>(this, "pl_combo_page_size", "Combo");
+    m_pGotoEdit = FindSubControlAs<CEditUI>(this, "pl_edit_goto_page", "Edit");
+    m_pGotoButton = FindSubControlAs<CButtonUI>(this, "pl_btn_goto_page", "Button");
+}
+
+void CPageList::FillPageSizes() {
+    if (!m_pPageSizeCombo) return;
+    for (int size : PageSizes()) {
+        auto* item = new CListLabelElementUI;
+        item->SetText(Formatted("%d", size));
+        m_pPageSizeCombo->Add(item);
+    }
+}
+
+void CPageList::RegisterHandlers() {
+    using namespace task_names;
+    m_pCaller->Register(kOpenDb, [](TaskContext) {});
+    m_pCaller->Register(kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
+    m_pCaller->Register(kGetRowCount, [this](TaskContext ctx) { OnRowCount(ctx); });
+    m_pCaller->Register(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
+    m_pCaller->Register(kDeleteRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
+    m_pCaller->Register(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
+    m_pCaller->Register(kMergeRows, [this](TaskContext ctx) { OnRowsMerged(ctx); });
+    m_pCaller->Register(kDeleteAllRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
+}
+
+// --- Paging ----------------------------------------------------------------------------------
+
+void CPageList::ReloadList() {
+    ++m_countsInFlight;
+    m_pCaller->RequestGetRowCount(m_constraints);
+}
+
+void CPageList::LoadCurrentPage() {
+    m_pCaller->RequestLoadDbRange(m_pageIndex, m_pageSize, m_constraints, m_sortType);
+}
+
+bool CPageList::GotoPage(int index) {
+    const bool accepted = index >= 0 && (index < m_pageCount || (index == 0 && m_pageCount == 0));
+    if (!accepted) return false;
+    m_pageIndex = index;
+    UpdatePageInfo();
+    LoadCurrentPage();
+    return true;
+}
+
+void CPageList::UpdatePageInfo() {
+    if (m_pRecordCount) m_pRecordCount->SetText(Formatted("共%d条记录", m_total));
+    if (m_pageCount == 0) {
+        EnableControl(m_pPagePre, false);
+        EnableControl(m_pPageNext, false);
+        return;
+    }
+    if (m_pageIndex < 0) m_pageIndex = 0;
+    if (m_pageIndex + 1 > m_pageCount) m_pageIndex = m_pageCount - 1;
+    if (m_pCurPage) {
+        CDuiString text;
+        text.Format("第%d/%d页", m_pageIndex + 1, m_pageCount);
+        m_pCurPage->SetText(text);
+    }
+    const bool single = m_pageCount == 1 || m_bBusy;
+    EnableControl(m_pPagePre, !single && m_pageIndex > 0);
+    EnableControl(m_pPageNext, !single && m_pageIndex < m_pageCount - 1);
+}
+
+void CPageList::StepPage(int delta) {
+    m_pageIndex += delta;
+    UpdatePageInfo();
+    LoadCurrentPage();
+}
+
+void CPageList::OnGotoClicked() {
+    // Leading digits give the number; clamped so that no text overflows.
+    const long typed = m_pGotoEdit ? std::strtol(m_pGotoEdit->GetText(), nullptr, 10) : 0;
+    const int index = static_cast<int>(std::max(-1L, std::min(typed, 1L << 30)) - 1);
+    if (!GotoPage(index)) UIMessageBox(m_pManager->GetPaintWindow(), "请输入正确的页码！");
+}
+
+void CPageList::OnPageSizeChosen(int item) {
+    if (item < 0 || item >= static_cast<int>(PageSizes().size())) return;
+    m_pageSize = PageSizes()[item];
+    ReloadList();
+}
+
+void CPageList::OnSearchChanged() {
+    m_pageIndex = 0;
+    m_constraints.clear();
+    const CDuiString text = m_pSearch ? m_pSearch->GetText() : CDuiString();
+    if (!text.IsEmpty()) {
+        for (const data_type_info_t* column : m_pDictionary->shown_columns())
+            m_constraints.push_back({column->DataType, text.str()});
+    }
+    // The count in flight answers an older text: this one follows it, replacing any text typed
+    // in between.
+    if (m_countsInFlight > 0)
+        m_bReloadWaiting = true;
+    else
+        ReloadList();
+}
+
+void CPageList::OnSort(const TNotifyUI& msg) {
+    m_sortType = sort_type_t(static_cast<int32_t>(msg.wParam), msg.pSender->GetUserData().str());
+    LoadCurrentPage();
+}
+
+void CPageList::SetBusy(bool bBusy) {
+    m_bBusy = bBusy;
+    if (bBusy) EnableControl(m_pRefresh, false);
+    EnableControl(m_pGotoButton, !bBusy);
+    EnableControl(m_pPageSizeCombo, !bBusy);
+    UpdatePageInfo();
+}
+
+void CPageList::SetPageLoadedHook(std::function<void()> hook) {
+    m_pageLoadedHook = std::move(hook);
+}
+
+void CPageList::RefreshClicked() {
+    EnableControl(m_pRefresh, false);
+    ReloadList();
+}
+
+// --- Completions -----------------------------------------------------------------------------
+
+void CPageList::OnRowCount(TaskContext ctx) {
+    if (m_countsInFlight > 0) --m_countsInFlight;
+    if (m_bReloadWaiting) {
+        if (m_countsInFlight == 0) {
+            m_bReloadWaiting = false;
+            ReloadList();
+        }
+        return;
+    }
+    if (!SameConstraints(ctx.Get(task_keys::constraints), m_constraints)) return;
+    if (m_pList) m_pList->RemoveAll();
+    m_rows.clear();
+    if (!ctx.Get(task_keys::ret).ok) {
+        // No page load follows: the operator may try again.
+        if (!m_bBusy) EnableControl(m_pRefresh, true);
+        return;
+    }
+    m_total = ctx.Get(task_keys::count);
+    m_pageCount = static_cast<int>(std::ceil(static_cast<double>(m_total) / m_pageSize));
+    UpdatePageInfo();
+    if (m_total > 0)
+        LoadCurrentPage();
+    else if (!m_bBusy)
+        EnableControl(m_pRefresh, true);
+}
+
+void CPageList::OnPageLoaded(TaskContext ctx) {
+    // A page asked for before the search, sort, page or page size changed is not shown.
+    if (ctx.Get(task_keys::page_num) != m_pageIndex ||
+        ctx.Get(task_keys::page_size) != m_pageSize ||
+        ctx.Get(task_keys::sortType) != m_sortType ||
+        !SameConstraints(ctx.Get(task_keys::constraints), m_constraints))
+        return;
+    if (ctx.Get(task_keys::ret).ok)
+        FillGrid(ctx.Get(task_keys::rows));
+    else
+        FillGrid(row_list_t());
+    if (!m_bBusy)
+        EnableControl(m_pRefresh, true);
+    else if (m_pageLoadedHook)
+        m_pageLoadedHook();
+}
+
+void CPageList::OnCommonDataMap(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) return;
+    RebuildHeader();
+    if (!m_pPageSizeCombo) return;
+    // Choosing the entry shown already sends nothing; the reload happens all the same.
+    if (m_pPageSizeCombo->GetCurSel() == 0)
+        OnPageSizeChosen(0);
+    else
+        m_pPageSizeCombo->SelectItem(0);
+}
+
+void CPageList::OnDataTypeUpdated(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) return;
+    RebuildHeader();
+    LoadCurrentPage();
+}
+
+void CPageList::OnRowsDeleted(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        UIMessageBox(m_pManager->GetPaintWindow(), "删除失败！");
+        return;
+    }
+    UIMessageBox(m_pManager->GetPaintWindow(), "删除成功！");
+    ReloadList();
+}
+
+void CPageList::OnRowsMerged(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        UIMessageBox(m_pManager->GetPaintWindow(), "修改失败！");
+        return;
+    }
+    UIMessageBox(m_pManager->GetPaintWindow(), "修改成功！");
+    ReloadList();
+}
+
+// --- Grid ------------------------------------------------------------------------------------
+
+void CPageList::RebuildHeader() {
+    if (!m_pList) return;
+    CListHeaderUI* header = m_pList->GetHeader();
+    header->RemoveAll();
+    auto addItem = [&](LPCTSTR classes) {
+        auto* item = new CListHeaderItemUI;
+        m_pList->Add(item);
+        item->SetAttribute("class", classes);
+        return item;
+    };
+    CListHeaderItemUI* defaultOrder =
+        addItem("list_header_item_default list_header_item_sort_default");
+    defaultOrder->SetFixedWidth(kDefaultSortWidth);
+    defaultOrder->SetToolTip("恢复默认排序");
+    for (const data_type_info_t* column : m_pDictionary->shown_columns()) {
+        CListHeaderItemUI* item = addItem("list_header_item_default_sortable");
+        const bool wide = column->Type == kTypeDateTime || column->Type == kTypeTimestamp;
+        const int width = wide ? kWideColumnWidth : kColumnWidth;
+        item->SetText(column->DataTypeName.c_str());
+        item->SetFixedWidth(width);
+        item->SetMinWidth(width);
+        item->SetUserData(column->DataType.c_str());
+    }
+    addItem("list_header_item_no_sep");
+}
+
+void CPageList::FillGrid(const row_list_t& rows) {
+    if (!m_pList) return;
+    m_pList->RemoveAll();
+    m_rows = rows;
+    for (const row_info_t& row : m_rows) {
+        auto* item = new CDataListTextElementUI;
+        m_pList->Add(item);
+        item->SetTag(static_cast<UINT_PTR>(row.customer.CustomerID));
+        item->SetExtraText(PlateOf(row).c_str());
+        int column = 1;
+        for (const data_type_info_t* type : m_pDictionary->shown_columns())
+            item->SetText(column++, CellText(row, *type));
+    }
+}
+
+CDuiString CPageList::CellText(const row_info_t& row, const data_type_info_t& column) const {
+    const value_map_t& values =
+        column.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
+    const tstring* stored = FindValue(values, column.DataType);
+    const tstring value = stored ? *stored : tstring();
+    if (column.Type == kTypeYesNo) return ReadInteger(value, 0) != 0 ? "是" : "否";
+    if (column.Type != kTypeLookup) return value;
+    const long valueId = ReadInteger(value, -1);
+    const auto lookup = m_pDictionary->data_map().find(column.DataType);
+    if (lookup == m_pDictionary->data_map().end()) return "";
+    for (const common_value_t& entry : lookup->second)
+        if (entry.first == valueId) return entry.second;
+    return "";
+}
+
+std::vector<int> CPageList::SelectedItems() const {
+    return m_pList ? m_pList->GetSelectedItems() : std::vector<int>();
+}
+
+void CPageList::CollectSelectedRows(std::vector<row_info_t>& rows) const {
+    for (int item : SelectedItems())
+        if (item >= 0 && item < static_cast<int>(m_rows.size())) rows.push_back(m_rows[item]);
+}
+
+// --- Context menu and its commands -----------------------------------------------------------
+
+void CPageList::ShowContextMenu(POINT ptClient) {
+    const std::vector<int> selected = SelectedItems();
+    if (selected.empty()) return;
+    if (!m_pMenu) {
+        auto menu = std::make_unique<CMenuWnd>();
+        if (!menu->Init(m_pManager->GetPaintWindow(), "pagelistmenu.xml", this)) return;
+        m_pMenu = std::move(menu);
+    }
+    m_pMenu->EnableItem("menu_merge_customer", selected.size() > 1);
+    m_pManager->ClientToScreen(ptClient);
+    m_pMenu->Popup(ptClient);
+}
+
+void CPageList::OnMenuCommand(const CDuiString& command) {
+    if (command == "menu_edit_customer")
+        EditCurrentRow();
+    else if (command == "menu_delete_customer")
+        DeleteSelectedRows();
+    else if (command == "menu_delete_all")
+        DeleteAllRows();
+    else if (command == "menu_merge_customer")
+        MergeSelectedRows();
+}
+
+void CPageList::EditCurrentRow() {
+    const int current = m_pList ? m_pList->GetCurSel() : -1;
+    if (current < 0 || current >= static_cast<int>(m_rows.size())) {
+        UIMessageBox(m_pManager->GetPaintWindow(), kSelectRow);
+        return;
+    }
+    m_pManager->SendNotify(m_pList->GetItemAt(current), "edit_customer",
+                           static_cast<WPARAM>(m_rows[current].customer.CustomerID));
+}
+
+void CPageList::DeleteSelectedRows() {
+    std::vector<row_info_t> rows;
+    CollectSelectedRows(rows);
+    if (rows.empty()) {
+        UIMessageBox(m_pManager->GetPaintWindow(), kSelectRow);
+        return;
+    }
+    const char* question = rows.size() == 1 ? "确定要删除这行吗？" : "确定要删除这些行吗？";
+    if (UIMessageBox2(m_pManager->GetPaintWindow(), question) != 0) return;
+    row_key_list_t keys;
+    for (const row_info_t& row : rows) keys.emplace_back(row.customer.CustomerID, PlateOf(row));
+    m_pCaller->RequestDeleteRows(keys);
+}
+
+void CPageList::DeleteAllRows() {
+    if (UIMessageBox2(m_pManager->GetPaintWindow(), "确定要删除所有数据吗？") != 0) return;
+    m_pCaller->RequestDeleteAllRows();
+}
+
+void CPageList::MergeSelectedRows() {
+    std::vector<row_info_t> rows;
+    CollectSelectedRows(rows);
+    if (rows.size() < 2) return;
+    const merge_selection_t selection = CollectMergeSelection(rows);
+    const HWND owner = m_pManager->GetPaintWindow();
+    if (selection.no_vehicle) {
+        UIMessageBox(owner, "所选行没有车辆信息！");
+        return;
+    }
+    if (selection.names.size() < 2) {
+        UIMessageBox(owner, "所选行只有一个客户！");
+        return;
+    }
+    CDlgMergeCustomer dialog;
+    if (!dialog.CreateFromSkin(owner)) return;
+    dialog.Fill(selection.names);
+    dialog.CenterWindow();
+    m_pMergeDialog = &dialog;
+    dialog.ShowModal();
+    m_pMergeDialog = nullptr;
+    if (dialog.GetResult() != 0) return;
+    if (MergeMovesVehicles(selection.plates, dialog.GetChosenCustomer()))
+        m_pCaller->RequestMergeRows(selection.plates, dialog.GetChosenCustomer());
+    else
+        UIMessageBox(owner, "没有操作需要执行！");
+}
+
+// --- Notifications and keys ------------------------------------------------------------------
+
+bool CPageList::IsOurRow(const CControlUI* control) const {
+    if (!control || !m_pList) return false;
+    auto* row = static_cast<IListItemUI*>(const_cast<CControlUI*>(control)->GetInterface("ListItem"));
+    return row && row->GetOwner() == static_cast<IListOwnerUI*>(m_pList);
+}
+
+void CPageList::Notify(TNotifyUI& msg) {
+    CControlUI* sender = msg.pSender;
+    if (msg.sType == "need_refresh_list") {
+        RefreshClicked();
+    } else if (!sender) {
+        return;
+    } else if (msg.sType == DUI_MSGTYPE_CLICK) {
+        if (sender == m_pPagePre) StepPage(-1);
+        else if (sender == m_pPageNext) StepPage(1);
+        else if (sender == m_pRefresh) RefreshClicked();
+        else if (sender == m_pGotoButton) OnGotoClicked();
+    } else if (msg.sType == DUI_MSGTYPE_RETURN && sender == m_pGotoEdit) {
+        OnGotoClicked();
+    } else if (msg.sType == DUI_MSGTYPE_TEXTCHANGED && sender == m_pSearch) {
+        OnSearchChanged();
+    } else if (msg.sType == DUI_MSGTYPE_ITEMSELECT && sender == m_pPageSizeCombo) {
+        OnPageSizeChosen(static_cast<int>(msg.wParam));
+    } else if (msg.sType == DUI_MSGTYPE_SORTLIST) {
+        auto* item = static_cast<CListHeaderItemUI*>(sender->GetInterface("ListHeaderItem"));
+        if (item && m_pList && item->GetOwnerList() == m_pList) OnSort(msg);
+    } else if (msg.sType == DUI_MSGTYPE_MENU && sender == m_pList) {
+        ShowContextMenu(msg.ptMouse);
+    } else if (msg.sType == DUI_MSGTYPE_ITEMCLICK && m_pMenu &&
+               sender->GetManager() == &m_pMenu->GetPaintManager()) {
+        OnMenuCommand(sender->GetName());
+    } else if (msg.sType == DUI_MSGTYPE_ITEMACTIVATE && IsOurRow(sender)) {
+        EditCurrentRow();
+    }
+}
+
+bool CPageList::HasListFocus() const {
+    const CControlUI* focus = m_pManager ? m_pManager->GetFocus() : nullptr;
+    return focus && (focus == m_pList || IsOurRow(focus));
+}
+
+LRESULT CPageList::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
+    if (uMsg != WM_KEYDOWN || !IsVisible()) return 0;
+    const bool ctrl = (static_cast<UINT>(lParam) & MK_CONTROL) != 0;
+    if (ctrl && wParam == 'F' && m_pSearch) {
+        m_pSearch->SetFocus();
+        bHandled = true;
+    } else if (!ctrl && wParam == VK_DELETE && HasListFocus()) {
+        DeleteSelectedRows();
+        bHandled = true;
+    }
+    return 0;
+}
+
+void CPageList::EnableControl(CControlUI* control, bool bEnable) {
+    if (control) control->SetEnabled(bEnable);
+}
