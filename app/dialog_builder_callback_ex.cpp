@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/main_tab_page_ui.h"
+#include "controls/calendar_ui.h"
 #include "controls/list_item_ui.h"
 #include "controls/small_controls_ui.h"
 #include "pages/page_list.h"
@@ -48,6 +49,7 @@ const ControlClass kControlClasses[] = {
     {"DataListItem", Make<CDataListItemUI>},
     {"AddListItem", Make<CAddListItemUI>},
     {"DbConfigListItem", Make<CDbConfigListItemUI>},
+    {"Calendar", Make<CCalendarUI>},
     {"EmptySelectableCombo", Make<CEmptySelectableComboUI>},
     {"MovableOption", Make<CMovableOptionUI>},
 };

@@ -174,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         FactoryCase{{"DataListItem"}, "DataListItem", "ListTextContainerElement"},
         FactoryCase{{"AddListItem"}, "AddListItem", "AddListItem"},
         FactoryCase{{"DbConfigListItem"}, "DbConfigListItem", "ListTextContainerElement"},
+        FactoryCase{{"Calendar"}, "Calendar", "Calendar"},
         FactoryCase{{"EmptySelectableCombo"}, "EmptySelectableCombo", "Combo"},
         FactoryCase{{"MovableOption"}, "MovableOption", "Option"}),
     testcases::kCaseName);
