@@ -1,7 +1,11 @@
 #include "excel/compound_file.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "excel/workbook_data.h"
 
 namespace {
 
@@ -139,4 +143,115 @@ std::string BuildCompoundFile(const std::u16string& stream_name, std::string str
     file += BuildDifat(layout);
     file += BuildDirectory(stream_name, stream.size());
     return file;
+}
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kMiniSectorSize = 64;
+
+class CompoundReader {
+public:
+    explicit CompoundReader(const std::string& file) : m_file(file) {
+        if (file.size() < kHeaderSize || file.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") != 0)
+            throw WorkbookError("not a compound document");
+        const unsigned shift = Get16(30);
+        if (shift != 9 && shift != 12) throw WorkbookError("compound document: sector size");
+        m_sector_size = std::size_t{1} << shift;
+        ReadFat();
+    }
+
+    std::string Stream(const std::u16string& name) const {
+        const std::string directory = Chain(Get32(48));
+        for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size(); at += kDirectoryEntrySize) {
+            if (directory[at + 66] != 2 || EntryName(directory, at) != name) continue;
+            const uint32_t start = Get32(directory, at + 116);
+            const uint32_t size = Get32(directory, at + 120);
+            std::string stream = size < Get32(56) ? MiniStream(directory, start) : Chain(start);
+            if (stream.size() < size) throw WorkbookError("compound document: stream cut short");
+            stream.resize(size);
+            return stream;
+        }
+        throw WorkbookError("compound document: no workbook stream");
+    }
+
+private:
+    static uint32_t Get32(const std::string& bytes, std::size_t at) {
+        if (at + 4 > bytes.size()) throw WorkbookError("compound document: cut short");
+        uint32_t value = 0;
+        for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+        return value;
+    }
+    uint32_t Get32(std::size_t at) const { return Get32(m_file, at); }
+    uint16_t Get16(std::size_t at) const { return static_cast<uint16_t>(Get32(at) & 0xFFFF); }
+
+    static std::u16string EntryName(const std::string& directory, std::size_t at) {
+        const std::size_t units = std::min<std::size_t>(Get32(directory, at + 64) & 0xFFFF, 64) / 2;
+        std::u16string name;
+        for (std::size_t i = 0; i + 1 < units; ++i)
+            name.push_back(static_cast<char16_t>(Get32(directory, at + 2 * i) & 0xFFFF));
+        return name;
+    }
+
+    std::string Sector(uint32_t id) const {
+        // The header fills sector -1, whatever the sector size.
+        const std::size_t at = (static_cast<std::size_t>(id) + 1) * m_sector_size;
+        if (id >= kDifatSector || at >= m_file.size())
+            throw WorkbookError("compound document: sector out of range");
+        std::string sector = m_file.substr(at, m_sector_size);
+        sector.resize(m_sector_size, '\0');
+        return sector;
+    }
+
+    void ReadFat() {
+        std::vector<uint32_t> fat_sectors;
+        for (std::size_t i = 0; i < kHeaderFatSlots; ++i) fat_sectors.push_back(Get32(76 + 4 * i));
+        uint32_t difat = Get32(68);
+        for (std::size_t guard = 0; difat < kDifatSector && guard < m_file.size() / m_sector_size; ++guard) {
+            const std::string sector = Sector(difat);
+            const std::size_t ids = m_sector_size / 4;
+            for (std::size_t i = 0; i + 1 < ids; ++i) fat_sectors.push_back(Get32(sector, 4 * i));
+            difat = Get32(sector, m_sector_size - 4);
+        }
+        for (uint32_t id : fat_sectors) {
+            if (id >= kDifatSector) continue;
+            const std::string sector = Sector(id);
+            for (std::size_t i = 0; i < m_sector_size; i += 4) m_fat.push_back(Get32(sector, i));
+        }
+    }
+
+    // The sectors of a chain, which ends at a sector id beyond the table; a loop is cut off.
+    std::string FollowChain(uint32_t start, const std::vector<uint32_t>& table, std::size_t unit,
+                            const std::function<std::string(uint32_t)>& read) const {
+        std::string data;
+        for (uint32_t id = start; id < table.size() && data.size() <= table.size() * unit; id = table[id])
+            data += read(id);
+        return data;
+    }
+
+    std::string Chain(uint32_t start) const {
+        return FollowChain(start, m_fat, m_sector_size, [&](uint32_t id) { return Sector(id); });
+    }
+
+    std::string MiniStream(const std::string& directory, uint32_t start) const {
+        const std::string container = Chain(Get32(directory, 116));
+        const std::string mini_fat_bytes = Chain(Get32(60));
+        std::vector<uint32_t> mini_fat;
+        for (std::size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4) mini_fat.push_back(Get32(mini_fat_bytes, i));
+        return FollowChain(start, mini_fat, kMiniSectorSize, [&](uint32_t id) {
+            std::string sector = container.substr(std::min(container.size(), id * kMiniSectorSize), kMiniSectorSize);
+            sector.resize(kMiniSectorSize, '\0');
+            return sector;
+        });
+    }
+
+    const std::string& m_file;
+    std::size_t m_sector_size = kSectorSize;
+    std::vector<uint32_t> m_fat;
+};
+
+}  // namespace
+
+std::string ReadCompoundStream(const std::string& file, const std::u16string& stream_name) {
+    return CompoundReader(file).Stream(stream_name);
 }

@@ -76,7 +76,13 @@ bool SerialFromDateText(const tstring& text, double& serial) {
 }
 
 bool TimeFromSerial(double serial, std::time_t& time) {
-    if (!std::isfinite(serial)) return false;
+    // Far beyond either end, so the conversion to seconds below cannot overflow.
+    constexpr double kFarSerial = 1e7;
+    if (std::isnan(serial) || serial > kFarSerial) return false;
+    if (serial < -kFarSerial) {
+        time = 0;
+        return true;
+    }
     // The automation conversion rounds to the second.
     long long seconds = std::llround(serial * kSecondsPerDay);
     long long days = seconds / kSecondsPerDay;

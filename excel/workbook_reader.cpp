@@ -19,7 +19,7 @@ std::string ReadWholeFile(const std::string& path) {
 WorkbookData ReadWorkbookFile(const std::string& path) {
     const std::string bytes = ReadWholeFile(path);
     if (bytes.compare(0, kCompoundFileMagic.size(), kCompoundFileMagic) == 0)
-        return detail::ReadXlsWorkbook(path);
+        return detail::ReadXlsWorkbook(path, bytes);
     if (bytes.compare(0, kZipMagic.size(), kZipMagic) == 0)
         return detail::ReadZippedWorkbook(bytes);
     throw WorkbookError("not a workbook: " + path);

@@ -10,6 +10,6 @@
 WorkbookData ReadWorkbookFile(const std::string& path);
 
 namespace detail {
-WorkbookData ReadXlsWorkbook(const std::string& path);
+WorkbookData ReadXlsWorkbook(const std::string& path, const std::string& bytes);
 WorkbookData ReadZippedWorkbook(const std::string& bytes);
 }  // namespace detail

@@ -1,8 +1,13 @@
 // .xls through FreeXL.
 #include <freexl.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 
+#include "excel/compound_file.h"
 #include "excel/excel_dates.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
@@ -41,6 +46,52 @@ CellValue ToCellValue(const FreeXL_CellValue& value) {
     }
 }
 
+// FreeXL reads booleans and error values as the numbers they are stored as; Value2 gives them as
+// "other". The cells that hold them are found in the workbook stream itself: BOOLERR records and
+// formulas whose cached result is a boolean or an error, by sheet in BOUNDSHEET order.
+using CellSet = std::set<std::pair<int, int>>;
+
+uint16_t Get16(const std::string& bytes, std::size_t at) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+uint32_t Get32(const std::string& bytes, std::size_t at) {
+    return Get16(bytes, at) | static_cast<uint32_t>(Get16(bytes, at + 2)) << 16;
+}
+
+bool HoldsOtherValue(uint16_t type, const std::string& stream, std::size_t data, std::size_t length) {
+    constexpr uint16_t kBoolErr = 0x0205, kFormula = 0x0006;
+    if (type == kBoolErr) return length >= 8;
+    // A formula's 8-byte result is no number when its last two bytes are 0xFFFF; its first
+    // byte then says 1 boolean, 2 error.
+    return type == kFormula && length >= 14 && Get16(stream, data + 12) == 0xFFFF &&
+           (stream[data + 6] == 1 || stream[data + 6] == 2);
+}
+
+std::map<std::size_t, CellSet> OtherValueCells(const std::string& file) {
+    constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085;
+    const std::string stream = ReadCompoundStream(file, u"Workbook");
+    std::vector<uint32_t> sheet_offsets;
+    std::map<std::size_t, CellSet> cells;
+    std::size_t sheet = SIZE_MAX;
+    for (std::size_t at = 0; at + 4 <= stream.size();) {
+        const uint16_t type = Get16(stream, at);
+        const std::size_t length = Get16(stream, at + 2);
+        const std::size_t data = at + 4;
+        if (data + length > stream.size()) break;
+        if (type == kBoundSheet && length >= 4) sheet_offsets.push_back(Get32(stream, data));
+        if (type == kBof) {
+            auto found = std::find(sheet_offsets.begin(), sheet_offsets.end(), at);
+            sheet = found == sheet_offsets.end() ? SIZE_MAX : found - sheet_offsets.begin();
+        }
+        if (sheet != SIZE_MAX && HoldsOtherValue(type, stream, data, length))
+            cells[sheet].emplace(Get16(stream, data), Get16(stream, data + 2));
+        at = data + length;
+    }
+    return cells;
+}
+
 SheetData ReadSheet(const void* handle, unsigned short index) {
     const char* name = nullptr;
     Check(freexl_get_worksheet_name(handle, index, &name), "sheet name");
@@ -61,7 +112,7 @@ SheetData ReadSheet(const void* handle, unsigned short index) {
 
 }  // namespace
 
-WorkbookData detail::ReadXlsWorkbook(const std::string& path) {
+WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string& bytes) {
     const void* raw = nullptr;
     const int status = freexl_open(path.c_str(), &raw);
     FreeXlHandle handle(raw);
@@ -71,5 +122,9 @@ WorkbookData detail::ReadXlsWorkbook(const std::string& path) {
     WorkbookData book;
     for (unsigned int i = 0; i < sheet_count; ++i)
         book.push_back(ReadSheet(raw, static_cast<unsigned short>(i)));
+    for (const auto& [sheet, cells] : OtherValueCells(bytes)) {
+        if (sheet >= book.size()) continue;
+        for (const auto& [row, column] : cells) book[sheet].set_cell(row, column, CellValue::Other());
+    }
     return book;
 }

@@ -1,0 +1,154 @@
+// LibreOffice headless as the independent reader and writer: every .xls we write opens there with
+// the same cells, and one workbook saved by it as .xls, .xlsx, .xlsm and .ods reads the same
+// through both of our readers. Each test starts LibreOffice as few times as it can.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "excel/excel_export_book.h"
+#include "excel/excel_import_book.h"
+#include "netsqlite/text_codec.h"
+#include "tests/excel/workbook_fixtures.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;  // UTF-8
+
+#define SKIP_WITHOUT_OFFICE() \
+    if (!Office::Available()) GTEST_SKIP() << "soffice (libreoffice-calc-nogui) is not installed"
+
+// Every row of every sheet as the import reads it, converted to UTF-8.
+Rows ReadAllRows(const std::string& path) {
+    ExcelImportBook book;
+    if (book.OpenForImport(Utf8ToGbk(path)).code == 1) return {{"unreadable"}};
+    book.ScanSheets();
+    Rows rows;
+    for (std::size_t sheet = 0; sheet < book.SheetNames().size(); ++sheet) {
+        book.LoadSheet(static_cast<int>(sheet));
+        for (int r = 0; r < book.EffectiveRowCounts()[sheet]; ++r) {
+            std::vector<std::string> cells;
+            for (int c = 0; c < book.UsedColumnCounts()[sheet]; ++c)
+                cells.push_back(GbkToUtf8(book.GetCellText(r, c)));
+            rows.push_back(cells);
+        }
+    }
+    return rows;
+}
+
+// LibreOffice's CSV of a sheet whose texts hold no comma, quote or line break.
+Rows ReadCsv(const std::string& path) {
+    std::ifstream in(path);
+    Rows rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        std::string cell;
+        while (std::getline(fields, cell, ',')) cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.push_back("");
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+// Rows padded with empty cells to the widest, as a reader of the used range sees them.
+Rows Padded(Rows rows) {
+    std::size_t width = 0;
+    for (const auto& row : rows) width = std::max(width, row.size());
+    for (auto& row : rows) row.resize(width);
+    return rows;
+}
+
+std::string WriteXls(const std::string& path, const Rows& rows) {
+    ExcelExportBook book;
+    EXPECT_TRUE(book.CreateWorkbook().ok);
+    std::vector<ExcelExportBook::row_t> body;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        ExcelExportBook::row_t cells;
+        for (const std::string& text : rows[r]) cells.push_back(Utf8ToGbk(text));
+        body.push_back(cells);
+    }
+    ExcelExportBook::row_t header;
+    for (const std::string& text : rows[0]) header.push_back(Utf8ToGbk(text));
+    EXPECT_TRUE(book.WriteHeader(header).ok);
+    EXPECT_TRUE(book.WriteRows(body).ok);
+    EXPECT_TRUE(book.SaveAs(Utf8ToGbk(path)).ok);
+    return path;
+}
+
+Rows ChineseRows() {
+    return {{u8"车牌号码", u8"姓名", "note"},
+            {u8"京A12345", u8"张三", ""},
+            {"", u8"李四", u8"空车牌"},
+            {"B-99", "", "  spaced  "}};
+}
+
+// 4,000 distinct texts overflow the first SST record into CONTINUE records.
+Rows ManyDistinctRows() {
+    Rows rows{{"a", "b", "c", "d"}};
+    for (int r = 0; r < 1000; ++r) {
+        std::vector<std::string> row;
+        for (int c = 0; c < 4; ++c) row.push_back(u8"值" + std::to_string(r * 4 + c));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// One text longer than a record: its characters continue in the next record.
+Rows LongTextRows() {
+    std::string long_text;
+    for (int i = 0; i < 5000; ++i) long_text += u8"长";
+    return {{"short", "long"}, {"x", long_text}, {"y", "after"}};
+}
+
+TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    const std::vector<std::pair<std::string, Rows>> books{
+        {"chinese", ChineseRows()}, {"many", ManyDistinctRows()}, {"long", LongTextRows()}};
+    std::vector<std::string> files;
+    for (const auto& [name, rows] : books) files.push_back(WriteXls(scratch.file(name + ".xls"), rows));
+    ASSERT_TRUE(Office(scratch).Convert(files, kCsvUtf8Filter, scratch.file("csv")));
+    for (const auto& [name, rows] : books) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadCsv(scratch.file("csv/" + name + ".csv")), Padded(rows));
+        EXPECT_EQ(ReadAllRows(scratch.file(name + ".xls")), Padded(rows));
+    }
+}
+
+TEST(OfficeTest, OneWorkbookReadsAlikeAsXlsXlsxXlsmAndOds) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    const std::string csv = scratch.file("book.csv");
+    WriteBytes(csv, std::string(u8"name,amount,when,flag,err\n") +
+                        u8"张三,12.6,2024-03-15,TRUE,=1/0\n" + u8"Bob,0,2024-03-15 10:20:30,FALSE,=NA()\n");
+    // Comma, quote, UTF-8, from line 1, detect numbers and dates, evaluate formulas.
+    const std::string in_filter = "CSV:44,34,76,1,,0,false,true,false,false,false,-1,true";
+    const Office office(scratch);
+    const std::vector<std::string> formats{"xls:MS Excel 97", "xlsx:Calc MS Excel 2007 XML",
+                                           "xlsm:Calc MS Excel 2007 VBA XML", "ods"};
+    for (const std::string& format : formats)
+        ASSERT_TRUE(office.Convert({csv}, format, scratch.file("out"), in_filter)) << format;
+
+    const Rows expected{{"name", "amount", "when", "flag", "err"},
+                        {u8"张三", "13", "45366", "", ""},
+                        {"Bob", "0", "45366", "", ""}};
+    for (const char* extension : {"xls", "xlsx", "xlsm", "ods"}) {
+        SCOPED_TRACE(extension);
+        const std::string path = scratch.file(std::string("out/book.") + extension);
+        EXPECT_EQ(ReadAllRows(path), expected);
+        ExcelImportBook book;
+        ASSERT_TRUE(book.OpenForImport(Utf8ToGbk(path)).ok);
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        EXPECT_EQ(book.GetDateTimeText(2, 2), "2024-03-15 10:20:30");
+        EXPECT_EQ(book.GetDateText(1, 2), "2024-03-15");
+        std::string dump;
+        EXPECT_EQ(RunWorkbookTool("dump " + path, dump), 0);
+        EXPECT_NE(dump.find(u8"张三\t13\t45366\t\t"), std::string::npos) << dump;
+    }
+}
+
+}  // namespace
