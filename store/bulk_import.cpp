@@ -1,5 +1,7 @@
 #include "store/bulk_import.h"
 
+#include <map>
+
 #include "store/customer_store.h"
 #include "store/sql_text.h"
 #include "store/step_timer.h"
@@ -200,10 +202,21 @@ ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
     return kDone;
 }
 
-// Only rows whose customer is stored as the row says take part: refused rows and rows whose
-// customer could not be written keep their result and write no vehicle.
+// A row writes its vehicle when its customer is stored under a known id after the customer
+// stage: written as the row says, unchanged, or kept with its old values when its update
+// failed. Refused rows (no plate, code and plate in conflict) and customers whose insert
+// failed write no vehicle.
 bool enters_vehicle_stage(const row_info_t& row, const insert_result_t& result) {
-    return row.customer.CustomerID != -1 && (result.ok || result.code == kCustomerUnchanged);
+    if (row.customer.CustomerID == -1) return false;
+    return result.ok || result.code == kCustomerUnchanged || result.code == kCustomerUpdateFailed;
+}
+
+// A failed customer update stays the row's result, whatever its vehicle did.
+void keep_customer_failures(const std::vector<int32_t>& customer_codes,
+                            std::vector<insert_result_t>& results) {
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (customer_codes[i] == kCustomerUpdateFailed) results[i] = {false, kCustomerUpdateFailed};
+    }
 }
 
 ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
@@ -223,7 +236,7 @@ ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
             plan.vehicles_to_update.push_back(j);
         } else if (customer_unchanged) {
             results[j] = {false, kNothingToImport};
-        } else {
+        } else if (results[j].ok) {
             results[j] = {true, 0};
         }
     }
@@ -255,10 +268,13 @@ ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
     step =
         write_batches(db, rows, results, false, plan.customers_to_update, plan.customers_to_insert);
     if (is_connection_lost(step)) return step;
+    std::vector<int32_t> customer_codes;
+    for (const insert_result_t& result : results) customer_codes.push_back(result.code);
     step = plan_vehicles(db, rows, results, plan);
     if (!step.ok) return step;
     step = write_batches(db, rows, results, true, plan.vehicles_to_update, plan.vehicles_to_insert);
     if (is_connection_lost(step)) return step;
+    keep_customer_failures(customer_codes, results);
     return ret_t(true, step.code);
 }
 
@@ -273,31 +289,43 @@ const value_map_t& values_of(const row_info_t& row, bool vehicle) {
     return vehicle ? row.vehicle.values : row.customer.values;
 }
 
+using column_set_t = std::vector<tstring>;
+
+sql::Record record_of(bool vehicle) {
+    return vehicle ? sql::Record::Vehicle : sql::Record::Customer;
+}
+
+// The columns a row writes: exactly those it maps.
+column_set_t columns_of(const DbConnection& db, const row_info_t& row, bool vehicle) {
+    column_set_t columns;
+    for (const auto& entry : sql::entries_taking_part(db, record_of(vehicle),
+                                                      sql::Statement::Insert,
+                                                      values_of(row, vehicle))) {
+        columns.push_back(entry.first);
+    }
+    return columns;
+}
+
 // "INSERT INTO t (a, b) VALUES (...), (...) ON CONFLICT(key) DO UPDATE SET a = excluded.a".
 // An upsert keeps the stored row and its id and touches only the listed columns.
 tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& rows,
-                         const std::vector<size_t>& indices, bool vehicle) {
-    const sql::Record record = vehicle ? sql::Record::Vehicle : sql::Record::Customer;
+                         const std::vector<size_t>& indices, const column_set_t& columns,
+                         bool vehicle) {
     const tstring key = vehicle ? "PlateID" : "Code";
-    const value_map_t columns = sql::entries_taking_part(db, record, sql::Statement::Insert,
-                                                         values_of(rows[indices.front()], vehicle));
     std::vector<tstring> names;
     std::vector<tstring> updates;
-    for (const auto& column : columns) {
-        const tstring name = sql::name(column.first);
+    for (const tstring& column : columns) {
+        const tstring name = sql::name(column);
         names.push_back(name);
-        if (column.first != key &&
-            sql::takes_part(db, record, sql::Statement::Update, column.first)) {
+        if (column != key && sql::takes_part(db, record_of(vehicle), sql::Statement::Update, column))
             updates.push_back(name + " = excluded." + name);
-        }
     }
     std::vector<tstring> tuples;
     tuples.reserve(indices.size());
     for (size_t index : indices) {
         const value_map_t& values = values_of(rows[index], vehicle);
         std::vector<tstring> cells;
-        for (const auto& column : columns)
-            cells.push_back(sql::value(value_of(values, column.first)));
+        for (const tstring& column : columns) cells.push_back(sql::value(value_of(values, column)));
         tuples.push_back("(" + sql::join(cells, ", ") + ")");
     }
     return tstring("INSERT INTO ") + (vehicle ? "tabvehicleinfo" : "tabcustomerinfo") + " (" +
@@ -306,13 +334,25 @@ tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& 
            (updates.empty() ? tstring("NOTHING") : "UPDATE SET " + sql::join(updates, ", "));
 }
 
+// One upsert per distinct column set, all in one request, so no row writes a column it does
+// not map.
+tstring upsert_request(const DbConnection& db, const std::vector<row_info_t>& rows,
+                       const std::vector<size_t>& indices, bool vehicle) {
+    std::map<column_set_t, std::vector<size_t>> by_columns;
+    for (size_t index : indices) by_columns[columns_of(db, rows[index], vehicle)].push_back(index);
+    std::vector<tstring> statements;
+    for (const auto& [columns, group] : by_columns)
+        statements.push_back(upsert_statement(db, rows, group, columns, vehicle));
+    return sql::join(statements, "; ");
+}
+
 }  // namespace
 
 ret_t upsert_batch(DbConnection& db, std::vector<row_info_t>& rows,
                    const std::vector<size_t>& indices, std::vector<insert_result_t>& results,
                    bool vehicle, bool update) {
     if (rows.empty() || indices.empty()) return ret_t(false, 0);
-    const ret_t written = db.execute(upsert_statement(db, rows, indices, vehicle));
+    const ret_t written = db.execute(upsert_request(db, rows, indices, vehicle));
     if (is_connection_lost(written)) return written;
     // Also after a failed statement: every row is reported by what is stored now.
     for (size_t index : indices) {

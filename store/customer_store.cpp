@@ -118,18 +118,37 @@ ret_t match_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle) {
 
 namespace {
 
-ret_t insert_entries(DbConnection& db, const char* table, const value_map_t& entries) {
-    return db.execute(tstring("INSERT INTO ") + table + " (" + sql::insert_columns(entries) +
-                      ") VALUES (" + sql::insert_values(entries) + ")");
+tstring insert_statement(const char* table, const value_map_t& entries) {
+    return tstring("INSERT INTO ") + table + " (" + sql::insert_columns(entries) + ") VALUES (" +
+           sql::insert_values(entries) + ")";
+}
+
+tstring insert_vehicle_statement(const DbConnection& db, vehicle_info_t& vehicle) {
+    stamp_owner(vehicle);
+    return insert_statement(
+        "tabvehicleinfo",
+        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Insert, vehicle.values));
+}
+
+tstring delete_vehicles_of_statement(int32_t customer_id) {
+    return "DELETE FROM tabvehicleinfo where CustomerID = " + id_text(customer_id);
+}
+
+tstring delete_customer_statement(int32_t customer_id) {
+    return "DELETE FROM tabcustomerinfo where CustomerID = " + id_text(customer_id);
+}
+
+tstring delete_vehicle_statement(const tstring& plate) {
+    return "DELETE FROM tabvehicleinfo where PlateID = " + sql::literal(plate);
 }
 
 }  // namespace
 
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer) {
-    const ret_t inserted =
-        insert_entries(db, "tabcustomerinfo",
-                       sql::entries_taking_part(db, sql::Record::Customer, sql::Statement::Insert,
-                                                customer.values));
+    const ret_t inserted = db.execute(
+        insert_statement("tabcustomerinfo", sql::entries_taking_part(db, sql::Record::Customer,
+                                                                     sql::Statement::Insert,
+                                                                     customer.values)));
     if (!inserted.ok) return inserted;
     return match_customerinfo(db, customer);
 }
@@ -141,10 +160,7 @@ ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_p
         if (found.ok) return ret_t(false, kPlateExists);
         if (is_connection_lost(found)) return found;
     }
-    stamp_owner(vehicle);
-    return insert_entries(
-        db, "tabvehicleinfo",
-        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Insert, vehicle.values));
+    return db.execute(insert_vehicle_statement(db, vehicle));
 }
 
 ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
@@ -183,15 +199,15 @@ ret_t update_vehicle_in_place(DbConnection& db, vehicle_info_t& vehicle) {
     return update_vehicleinfo(db, vehicle);
 }
 
-// The new row goes in before the old one goes out, so a failed insert loses nothing.
+// The new row and the old row's delete go as one request, so the vehicle is stored under
+// exactly one of its plates whatever fails.
 ret_t change_plate(DbConnection& db, vehicle_info_t& vehicle) {
     int32_t owner = -1;
     const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
     if (found.ok) return ret_t(false, kPlateExists);
     if (is_connection_lost(found)) return found;
-    const ret_t inserted = insert_vehicleinfo(db, vehicle, false);
-    if (!inserted.ok) return inserted;
-    return delete_vehicle(db, vehicle.stored_plate);
+    return db.execute(insert_vehicle_statement(db, vehicle) + "; " +
+                      delete_vehicle_statement(vehicle.stored_plate));
 }
 
 }  // namespace
@@ -204,51 +220,43 @@ ret_t update_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
 }
 
 ret_t delete_customer(DbConnection& db, int32_t customer_id) {
-    return db.execute("DELETE FROM tabcustomerinfo where CustomerID = " + id_text(customer_id));
+    return db.execute(delete_customer_statement(customer_id));
 }
 
 ret_t delete_vehicles_of_customer(DbConnection& db, int32_t customer_id) {
-    return db.execute("DELETE FROM tabvehicleinfo where CustomerID = " + id_text(customer_id));
+    return db.execute(delete_vehicles_of_statement(customer_id));
 }
 
 ret_t delete_vehicle(DbConnection& db, const tstring& plate) {
-    return db.execute("DELETE FROM tabvehicleinfo where PlateID = " + sql::literal(plate));
-}
-
-// Vehicles go first: should the customer's delete then fail, the customer is still listed
-// and can be deleted again, while vehicles without an owner would block their plates unseen.
-ret_t delete_customer_and_vehicles(DbConnection& db, int32_t customer_id) {
-    std::vector<vehicle_info_t> plates;
-    const ret_t loaded = load_vehicle_plates(db, customer_id, plates);
-    if (is_connection_lost(loaded)) return loaded;
-    if (loaded.ok) {
-        const ret_t deleted = delete_vehicles_of_customer(db, customer_id);
-        if (!deleted.ok) return deleted;
-    }
-    return delete_customer(db, customer_id);
+    return db.execute(delete_vehicle_statement(plate));
 }
 
 namespace {
 
 // A customer goes together with its last vehicle and stays while it has any.
-ret_t delete_customer_without_vehicles(DbConnection& db, int32_t customer_id) {
-    std::vector<vehicle_info_t> plates;
-    const ret_t loaded = load_vehicle_plates(db, customer_id, plates);
-    if (loaded.ok || is_connection_lost(loaded)) return loaded;
-    return delete_customer(db, customer_id);
+tstring delete_customer_without_vehicles_statement(int32_t customer_id) {
+    return delete_customer_statement(customer_id) +
+           " and NOT EXISTS (SELECT 1 FROM tabvehicleinfo where CustomerID = " +
+           id_text(customer_id) + ")";
 }
 
+// One request per selected row: a lost connection leaves the row either whole or gone.
 ret_t delete_row(DbConnection& db, int32_t customer_id, const tstring& plate) {
     int32_t owner = -1;
     const ret_t found = find_plateID(db, plate, owner);
     if (is_connection_lost(found)) return found;
-    if (!found.ok) return delete_customer_without_vehicles(db, customer_id);
-    const ret_t deleted = delete_vehicle(db, plate);
-    if (!deleted.ok) return deleted;
-    return delete_customer_without_vehicles(db, owner);
+    if (!found.ok) return db.execute(delete_customer_without_vehicles_statement(customer_id));
+    return db.execute(delete_vehicle_statement(plate) + "; " +
+                      delete_customer_without_vehicles_statement(owner));
 }
 
 }  // namespace
+
+// One request: a failure leaves the customer and its vehicles as they were.
+ret_t delete_customer_and_vehicles(DbConnection& db, int32_t customer_id) {
+    return db.execute(delete_vehicles_of_statement(customer_id) + "; " +
+                      delete_customer_statement(customer_id));
+}
 
 ret_t delete_rows(DbConnection& db, const row_key_list_t& rows) {
     ret_t status(false, 0);
@@ -259,23 +267,27 @@ ret_t delete_rows(DbConnection& db, const row_key_list_t& rows) {
     return status;
 }
 
-// Customers are deleted only once their vehicles are gone, so no vehicle is left ownerless.
+// Only a lost connection skips the customers. Should the vehicles' delete fail otherwise, only
+// customers without vehicles go, so no vehicle is left without its owner.
 ret_t delete_all_rows(DbConnection& db) {
     const ret_t vehicles = db.execute("DELETE FROM tabvehicleinfo");
-    if (!vehicles.ok) return vehicles;
-    return db.execute("DELETE FROM tabcustomerinfo");
+    if (is_connection_lost(vehicles)) return vehicles;
+    const ret_t customers = db.execute(
+        "DELETE FROM tabcustomerinfo where NOT EXISTS (SELECT 1 FROM tabvehicleinfo where "
+        "tabvehicleinfo.CustomerID = tabcustomerinfo.CustomerID)");
+    return customers.ok ? vehicles : customers;
 }
 
+// One statement for every plate: the merge happens whole or not at all.
 ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_t target) {
-    ret_t result(false, 0);
+    std::vector<tstring> moving;
     for (const auto& [customer_id, customer_plates] : plates) {
         if (customer_id == target) continue;
         for (const tstring& plate : customer_plates) {
-            if (plate.empty()) continue;
-            result = db.execute("UPDATE tabvehicleinfo SET CustomerID = " + id_text(target) +
-                                " WHERE PlateID = " + sql::literal(plate));
-            if (!result.ok) return result;
+            if (!plate.empty()) moving.push_back(sql::literal(plate));
         }
     }
-    return result;
+    if (moving.empty()) return ret_t(false, 0);
+    return db.execute("UPDATE tabvehicleinfo SET CustomerID = " + id_text(target) +
+                      " WHERE PlateID IN (" + sql::join(moving, ", ") + ")");
 }

@@ -37,7 +37,7 @@ tstring search_condition(const DbConnection& db,
     tstring condition;
     auto append_term = [&condition](const tstring& column, const tstring& text) {
         condition += condition.empty() ? " WHERE " : " or ";
-        condition += column + " LIKE '%" + sql::escaped(text) + "%'";
+        condition += column + " LIKE " + sql::contains_pattern(text);
     };
     const DataTypeDictionary& dictionary = db.dictionary();
     for (const search_constraint_t& constraint : constraints) {

@@ -24,18 +24,40 @@ tstring value(const tstring& text) {
 
 namespace {
 
-// GBK trail bytes may fall in the ASCII range, so a lead byte takes its trail byte along.
-bool is_plain_identifier(const tstring& column) {
-    if (column.empty() || std::isdigit(static_cast<unsigned char>(column[0]))) return false;
-    for (size_t i = 0; i < column.size(); ++i) {
-        const auto c = static_cast<unsigned char>(column[i]);
-        if (c >= 0x81) {
-            if (++i == column.size()) return false;
-        } else if (!std::isalnum(c) && c != '_') {
-            return false;
+const char kLikeEscape = '\\';
+
+// A GBK character of two bytes: its trail byte may fall in the ASCII range and must never be
+// read as a character of its own.
+bool is_gbk_pair(const tstring& text, size_t i) {
+    if (i + 1 >= text.size()) return false;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const auto trail = static_cast<unsigned char>(text[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
+// Calls `single` for every byte that is not part of a GBK pair; pairs are copied as they are.
+template <typename Single>
+tstring map_single_bytes(const tstring& text, Single single) {
+    tstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (is_gbk_pair(text, i)) {
+            out.append(text, i, 2);
+            ++i;
+        } else {
+            single(static_cast<unsigned char>(text[i]), out);
         }
     }
-    return true;
+    return out;
+}
+
+bool is_plain_identifier(const tstring& column) {
+    if (column.empty() || std::isdigit(static_cast<unsigned char>(column[0]))) return false;
+    bool plain = true;
+    map_single_bytes(column, [&plain](unsigned char c, tstring&) {
+        if (c >= 0x80 || (!std::isalnum(c) && c != '_')) plain = false;
+    });
+    return plain;
 }
 
 }  // namespace
@@ -48,6 +70,14 @@ tstring name(const tstring& column) {
         if (c == '"') out += '"';
     }
     return out + "\"";
+}
+
+tstring contains_pattern(const tstring& text) {
+    const tstring pattern = map_single_bytes(text, [](unsigned char c, tstring& out) {
+        if (c == '%' || c == '_' || c == kLikeEscape) out += kLikeEscape;
+        out += static_cast<char>(c);
+    });
+    return "'%" + escaped(pattern) + "%' ESCAPE '" + kLikeEscape + "'";
 }
 
 tstring join(const std::vector<tstring>& items, const char* separator) {

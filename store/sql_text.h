@@ -17,6 +17,9 @@ tstring literal(const tstring& text);
 tstring value(const tstring& text);
 // The name itself when it is a plain identifier, else "name" with double quotes doubled.
 tstring name(const tstring& column);
+// "'%text%' ESCAPE '\'" for a LIKE that finds the text itself: its %, _ and \ are no
+// wildcards. Bytes of GBK pairs are never escaped.
+tstring contains_pattern(const tstring& text);
 tstring join(const std::vector<tstring>& items, const char* separator);
 
 enum class Record { Customer, Vehicle };

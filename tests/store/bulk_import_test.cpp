@@ -71,6 +71,39 @@ TEST_F(ImportTest, BulkRowsGetOneResultEach) {
     EXPECT_EQ(rows[0].customer.CustomerID, rows[1].vehicle.CustomerID);
 }
 
+TEST_F(ImportTest, EachRowWritesExactlyItsOwnColumns) {
+    std::vector<row_info_t> rows(2);
+    rows[0].customer.values = {{"Code", "S1"}, {"Phone", "138"}};
+    rows[0].vehicle.values = {{"PlateID", "SP1"}};
+    rows[1].customer.values = {{"Code", "S2"}, {"Name", "乙改"}, {"ParkingSpaces", "3"}};
+    rows[1].vehicle.values = {{"PlateID", "SP3"}, {"Color", "5"}};
+    std::vector<insert_result_t> results;
+    ASSERT_EQ(insert_multi_rows(db, rows, results), ret_t(true, 0));
+    EXPECT_TRUE(results[0].ok && results[1].ok);
+    EXPECT_EQ(cell("select Name || Phone as v from tabcustomerinfo where Code = 'S1'"), "旧名138");
+    EXPECT_EQ(cell("select Name || ParkingSpaces as v from tabcustomerinfo where Code = 'S2'"),
+              "乙改3");
+    EXPECT_EQ(vehicle_column("SP1", "Color") + vehicle_column("SP3", "Color"), "15");
+}
+
+// The customer stays stored with its old values, so the row's vehicle still goes to it; the
+// row reports the failed update.
+TEST_F(ImportTest, ARowWhoseCustomerUpdateFailedStillWritesItsVehicle) {
+    exec(
+        "CREATE TRIGGER refuse BEFORE UPDATE ON tabcustomerinfo WHEN new.Name = 'FAIL' BEGIN "
+        "SELECT RAISE(ABORT, 'refused'); END");
+    std::vector<row_info_t> rows = {row_of("S1", "FAIL", "NEWP", "3"),
+                                    row_of("S2", "FAIL", "SP3", "4")};
+    std::vector<insert_result_t> results;
+    ASSERT_EQ(insert_multi_rows(db, rows, results), ret_t(true, 0));
+    EXPECT_EQ(std::make_pair(results[0].ok, results[0].code),
+              std::make_pair(false, int32_t(kCustomerUpdateFailed)));
+    EXPECT_EQ(std::make_pair(results[1].ok, results[1].code),
+              std::make_pair(false, int32_t(kCustomerUpdateFailed)));
+    EXPECT_EQ(owner_code("NEWP") + vehicle_column("NEWP", "Color"), "S13");
+    EXPECT_EQ(cell("select Name as v from tabcustomerinfo where Code = 'S1'"), "旧名");
+}
+
 TEST_F(ImportTest, SingleRowDecisions) {
     row_info_t no_plate = row_of("N", "x", "", "");
     EXPECT_EQ(insert_row(db, no_plate), ret_t(false, kNoPlate));

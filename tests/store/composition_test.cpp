@@ -88,7 +88,21 @@ INSTANTIATE_TEST_SUITE_P(
                       QuoteCase{"double quote", "a\"b; --", "'a\"b; --'", "'a\"b; --'",
                                 "\"a\"\"b; --\""},
                       QuoteCase{"chinese", "车牌", "'车牌'", "'车牌'", "车牌"},
-                      QuoteCase{"leading digit", "2x", "'2x'", "'2x'", "\"2x\""}));
+                      QuoteCase{"leading digit", "2x", "'2x'", "'2x'", "\"2x\""},
+                      // Only real GBK pairs pass as plain: a lone lead byte must not take a
+                      // comma, a quote or a 0x7F trail along into the statement.
+                      QuoteCase{"gbk pair with ascii trail", "\x81\x40\x81\x5C", "'\x81\x40\x81\x5C'",
+                                "'\x81\x40\x81\x5C'", "\x81\x40\x81\x5C"},
+                      QuoteCase{"lead byte then comma", "a\x81,b", "'a\x81,b'", "'a\x81,b'",
+                                "\"a\x81,b\""},
+                      QuoteCase{"lead byte then quote", "a\xFE\"", "'a\xFE\"'", "'a\xFE\"'",
+                                "\"a\xFE\"\"\""},
+                      QuoteCase{"trail 0x7F", "a\x81\x7F", "'a\x81\x7F'", "'a\x81\x7F'",
+                                "\"a\x81\x7F\""},
+                      QuoteCase{"lead 0xFF", "\xFF\x41", "'\xFF\x41'", "'\xFF\x41'",
+                                "\"\xFF\x41\""},
+                      QuoteCase{"lone lead at the end", "ab\x81", "'ab\x81'", "'ab\x81'",
+                                "\"ab\x81\""}));
 
 TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
     const value_map_t values{{"CustomerID", "7"},   {"Code", "c"}, {"PlateID", "p"}, {"Color", ""},
@@ -117,10 +131,14 @@ TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
 TEST_F(Composition, SearchConditionJoinsTermsWithOr) {
     EXPECT_EQ(search_condition(db, {}), "");
     EXPECT_EQ(search_condition(db, {{"Name", "li"}, {"Color", "red"}}),
-              " WHERE Name LIKE '%li%' or Color LIKE '%2%' or Color LIKE '%12%'");
-    EXPECT_EQ(search_condition(db, {{"Color", "green"}, {"CustomerID", "4_%"}}),
-              " WHERE tabcustomerinfo.CustomerID LIKE '%4_%%'");
-    EXPECT_EQ(search_condition(db, {{"Name", "it's"}}), " WHERE Name LIKE '%it''s%'");
+              " WHERE Name LIKE '%li%' ESCAPE '\\' or Color LIKE '%2%' ESCAPE '\\' or Color LIKE "
+              "'%12%' ESCAPE '\\'");
+    // The operator's %, _ and \ are matched as themselves; GBK trail bytes 0x5C and 0x5F are not
+    // escaped.
+    EXPECT_EQ(search_condition(db, {{"Color", "green"}, {"CustomerID", "4_%\\"}}),
+              " WHERE tabcustomerinfo.CustomerID LIKE '%4\\_\\%\\\\%' ESCAPE '\\'");
+    EXPECT_EQ(search_condition(db, {{"Name", "it's \x81\x5C\xD5\x5F"}}),
+              " WHERE Name LIKE '%it''s \x81\x5C\xD5\x5F%' ESCAPE '\\'");
 }
 
 TEST_F(Composition, PageColumnsAndSort) {

@@ -139,6 +139,30 @@ TEST_F(StoreTest, DeleteCustomerAndVehicles) {
     EXPECT_EQ(rows_of("tabcustomerinfo") + rows_of("tabvehicleinfo"), 0);
 }
 
+TEST_F(StoreTest, FailedCustomerDeleteKeepsItsVehicles) {
+    const int32_t id = add_customer("C1", "甲");
+    add_vehicle(id, "P1");
+    add_vehicle(id, "P2");
+    exec(
+        "CREATE TRIGGER keep BEFORE DELETE ON tabcustomerinfo BEGIN SELECT RAISE(ABORT, 'kept'); "
+        "END");
+    EXPECT_EQ(delete_customer_and_vehicles(db, id), ret_t(false, 0));
+    EXPECT_EQ(rows_of("tabcustomerinfo"), 1);
+    EXPECT_EQ(rows_of("tabvehicleinfo"), 2);
+}
+
+// Only a lost connection skips the customers; no vehicle is ever left without its owner.
+TEST_F(StoreTest, DeleteAllRowsGoesOnAfterAFailedVehicleDelete) {
+    add_vehicle(add_customer("C1", "甲"), "LOCKED");
+    add_customer("C2", "乙");
+    exec(
+        "CREATE TRIGGER keep BEFORE DELETE ON tabvehicleinfo WHEN old.PlateID = 'LOCKED' BEGIN "
+        "SELECT RAISE(ABORT, 'kept'); END");
+    EXPECT_EQ(delete_all_rows(db), ret_t(false, 0));
+    EXPECT_EQ(cell("select group_concat(Code) as v from tabcustomerinfo"), "C1");
+    EXPECT_EQ(rows_of("tabvehicleinfo"), 1);
+}
+
 TEST_F(StoreTest, DeleteAllRowsReportsTheCustomerStatement) {
     add_vehicle(add_customer("C1", "甲"), "P1");
     exec(

@@ -21,6 +21,7 @@ protected:
         b = add_customer("B", "O'Brien");
         c = add_customer("C", "100%_off");
         add_vehicle(c, "沪B777", "1");
+        d = add_customer("D", "a\\b 誣");
     }
     int32_t count(const std::vector<search_constraint_t>& constraints) {
         int32_t n = -1;
@@ -35,13 +36,13 @@ protected:
         for (const row_info_t& row : rows) out.push_back(row.vehicle.values.at("PlateID"));
         return out;
     }
-    int32_t a = -1, b = -1, c = -1;
+    int32_t a = -1, b = -1, c = -1, d = -1;
 };
 
 TEST_F(ListTest, CountsAndPagesEveryCustomerVehiclePair) {
-    EXPECT_EQ(count({}), 4);  // the customer without vehicles is one row
-    EXPECT_EQ(plates({1, "PlateID"}, 0, 3), (std::vector<tstring>{"", "京A001", "京A002"}));
-    EXPECT_EQ(plates({0, "PlateID"}, 1, 3), (std::vector<tstring>{""}));
+    EXPECT_EQ(count({}), 5);  // a customer without vehicles is one row
+    EXPECT_EQ(plates({1, "PlateID"}, 0, 3), (std::vector<tstring>{"", "", "京A001"}));
+    EXPECT_EQ(plates({0, "PlateID"}, 1, 3), (std::vector<tstring>{"", ""}));
     std::vector<row_info_t> rows;
     EXPECT_EQ(load_rows_page(db, {1, ""}, {}, 2, 3, rows), ret_t(false, 0));
     EXPECT_TRUE(rows.empty());
@@ -58,13 +59,18 @@ TEST_F(ListTest, SearchMatchesAnyConstraint) {
     EXPECT_EQ(count({{"Name", "张"}, {"PlateID", "沪"}}), 3);
     EXPECT_EQ(count({{"Name", "O'B"}}), 1);
     EXPECT_EQ(count({{"Name", "0%_"}}), 1);
-    EXPECT_EQ(count({{"Name", "_"}}), 4);  // "_" stays a wildcard
+    // Typed text is matched as it stands: no wildcards.
+    EXPECT_EQ(count({{"Name", "_"}}), 1);
+    EXPECT_EQ(count({{"Name", "%"}}), 1);
+    EXPECT_EQ(count({{"Name", "0_o"}}), 0);
+    EXPECT_EQ(count({{"Name", "\\"}}), 1);
+    EXPECT_EQ(count({{"Name", "誣"}}), 1);  // its trail byte is "_" in GBK
     EXPECT_EQ(count({{"CustomerID", std::to_string(b)}}), 1);
     EXPECT_EQ(count({{"Name", "x' or '1'='1"}}), 0);
     // Lookup values: "红色" is 4; "白色" is 1, whose pattern also matches the stored 13.
     EXPECT_EQ(count({{"Color", "红"}}), 1);
     EXPECT_EQ(count({{"Color", "白"}}), 2);
-    EXPECT_EQ(count({{"Color", "紫"}}), 4);  // no value contains it: no term at all
+    EXPECT_EQ(count({{"Color", "紫"}}), 5);  // no value contains it: no term at all
     EXPECT_EQ(plates({1, "PlateID"}, 0, 20, {{"Color", "白"}}),
               (std::vector<tstring>{"京A002", "沪B777"}));
 }

@@ -2,6 +2,7 @@
 
 #include <zmq.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -61,6 +62,14 @@ std::vector<std::string> StallingProxy::take_requests() {
     return std::exchange(m_requests, {});
 }
 
+bool StallingProxy::wait_until_answered() {
+    for (int waited_ms = 0; waited_ms < 2000; waited_ms += 5) {
+        if (m_answered == m_forwarded) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 void StallingProxy::run() {
     zmq_pollitem_t items[] = {{m_front, 0, ZMQ_POLLIN, 0}, {m_back, 0, ZMQ_POLLIN, 0}};
     while (!m_stop) {
@@ -84,10 +93,12 @@ void StallingProxy::forward_request() {
         }
     }
     send(m_back, body);
+    ++m_forwarded;
 }
 
 void StallingProxy::forward_reply() {
     const std::string reply = receive(m_back);
+    ++m_answered;
     send(m_front, m_client, true);
     send(m_front, "", true);
     send(m_front, reply);

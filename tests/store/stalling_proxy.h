@@ -22,6 +22,8 @@ public:
     void pause_service_at(const std::string& text);
     // Requests seen since the last call ("query:..." or "nonquery:...").
     std::vector<std::string> take_requests();
+    // Waits (at most two seconds) until every request passed on has been answered.
+    bool wait_until_answered();
 
 private:
     void run();
@@ -37,6 +39,8 @@ private:
     std::mutex m_mutex;
     std::string m_pause_text;
     std::vector<std::string> m_requests;
+    std::atomic<size_t> m_forwarded{0};
+    std::atomic<size_t> m_answered{0};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
