@@ -58,11 +58,12 @@ tstring CConfig::GetValue(const tstring& section, const tstring& key) {
     return m_cache[section][key];
 }
 
-// A key never read is read first, so that setting it to "" still clears a value the file holds.
-// A failed write is not reported: the cache keeps the value for the rest of the run.
+// Only the cache is compared, so the file is touched only for a change made in this run; a key
+// never read counts as "". A failed write is not reported: the cache keeps the value regardless.
 void CConfig::SetValue(const tstring& section, const tstring& key, const tstring& value) {
-    if (GetValue(section, key) == value) return;
-    m_cache[section][key] = value;
+    tstring& cached = m_cache[section][key];
+    if (cached == value) return;
+    cached = value;
     ini::WriteProfileString(m_path, section, key, value);
 }
 

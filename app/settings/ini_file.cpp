@@ -256,6 +256,13 @@ private:
     bool m_committed = false;
 };
 
+// One pair only: the quotes let a value keep blanks at its ends, and ""x"" reads as "x".
+std::string WithoutSurroundingQuotes(std::string value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 }  // namespace
 
 std::string ReadProfileString(const std::string& path, const std::string& section,
@@ -265,7 +272,8 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
     const Location at = Locate(lines, section, key);
     if (at.key == kNone) return std::string();
     const Line& line = lines[at.key];
-    std::string value = text.substr(line.valueBegin, line.valueEnd - line.valueBegin);
+    std::string value = WithoutSurroundingQuotes(
+        text.substr(line.valueBegin, line.valueEnd - line.valueBegin));
     value.resize(std::min({value.size(), value.find('\0'), kMaxProfileValueLength}));
     return value;
 }

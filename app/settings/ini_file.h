@@ -5,7 +5,8 @@
 
 // Profile-string access to a plain INI file, with the behaviour settings files have always had:
 // section and key names match without regard to ASCII case, values come back trimmed of
-// surrounding blanks and cut to kMaxProfileValueLength bytes, and a write changes one line (or
+// surrounding blanks, then of one pair of surrounding double quotes, and cut to
+// kMaxProfileValueLength bytes, and a write changes one line (or
 // adds the key, or the section and the key) while every other byte of the file stays as it was.
 // Text is handled as bytes; names and values are GBK like all narrow text of the client.
 namespace ini {

@@ -64,17 +64,21 @@ TEST_F(ConfigTest, UnchangedValueIsNotWritten) {
     EXPECT_EQ(FileBytes(), "[Db]\nIp=hand edit\n");
 }
 
-// Clearing a key must reach the file even when the key was never read in this run; otherwise
-// the old value comes back on the next start.
-TEST_F(ConfigTest, EmptyingANeverReadKeyReachesTheFile) {
+// The file is compared with nothing but what this run has read or written: a key never read
+// counts as "", so emptying it changes nothing, whatever the file holds.
+TEST_F(ConfigTest, EmptyingANeverReadKeyWritesNothing) {
     Seed("[Operation]\nExcelColunmTooFew=0\n");
-    {
-        CConfig config(m_path);
-        config.SetValue("Operation", "ExcelColunmTooFew", "");
-        EXPECT_EQ(config.GetValue("Operation", "ExcelColunmTooFew"), "");
-    }
-    CConfig nextRun(m_path);
-    EXPECT_EQ(nextRun.GetIntValue("Operation", "ExcelColunmTooFew"), kConfigIntAbsent);
+    CConfig config(m_path);
+    config.SetValue("Operation", "ExcelColunmTooFew", "");
+    EXPECT_EQ(config.GetValue("Operation", "ExcelColunmTooFew"), "");
+    EXPECT_EQ(FileBytes(), "[Operation]\nExcelColunmTooFew=0\n");
+}
+
+TEST_F(ConfigTest, QuotedValueReadsWithoutItsQuotes) {
+    Seed("[Db]\nIp=\"127.0.0.6\"\n[Import]\nAutoStep=\"0\"\n");
+    CConfig config(m_path);
+    EXPECT_EQ(config.GetValue("Db", "Ip"), "127.0.0.6");
+    EXPECT_EQ(config.GetIntValue("Import", "AutoStep"), 0);
 }
 
 TEST_F(ConfigTest, MissingFileReadsEmptyAndEmptyValuesDoNotCreateIt) {
