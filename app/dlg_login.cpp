@@ -92,7 +92,8 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
     if (result.ok) {
         PostMessage(WM_LOGIN_DONE, 0, 0);
     } else if (result.code == kDbConnectionLost) {
-        // The connection went, not the password: the next "ok" opens it again.
+        // The connection went, not the password: blaming the password would send the operator
+        // after the wrong fault. The next "ok" opens the database again.
         m_bConnected = false;
         EnableOk();
         SetMessage("数据库连接失败");

@@ -1,5 +1,6 @@
 // A service that stops answering while the main window works: the reconnect dialog.
 #include <algorithm>
+#include <vector>
 
 #include "app/dlg_login.h"
 #include "app/dlg_reconnect.h"
@@ -78,6 +79,38 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
     again.Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     EXPECT_EQ(again.Run(), UiDriver::kFinished);
+}
+
+// The service answers again, but refuses the stored password until two reopens have failed:
+// only the retry after the second failure can close the dialog. Refusals come at once, so a
+// loaded machine cannot turn a success into a late reply.
+TEST_F(Reconnect, ThirdReopenSucceedsAfterTwoFailures) {
+    ASSERT_NE(m_main, nullptr);
+    const tstring password = m_config->GetValue("Db", "Password");
+    m_config->SetValue("Db", "Password", "not the password");
+    std::vector<bool> reopens;
+    m_login->GetTaskCaller().Register("OpenDb", [&](TaskContext ctx) {
+        reopens.push_back(ctx.Get(task_keys::ret).ok);
+        if (reopens.size() == 2) m_config->SetValue("Db", "Password", password);
+    });
+    m_service.pause();
+    RequestRowCounts(1);
+    UiDriver driver;
+    driver
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+              [&] {
+                  m_login->GetTask().SetReplyWait(50, 100);
+                  m_service.resume();
+              })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    ASSERT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(reopens, (std::vector<bool>{false, false, true}));
+    EXPECT_TRUE(m_main->IsVisible());
+}
+
+TEST(ReconnectDefault, WaitsTwentySecondsBetweenAttempts) {
+    CDlgReconnect::SetRetryInterval(0);
+    EXPECT_EQ(CDlgReconnect::GetRetryInterval(), 20000u);
 }
 
 TEST_F(Reconnect, CancelEndsTheApplication) {
