@@ -7,18 +7,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
 constexpr int kAnswerTimeoutMs = 5000;
+// What a probe says when its program could not be started at all.
+constexpr char kCannotRun[] = "cannot run";
 
 // A probe process taking the lock; the test holds its standard input open for as long as the probe
 // should keep the lock.
 class Probe {
 public:
-    explicit Probe(const std::string& lockName, std::optional<uid_t> user = std::nullopt) {
+    explicit Probe(const std::string& lockName, std::optional<uid_t> user = std::nullopt,
+                   const std::string& program = SINGLE_INSTANCE_PROBE) {
         int input[2], output[2];
         if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) return;
         m_pid = ::fork();
@@ -26,7 +32,9 @@ public:
             ::dup2(input[0], STDIN_FILENO);
             ::dup2(output[1], STDOUT_FILENO);
             if (user && ::setuid(*user) != 0) ::_exit(4);
-            ::execl(SINGLE_INSTANCE_PROBE, SINGLE_INSTANCE_PROBE, lockName.c_str(), nullptr);
+            ::execl(program.c_str(), program.c_str(), lockName.c_str(), nullptr);
+            const std::string cannotRun = std::string(kCannotRun) + "\n";
+            if (::write(STDOUT_FILENO, cannotRun.data(), cannotRun.size()) < 0) ::_exit(6);
             ::_exit(5);
         }
         ::close(input[0]);
@@ -42,7 +50,7 @@ public:
     Probe(const Probe&) = delete;
     Probe& operator=(const Probe&) = delete;
 
-    // "held", "refused", or "" when the probe said nothing in time.
+    // "held", "refused", kCannotRun, or "" when the probe said nothing in time.
     std::string Answer() {
         std::string answer;
         pollfd ready{m_output, POLLIN, 0};
@@ -123,12 +131,29 @@ TEST_F(SingleInstance, StartedProgramsDoNotInheritTheLock) {
     EXPECT_TRUE(AcquireSingleInstance(handle, m_name));
 }
 
+// The build folder may lie where other users cannot enter (a checkout in a private temporary
+// folder), so the other user runs a copy of the probe from a folder open to everyone.
+std::string ProbeCopyIn(const ScratchDir& folder) {
+    namespace fs = std::filesystem;
+    const fs::path copy = folder.path() / "single_instance_probe";
+    fs::copy_file(SINGLE_INSTANCE_PROBE, copy);
+    fs::permissions(folder.path(), fs::perms(0755));
+    fs::permissions(copy, fs::perms(0755));
+    return copy.string();
+}
+
 TEST_F(SingleInstance, OtherUsersAreRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to start a process as another user";
+    const uid_t nobody = 65534;
+    ScratchDir folder;
     SingleInstanceHandle handle;
     ASSERT_TRUE(AcquireSingleInstance(handle, m_name));
-    Probe otherUser(m_name, uid_t{65534});
-    EXPECT_EQ(otherUser.Answer(), "refused");
+    Probe otherUser(m_name, nobody, ProbeCopyIn(folder));
+    const std::string answer = otherUser.Answer();
+    if (answer == kCannotRun)
+        GTEST_SKIP() << "uid " << nobody << " cannot run a program from " << folder.path()
+                     << " (is the temporary folder closed to other users?)";
+    EXPECT_EQ(answer, "refused");
 }
 
 }  // namespace
