@@ -38,29 +38,12 @@ bool SameDay(const std::tm& a, const std::tm& b) {
 // ---------------------------------------------------------------------------------------------
 // The month view
 
-CCalendarWnd::CCalendarWnd(CCalendarUI* pOwner) : m_pCalendar(pOwner) {}
-
-bool CCalendarWnd::Open() {
-    return Popup(m_pCalendar, "CalendarWnd.xml", kPopupSize);
-}
-
-void CCalendarWnd::Dismiss() {
-    m_pCalendar = nullptr;
-    m_pOwner = nullptr;
-    Close(IDCANCEL);
-}
-
 void CCalendarWnd::InitWindow() {
     m_pEditCurrent = m_pm.FindControl("edit_current");
     m_pDays = static_cast<CContainerUI*>(m_pm.FindControl("container_day"));
     const DateTimeValue& value = m_pCalendar->GetValue();
     m_displayed = IsValidDateTime(value) ? value : DateTimeNow();
     DrawMonth();
-}
-
-void CCalendarWnd::OnFinalMessage(HWND) {
-    if (m_pCalendar) m_pCalendar->m_pPopup = nullptr;
-    delete this;
 }
 
 void CCalendarWnd::Notify(TNotifyUI& msg) {
@@ -92,7 +75,7 @@ void CCalendarWnd::MoveMonths(int nMonths) {
 
 // Rows of seven days from Sunday; the first row begins under the weekday of the 1st.
 void CCalendarWnd::DrawMonth() {
-    if (!m_pDays) return;
+    if (!m_pDays || !m_pOwner) return;
     if (m_pEditCurrent) m_pEditCurrent->SetText(FormatDateTime(m_displayed, kDateOnly).c_str());
     m_pDays->RemoveAll();
     DateTimeValue first = OnDay(m_displayed, 1);
@@ -133,7 +116,7 @@ void CCalendarWnd::AddDay(CContainerUI* pRow, int day, const DateTimeValue& toda
 }
 
 void CCalendarWnd::DayPicked(int day) {
-    if (day < 1 || day > 31 || !m_pCalendar) return;
+    if (day < 1 || day > 31 || !m_pOwner) return;
     m_displayed = OnDay(m_displayed, day);
     m_pCalendar->DayPicked(m_displayed);
 }
@@ -191,17 +174,13 @@ CCalendarUI::CCalendarUI() {
     SetMode(kDateAndTime);
 }
 
-CCalendarUI::~CCalendarUI() {
-    ClosePopup();
-}
-
 LPCTSTR CCalendarUI::GetClass() const {
     return "CalendarUI";
 }
 
 void* CCalendarUI::GetInterface(LPCTSTR pstrName) {
     if (std::strcmp(pstrName, "Calendar") == 0) return this;
-    return CEditUI::GetInterface(pstrName);
+    return CDropDownEditUI::GetInterface(pstrName);
 }
 
 void CCalendarUI::SetMode(DateTimeMode mode) {
@@ -230,18 +209,11 @@ void CCalendarUI::ShowValue() {
     CEditUI::SetText(m_sTyped);
 }
 
-void CCalendarUI::OpenPopup() {
-    if (m_pPopup) return;
-    m_pPopup = new CCalendarWnd(this);
-    if (!m_pPopup->Open()) {
-        delete m_pPopup;
-        m_pPopup = nullptr;
-    }
-}
-
-void CCalendarUI::ClosePopup() {
-    if (!m_pPopup) return;
-    std::exchange(m_pPopup, nullptr)->Dismiss();
+CControlPopupWnd* CCalendarUI::CreatePopup(CControlPopupWnd** ppOwnerRef) {
+    auto* popup = new CCalendarWnd(this);
+    if (popup->Popup(this, ppOwnerRef, "CalendarWnd.xml", kPopupSize)) return popup;
+    delete popup;
+    return nullptr;
 }
 
 void CCalendarUI::DayPicked(const DateTimeValue& value) {
@@ -251,43 +223,9 @@ void CCalendarUI::DayPicked(const DateTimeValue& value) {
     ClosePopup();
 }
 
-void CCalendarUI::SetPos(RECT rc, bool bNeedInvalidate) {
-    CEditUI::SetPos(rc, bNeedInvalidate);
-    if (m_pPopup) m_pPopup->Reposition();
-}
-
-void CCalendarUI::SetVisible(bool bVisible) {
-    CEditUI::SetVisible(bVisible);
-    if (!IsVisible()) ClosePopup();
-}
-
-void CCalendarUI::SetInternVisible(bool bVisible) {
-    CEditUI::SetInternVisible(bVisible);
-    if (!IsVisible()) ClosePopup();
-}
-
 void CCalendarUI::DoEvent(TEventUI& event) {
-    switch (event.Type) {
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-        case UIEVENT_DBLCLICK:
-            if (!IsEnabled() || !m_pManager) return;
-            m_pManager->ReleaseCapture();
-            if (IsFocused()) {
-                StartEdit();
-                OpenPopup();
-            }
-            break;
-        case UIEVENT_KILLFOCUS:
-            ClosePopup();
-            break;
-        case UIEVENT_TIMER:
-            if (event.wParam == kClickTimer) return m_editWnd.OnClickTimer();
-            break;
-        default:
-            break;
-    }
-    CEditUI::DoEvent(event);
+    if (event.Type == UIEVENT_TIMER && event.wParam == kClickTimer) return m_editWnd.OnClickTimer();
+    CDropDownEditUI::DoEvent(event);
 }
 
 void CCalendarUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
@@ -297,24 +235,15 @@ void CCalendarUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
                                                           : kDateAndTime);
         return;
     }
-    CEditUI::SetAttribute(pstrName, pstrValue);
+    CDropDownEditUI::SetAttribute(pstrName, pstrValue);
 }
 
 bool CCalendarUI::OnEditChar(UINT ch) {
     return CCalendarEditWnd::IsDateChar(ch);
 }
 
-bool CCalendarUI::OnEditKey(UINT vk, UINT keyState) {
-    if (vk == VK_ESCAPE && m_pPopup) {
-        ClosePopup();
-        return true;
-    }
-    return CEditUI::OnEditKey(vk, keyState);
-}
-
-// A click into the edit window brings back a month view that Escape closed.
 bool CCalendarUI::OnEditMouse(UINT uMsg, POINT pt) {
-    if (uMsg != WM_LBUTTONUP && uMsg != WM_RBUTTONUP) OpenPopup();
+    CDropDownEditUI::OnEditMouse(uMsg, pt);
     return m_editWnd.OnMouse(uMsg, pt);
 }
 
@@ -339,5 +268,5 @@ void CCalendarUI::OnEditChanged(const CDuiString& text) {
 
 void CCalendarUI::OnEditEnd(bool bChanged) {
     ShowValue();
-    CEditUI::OnEditEnd(bChanged);
+    CDropDownEditUI::OnEditEnd(bChanged);
 }

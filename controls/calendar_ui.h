@@ -16,18 +16,14 @@ class CCalendarUI;
 // month shown; a click on a day sets the box's value and closes the view.
 class CCalendarWnd : public CControlPopupWnd, public INotifyUI {
 public:
-    explicit CCalendarWnd(CCalendarUI* pOwner);
-    bool Open();
+    explicit CCalendarWnd(CCalendarUI* pOwner) : m_pCalendar(pOwner) {}
     // The moment whose month is shown.
     const DateTimeValue& GetDisplayed() const { return m_displayed; }
-    // Forgets the box (it is going away) and closes.
-    void Dismiss();
 
     void Notify(TNotifyUI& msg) override;
 
 protected:
     void InitWindow() override;
-    void OnFinalMessage(HWND hWnd) override;
 
 private:
     void MoveMonths(int nMonths);
@@ -59,10 +55,9 @@ private:
     bool m_bClickPending = false;
 };
 
-class CCalendarUI : public CEditUI {
+class CCalendarUI : public CDropDownEditUI {
 public:
     CCalendarUI();
-    ~CCalendarUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
 
@@ -75,33 +70,25 @@ public:
     // and the box shows the value, so an unreadable text shows the value it had.
     void SetText(LPCTSTR pstrText) override;
 
-    CCalendarWnd* GetPopup() const { return m_pPopup; }
-    void ClosePopup();
+    CCalendarWnd* GetPopup() const { return static_cast<CCalendarWnd*>(GetPopupWnd()); }
     // The month view picked a day: the edit window closes and the box takes the moment.
     void DayPicked(const DateTimeValue& value);
 
-    void SetPos(RECT rc, bool bNeedInvalidate = true) override;
-    void SetVisible(bool bVisible = true) override;
-    void SetInternVisible(bool bVisible = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
 protected:
+    CControlPopupWnd* CreatePopup(CControlPopupWnd** ppOwnerRef) override;
     bool OnEditChar(UINT ch) override;
-    bool OnEditKey(UINT vk, UINT keyState) override;
     bool OnEditMouse(UINT uMsg, POINT pt) override;
     void OnEditChanged(const CDuiString& text) override;
     void OnEditEnd(bool bChanged) override;
 
 private:
-    friend class CCalendarWnd;
-    friend class CCalendarEditWnd;
-    void OpenPopup();
     void ShowValue();
 
     DateTimeValue m_value;
     DateTimeMode m_mode = kDateAndTime;
-    CCalendarWnd* m_pPopup = nullptr;
     CCalendarEditWnd m_editWnd{this};
     CDuiString m_sTyped;  // what the edit window shows, the last text it accepted
 };
