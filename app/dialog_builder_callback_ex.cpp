@@ -6,6 +6,8 @@
 #include "controls/calendar_ui.h"
 #include "controls/list_item_ui.h"
 #include "controls/small_controls_ui.h"
+#include "controls/time_period_picker_ui.h"
+#include "controls/time_period_ui.h"
 #include "pages/page_list.h"
 
 namespace {
@@ -52,6 +54,8 @@ const ControlClass kControlClasses[] = {
     {"Calendar", Make<CCalendarUI>},
     {"EmptySelectableCombo", Make<CEmptySelectableComboUI>},
     {"MovableOption", Make<CMovableOptionUI>},
+    {"TimePeriod", Make<CTimePeriodUI>},
+    {"TimePeriodPicker", Make<CTimePeriodPickerUI>},
 };
 
 }  // namespace

@@ -176,7 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
         FactoryCase{{"DbConfigListItem"}, "DbConfigListItem", "ListTextContainerElement"},
         FactoryCase{{"Calendar"}, "Calendar", "Calendar"},
         FactoryCase{{"EmptySelectableCombo"}, "EmptySelectableCombo", "Combo"},
-        FactoryCase{{"MovableOption"}, "MovableOption", "Option"}),
+        FactoryCase{{"MovableOption"}, "MovableOption", "Option"},
+        FactoryCase{{"TimePeriod"}, "TimePeriod", "TimePeriod"},
+        FactoryCase{{"TimePeriodPicker"}, "TimePeriodPicker", "TimePeriodPicker"}),
     testcases::kCaseName);
 
 }  // namespace
