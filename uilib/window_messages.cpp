@@ -8,6 +8,10 @@
 #include "uilib/internal/posted_message.h"
 #include "uilib/internal/window_registry.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace uilib_detail {
 namespace {
 
@@ -22,7 +26,24 @@ Registry& registry() {
     return instance;
 }
 
+// Everything the poster wrote into the message happens before what the receiver reads of it.
+void HandOverToReceiver(const QEvent* e) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(const_cast<QEvent*>(e));
+#else
+    (void)e;
+#endif
+}
+
 }  // namespace
+
+void TakeEventFromPoster(const QEvent* e) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(const_cast<QEvent*>(e));
+#else
+    (void)e;
+#endif
+}
 
 PostedMessage::PostedMessage(UINT uMsg, WPARAM wParam, LPARAM lParam,
                              std::function<void()> onDropped)
@@ -33,6 +54,7 @@ PostedMessage::PostedMessage(UINT uMsg, WPARAM wParam, LPARAM lParam,
       m_onDropped(std::move(onDropped)) {}
 
 PostedMessage::~PostedMessage() {
+    TakeEventFromPoster(this);  // an undelivered message is freed without passing the window
     if (m_onDropped) m_onDropped();
 }
 
@@ -76,7 +98,8 @@ bool PostMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
     std::lock_guard<std::mutex> guard(r.lock);
     auto it = r.windows.find(hWnd);
     if (it == r.windows.end()) return false;
-    QCoreApplication::postEvent(it->second,
-                                new PostedMessage(uMsg, wParam, lParam, std::move(onDropped)));
+    auto* message = new PostedMessage(uMsg, wParam, lParam, std::move(onDropped));
+    HandOverToReceiver(message);
+    QCoreApplication::postEvent(it->second, message);
     return true;
 }

@@ -50,6 +50,7 @@ LRESULT NativeWindow::send(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool NativeWindow::event(QEvent* e) {
+    TakeEventFromPoster(e);
     // This one deletes the window: nothing of it may be touched afterwards.
     if (e->type() == QEvent::DeferredDelete) return QWidget::event(e);
     ++m_eventDepth;

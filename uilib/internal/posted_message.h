@@ -8,6 +8,10 @@ namespace uilib_detail {
 
 // A window message travelling through Qt's event queue. If Qt deletes it undelivered (its
 // window was destroyed first), the destructor runs the sender's drop handler.
+// Qt's event queue hands a message to the window's thread under a lock that ThreadSanitizer
+// cannot see; the receiving thread takes every event through this before reading it.
+void TakeEventFromPoster(const QEvent* e);
+
 class PostedMessage : public QEvent {
 public:
     PostedMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, std::function<void()> onDropped);
