@@ -69,9 +69,8 @@ bool HoldsOtherValue(uint16_t type, const std::string& stream, std::size_t data,
            (stream[data + 6] == 1 || stream[data + 6] == 2);
 }
 
-std::map<std::size_t, CellSet> OtherValueCells(const std::string& file) {
+std::map<std::size_t, CellSet> OtherValueCells(const std::string& stream) {
     constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085;
-    const std::string stream = ReadCompoundStream(file, u"Workbook");
     std::vector<uint32_t> sheet_offsets;
     std::map<std::size_t, CellSet> cells;
     std::size_t sheet = SIZE_MAX;
@@ -122,7 +121,13 @@ WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string&
     WorkbookData book;
     for (unsigned int i = 0; i < sheet_count; ++i)
         book.push_back(ReadSheet(raw, static_cast<unsigned short>(i)));
-    for (const auto& [sheet, cells] : OtherValueCells(bytes)) {
+    std::string stream;
+    try {
+        stream = ReadCompoundStream(bytes, u"Workbook");
+    } catch (const WorkbookError&) {
+        // What FreeXL could read is still the workbook; only booleans then read as numbers.
+    }
+    for (const auto& [sheet, cells] : OtherValueCells(stream)) {
         if (sheet >= book.size()) continue;
         for (const auto& [row, column] : cells) book[sheet].set_cell(row, column, CellValue::Other());
     }

@@ -1,0 +1,42 @@
+// The compound document container at its boundaries: one sector, the mini-stream cut-off, and a
+// stream too large for the header's FAT slots; broken containers are refused.
+#include <gtest/gtest.h>
+
+#include "excel/compound_file.h"
+#include "excel/workbook_data.h"
+
+namespace {
+
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 31 % 251);
+    return bytes;
+}
+
+class CompoundFileSizes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(CompoundFileSizes, ReadsBackTheStreamItHolds) {
+    const std::string stream = Pattern(GetParam());
+    const std::string file = BuildCompoundFile(u"Workbook", stream);
+    EXPECT_EQ(file.size() % 512, 0u);
+    std::string read = ReadCompoundStream(file, u"Workbook");
+    ASSERT_GE(read.size(), stream.size());
+    EXPECT_EQ(read.substr(0, stream.size()), stream);
+    EXPECT_EQ(read.find_first_not_of('\0', stream.size()), std::string::npos);  // padding only
+}
+
+// 110 FAT sectors are needed from about 7 MB on: the rest of their numbers go to a DIFAT sector.
+INSTANTIATE_TEST_SUITE_P(Bytes, CompoundFileSizes,
+                         ::testing::Values(0, 1, 512, 4095, 4096, 4097, 7 * 1024 * 1024 + 1));
+
+TEST(CompoundFileTest, RefusesBrokenContainers) {
+    const std::string file = BuildCompoundFile(u"Workbook", Pattern(10000));
+    EXPECT_THROW(ReadCompoundStream(file, u"Book"), WorkbookError);
+    EXPECT_THROW(ReadCompoundStream(file.substr(0, 511), u"Workbook"), WorkbookError);
+    EXPECT_THROW(ReadCompoundStream(file.substr(0, 4096), u"Workbook"), WorkbookError);
+    std::string bad_magic = file;
+    bad_magic[0] = 'X';
+    EXPECT_THROW(ReadCompoundStream(bad_magic, u"Workbook"), WorkbookError);
+}
+
+}  // namespace
