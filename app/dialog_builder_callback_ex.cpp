@@ -4,6 +4,7 @@
 
 #include "app/main_tab_page_ui.h"
 #include "controls/calendar_ui.h"
+#include "controls/combo_union_ui.h"
 #include "controls/list_item_ui.h"
 #include "controls/small_controls_ui.h"
 #include "controls/time_period_picker_ui.h"
@@ -54,6 +55,7 @@ const ControlClass kControlClasses[] = {
     {"Calendar", Make<CCalendarUI>},
     {"EmptySelectableCombo", Make<CEmptySelectableComboUI>},
     {"MovableOption", Make<CMovableOptionUI>},
+    {"ComboUnion", Make<CComboUnionUI>},
     {"TimePeriod", Make<CTimePeriodUI>},
     {"TimePeriodPicker", Make<CTimePeriodPickerUI>},
 };

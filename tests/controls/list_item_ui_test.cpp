@@ -177,6 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         FactoryCase{{"Calendar"}, "Calendar", "Calendar"},
         FactoryCase{{"EmptySelectableCombo"}, "EmptySelectableCombo", "Combo"},
         FactoryCase{{"MovableOption"}, "MovableOption", "Option"},
+        FactoryCase{{"ComboUnion"}, "ComboUnion", "Button"},
         FactoryCase{{"TimePeriod"}, "TimePeriod", "TimePeriod"},
         FactoryCase{{"TimePeriodPicker"}, "TimePeriodPicker", "TimePeriodPicker"}),
     testcases::kCaseName);

@@ -1,0 +1,220 @@
+#include "controls/combo_union_ui.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "controls/control_popup_wnd.h"
+#include "controls/list_item_ui.h"
+#include "uilib/paint_manager_ui.h"
+#include "uilib/render_engine.h"
+
+namespace {
+
+const int kArrowWidth = 28;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The drop-down
+
+CComboUnionWnd::~CComboUnionWnd() {
+    for (CComboUnionUI* combo : m_bound) combo->m_pDropDown = nullptr;
+}
+
+bool CComboUnionWnd::Init(HWND hWndOwner, LPCTSTR pstrLayout, LPCTSTR pstrListName,
+                          IDialogBuilderCallback* pCallback) {
+    m_sListName = pstrListName;
+    if (!Create(hWndOwner, "CComboUnionWnd", pstrLayout, pCallback, UI_WNDSTYLE_POPUP,
+                UI_WNDSTYLE_EX_TOOLWINDOW))
+        return false;
+    CControlUI* list = m_pm.FindControl(m_sListName);
+    m_pList = list ? static_cast<CListUI*>(list->GetInterface("List")) : nullptr;
+    return m_pList != nullptr;
+}
+
+CDuiString CComboUnionWnd::ItemText(CControlUI* pItem) {
+    if (auto* text = static_cast<CListTextElementUI*>(pItem->GetInterface("ListTextElement")))
+        return text->GetText(0);
+    if (auto* cells = static_cast<CListTextContainerElementUI*>(
+            pItem->GetInterface("ListTextContainerElement")))
+        return cells->GetText(0);
+    return pItem->GetText();
+}
+
+void CComboUnionWnd::Open(CComboUnionUI* pCombo) {
+    if (!m_pList || !pCombo || !pCombo->GetManager()) return;
+    m_pCombo = pCombo;
+    SelectOwnersItem();
+    Place();
+    ShowWindow(true, false);
+    m_pm.UpdateLayout();
+    if (m_pList->GetCurSel() >= 0) m_pList->EnsureVisible(m_pList->GetCurSel());
+}
+
+// The item showing the combo's text is selected; with none, nothing is and the list starts at
+// its top.
+void CComboUnionWnd::SelectOwnersItem() {
+    int match = -1;
+    for (int i = 0; i < m_pList->GetCount() && match < 0; ++i)
+        if (ItemText(m_pList->GetItemAt(i)) == m_pCombo->GetText()) match = i;
+    m_pList->SelectItem(match, false, false);
+    if (match < 0) m_pList->GetList()->SetScrollPos(SIZE{0, 0});
+}
+
+int CComboUnionWnd::WantedHeight() {
+    int width = m_pCombo->GetWidth();
+    int height = 0;
+    for (int i = 0; i < m_pList->GetCount(); ++i)
+        height += m_pList->GetItemAt(i)->EstimateSize(SIZE{width, 0}).cy;
+    CListHeaderUI* header = m_pList->GetHeader();
+    if (header->IsVisible()) height += header->EstimateSize(SIZE{width, 0}).cy;
+    for (CControlUI* c = m_pList; c; c = c->GetParent()) {
+        int border = std::max(0, c->GetBorderSize()) * 2;
+        height += border;
+        if (auto* container = static_cast<CContainerUI*>(c->GetInterface("Container")))
+            height += container->GetInset().top + container->GetInset().bottom;
+    }
+    return std::min(height, kMaxHeight);
+}
+
+void CComboUnionWnd::Place() {
+    CPaintManagerUI* manager = m_pCombo->GetManager();
+    RECT pos = m_pCombo->GetPos();
+    POINT topLeft{pos.left, pos.top};
+    POINT bottomRight{pos.right, pos.bottom};
+    manager->ClientToScreen(topLeft);
+    manager->ClientToScreen(bottomRight);
+    RECT work;
+    UIGetMonitorInfo(manager->GetPaintWindow(), nullptr, &work);
+    MoveWindow(CControlPopupWnd::PlaceByControl(
+        RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
+        SIZE{pos.right - pos.left, WantedHeight()}, work));
+}
+
+void CComboUnionWnd::CloseDropDown() {
+    if (!m_pCombo) return;
+    m_pCombo = nullptr;
+    ShowWindow(false);
+}
+
+bool CComboUnionWnd::RemoveItemAt(int iIndex) {
+    if (!m_pList || !m_pList->RemoveAt(iIndex)) return false;
+    if (m_pCombo && m_pList->GetCount() == 0) CloseDropDown();
+    if (m_pCombo) Place();
+    return true;
+}
+
+void CComboUnionWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_ITEMCLICK && m_pCombo && msg.pSender &&
+        msg.pSender->GetParent() && msg.pSender->GetInterface("ListItem")) {
+        CComboUnionUI* combo = m_pCombo;
+        CloseDropDown();
+        combo->Choose(ItemText(msg.pSender), msg.pSender->GetUserData());
+        return;
+    }
+    CDialogWnd::Notify(msg);
+}
+
+// The drop-down is made once and kept: closing only hides it.
+LRESULT CComboUnionWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        CloseDropDown();
+        return 0;
+    }
+    return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The combo
+
+CComboUnionUI::CComboUnionUI() {
+    m_rcTextPadding = RECT{10, 0, kArrowWidth, 0};
+    m_uTextStyle = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
+}
+
+CComboUnionUI::~CComboUnionUI() {
+    SetDropDown(nullptr);
+}
+
+LPCTSTR CComboUnionUI::GetClass() const {
+    return "ComboUnion";
+}
+
+void* CComboUnionUI::GetInterface(LPCTSTR pstrName) {
+    if (std::strcmp(pstrName, "ComboUnion") == 0) return this;
+    return CButtonUI::GetInterface(pstrName);
+}
+
+void CComboUnionUI::SetDropDown(CComboUnionWnd* pDropDown) {
+    if (m_pDropDown) {
+        CloseDropDown();
+        m_pDropDown->m_bound.erase(this);
+    }
+    m_pDropDown = pDropDown;
+    if (m_pDropDown) m_pDropDown->m_bound.insert(this);
+}
+
+void CComboUnionUI::CloseDropDown() {
+    if (IsDropped()) m_pDropDown->CloseDropDown();
+}
+
+void CComboUnionUI::Clear() {
+    Choose("", "");
+}
+
+void CComboUnionUI::Choose(LPCTSTR pstrText, LPCTSTR pstrUserData) {
+    SetText(pstrText);
+    SetUserData(pstrUserData);
+    Invalidate();
+    if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_VALUECHANGED);
+}
+
+void CComboUnionUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    CButtonUI::SetPos(rc, bNeedInvalidate);
+    if (IsDropped()) m_pDropDown->Place();
+}
+
+void CComboUnionUI::SetVisible(bool bVisible) {
+    CButtonUI::SetVisible(bVisible);
+    if (!IsVisible()) CloseDropDown();
+}
+
+void CComboUnionUI::DoEvent(TEventUI& event) {
+    switch (event.Type) {
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_DBLCLICK:
+            if (!IsEnabled()) return;
+            if (IsDropped())
+                CloseDropDown();
+            else if (m_pDropDown)
+                m_pDropDown->Open(this);
+            return;
+        case UIEVENT_KILLFOCUS:
+            if (IsEnabled()) CloseDropDown();
+            break;
+        case UIEVENT_KEYDOWN:
+            if (event.chKey == VK_ESCAPE && IsDropped()) return CloseDropDown();
+            break;
+        default:
+            break;
+    }
+    CButtonUI::DoEvent(event);
+}
+
+void CComboUnionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
+    if (std::strcmp(pstrName, "arrowcolor") == 0)
+        m_dwArrowColor = ParseColor(pstrValue);
+    else
+        CButtonUI::SetAttribute(pstrName, pstrValue);
+}
+
+void CComboUnionUI::PaintStatusImage(CRenderContext& ctx) {
+    CButtonUI::PaintStatusImage(ctx);
+    RECT arrow{m_rcItem.right - kArrowWidth, m_rcItem.top, m_rcItem.right - 8, m_rcItem.bottom};
+    int middle = (arrow.top + arrow.bottom) / 2;
+    arrow.top = middle - 3;
+    arrow.bottom = middle + 3;
+    CRenderEngine::DrawGlyph(ctx, arrow, IsDropped() ? CRenderEngine::GLYPH_ARROW_UP
+                                                     : CRenderEngine::GLYPH_ARROW_DOWN,
+                             IsEnabled() ? m_dwArrowColor : 0xFFC0C8D0, 2);
+}

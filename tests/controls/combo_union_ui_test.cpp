@@ -1,0 +1,147 @@
+// The combo-union selectors and their shared drop-down: what opening selects, where the list
+// goes, what a click on an item gives the combo, and removing items while it is open.
+#include "controls/combo_union_ui.h"
+
+#include <string>
+
+#include "app/dialog_builder_callback_ex.h"
+#include "tests/controls/controls_test_support.h"
+
+namespace {
+
+using guisupport::ProcessMessages;
+using guisupport::ProcessMessagesUntil;
+using Window = controlstest::LayoutWindow<CDialogBuilderCallbackEx>;
+
+const RECT kMonitor{0, 0, 1280, 800};
+const char* const kTypes[] = {"车牌号码", "车主姓名", "联系电话", "车辆类型", "车位编号",
+                              "有效期",   "所属部门", "备注",     "颜色",     "品牌"};
+
+class ComboUnionTest : public controlstest::SkinTest {
+protected:
+    void SetUp() override {
+        controlstest::SkinTest::SetUp();
+        UISetMonitorInfoOverride(&kMonitor, &kMonitor);
+        ASSERT_TRUE(m_window.Open(R"(<Window size="360,200"><VerticalLayout inset="20,20,20,20" childpadding="10">
+            <ComboUnion name="first" width="200" text="联系电话" userdata="phone"/>
+            <ComboUnion name="second" width="200"/>
+            <Edit name="other"/></VerticalLayout></Window>)"));
+        m_first = m_window.Find<CComboUnionUI>("first");
+        m_second = m_window.Find<CComboUnionUI>("second");
+        ASSERT_TRUE(m_dropDown.Init(m_window, "combouniondbtypematch.xml", "db_type_list"));
+        m_first->SetDropDown(&m_dropDown);
+        m_second->SetDropDown(&m_dropDown);
+        AddItems(10);
+    }
+    void TearDown() override {
+        UISetMonitorInfoOverride(nullptr, nullptr);
+        controlstest::SkinTest::TearDown();
+    }
+    void AddItems(int count) {
+        for (int i = 0; i < count; ++i) {
+            auto* item = new CListLabelElementUI;
+            item->SetText(kTypes[i % 10]);
+            item->SetUserData(std::to_string(i).c_str());
+            item->SetFixedHeight(30);
+            m_dropDown.GetList()->Add(item);
+        }
+    }
+    void ClickCombo(CComboUnionUI* combo) {
+        guisupport::Click(m_window, guisupport::CenterOf(combo->GetPos()));
+        ProcessMessages();
+        m_dropDown.GetPaintManager().UpdateLayout();
+    }
+    void ClickItem(int index) {
+        CControlUI* item = m_dropDown.GetList()->GetItemAt(index);
+        guisupport::Click(m_dropDown, guisupport::CenterOf(item->GetPos()));
+        ProcessMessages();
+    }
+    POINT ScreenPoint(POINT pt) {
+        m_window.GetPaintManager().ClientToScreen(pt);
+        return pt;
+    }
+
+    Window m_window;
+    CComboUnionWnd m_dropDown;
+    CComboUnionUI* m_first = nullptr;
+    CComboUnionUI* m_second = nullptr;
+};
+
+TEST_F(ComboUnionTest, OpensBelowWithTheItemOfItsTextSelected) {
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_first->IsDropped());
+    EXPECT_TRUE(m_dropDown.IsVisible());
+    EXPECT_EQ(m_dropDown.GetList()->GetCurSel(), 2);
+    RECT rc = m_dropDown.GetWindowRect();
+    POINT below = ScreenPoint(POINT{m_first->GetPos().left, m_first->GetPos().bottom});
+    EXPECT_EQ(rc.left, below.x);
+    EXPECT_EQ(rc.top, below.y);
+    EXPECT_EQ(rc.GetWidth(), m_first->GetWidth());
+    EXPECT_EQ(rc.GetHeight(), 10 * 30 + 2 + 2) << "the rows, the frame's border and inset";
+    m_dropDown.GetPaintManager().PaintNow();
+    guisupport::SaveScreenshot(m_dropDown, "combo_union_drop_down");
+    m_window.GetPaintManager().PaintNow();
+    guisupport::SaveScreenshot(m_window, "combo_union_owner");
+}
+
+TEST_F(ComboUnionTest, TextWithoutItemSelectsNothingAndShowsTheTop) {
+    AddItems(40);
+    m_second->SetText("车位编号");
+    ClickCombo(m_second);
+    m_dropDown.GetList()->EnsureVisible(45);
+    ASSERT_GT(m_dropDown.GetList()->GetList()->GetScrollPos().cy, 0);
+    ClickCombo(m_second);
+    ASSERT_FALSE(m_second->IsDropped()) << "a second click closes";
+
+    m_second->SetText("没有这一项");
+    ClickCombo(m_second);
+    EXPECT_EQ(m_dropDown.GetList()->GetCurSel(), -1);
+    EXPECT_EQ(m_dropDown.GetList()->GetList()->GetScrollPos().cy, 0);
+    EXPECT_EQ(m_dropDown.GetWindowRect().GetHeight(), CComboUnionWnd::kMaxHeight);
+}
+
+TEST_F(ComboUnionTest, ItemClickGivesTextAndUserDataEvenForTheSameItem) {
+    ClickCombo(m_second);
+    ClickItem(4);
+    EXPECT_FALSE(m_dropDown.IsVisible());
+    EXPECT_EQ(std::string(m_second->GetText()), "车位编号");
+    EXPECT_EQ(std::string(m_second->GetUserData()), "4");
+    ClickCombo(m_second);
+    EXPECT_EQ(m_dropDown.GetList()->GetCurSel(), 4);
+    ClickItem(4);
+    EXPECT_EQ(m_window.Count("value_changed", "second"), 2);
+    EXPECT_EQ(m_window.Count("value_changed", "first"), 0);
+    EXPECT_EQ(std::string(m_first->GetText()), "联系电话");
+}
+
+TEST_F(ComboUnionTest, OpensAboveWhenBelowWouldLeaveTheWorkArea) {
+    const RECT small{0, 0, 1280, 400};
+    UISetMonitorInfoOverride(&kMonitor, &small);
+    ClickCombo(m_first);
+    POINT above = ScreenPoint(POINT{m_first->GetPos().left, m_first->GetPos().top});
+    EXPECT_EQ(m_dropDown.GetWindowRect().bottom, above.y);
+}
+
+TEST_F(ComboUnionTest, RemovingItemsShrinksTheOpenListAndTheLastOneClosesIt) {
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_dropDown.RemoveItemAt(0));
+    EXPECT_EQ(m_dropDown.GetWindowRect().GetHeight(), 9 * 30 + 4);
+    while (m_dropDown.GetList()->GetCount() > 1) m_dropDown.RemoveItemAt(0);
+    EXPECT_TRUE(m_first->IsDropped());
+    m_dropDown.RemoveItemAt(0);
+    EXPECT_FALSE(m_first->IsDropped());
+    EXPECT_FALSE(m_dropDown.IsVisible());
+}
+
+TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {
+    m_first->Clear();
+    EXPECT_EQ(std::string(m_first->GetText()), "");
+    EXPECT_EQ(std::string(m_first->GetUserData()), "");
+    EXPECT_EQ(m_window.Count("value_changed", "first"), 1);
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_first->IsDropped());
+    m_window.Find<CControlUI>("other")->SetFocus();
+    EXPECT_FALSE(m_first->IsDropped());
+}
+
+}  // namespace
