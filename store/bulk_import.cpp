@@ -1,8 +1,10 @@
 #include "store/bulk_import.h"
 
 #include <map>
+#include <set>
 
 #include "store/customer_store.h"
+#include "store/row_reader.h"
 #include "store/sql_text.h"
 #include "store/step_timer.h"
 
@@ -10,13 +12,9 @@ namespace {
 
 const ret_t kDone(true, 0);
 
-struct CustomerDecision {
-    enum Kind { Exists, New, Refused };
-    Kind kind = New;
-    int32_t refusal = 0;
-    bool plate_stored = false;
-    int32_t owner = -1;
-};
+// Values of one IN list, or scalar subqueries of one query: far below SQLite's limits on a
+// statement and on the columns of a result.
+constexpr size_t kRowsPerQuery = 500;
 
 // Lost connections pass through; any other failure becomes the step's own code.
 ret_t failed_with(const ret_t& result, int32_t code) {
@@ -29,101 +27,93 @@ tstring value_of(const value_map_t& values, const tstring& column) {
     return it == values.end() ? tstring() : it->second;
 }
 
-enum class OwnerCode { NotLoaded, Same, Different };
-
-ret_t find_customer(DbConnection& db, row_info_t& row, bool& found) {
-    const ret_t result = timed("find_customer_by_code", [&] {
-        return find_customer_by_code(db, row.customer.values["Code"], row.customer.CustomerID);
-    });
-    found = result.ok;
-    return is_connection_lost(result) ? result : kDone;
+tstring plate_of(const row_info_t& row) {
+    return value_of(row.vehicle.values, "PlateID");
 }
 
-void settle_by_owner_code(OwnerCode owner_code, int32_t owner, row_info_t& row,
-                          CustomerDecision& decision) {
-    if (owner_code == OwnerCode::Different) {
-        decision.kind = CustomerDecision::Refused;
-        decision.refusal = kCodePlateConflict;
-    } else {
-        decision.kind = CustomerDecision::Exists;
-        row.customer.CustomerID = owner;
-    }
-}
-
-// Decides by the stored code of the plate's owner; `settled` stays false when the owner has
-// no stored code.
-ret_t settle_by_owner(DbConnection& db, row_info_t& row, CustomerDecision& decision,
-                      bool& settled) {
-    customer_info_t stored;
-    const ret_t loaded =
-        timed("load_code_by_id", [&] { return load_code_by_id(db, decision.owner, stored); });
-    if (is_connection_lost(loaded)) return loaded;
-    settled = loaded.ok;
-    if (settled) {
-        const bool same = value_of(stored.values, "Code") == value_of(row.customer.values, "Code");
-        settle_by_owner_code(same ? OwnerCode::Same : OwnerCode::Different, decision.owner, row,
-                             decision);
-    }
-    return kDone;
-}
-
-// The row came without a code and now carries its plate as code.
-ret_t decide_by_plate_code(DbConnection& db, row_info_t& row, CustomerDecision& decision) {
-    if (decision.plate_stored) {
-        row.customer.CustomerID = decision.owner;
-        bool settled = false;
-        const ret_t compared = settle_by_owner(db, row, decision, settled);
-        if (!compared.ok || settled) return compared;
-    }
-    bool found = false;
-    const ret_t searched = find_customer(db, row, found);
-    if (!searched.ok) return searched;
-    decision.kind = found ? CustomerDecision::Exists : CustomerDecision::New;
-    return kDone;
-}
-
-ret_t decide_by_given_code(DbConnection& db, row_info_t& row, CustomerDecision& decision) {
-    bool found = false;
-    const ret_t searched = find_customer(db, row, found);
-    if (!searched.ok) return searched;
-    if (found) {
-        const bool owned_by_other =
-            decision.plate_stored && decision.owner != row.customer.CustomerID;
-        settle_by_owner_code(owned_by_other ? OwnerCode::Different : OwnerCode::Same,
-                             row.customer.CustomerID, row, decision);
-        return kDone;
-    }
-    decision.kind = CustomerDecision::New;
-    if (!decision.plate_stored) return kDone;
-    bool settled = false;
-    return settle_by_owner(db, row, decision, settled);
-}
-
-// Whether the row's customer is stored already, is new, or the row cannot be imported.
-ret_t decide_customer(DbConnection& db, row_info_t& row, CustomerDecision& decision) {
-    const tstring plate = value_of(row.vehicle.values, "PlateID");
-    if (plate.empty()) {
-        decision.kind = CustomerDecision::Refused;
-        decision.refusal = kNoPlate;
-        return kDone;
-    }
-    const ret_t found =
-        timed("find_plateID", [&] { return find_plateID(db, plate, decision.owner); });
-    if (is_connection_lost(found)) return found;
-    decision.plate_stored = found.ok;
+// A row with a plate but without a code takes its plate number as code.
+void default_code(row_info_t& row, row_facts_t& facts) {
     tstring& code = row.customer.values["Code"];
-    const bool defaulted = code.empty();
-    if (defaulted) code = plate;
-    const ret_t decided = defaulted ? decide_by_plate_code(db, row, decision)
-                                    : decide_by_given_code(db, row, decision);
-    // A new customer has no id until it is stored.
-    if (decision.kind == CustomerDecision::New) row.customer.CustomerID = -1;
-    return decided;
+    facts.code_defaulted = code.empty();
+    if (facts.code_defaulted) code = plate_of(row);
 }
 
-ret_t write_customer(DbConnection& db, row_info_t& row, const CustomerDecision& decision) {
+}  // namespace
+
+ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts) {
+    const tstring plate = plate_of(row);
+    if (plate.empty()) return kDone;
+    default_code(row, facts);
+    const ret_t found = timed("find_plateID", [&] { return find_plateID(db, plate, facts.owner); });
+    if (is_connection_lost(found)) return found;
+    facts.plate_stored = found.ok;
+    if (facts.plate_stored) {
+        customer_info_t owner;
+        const ret_t loaded =
+            timed("load_code_by_id", [&] { return load_code_by_id(db, facts.owner, owner); });
+        if (is_connection_lost(loaded)) return loaded;
+        facts.owner_stored = loaded.ok;
+        facts.owner_code = value_of(owner.values, "Code");
+    }
+    const ret_t by_code = timed("find_customer_by_code", [&] {
+        return find_customer_by_code(db, row.customer.values["Code"], facts.code_customer);
+    });
+    if (is_connection_lost(by_code)) return by_code;
+    facts.code_stored = by_code.ok;
+    return kDone;
+}
+
+customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts) {
+    customer_decision_t decision;
+    if (plate_of(row).empty()) {
+        decision.kind = customer_decision_t::Refused;
+        decision.refusal = kNoPlate;
+        return decision;
+    }
+    decision.plate_stored = facts.plate_stored;
+    int32_t& id = row.customer.CustomerID;
+    auto exists = [&](int32_t customer) {
+        decision.kind = customer_decision_t::Exists;
+        id = customer;
+    };
+    // The code of the plate's stored owner says whether the row means that customer.
+    auto settle_by_owner = [&] {
+        if (facts.owner_code == value_of(row.customer.values, "Code")) {
+            exists(facts.owner);
+        } else {
+            decision.kind = customer_decision_t::Refused;
+            decision.refusal = kCodePlateConflict;
+        }
+    };
+    const bool owner_known = facts.plate_stored && facts.owner_stored;
+    if (facts.code_defaulted) {
+        if (facts.plate_stored) id = facts.owner;
+        if (owner_known) {
+            settle_by_owner();
+        } else if (facts.code_stored) {
+            exists(facts.code_customer);
+        }
+    } else if (facts.code_stored) {
+        id = facts.code_customer;
+        if (facts.plate_stored && facts.owner != facts.code_customer) {
+            decision.kind = customer_decision_t::Refused;
+            decision.refusal = kCodePlateConflict;
+        } else {
+            exists(facts.code_customer);
+        }
+    } else if (owner_known) {
+        settle_by_owner();
+    }
+    // A new customer has no id until it is stored.
+    if (decision.kind == customer_decision_t::New) id = -1;
+    return decision;
+}
+
+namespace {
+
+ret_t write_customer(DbConnection& db, row_info_t& row, const customer_decision_t& decision) {
     customer_info_t& customer = row.customer;
-    if (decision.kind == CustomerDecision::New) {
+    if (decision.kind == customer_decision_t::New) {
         return failed_with(
             timed("insert_customerinfo", [&] { return insert_customerinfo(db, customer); }),
             kCustomerInsertFailed);
@@ -141,7 +131,7 @@ void assign_owner(row_info_t& row) {
     stamp_owner(row.vehicle);
 }
 
-ret_t write_vehicle(DbConnection& db, row_info_t& row, const CustomerDecision& decision) {
+ret_t write_vehicle(DbConnection& db, row_info_t& row, const customer_decision_t& decision) {
     vehicle_info_t& vehicle = row.vehicle;
     assign_owner(row);
     if (!decision.plate_stored) {
@@ -159,10 +149,11 @@ ret_t write_vehicle(DbConnection& db, row_info_t& row, const CustomerDecision& d
 }  // namespace
 
 ret_t insert_row(DbConnection& db, row_info_t& row) {
-    CustomerDecision decision;
-    const ret_t decided = decide_customer(db, row, decision);
-    if (!decided.ok) return decided;
-    if (decision.kind == CustomerDecision::Refused) return ret_t(false, decision.refusal);
+    row_facts_t facts;
+    const ret_t looked_up = look_up_row(db, row, facts);
+    if (!looked_up.ok) return looked_up;
+    const customer_decision_t decision = decide_customer(row, facts);
+    if (decision.kind == customer_decision_t::Refused) return ret_t(false, decision.refusal);
     const ret_t customer = write_customer(db, row, decision);
     if (!customer.ok) return customer;
     return write_vehicle(db, row, decision);
@@ -170,8 +161,161 @@ ret_t insert_row(DbConnection& db, row_info_t& row) {
 
 namespace {
 
+// Runs `query_for` over the values in pieces of kRowsPerQuery, each given as the text of an IN
+// list, and hands every result row to `read_row`. Only a lost connection fails.
+ret_t read_by_values(DbConnection& db, const std::set<tstring>& values,
+                     const std::function<tstring(const tstring&)>& query_for,
+                     const std::function<void(const NetSqliteResultSet&)>& read_row) {
+    std::vector<tstring> literals;
+    auto flush = [&]() -> ret_t {
+        if (literals.empty()) return kDone;
+        const ret_t read = read_rows(db, query_for(sql::join(literals, ", ")),
+                                     [&](const NetSqliteResultSet& row) {
+                                         read_row(row);
+                                         return true;
+                                     });
+        literals.clear();
+        return is_connection_lost(read) ? read : kDone;
+    };
+    for (const tstring& value : values) {
+        literals.push_back(sql::literal(value));
+        if (literals.size() == kRowsPerQuery) {
+            const ret_t read = flush();
+            if (!read.ok) return read;
+        }
+    }
+    return flush();
+}
+
+struct StoredPlate {
+    int32_t owner = -1;
+    bool owner_stored = false;
+    tstring owner_code;
+};
+
+// Every plate's owner with the owner's code, one query per piece of the plate list.
+ret_t look_up_plates(DbConnection& db, const std::set<tstring>& plates,
+                     std::map<tstring, StoredPlate>& stored) {
+    return read_by_values(
+        db, plates,
+        [](const tstring& in_list) {
+            return "SELECT v.PlateID AS p, v.CustomerID AS o, c.CustomerID AS f, c.Code AS k "
+                   "FROM tabvehicleinfo v LEFT JOIN tabcustomerinfo c ON c.CustomerID = "
+                   "v.CustomerID WHERE v.PlateID IN (" +
+                   in_list + ")";
+        },
+        [&](const NetSqliteResultSet& row) {
+            tstring plate, found;
+            StoredPlate entry;
+            read_text(row, "p", plate);
+            read_text(row, "f", found);
+            read_text(row, "k", entry.owner_code);
+            entry.owner = read_int(row, "o");
+            entry.owner_stored = !found.empty();
+            stored.emplace(plate, entry);
+        });
+}
+
+ret_t look_up_codes(DbConnection& db, const std::set<tstring>& codes,
+                    std::map<tstring, int32_t>& stored) {
+    return read_by_values(
+        db, codes,
+        [](const tstring& in_list) {
+            return "SELECT Code AS k, CustomerID AS id FROM tabcustomerinfo WHERE Code IN (" +
+                   in_list + ")";
+        },
+        [&](const NetSqliteResultSet& row) {
+            tstring code;
+            read_text(row, "k", code);
+            stored.emplace(code, read_int(row, "id"));
+        });
+}
+
+// look_up_row for every row, with one query per piece of all plates and one of all codes.
+ret_t look_up_rows(DbConnection& db, std::vector<row_info_t>& rows,
+                   std::vector<row_facts_t>& facts) {
+    std::set<tstring> plates;
+    std::set<tstring> codes;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (plate_of(rows[i]).empty()) continue;
+        default_code(rows[i], facts[i]);
+        plates.insert(plate_of(rows[i]));
+        codes.insert(rows[i].customer.values["Code"]);
+    }
+    std::map<tstring, StoredPlate> stored_plates;
+    const ret_t plates_read =
+        timed("find_plateID", [&] { return look_up_plates(db, plates, stored_plates); });
+    if (!plates_read.ok) return plates_read;
+    std::map<tstring, int32_t> stored_codes;
+    const ret_t codes_read =
+        timed("find_customer_by_code", [&] { return look_up_codes(db, codes, stored_codes); });
+    if (!codes_read.ok) return codes_read;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        auto plate = stored_plates.find(plate_of(rows[i]));
+        if (plate != stored_plates.end()) {
+            facts[i].plate_stored = true;
+            facts[i].owner = plate->second.owner;
+            facts[i].owner_stored = plate->second.owner_stored;
+            facts[i].owner_code = plate->second.owner_code;
+        }
+        auto code = stored_codes.find(value_of(rows[i].customer.values, "Code"));
+        if (code != stored_codes.end()) {
+            facts[i].code_stored = true;
+            facts[i].code_customer = code->second;
+        }
+    }
+    return kDone;
+}
+
+const value_map_t& values_of(const row_info_t& row, bool vehicle) {
+    return vehicle ? row.vehicle.values : row.customer.values;
+}
+
+sql::Record record_of(bool vehicle) {
+    return vehicle ? sql::Record::Vehicle : sql::Record::Customer;
+}
+
+// What match_customerinfo or match_vehicleinfo selects for one row, as a scalar subquery;
+// NULL for a row without a column to compare, which matches nothing.
+tstring match_subquery(const DbConnection& db, const row_info_t& row, bool vehicle) {
+    const value_map_t entries = sql::entries_taking_part(db, record_of(vehicle),
+                                                         sql::Statement::Match, values_of(row, vehicle));
+    if (entries.empty()) return "NULL";
+    return tstring(vehicle ? "(select 1 from tabvehicleinfo" : "(select CustomerID from tabcustomerinfo") +
+           " where " + sql::match_condition(entries) + " LIMIT 1)";
+}
+
+// matched[k] tells whether a stored record equals rows[indices[k]], compared by the database
+// exactly as the single-row matches do; a customer's found id goes into its row. One query
+// of one result row per kRowsPerQuery rows.
+ret_t match_rows(DbConnection& db, std::vector<row_info_t>& rows,
+                 const std::vector<size_t>& indices, bool vehicle, std::vector<bool>& matched) {
+    matched.assign(indices.size(), false);
+    for (size_t first = 0; first < indices.size(); first += kRowsPerQuery) {
+        const size_t end = std::min(indices.size(), first + kRowsPerQuery);
+        std::vector<tstring> subqueries;
+        for (size_t k = first; k < end; ++k)
+            subqueries.push_back(match_subquery(db, rows[indices[k]], vehicle) + " AS m" +
+                                 std::to_string(k - first));
+        const ret_t read = read_rows(db, "SELECT " + sql::join(subqueries, ", "),
+                                     [&](const NetSqliteResultSet& row) {
+            for (size_t k = first; k < end; ++k) {
+                const tstring column = "m" + std::to_string(k - first);
+                tstring found;
+                read_text(row, column, found);
+                matched[k] = !found.empty();
+                if (matched[k] && !vehicle)
+                    rows[indices[k]].customer.CustomerID = read_int(row, column);
+            }
+            return true;
+        });
+        if (is_connection_lost(read)) return read;
+    }
+    return kDone;
+}
+
 struct ImportPlan {
-    std::vector<CustomerDecision> decisions;
+    std::vector<customer_decision_t> decisions;
     std::vector<size_t> customers_to_update;
     std::vector<size_t> customers_to_insert;
     std::vector<size_t> vehicles_to_update;
@@ -179,24 +323,28 @@ struct ImportPlan {
 };
 
 ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
+                     const std::vector<row_facts_t>& facts,
                      std::vector<insert_result_t>& results, ImportPlan& plan) {
+    std::vector<size_t> stored;
     for (size_t i = 0; i < rows.size(); ++i) {
-        CustomerDecision& decision = plan.decisions[i];
-        const ret_t decided = decide_customer(db, rows[i], decision);
-        if (!decided.ok) return decided;
-        if (decision.kind == CustomerDecision::Refused) {
+        const customer_decision_t& decision = plan.decisions[i] = decide_customer(rows[i], facts[i]);
+        if (decision.kind == customer_decision_t::Refused) {
             results[i] = {false, decision.refusal};
-        } else if (decision.kind == CustomerDecision::New) {
+        } else if (decision.kind == customer_decision_t::New) {
             plan.customers_to_insert.push_back(i);
         } else {
-            const ret_t matched = timed("match_customerinfo",
-                                        [&] { return match_customerinfo(db, rows[i].customer); });
-            if (is_connection_lost(matched)) return matched;
-            if (matched.ok) {
-                results[i] = {false, kCustomerUnchanged};
-            } else {
-                plan.customers_to_update.push_back(i);
-            }
+            stored.push_back(i);
+        }
+    }
+    std::vector<bool> unchanged;
+    const ret_t matched =
+        timed("match_customerinfo", [&] { return match_rows(db, rows, stored, false, unchanged); });
+    if (!matched.ok) return matched;
+    for (size_t k = 0; k < stored.size(); ++k) {
+        if (unchanged[k]) {
+            results[stored[k]] = {false, kCustomerUnchanged};
+        } else {
+            plan.customers_to_update.push_back(stored[k]);
         }
     }
     return kDone;
@@ -221,79 +369,35 @@ void keep_customer_failures(const std::vector<int32_t>& customer_codes,
 
 ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
                     std::vector<insert_result_t>& results, ImportPlan& plan) {
+    std::vector<size_t> stored;
     for (size_t j = 0; j < rows.size(); ++j) {
         if (!enters_vehicle_stage(rows[j], results[j])) continue;
         assign_owner(rows[j]);
-        if (!plan.decisions[j].plate_stored) {
-            plan.vehicles_to_insert.push_back(j);
-            continue;
-        }
-        const bool customer_unchanged = results[j].code == kCustomerUnchanged;
-        const ret_t matched =
-            timed("match_vehicleinfo", [&] { return match_vehicleinfo(db, rows[j].vehicle); });
-        if (is_connection_lost(matched)) return matched;
-        if (!matched.ok) {
-            plan.vehicles_to_update.push_back(j);
-        } else if (customer_unchanged) {
-            results[j] = {false, kNothingToImport};
-        } else if (results[j].ok) {
-            results[j] = {true, 0};
+        (plan.decisions[j].plate_stored ? stored : plan.vehicles_to_insert).push_back(j);
+    }
+    std::vector<bool> unchanged;
+    const ret_t matched =
+        timed("match_vehicleinfo", [&] { return match_rows(db, rows, stored, true, unchanged); });
+    if (!matched.ok) return matched;
+    for (size_t k = 0; k < stored.size(); ++k) {
+        insert_result_t& result = results[stored[k]];
+        if (!unchanged[k]) {
+            plan.vehicles_to_update.push_back(stored[k]);
+        } else if (result.code == kCustomerUnchanged) {
+            result = {false, kNothingToImport};
+        } else if (result.ok) {
+            result = {true, 0};
         }
     }
     return kDone;
 }
-
-// The update batch, then the insert batch of customers or vehicles; the insert's result.
-ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
-                    std::vector<insert_result_t>& results, bool vehicle,
-                    const std::vector<size_t>& to_update, const std::vector<size_t>& to_insert) {
-    const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers", [&] {
-        return upsert_batch(db, rows, to_update, results, vehicle, true);
-    });
-    if (is_connection_lost(updated)) return updated;
-    return timed(vehicle ? "insert_vehicles" : "insert_customers",
-                 [&] { return upsert_batch(db, rows, to_insert, results, vehicle, false); });
-}
-
-}  // namespace
-
-ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
-                        std::vector<insert_result_t>& results) {
-    results.assign(rows.size(), insert_result_t());
-    ImportPlan plan;
-    plan.decisions.resize(rows.size());
-
-    ret_t step = plan_customers(db, rows, results, plan);
-    if (!step.ok) return step;
-    step =
-        write_batches(db, rows, results, false, plan.customers_to_update, plan.customers_to_insert);
-    if (is_connection_lost(step)) return step;
-    std::vector<int32_t> customer_codes;
-    for (const insert_result_t& result : results) customer_codes.push_back(result.code);
-    step = plan_vehicles(db, rows, results, plan);
-    if (!step.ok) return step;
-    step = write_batches(db, rows, results, true, plan.vehicles_to_update, plan.vehicles_to_insert);
-    if (is_connection_lost(step)) return step;
-    keep_customer_failures(customer_codes, results);
-    return ret_t(true, step.code);
-}
-
-namespace {
 
 int32_t batch_failure_code(bool vehicle, bool update) {
     if (vehicle) return update ? kVehicleUpdateFailed : kVehicleInsertFailed;
     return update ? kCustomerUpdateFailed : kCustomerInsertFailed;
 }
 
-const value_map_t& values_of(const row_info_t& row, bool vehicle) {
-    return vehicle ? row.vehicle.values : row.customer.values;
-}
-
 using column_set_t = std::vector<tstring>;
-
-sql::Record record_of(bool vehicle) {
-    return vehicle ? sql::Record::Vehicle : sql::Record::Customer;
-}
 
 // The columns a row writes: exactly those it maps.
 column_set_t columns_of(const DbConnection& db, const row_info_t& row, bool vehicle) {
@@ -346,21 +450,84 @@ tstring upsert_request(const DbConnection& db, const std::vector<row_info_t>& ro
     return sql::join(statements, "; ");
 }
 
+
+// The listed rows' one write request; an empty list sends nothing and is ok false, code 0.
+ret_t write_rows(DbConnection& db, const std::vector<row_info_t>& rows,
+                 const std::vector<size_t>& indices, bool vehicle) {
+    if (indices.empty()) return ret_t(false, 0);
+    return db.execute(upsert_request(db, rows, indices, vehicle));
+}
+
+// Every listed row is reported by what is stored now, also after a failed write: ok when it
+// matches, else failure_codes[k].
+ret_t recheck(DbConnection& db, std::vector<row_info_t>& rows, const std::vector<size_t>& indices,
+              const std::vector<int32_t>& failure_codes, bool vehicle,
+              std::vector<insert_result_t>& results) {
+    std::vector<bool> matched;
+    const ret_t read = match_rows(db, rows, indices, vehicle, matched);
+    if (!read.ok) return read;
+    for (size_t k = 0; k < indices.size(); ++k)
+        results[indices[k]] = matched[k] ? insert_result_t{true, 0}
+                                         : insert_result_t{false, failure_codes[k]};
+    return kDone;
+}
+
+// The update batch, then the insert batch of customers or vehicles, then one re-check of
+// both (their keys differ, so neither write touches the other's rows); the insert's result.
+ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
+                    std::vector<insert_result_t>& results, bool vehicle,
+                    const std::vector<size_t>& to_update, const std::vector<size_t>& to_insert) {
+    const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers",
+                                [&] { return write_rows(db, rows, to_update, vehicle); });
+    if (is_connection_lost(updated)) return updated;
+    const ret_t inserted = timed(vehicle ? "insert_vehicles" : "insert_customers",
+                                 [&] { return write_rows(db, rows, to_insert, vehicle); });
+    if (is_connection_lost(inserted)) return inserted;
+    std::vector<size_t> written = to_update;
+    written.insert(written.end(), to_insert.begin(), to_insert.end());
+    std::vector<int32_t> failure_codes(to_update.size(), batch_failure_code(vehicle, true));
+    failure_codes.resize(written.size(), batch_failure_code(vehicle, false));
+    const ret_t checked = recheck(db, rows, written, failure_codes, vehicle, results);
+    if (!checked.ok) return checked;
+    return to_insert.empty() ? ret_t(false, 0) : ret_t(true, inserted.code);
+}
+
 }  // namespace
+
+ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
+                        std::vector<insert_result_t>& results) {
+    results.assign(rows.size(), insert_result_t());
+    std::vector<row_facts_t> facts(rows.size());
+    ImportPlan plan;
+    plan.decisions.resize(rows.size());
+
+    ret_t step = look_up_rows(db, rows, facts);
+    if (!step.ok) return step;
+    step = plan_customers(db, rows, facts, results, plan);
+    if (!step.ok) return step;
+    step =
+        write_batches(db, rows, results, false, plan.customers_to_update, plan.customers_to_insert);
+    if (is_connection_lost(step)) return step;
+    std::vector<int32_t> customer_codes;
+    for (const insert_result_t& result : results) customer_codes.push_back(result.code);
+    step = plan_vehicles(db, rows, results, plan);
+    if (!step.ok) return step;
+    step = write_batches(db, rows, results, true, plan.vehicles_to_update, plan.vehicles_to_insert);
+    if (is_connection_lost(step)) return step;
+    keep_customer_failures(customer_codes, results);
+    return ret_t(true, step.code);
+}
 
 ret_t upsert_batch(DbConnection& db, std::vector<row_info_t>& rows,
                    const std::vector<size_t>& indices, std::vector<insert_result_t>& results,
                    bool vehicle, bool update) {
     if (rows.empty() || indices.empty()) return ret_t(false, 0);
-    const ret_t written = db.execute(upsert_request(db, rows, indices, vehicle));
+    const ret_t written = write_rows(db, rows, indices, vehicle);
     if (is_connection_lost(written)) return written;
-    // Also after a failed statement: every row is reported by what is stored now.
-    for (size_t index : indices) {
-        const ret_t matched = vehicle ? match_vehicleinfo(db, rows[index].vehicle)
-                                      : match_customerinfo(db, rows[index].customer);
-        if (is_connection_lost(matched)) return matched;
-        results[index] = matched.ok ? insert_result_t{true, 0}
-                                    : insert_result_t{false, batch_failure_code(vehicle, update)};
-    }
+    const ret_t checked =
+        recheck(db, rows, indices,
+                std::vector<int32_t>(indices.size(), batch_failure_code(vehicle, update)), vehicle,
+                results);
+    if (!checked.ok) return checked;
     return ret_t(true, written.code);
 }

@@ -11,15 +11,44 @@
 // customers with kCodePlateConflict; an empty Code becomes the plate number.
 ret_t insert_row(DbConnection& db, row_info_t& row);
 
-// The same merge for many rows, with at most four batched writes. results[i] describes
-// rows[i]; a row that changed nothing at all gets kNothingToImport. Row failures never end
-// the call; a lost connection does, leaving the rows not yet handled at ok false, code 0.
+// The same merge for many rows. Every lookup, match and write covers all rows at once (a few
+// queries per 500 rows), with the result each row would get from looking it up alone.
+// results[i] describes rows[i]; a row that changed nothing at all gets kNothingToImport. Row
+// failures never end the call; a lost connection does, leaving the rows not yet handled at ok
+// false, code 0.
 ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
                         std::vector<insert_result_t>& results);
 
-// One statement writing the customers (or vehicles) of the listed rows, inserting new keys and
-// updating stored ones, then a match of every listed row: a row that does not match gets the
-// failure code of its kind. An empty list sends nothing and is ok false, code 0.
+// One request writing the customers (or vehicles) of the listed rows, inserting new keys and
+// updating stored ones (each row only the columns it maps), then one match of every listed
+// row: a row that does not match gets the failure code of its kind. An empty list sends
+// nothing and is ok false, code 0.
 ret_t upsert_batch(DbConnection& db, std::vector<row_info_t>& rows,
                    const std::vector<size_t>& indices, std::vector<insert_result_t>& results,
                    bool vehicle, bool update);
+
+// What the customer decision reads about one row: its plate's stored owner and that owner's
+// code, and the customer stored under the row's code.
+struct row_facts_t {
+    bool code_defaulted = false;
+    bool plate_stored = false;
+    int32_t owner = -1;
+    bool owner_stored = false;
+    tstring owner_code;
+    bool code_stored = false;
+    int32_t code_customer = -1;
+};
+
+struct customer_decision_t {
+    enum Kind { Exists, New, Refused };
+    Kind kind = New;
+    int32_t refusal = 0;
+    bool plate_stored = false;
+};
+
+// Gives a row without a code its plate as code, then reads its facts one lookup at a time.
+// A row without a plate needs no facts.
+ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts);
+// Whether the row's customer is stored already, is new, or the row is refused; the row's
+// CustomerID becomes the stored customer's (-1 for a new one).
+customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts);

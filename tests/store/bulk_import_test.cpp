@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "tests/store/store_fixture.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -166,5 +167,210 @@ TEST_F(ImportTest, StepTimerPrintsOneLinePerStep) {
         "insert_customerinfo==\\d+ ms\n\rinsert_vehicleinfo==\\d+ ms\n\r");
     EXPECT_TRUE(std::regex_match(out.str(), lines)) << out.str();
 }
+
+// The row-by-row import: every lookup and every match one query per row, each write batch
+// re-checked row by row. The batched import must equal it in every row's result, in what it
+// leaves in the rows and in the stored data.
+class RowByRow {
+public:
+    RowByRow(DbConnection& db, std::vector<row_info_t>& rows, std::vector<insert_result_t>& results)
+        : db(db), rows(rows), results(results) {
+        results.assign(rows.size(), insert_result_t());
+        decisions.resize(rows.size());
+    }
+
+    ret_t run() {
+        std::vector<size_t> customers_to_update, customers_to_insert;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            row_facts_t facts;
+            const ret_t looked_up = look_up_row(db, rows[i], facts);
+            if (!looked_up.ok) return looked_up;
+            decisions[i] = decide_customer(rows[i], facts);
+            if (decisions[i].kind == customer_decision_t::Refused) {
+                results[i] = {false, decisions[i].refusal};
+            } else if (decisions[i].kind == customer_decision_t::New) {
+                customers_to_insert.push_back(i);
+            } else if (match_customerinfo(db, rows[i].customer).ok) {
+                results[i] = {false, kCustomerUnchanged};
+            } else {
+                customers_to_update.push_back(i);
+            }
+        }
+        write(customers_to_update, false, true);
+        write(customers_to_insert, false, false);
+        std::vector<insert_result_t> customer_results = results;
+        std::vector<size_t> vehicles_to_update, vehicles_to_insert;
+        for (size_t j = 0; j < rows.size(); ++j) {
+            const int32_t code = results[j].code;
+            if (rows[j].customer.CustomerID == -1 ||
+                !(results[j].ok || code == kCustomerUnchanged || code == kCustomerUpdateFailed))
+                continue;
+            rows[j].vehicle.CustomerID = rows[j].customer.CustomerID;
+            stamp_owner(rows[j].vehicle);
+            if (!decisions[j].plate_stored) {
+                vehicles_to_insert.push_back(j);
+            } else if (!match_vehicleinfo(db, rows[j].vehicle).ok) {
+                vehicles_to_update.push_back(j);
+            } else if (code == kCustomerUnchanged) {
+                results[j] = {false, kNothingToImport};
+            } else if (results[j].ok) {
+                results[j] = {true, 0};
+            }
+        }
+        write(vehicles_to_update, true, true);
+        write(vehicles_to_insert, true, false);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (customer_results[i].code == kCustomerUpdateFailed) results[i] = customer_results[i];
+        }
+        return ret_t(true, 0);
+    }
+
+private:
+    void write(const std::vector<size_t>& indices, bool vehicle, bool update) {
+        upsert_batch(db, rows, indices, results, vehicle, update);
+        for (size_t index : indices) {
+            const bool matched = vehicle ? match_vehicleinfo(db, rows[index].vehicle).ok
+                                         : match_customerinfo(db, rows[index].customer).ok;
+            const int32_t failure = vehicle ? (update ? kVehicleUpdateFailed : kVehicleInsertFailed)
+                                            : (update ? kCustomerUpdateFailed : kCustomerInsertFailed);
+            results[index] = matched ? insert_result_t{true, 0} : insert_result_t{false, failure};
+        }
+    }
+
+    DbConnection& db;
+    std::vector<row_info_t>& rows;
+    std::vector<insert_result_t>& results;
+    std::vector<customer_decision_t> decisions;
+};
+
+struct BatchCase {
+    const char* name;
+    std::vector<row_info_t> rows;
+    const char* before = "";  // run on both services first
+};
+void PrintTo(const BatchCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The same stored data on two services: one imports row by row, the other in batches.
+class BatchEqualsRowByRow : public ::testing::TestWithParam<BatchCase> {
+protected:
+    void SetUp() override {
+        StepTimer::set_output(nullptr);
+        open(reference, reference_svc);
+        open(batched, batched_svc);
+    }
+    void open(DbConnection& db, testsupport::TestService& svc) {
+        ASSERT_TRUE(db.open(svc.endpoint(), svc.user(), svc.password()).ok) << svc.log();
+        DataTypeDictionary::data_info_map info;
+        ASSERT_TRUE(load_data_type_info(db, info).ok);
+        DataTypeDictionary::data_value_map values;
+        ASSERT_TRUE(load_common_data(db, values).ok);
+        for (const char* sql :
+             {"INSERT INTO tabcustomerinfo (CustomerID, Code, Name, Phone) VALUES (1, 'S1', "
+              "'旧名', '139'), (2, 'S2', '乙', NULL), (3, NULL, '无码', NULL), (4, 'SP5', '以牌为码', "
+              "NULL)",
+              "INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color) VALUES ('SP1', 1, '1'), "
+              "('SP2', 1, '2'), ('SP3', 2, '4'), ('SP4', 2, '1'), ('NC1', 3, '1'), ('ORPHAN', 999, "
+              "'2')",
+              GetParam().before}) {
+            if (*sql) ASSERT_TRUE(db.execute(sql).ok) << sql;
+        }
+    }
+    static tstring dump(DbConnection& db) {
+        tstring text;
+        for (const char* sql : {"select * from tabcustomerinfo order by CustomerID",
+                                "select * from tabvehicleinfo order by PlateID"}) {
+            std::unique_ptr<NetSqliteResultSet> result;
+            EXPECT_TRUE(db.query(sql, result).ok);
+            while (result && result->Next()) {
+                for (const char* column : {"CustomerID", "Code", "Name", "Phone", "PlateID", "Color"})
+                    text += result->GetString(column) + "|";
+                text += "\n";
+            }
+        }
+        return text;
+    }
+    testsupport::TestService reference_svc, batched_svc;
+    DbConnection reference, batched;
+};
+
+tstring described(const std::vector<row_info_t>& rows, const std::vector<insert_result_t>& results) {
+    std::ostringstream out;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        out << i << ": " << results[i].ok << "," << results[i].code << " ids "
+            << rows[i].customer.CustomerID << "/" << rows[i].vehicle.CustomerID;
+        for (const auto& [column, text] : rows[i].customer.values) out << " " << column << "=" << text;
+        for (const auto& [column, text] : rows[i].vehicle.values) out << " " << column << "=" << text;
+        out << "\n";
+    }
+    return out.str();
+}
+
+TEST_P(BatchEqualsRowByRow, EveryRowGetsTheSameResult) {
+    std::vector<row_info_t> rows_one = GetParam().rows;
+    std::vector<row_info_t> rows_two = GetParam().rows;
+    std::vector<insert_result_t> expected, got;
+    ASSERT_EQ(RowByRow(reference, rows_one, expected).run(), ret_t(true, 0));
+    ASSERT_TRUE(insert_multi_rows(batched, rows_two, got).ok);
+    EXPECT_EQ(described(rows_two, got), described(rows_one, expected));
+    EXPECT_EQ(dump(batched), dump(reference));
+}
+
+std::vector<row_info_t> operator+(std::vector<row_info_t> a, const std::vector<row_info_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::vector<row_info_t> kNew = {row_of("N1", "新", "NP1", "3")};
+const std::vector<row_info_t> kChanged = {row_of("S1", "新名", "SP1", "5")};
+const std::vector<row_info_t> kUnchanged = {row_of("S2", "乙", "SP3", "4"),
+                                            row_of("S2", "乙", "SP4", "2")};
+const std::vector<row_info_t> kOtherOwnersPlate = {row_of("S1", "旧名", "SP3", "4"),
+                                                   row_of("NEW", "x", "SP1", "1"),
+                                                   row_of("NC", "y", "NC1", "1")};
+const std::vector<row_info_t> kMissingCode = {row_of("", "无码", "SP2", "2"),
+                                              row_of("", "全新", "FREE1", "1"),
+                                              row_of("", "以牌为码", "SP5", "3"),
+                                              row_of("", "z", "NC1", "")};
+const std::vector<row_info_t> kMissingPlate = {row_of("N2", "无车", "", "1"),
+                                               row_of("", "", "", "")};
+const std::vector<row_info_t> kDuplicatePlates = {row_of("A1", "a", "DUP", "1"),
+                                                  row_of("A2", "b", "DUP", "2"),
+                                                  row_of("S1", "旧名", "DUP", "3")};
+const std::vector<row_info_t> kRepeatedRows = {row_of("R1", "r", "RP", "1"),
+                                               row_of("R1", "r", "RP", "1"),
+                                               row_of("S1", "又改", "SP2", "2"),
+                                               row_of("S1", "又改", "SP2", "2")};
+const std::vector<row_info_t> kOrphan = {row_of("AD", "收养", "ORPHAN", "2")};
+
+// More rows than one query takes, codes and plates repeating across the pieces.
+std::vector<row_info_t> many_rows() {
+    std::vector<row_info_t> rows;
+    for (int k = 0; k < 1200; ++k) {
+        rows.push_back(row_of("G" + std::to_string(k % 700), "名" + std::to_string(k % 3),
+                              "GP" + std::to_string(k % 900), std::to_string(k % 5)));
+    }
+    return rows + kChanged + kUnchanged;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchEqualsRowByRow,
+    ::testing::Values(
+        BatchCase{"new", kNew}, BatchCase{"changed", kChanged},
+        BatchCase{"unchanged", kUnchanged}, BatchCase{"plate_of_another_customer", kOtherOwnersPlate},
+        BatchCase{"missing_code", kMissingCode}, BatchCase{"missing_plate", kMissingPlate},
+        BatchCase{"duplicate_plates", kDuplicatePlates}, BatchCase{"repeated_rows", kRepeatedRows},
+        BatchCase{"orphan_vehicle", kOrphan},
+        BatchCase{"all_at_once", kNew + kChanged + kUnchanged + kOtherOwnersPlate + kMissingCode +
+                                     kMissingPlate + kDuplicatePlates + kRepeatedRows + kOrphan},
+        BatchCase{"failed_customer_update", kChanged + kRepeatedRows + kNew,
+                  "CREATE TRIGGER refuse BEFORE UPDATE ON tabcustomerinfo WHEN new.Name = '又改' "
+                  "BEGIN SELECT RAISE(ABORT, 'refused'); END"},
+        BatchCase{"failed_vehicle_insert", kNew + kDuplicatePlates,
+                  "CREATE TRIGGER refuse BEFORE INSERT ON tabvehicleinfo WHEN new.PlateID = 'DUP' "
+                  "BEGIN SELECT RAISE(ABORT, 'refused'); END"},
+        BatchCase{"across_query_pieces", many_rows()}),
+    testcases::kCaseName);
 
 }  // namespace
