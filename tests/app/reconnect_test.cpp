@@ -17,8 +17,11 @@ protected:
         CDlgReconnect::SetRetryInterval(100);
         m_login = OpenLogin();
         m_main = LogIn(*m_login);
-        // Nothing of the log-in left in flight before the service goes quiet.
-        if (m_main) WaitForDictionary(*m_login);
+        // Nothing of the log-in, nor the list's first count, left in flight before the service
+        // goes quiet.
+        if (m_main && WaitForDictionary(*m_login))
+            guisupport::ProcessMessagesUntil(
+                [&] { return IsControlEnabled(*m_main, "btn_refresh_page"); }, 5000);
     }
     ~Reconnect() override {
         m_service.resume();

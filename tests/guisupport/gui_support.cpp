@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <cstdlib>
 #include <filesystem>
@@ -113,12 +114,25 @@ std::string ScreenshotFolder() {
 }
 
 std::string SaveScreenshot(HWND hWnd, const std::string& name) {
+    return SaveScreenshot(hWnd, name, {});
+}
+
+std::string SaveScreenshot(HWND hWnd, const std::string& name, const std::vector<HWND>& popups) {
     std::string folder = ScreenshotFolder();
     auto* native = uilib_detail::NativeFromHandle(hWnd);
     if (folder.empty() || !native) return "";
+    QPixmap picture = native->grab();
+    QPainter painter(&picture);
+    for (HWND popup : popups) {
+        auto* window = uilib_detail::NativeFromHandle(popup);
+        if (window && window->isVisible())
+            painter.drawPixmap(window->geometry().topLeft() - native->geometry().topLeft(),
+                               window->grab());
+    }
+    painter.end();
     QDir().mkpath(QString::fromStdString(folder));
     std::string path = folder + "/" + name + ".png";
-    return native->grab().save(QString::fromStdString(path), "PNG") ? path : "";
+    return picture.save(QString::fromStdString(path), "PNG") ? path : "";
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "uilib/ui_types.h"
 
@@ -47,6 +48,8 @@ std::string ScreenshotFolder();
 // Saves a PNG of the window into ScreenshotFolder() (created if needed) as <name>.png.
 // Returns the path, or "" when there is no folder or saving fails.
 std::string SaveScreenshot(HWND hWnd, const std::string& name);
+// The same with pop-ups (menus, drop-downs) painted over the window where they stand.
+std::string SaveScreenshot(HWND hWnd, const std::string& name, const std::vector<HWND>& popups);
 
 // Input delivered to a window as the desktop would (client coordinates, MK_ key state).
 void Click(HWND hWnd, POINT pt, UINT keyState = 0);

@@ -114,14 +114,20 @@ bool PageListTest::Enabled(const char* control) {
     return apptest::IsControlEnabled(*m_main, control);
 }
 
-void PageListTest::ClickRow(int item, UINT keyState) {
+void PageListTest::ShowRow(int item) {
     m_main->GetPaintManager().UpdateLayout();
+    List().EnsureVisible(item);
+    m_main->GetPaintManager().UpdateLayout();
+}
+
+void PageListTest::ClickRow(int item, UINT keyState) {
+    ShowRow(item);
     guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(List().GetItemAt(item)->GetPos()),
                       keyState);
 }
 
 void PageListTest::RightClickRow(int item) {
-    m_main->GetPaintManager().UpdateLayout();
+    ShowRow(item);
     guisupport::RightClick(m_main->GetHWND(),
                            guisupport::CenterOf(List().GetItemAt(item)->GetPos()));
 }

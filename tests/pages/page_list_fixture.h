@@ -41,9 +41,11 @@ protected:
     int ColumnOf(const char* dataType);
     std::string Text(const char* control);
     bool Enabled(const char* control);
+    // Scrolls the grid item into view.
+    void ShowRow(int item);
     void ClickRow(int item, UINT keyState = 0);
     void RightClickRow(int item);
-    // Opens the context menu on `item` (after selecting it and `more`) and clicks `command`.
+    // Opens the context menu on the last selected row and clicks `command`.
     void ChooseFromMenu(const char* command);
     db_task_caller& Caller() { return m_login->GetTaskCaller(); }
 

@@ -172,5 +172,192 @@ TEST_F(PageListTest, GotoAcceptsAPageAndEnterJumpsToo) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
+
+TEST_F(PageListTest, SearchMatchesEveryShownColumnAndTheLastTextWins) {
+    const int plates = CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE '%京A%'");
+    ASSERT_GT(plates, 0);
+    ClickControl(*m_main, "pl_edit_search");
+    // Typed one character after the other: the counts of "京" and "" are superseded.
+    ASSERT_TRUE(guisupport::TypeText(m_main->GetHWND(), "京A"));
+    const std::string expected = "共" + std::to_string(plates) + "条记录";
+    ASSERT_TRUE(WaitFor([&] { return Text("pl_record_count") == expected && ItemCount() == plates; }))
+        << Text("pl_record_count");
+    guisupport::ProcessMessagesUntil([] { return false; }, 100);
+    EXPECT_EQ(Text("pl_record_count"), expected) << "no older search overwrote the newer one";
+    for (int item = 0; item < ItemCount(); ++item)
+        EXPECT_NE(Cell(item, ColumnOf("PlateID")).find("京A"), std::string::npos);
+
+    // A name matches through its own column.
+    SetControlText(*m_main, "pl_edit_search", "");
+    ClickControl(*m_main, "pl_edit_search");
+    ASSERT_TRUE(guisupport::TypeText(m_main->GetHWND(), "张伟"));
+    const int named = CountRows(std::string(kAllRows) + " WHERE c.Name = '张伟'");
+    ASSERT_TRUE(WaitFor([&] { return m_page->GetTotal() == named && ItemCount() == named; }));
+    EXPECT_EQ(Cell(0, ColumnOf("Name")), "张伟");
+}
+
+TEST_F(PageListTest, SearchWithoutShownColumnsIsUnfiltered) {
+    const int total = m_page->GetTotal();
+    Exec("UPDATE tabdatatypeinfo SET ShowList = 0");
+    Caller().RequestGetDataTypeInfo();
+    // The new lookup values rebuild the header and reload the list.
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(List().GetHeader()->GetCount(), 2);
+    ClickControl(*m_main, "pl_edit_search");
+    // One character: one count, then one page.
+    ASSERT_TRUE(guisupport::TypeText(m_main->GetHWND(), "z"));
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(m_page->GetTotal(), total);
+    EXPECT_EQ(ItemCount(), 20);
+}
+
+TEST_F(PageListTest, HeaderClicksSortAndTheFirstItemRestoresTheDefaultOrder) {
+    CListHeaderUI* header = List().GetHeader();
+    const int phone = ColumnOf("Phone");
+    auto clickHeader = [&](int item) {
+        m_main->GetPaintManager().UpdateLayout();
+        guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(header->GetItemAt(item)->GetPos()));
+        return WaitForLoads();
+    };
+    auto shownPhones = [&] {
+        std::vector<std::string> phones;
+        for (int item = 0; item < ItemCount(); ++item) phones.push_back(Cell(item, phone));
+        return phones;
+    };
+    const std::string byPhone = std::string("SELECT c.Phone AS v FROM tabcustomerinfo c LEFT JOIN "
+                                            "tabvehicleinfo v ON v.CustomerID = c.CustomerID ORDER BY c.Phone");
+    ASSERT_TRUE(clickHeader(phone));
+    EXPECT_EQ(shownPhones(), Column(byPhone + " LIMIT 20"));
+    ASSERT_TRUE(clickHeader(phone));
+    EXPECT_EQ(shownPhones(), Column(byPhone + " DESC LIMIT 20"));
+    EXPECT_EQ(List().GetItemAt(0)->GetTag(), 40u);
+
+    ASSERT_TRUE(clickHeader(0));
+    std::vector<unsigned> customers;
+    for (int item = 0; item < ItemCount(); ++item) customers.push_back(List().GetItemAt(item)->GetTag());
+    EXPECT_TRUE(std::is_sorted(customers.begin(), customers.end()));
+    EXPECT_EQ(customers.front(), 1u);
+}
+
+struct DeleteCase {
+    int rows;
+    int answer;
+    std::vector<std::string> boxes;
+};
+
+void PrintTo(const DeleteCase& c, std::ostream* os) {
+    *os << c.rows << " rows, answer " << c.answer;
+}
+
+class DeleteRows : public PageListTest, public ::testing::WithParamInterface<DeleteCase> {};
+
+TEST_P(DeleteRows, AsksThenDeletesTheSelectedRows) {
+    std::string plates;
+    for (int item = 0; item < GetParam().rows; ++item) {
+        ClickRow(item, item == 0 ? 0 : MK_CONTROL);
+        plates += (item ? ", '" : "'") + Cell(item, ColumnOf("PlateID")) + "'";
+    }
+    const std::string selected = "SELECT PlateID FROM tabvehicleinfo WHERE PlateID IN (" + plates + ")";
+    ASSERT_EQ(CountRows(selected), GetParam().rows);
+    m_nextAnswer = GetParam().answer;
+    ChooseFromMenu("menu_delete_customer");
+    if (GetParam().answer == 0) ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(m_boxes, GetParam().boxes);
+    EXPECT_EQ(CountRows(selected), GetParam().answer == 0 ? 0 : GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PageList, DeleteRows,
+    ::testing::Values(DeleteCase{1, 0, {"确定要删除这行吗？", "删除成功！"}},
+                      DeleteCase{2, 0, {"确定要删除这些行吗？", "删除成功！"}},
+                      DeleteCase{3, 1, {"确定要删除这些行吗？"}}));
+
+TEST_F(PageListTest, DeleteAllEmptiesTheWhitelist) {
+    ClickRow(3);
+    ChooseFromMenu("menu_delete_all");
+    ASSERT_TRUE(WaitForCounts());
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除所有数据吗？", "删除成功！"}));
+    EXPECT_EQ(Text("pl_record_count"), "共0条记录");
+    EXPECT_EQ(CountRows(kAllRows), 0);
+}
+
+TEST_F(PageListTest, TheMenuOffersMergingOnlyForSeveralRows) {
+    ClickRow(2);
+    RightClickRow(2);
+    CMenuWnd* menu = m_page->GetContextMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->IsVisible());
+    ASSERT_EQ(menu->GetMenu()->GetCount(), 4);
+    const char* const names[] = {"menu_edit_customer", "menu_delete_customer", "menu_merge_customer",
+                                 "menu_delete_all"};
+    const char* const texts[] = {"<x 25>编辑", "<x 25>删除", "<x 25>更改车辆所属客户",
+                                 "<x 25>删除所有数据（不可恢复）"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(menu->GetMenu()->GetItemAt(i)->GetName(), names[i]);
+        EXPECT_EQ(menu->GetMenu()->GetItemAt(i)->GetText(), texts[i]);
+    }
+    EXPECT_FALSE(menu->FindItem("menu_merge_customer")->IsEnabled());
+    menu->Hide();
+
+    ClickRow(4, MK_SHIFT);
+    RightClickRow(3);
+    EXPECT_EQ(m_page->GetContextMenu(), menu) << "built once";
+    EXPECT_TRUE(menu->FindItem("menu_merge_customer")->IsEnabled());
+    EXPECT_EQ(List().GetSelectedItems(), (std::vector<int>{2, 3, 4}));
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_list_menu", {menu->GetHWND()});
+    menu->Hide();
+}
+
+// Hears the "edit_customer" the page sends to the edit page.
+class EditRequests : public INotifyUI {
+public:
+    void Notify(TNotifyUI& msg) override {
+        if (msg.sType == "edit_customer") customers.push_back(static_cast<int>(msg.wParam));
+    }
+    std::vector<int> customers;
+};
+
+TEST_F(PageListTest, EditingARowByMenuOrDoubleClickAndTheKeys) {
+    EditRequests requests;
+    m_main->GetPaintManager().AddNotifier(&requests);
+    ClickRow(2);
+    ChooseFromMenu("menu_edit_customer");
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::DoubleClick(m_main->GetHWND(), guisupport::CenterOf(List().GetItemAt(5)->GetPos()));
+    m_main->GetPaintManager().RemoveNotifier(&requests);
+    EXPECT_EQ(requests.customers,
+              (std::vector<int>{static_cast<int>(List().GetItemAt(2)->GetTag()),
+                                static_cast<int>(List().GetItemAt(5)->GetTag())}));
+
+    // Delete on the grid asks about the selected rows; Ctrl+F goes to the search box.
+    m_nextAnswer = 1;
+    guisupport::PressKey(m_main->GetHWND(), VK_DELETE);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"确定要删除这行吗？"});
+    guisupport::PressKey(m_main->GetHWND(), 'F', MK_CONTROL);
+    EXPECT_EQ(m_main->GetPaintManager().GetFocus(), m_main->FindControl("pl_edit_search"));
+    guisupport::PressKey(m_main->GetHWND(), VK_DELETE);
+    EXPECT_EQ(m_boxes.size(), 1u) << "Delete in the search box is the edit's";
+}
+
+TEST_F(PageListTest, ALostConnectionDuringAPageLoadOpensOneReconnectDialog) {
+    CDlgReconnect::SetRetryInterval(100);
+    m_service.pause();
+    int mostDialogs = 0;
+    apptest::UiDriver driver;
+    driver.Watch([&] { mostDialogs = std::max(mostDialogs, CDlgReconnect::GetInstanceCount()); })
+        .Then([] { return true; }, [&] { ClickControl(*m_main, "btn_page_next"); })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+              [&] {
+                  EXPECT_EQ(ItemCount(), 0) << "a failed page load empties the grid";
+                  m_service.resume();
+              })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
+    CDlgReconnect::SetRetryInterval(0);
+    EXPECT_EQ(mostDialogs, 1);
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(ItemCount(), 20);
+}
+
 }  // namespace
 }  // namespace pagetest
