@@ -60,6 +60,12 @@ void CCalendarWnd::Notify(TNotifyUI& msg) {
     CDialogWnd::Notify(msg);
 }
 
+void CCalendarWnd::ShowMoment(const DateTimeValue& moment) {
+    if (!IsValidDateTime(moment)) return;
+    m_displayed = moment;
+    DrawMonth();
+}
+
 // The day stays within the new month: 31 January goes to the last day of February.
 void CCalendarWnd::MoveMonths(int nMonths) {
     std::tm tm = m_displayed.tm;
@@ -261,7 +267,7 @@ void CCalendarUI::OnEditChanged(const CDuiString& text) {
         return;
     }
     m_sTyped = text;
-    ParseDateTime(typed.c_str(), m_mode, &m_value);
+    if (ParseDateTime(typed.c_str(), m_mode, &m_value) && GetPopup()) GetPopup()->ShowMoment(m_value);
     CLabelUI::SetText(FormatDateTime(m_value, m_mode).c_str());
     if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
 }

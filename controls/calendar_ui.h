@@ -19,6 +19,8 @@ public:
     explicit CCalendarWnd(CCalendarUI* pOwner) : m_pCalendar(pOwner) {}
     // The moment whose month is shown.
     const DateTimeValue& GetDisplayed() const { return m_displayed; }
+    // Shows the month of a moment typed into the box.
+    void ShowMoment(const DateTimeValue& moment);
 
     void Notify(TNotifyUI& msg) override;
 

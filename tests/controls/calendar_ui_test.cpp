@@ -323,6 +323,9 @@ TEST_F(CalendarWindowTest, TypedLettersAndPastedTextChangeNothing) {
     EXPECT_EQ(m_window.Count("textchanged", "cal"), 0);
     ASSERT_TRUE(guisupport::TypeText(m_window, "2014-2-30 1:2:3"));
     EXPECT_EQ(std::string(calendar->GetText()), "2014-03-02 01:02:03");
+    ASSERT_NE(calendar->GetPopup(), nullptr);
+    EXPECT_EQ(FormatDateTime(calendar->GetPopup()->GetDisplayed(), kDateOnly), "2014-03-02")
+        << "the month view follows what is typed";
 }
 
 TEST_F(CalendarWindowTest, EscapeAndLeavingTheBoxCloseTheMonth) {
