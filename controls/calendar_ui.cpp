@@ -138,15 +138,9 @@ std::pair<int, int> CCalendarEditWnd::FieldAt(DateTimeMode mode, int pos) {
     static const int kEnds[][6] = {{4, 7, 10, 13, 16, 19}, {4, 7, 10}, {2, 5, 8}};
     static const int kCounts[] = {6, 3, 3};
     const int* ends = kEnds[mode];
-    int start = 0;
-    for (int i = 0; i < kCounts[mode] - 1 && pos > ends[i]; ++i) start = ends[i] + 1;
-    int end = ends[0];
-    for (int i = 0; i < kCounts[mode]; ++i)
-        if (ends[i] >= start) {
-            end = ends[i];
-            break;
-        }
-    return {start, end};
+    int field = 0;
+    while (field < kCounts[mode] - 1 && pos > ends[field]) ++field;
+    return {field > 0 ? ends[field - 1] + 1 : 0, ends[field]};
 }
 
 bool CCalendarEditWnd::OnMouse(UINT uMsg, POINT pt) {

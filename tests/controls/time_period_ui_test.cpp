@@ -251,6 +251,20 @@ TEST_F(TimePeriodBoxTest, WeeklyTabGivesTheDrawnSchedule) {
     EXPECT_EQ(std::string(m_box->GetText()), "星期一, 二 08:00:00 至 10:00:00");
 }
 
+TEST_F(TimePeriodBoxTest, TypedTextIsReadWhenTypingEnds) {
+    CControlUI* other = m_window.Find<CControlUI>("other");
+    m_box->SetFocus();
+    m_box->SetSelAll();
+    ASSERT_TRUE(guisupport::TypeText(m_window, "星期三 18:00:00 至 9:00:00"));
+    other->SetFocus();
+    EXPECT_EQ(std::string(m_box->GetText()), "星期三 09:00:00 至 18:00:00");
+    m_box->SetFocus();
+    m_box->SetSelAll();
+    ASSERT_TRUE(guisupport::TypeText(m_window, "下午"));
+    other->SetFocus();
+    EXPECT_EQ(std::string(m_box->GetText()), "星期三 09:00:00 至 18:00:00");
+}
+
 TEST_F(TimePeriodBoxTest, LeavingTheBoxClosesTheDialog) {
     ASSERT_NE(ClickToOpen(), nullptr);
     m_window.Find<CControlUI>("other")->SetFocus();
