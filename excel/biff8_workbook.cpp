@@ -25,7 +25,10 @@ constexpr uint16_t kCellXf = kStyleXfCount;
 
 class Bytes {
 public:
-    Bytes& u8(uint8_t value) { m_data.push_back(static_cast<char>(value)); return *this; }
+    Bytes& u8(uint8_t value) {
+        m_data.push_back(static_cast<char>(value));
+        return *this;
+    }
     Bytes& u16(uint16_t value) { return u8(value & 0xFF).u8(value >> 8); }
     Bytes& u32(uint32_t value) { return u16(value & 0xFFFF).u16(value >> 16); }
     Bytes& f64(double value) {
@@ -64,7 +67,9 @@ std::u16string Utf16FromUtf8(const std::string& utf8) {
     return out;
 }
 
-std::u16string Utf16FromGbk(const tstring& gbk) { return Utf16FromUtf8(GbkToUtf8(gbk)); }
+std::u16string Utf16FromGbk(const tstring& gbk) {
+    return Utf16FromUtf8(GbkToUtf8(gbk));
+}
 
 void AppendRecord(std::string& stream, uint16_t type, const Bytes& body) {
     Bytes header;
@@ -191,7 +196,12 @@ std::string GlobalsHead(const WorkbookData& book, const std::vector<uint32_t>& s
     for (std::size_t i = 0; i < book.size(); ++i) {
         const std::u16string name = Utf16FromGbk(book[i].name());
         Bytes sheet;
-        sheet.u32(sheet_offsets[i]).u8(0).u8(0).u8(static_cast<uint8_t>(name.size())).u8(1).utf16(name);
+        sheet.u32(sheet_offsets[i])
+            .u8(0)
+            .u8(0)
+            .u8(static_cast<uint8_t>(name.size()))
+            .u8(1)
+            .utf16(name);
         AppendRecord(stream, kBoundSheet, sheet);
     }
     return stream;
@@ -204,7 +214,8 @@ std::string BuildBiff8WorkbookStream(const WorkbookData& book) {
     // sheet's offset in the stream.
     StringTable strings;
     std::vector<std::string> sheets;
-    for (std::size_t i = 0; i < book.size(); ++i) sheets.push_back(SheetStream(book[i], i == 0, strings));
+    for (std::size_t i = 0; i < book.size(); ++i)
+        sheets.push_back(SheetStream(book[i], i == 0, strings));
     std::string tail;
     strings.Append(tail);
     AppendRecord(tail, kEof, Bytes());

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "excel/little_endian.h"
 #include "excel/workbook_data.h"
 
 namespace {
@@ -29,7 +30,9 @@ void Put32(std::string& out, std::size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-std::size_t SectorsFor(std::size_t bytes) { return (bytes + kSectorSize - 1) / kSectorSize; }
+std::size_t SectorsFor(std::size_t bytes) {
+    return (bytes + kSectorSize - 1) / kSectorSize;
+}
 
 // Where each part of the file goes, in sectors: the stream first, then the FAT, the DIFAT
 // (only when the FAT outgrows the header's 109 slots) and the one directory sector.
@@ -60,7 +63,8 @@ std::vector<uint32_t> BuildFat(const Layout& layout) {
     for (std::size_t i = 0; i < layout.stream_sectors; ++i)
         fat[i] = i + 1 == layout.stream_sectors ? kEndOfChain : static_cast<uint32_t>(i + 1);
     for (std::size_t i = 0; i < layout.fat_sectors; ++i) fat[layout.fat_start() + i] = kFatSector;
-    for (std::size_t i = 0; i < layout.difat_sectors; ++i) fat[layout.difat_start() + i] = kDifatSector;
+    for (std::size_t i = 0; i < layout.difat_sectors; ++i)
+        fat[layout.difat_start() + i] = kDifatSector;
     fat[layout.directory_sector()] = kEndOfChain;
     return fat;
 }
@@ -77,7 +81,8 @@ std::string BuildHeader(const Layout& layout) {
     Put32(header, 48, static_cast<uint32_t>(layout.directory_sector()));
     Put32(header, 56, kMiniStreamCutoff);
     Put32(header, 60, kEndOfChain);  // no mini FAT
-    Put32(header, 68, layout.difat_sectors ? static_cast<uint32_t>(layout.difat_start()) : kEndOfChain);
+    Put32(header, 68,
+          layout.difat_sectors ? static_cast<uint32_t>(layout.difat_start()) : kEndOfChain);
     Put32(header, 72, static_cast<uint32_t>(layout.difat_sectors));
     for (std::size_t i = 0; i < kHeaderFatSlots; ++i)
         Put32(header, 76 + 4 * i,
@@ -94,8 +99,9 @@ std::string BuildDifat(const Layout& layout) {
         const std::size_t base = sector * kSectorSize;
         for (std::size_t slot = 0; slot + 1 < kIdsPerSector; ++slot, ++fat_index)
             Put32(difat, base + 4 * slot,
-                  fat_index < layout.fat_sectors ? static_cast<uint32_t>(layout.fat_start() + fat_index)
-                                                 : kFreeSector);
+                  fat_index < layout.fat_sectors
+                      ? static_cast<uint32_t>(layout.fat_start() + fat_index)
+                      : kFreeSector);
         const bool last = sector + 1 == layout.difat_sectors;
         Put32(difat, base + kSectorSize - 4,
               last ? kEndOfChain : static_cast<uint32_t>(layout.difat_start() + sector + 1));
@@ -153,9 +159,10 @@ constexpr std::size_t kMiniSectorSize = 64;
 class CompoundReader {
 public:
     explicit CompoundReader(const std::string& file) : m_file(file) {
-        if (file.size() < kHeaderSize || file.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") != 0)
+        if (file.size() < kHeaderSize ||
+            file.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") != 0)
             throw WorkbookError("not a compound document");
-        const unsigned shift = Get16(30);
+        const unsigned shift = LoadLe16(m_file, 30);
         if (shift != 9 && shift != 12) throw WorkbookError("compound document: sector size");
         m_sector_size = std::size_t{1} << shift;
         ReadFat();
@@ -163,10 +170,11 @@ public:
 
     std::string Stream(const std::u16string& name) const {
         const std::string directory = Chain(Get32(48));
-        for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size(); at += kDirectoryEntrySize) {
+        for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size();
+             at += kDirectoryEntrySize) {
             if (directory[at + 66] != 2 || EntryName(directory, at) != name) continue;
-            const uint32_t start = Get32(directory, at + 116);
-            const uint32_t size = Get32(directory, at + 120);
+            const uint32_t start = LoadLe32(directory, at + 116);
+            const uint32_t size = LoadLe32(directory, at + 120);
             std::string stream = size < Get32(56) ? MiniStream(directory, start) : Chain(start);
             if (stream.size() < size) throw WorkbookError("compound document: stream cut short");
             stream.resize(size);
@@ -176,20 +184,13 @@ public:
     }
 
 private:
-    static uint32_t Get32(const std::string& bytes, std::size_t at) {
-        if (at + 4 > bytes.size()) throw WorkbookError("compound document: cut short");
-        uint32_t value = 0;
-        for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    }
-    uint32_t Get32(std::size_t at) const { return Get32(m_file, at); }
-    uint16_t Get16(std::size_t at) const { return static_cast<uint16_t>(Get32(at) & 0xFFFF); }
+    uint32_t Get32(std::size_t at) const { return LoadLe32(m_file, at); }
 
     static std::u16string EntryName(const std::string& directory, std::size_t at) {
-        const std::size_t units = std::min<std::size_t>(Get32(directory, at + 64) & 0xFFFF, 64) / 2;
+        const std::size_t units = std::min<std::size_t>(LoadLe16(directory, at + 64), 64) / 2;
         std::u16string name;
         for (std::size_t i = 0; i + 1 < units; ++i)
-            name.push_back(static_cast<char16_t>(Get32(directory, at + 2 * i) & 0xFFFF));
+            name.push_back(static_cast<char16_t>(LoadLe16(directory, at + 2 * i)));
         return name;
     }
 
@@ -207,16 +208,18 @@ private:
         std::vector<uint32_t> fat_sectors;
         for (std::size_t i = 0; i < kHeaderFatSlots; ++i) fat_sectors.push_back(Get32(76 + 4 * i));
         uint32_t difat = Get32(68);
-        for (std::size_t guard = 0; difat < kDifatSector && guard < m_file.size() / m_sector_size; ++guard) {
+        for (std::size_t guard = 0; difat < kDifatSector && guard < m_file.size() / m_sector_size;
+             ++guard) {
             const std::string sector = Sector(difat);
             const std::size_t ids = m_sector_size / 4;
-            for (std::size_t i = 0; i + 1 < ids; ++i) fat_sectors.push_back(Get32(sector, 4 * i));
-            difat = Get32(sector, m_sector_size - 4);
+            for (std::size_t i = 0; i + 1 < ids; ++i)
+                fat_sectors.push_back(LoadLe32(sector, 4 * i));
+            difat = LoadLe32(sector, m_sector_size - 4);
         }
         for (uint32_t id : fat_sectors) {
             if (id >= kDifatSector) continue;
             const std::string sector = Sector(id);
-            for (std::size_t i = 0; i < m_sector_size; i += 4) m_fat.push_back(Get32(sector, i));
+            for (std::size_t i = 0; i < m_sector_size; i += 4) m_fat.push_back(LoadLe32(sector, i));
         }
     }
 
@@ -224,7 +227,8 @@ private:
     std::string FollowChain(uint32_t start, const std::vector<uint32_t>& table, std::size_t unit,
                             const std::function<std::string(uint32_t)>& read) const {
         std::string data;
-        for (uint32_t id = start; id < table.size() && data.size() <= table.size() * unit; id = table[id])
+        for (uint32_t id = start; id < table.size() && data.size() <= table.size() * unit;
+             id = table[id])
             data += read(id);
         return data;
     }
@@ -234,12 +238,14 @@ private:
     }
 
     std::string MiniStream(const std::string& directory, uint32_t start) const {
-        const std::string container = Chain(Get32(directory, 116));
+        const std::string container = Chain(LoadLe32(directory, 116));
         const std::string mini_fat_bytes = Chain(Get32(60));
         std::vector<uint32_t> mini_fat;
-        for (std::size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4) mini_fat.push_back(Get32(mini_fat_bytes, i));
+        for (std::size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4)
+            mini_fat.push_back(LoadLe32(mini_fat_bytes, i));
         return FollowChain(start, mini_fat, kMiniSectorSize, [&](uint32_t id) {
-            std::string sector = container.substr(std::min(container.size(), id * kMiniSectorSize), kMiniSectorSize);
+            std::string sector =
+                container.substr(std::min(container.size(), id * kMiniSectorSize), kMiniSectorSize);
             sector.resize(kMiniSectorSize, '\0');
             return sector;
         });

@@ -16,7 +16,8 @@ long long DaysFromCivil(long long year, unsigned month, unsigned day) {
     const long long era = (year >= 0 ? year : year - 399) / 400;
     const unsigned year_of_era = static_cast<unsigned>(year - era * 400);
     const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const unsigned day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + static_cast<long long>(day_of_era) - 719468;
 }
 
@@ -26,7 +27,8 @@ void CivilFromDays(long long days, int& year, int& month, int& day) {
     const unsigned day_of_era = static_cast<unsigned>(days - era * 146097);
     const unsigned year_of_era =
         (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const unsigned day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const unsigned mp = (5 * day_of_year + 2) / 153;
     day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
     month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
@@ -63,7 +65,8 @@ bool SerialFromDateText(const tstring& text, double& serial) {
             s += used;
             if (*s == ':' && std::sscanf(s, ":%2d%n", &second, &used) == 1) s += used;
         }
-        if (*s || !IsValidDate(year, month, day) || !IsValidTime(hour, minute, second)) return false;
+        if (*s || !IsValidDate(year, month, day) || !IsValidTime(hour, minute, second))
+            return false;
         serial = SerialFromDateTime(year, month, day, hour, minute, second);
         return true;
     }

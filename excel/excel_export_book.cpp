@@ -9,10 +9,11 @@ ret_t ExcelExportBook::CreateWorkbook() {
 }
 
 ret_t ExcelExportBook::SaveAs(const tstring& path) {
-    return {Guarded(false, [&] {
-                m_file.SaveAs(path);
-                return true;
-            }),
+    return {Guarded(false,
+                    [&] {
+                        m_file.SaveAs(path);
+                        return true;
+                    }),
             0};
 }
 
@@ -32,10 +33,12 @@ ret_t ExcelExportBook::WriteRows(const std::vector<row_t>& rows) {
 bool ExcelExportBook::WriteRow(int row, const row_t& cells) {
     bool written = true;
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
-        written = Guarded(false, [&] {
-                      m_file.SetCellText(row, column, cells[column]);
-                      return true;
-                  }) && written;
+        written = Guarded(false,
+                          [&] {
+                              m_file.SetCellText(row, column, cells[column]);
+                              return true;
+                          }) &&
+                  written;
     }
     return written;
 }

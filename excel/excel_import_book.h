@@ -63,7 +63,8 @@ public:
     ret_t LoadTypeMatching();
     void SaveTypeMatching();
     ret_t LoadValueMatching();
-    bool SetValueMatch(const tstring& data_type, const tstring& common_value, const tstring& cell_text);
+    bool SetValueMatch(const tstring& data_type, const tstring& common_value,
+                       const tstring& cell_text);
     void RemoveValueMatch(const tstring& data_type, const tstring& cell_text);
     void SaveValueMatching();
 

@@ -38,7 +38,8 @@ const DataTypeDictionary& EmptyDictionary() {
 }  // namespace
 
 int ExcelImportBook::EffectiveRows(int sheet) const {
-    return sheet >= 0 && sheet < static_cast<int>(m_effective_rows.size()) ? m_effective_rows[sheet] : 0;
+    return sheet >= 0 && sheet < static_cast<int>(m_effective_rows.size()) ? m_effective_rows[sheet]
+                                                                           : 0;
 }
 
 std::vector<int> ExcelImportBook::SheetsWithData() const {
@@ -148,7 +149,8 @@ ret_t ExcelImportBook::LoadTypeMatching() {
 
 void ExcelImportBook::SaveTypeMatching() {
     std::vector<tstring> entries;
-    for (const auto& [data_type, column] : m_type_matching) entries.push_back(data_type + ":" + column);
+    for (const auto& [data_type, column] : m_type_matching)
+        entries.push_back(data_type + ":" + column);
     WriteSetting(kSection, kTypeMatchKey, JoinText(entries, '^'));
 }
 
@@ -158,7 +160,8 @@ ret_t ExcelImportBook::LoadValueMatching() {
         BuildHeaderIndex(sheet);
         for (const auto& [data_type, column] : m_type_matching) {
             auto found = m_header_index.find(column);
-            if (column.empty() || !dictionary.is_lookup_column(data_type) || found == m_header_index.end())
+            if (column.empty() || !dictionary.is_lookup_column(data_type) ||
+                found == m_header_index.end())
                 continue;
             AddColumnValues(found->second, m_distinct_values[column]);
         }

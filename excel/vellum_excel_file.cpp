@@ -34,7 +34,9 @@ void WriteFileReplacing(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
-VellumExcelFile::~VellumExcelFile() { Close(); }
+VellumExcelFile::~VellumExcelFile() {
+    Close();
+}
 
 bool VellumExcelFile::Open(const tstring& path) {
     Close();
@@ -65,7 +67,9 @@ void VellumExcelFile::SaveAs(const tstring& path) {
     Close();
 }
 
-int VellumExcelFile::SheetCount() const { return static_cast<int>(Book().size()); }
+int VellumExcelFile::SheetCount() const {
+    return static_cast<int>(Book().size());
+}
 
 tstring VellumExcelFile::SheetName(int index) const {
     if (index < 0 || index >= SheetCount()) throw WorkbookError("no such sheet");
@@ -79,9 +83,13 @@ bool VellumExcelFile::LoadSheet(int index) {
     return true;
 }
 
-int VellumExcelFile::UsedRowCount() const { return Sheet().used_row_count(); }
+int VellumExcelFile::UsedRowCount() const {
+    return Sheet().used_row_count();
+}
 
-int VellumExcelFile::UsedColumnCount() const { return Sheet().used_column_count(); }
+int VellumExcelFile::UsedColumnCount() const {
+    return Sheet().used_column_count();
+}
 
 CellValue VellumExcelFile::GetCellValue(int row, int column) const {
     if (row < 0 || column < 0) throw WorkbookError("cell address out of range");
@@ -127,7 +135,9 @@ void VellumExcelFile::SetCellText(int row, int column, const tstring& text) {
     Book()[m_sheet].set_cell(row, column, text.empty() ? CellValue() : CellValue::Text(text));
 }
 
-void VellumExcelFile::Quit() { Close(); }
+void VellumExcelFile::Quit() {
+    Close();
+}
 
 WorkbookData& VellumExcelFile::Book() {
     if (!m_book) throw WorkbookError("no workbook open");

@@ -34,10 +34,18 @@ int SheetData::last_used_row() const {
     return 0;
 }
 
-int SheetData::first_used_column() const { return std::max(m_first_column, 0); }
+int SheetData::first_used_column() const {
+    return std::max(m_first_column, 0);
+}
 
-int SheetData::last_used_column() const { return std::max(m_last_column, 0); }
+int SheetData::last_used_column() const {
+    return std::max(m_last_column, 0);
+}
 
-int SheetData::used_row_count() const { return last_used_row() - first_used_row() + 1; }
+int SheetData::used_row_count() const {
+    return last_used_row() - first_used_row() + 1;
+}
 
-int SheetData::used_column_count() const { return last_used_column() - first_used_column() + 1; }
+int SheetData::used_column_count() const {
+    return last_used_column() - first_used_column() + 1;
+}

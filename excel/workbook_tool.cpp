@@ -1,7 +1,8 @@
 // workbook-tool: shows how the import reads a workbook, and writes one as the export does.
-//   workbook-tool dump FILE                  every sheet's counts, then its rows as the import reads them
-//   workbook-tool dates FILE SHEET COLUMN    the date-time text of each cell of a column (0-based)
-//   workbook-tool write OUT.xls < rows.tsv   UTF-8 tab-separated rows, the first line the header
+//   workbook-tool dump FILE                  every sheet's counts, then its rows as the import
+//   reads them workbook-tool dates FILE SHEET COLUMN    the date-time text of each cell of a column
+//   (0-based) workbook-tool write OUT.xls < rows.tsv   UTF-8 tab-separated rows, the first line the
+//   header
 // Text is UTF-8 on the terminal and GBK inside, as everywhere in the program.
 #include <cstdlib>
 #include <iostream>
@@ -86,7 +87,8 @@ int Write(const std::string& path) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "dump" && argc == 3) return Dump(argv[2]);
-    if (command == "dates" && argc == 5) return Dates(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    if (command == "dates" && argc == 5)
+        return Dates(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (command == "write" && argc == 3) return Write(argv[2]);
     return Usage();
 }

@@ -9,6 +9,7 @@
 
 #include "excel/compound_file.h"
 #include "excel/excel_dates.h"
+#include "excel/little_endian.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
 
@@ -38,7 +39,8 @@ CellValue ToCellValue(const FreeXL_CellValue& value) {
         case FREEXL_CELL_DATETIME:
         case FREEXL_CELL_TIME: {
             double serial = 0;
-            if (SerialFromDateText(value.value.text_value, serial)) return CellValue::Number(serial);
+            if (SerialFromDateText(value.value.text_value, serial))
+                return CellValue::Number(serial);
             return CellValue::Text(Utf8ToGbk(value.value.text_value));
         }
         default:
@@ -51,21 +53,13 @@ CellValue ToCellValue(const FreeXL_CellValue& value) {
 // formulas whose cached result is a boolean or an error, by sheet in BOUNDSHEET order.
 using CellSet = std::set<std::pair<int, int>>;
 
-uint16_t Get16(const std::string& bytes, std::size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-uint32_t Get32(const std::string& bytes, std::size_t at) {
-    return Get16(bytes, at) | static_cast<uint32_t>(Get16(bytes, at + 2)) << 16;
-}
-
-bool HoldsOtherValue(uint16_t type, const std::string& stream, std::size_t data, std::size_t length) {
+bool HoldsOtherValue(uint16_t type, const std::string& stream, std::size_t data,
+                     std::size_t length) {
     constexpr uint16_t kBoolErr = 0x0205, kFormula = 0x0006;
     if (type == kBoolErr) return length >= 8;
     // A formula's 8-byte result is no number when its last two bytes are 0xFFFF; its first
     // byte then says 1 boolean, 2 error.
-    return type == kFormula && length >= 14 && Get16(stream, data + 12) == 0xFFFF &&
+    return type == kFormula && length >= 14 && LoadLe16(stream, data + 12) == 0xFFFF &&
            (stream[data + 6] == 1 || stream[data + 6] == 2);
 }
 
@@ -75,17 +69,17 @@ std::map<std::size_t, CellSet> OtherValueCells(const std::string& stream) {
     std::map<std::size_t, CellSet> cells;
     std::size_t sheet = SIZE_MAX;
     for (std::size_t at = 0; at + 4 <= stream.size();) {
-        const uint16_t type = Get16(stream, at);
-        const std::size_t length = Get16(stream, at + 2);
+        const uint16_t type = LoadLe16(stream, at);
+        const std::size_t length = LoadLe16(stream, at + 2);
         const std::size_t data = at + 4;
         if (data + length > stream.size()) break;
-        if (type == kBoundSheet && length >= 4) sheet_offsets.push_back(Get32(stream, data));
+        if (type == kBoundSheet && length >= 4) sheet_offsets.push_back(LoadLe32(stream, data));
         if (type == kBof) {
             auto found = std::find(sheet_offsets.begin(), sheet_offsets.end(), at);
             sheet = found == sheet_offsets.end() ? SIZE_MAX : found - sheet_offsets.begin();
         }
         if (sheet != SIZE_MAX && HoldsOtherValue(type, stream, data, length))
-            cells[sheet].emplace(Get16(stream, data), Get16(stream, data + 2));
+            cells[sheet].emplace(LoadLe16(stream, data), LoadLe16(stream, data + 2));
         at = data + length;
     }
     return cells;
@@ -129,7 +123,8 @@ WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string&
     }
     for (const auto& [sheet, cells] : OtherValueCells(stream)) {
         if (sheet >= book.size()) continue;
-        for (const auto& [row, column] : cells) book[sheet].set_cell(row, column, CellValue::Other());
+        for (const auto& [row, column] : cells)
+            book[sheet].set_cell(row, column, CellValue::Other());
     }
     return book;
 }

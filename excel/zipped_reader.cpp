@@ -4,13 +4,12 @@
 #include <ixion/formula_result.hpp>
 #include <ixion/model_context.hpp>
 #include <ixion/model_iterator.hpp>
+#include <memory>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/spreadsheet/document.hpp>
 #include <orcus/spreadsheet/factory.hpp>
 #include <orcus/spreadsheet/sheet.hpp>
-
-#include <memory>
 
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
@@ -50,7 +49,8 @@ CellValue FormulaValue(const ixion::formula_cell& formula) {
     }
 }
 
-CellValue ToCellValue(const ixion::model_context& context, const ixion::model_iterator::cell& cell) {
+CellValue ToCellValue(const ixion::model_context& context,
+                      const ixion::model_iterator::cell& cell) {
     switch (cell.type) {
         case ixion::celltype_t::numeric:
             return CellValue::Number(std::get<double>(cell.value));

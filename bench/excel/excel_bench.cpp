@@ -22,15 +22,19 @@ template <typename Work>
 double ElapsedMs(Work&& work) {
     const auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 std::string CellText(int row, int column) {
     if (row == 0) return u8"字段" + std::to_string(column);
     switch (column % 3) {
-        case 0: return u8"京A" + std::to_string(10000 + row);
-        case 1: return u8"客户" + std::to_string(row * kColumns + column);
-        default: return std::to_string(row * 7 % 1000);
+        case 0:
+            return u8"京A" + std::to_string(10000 + row);
+        case 1:
+            return u8"客户" + std::to_string(row * kColumns + column);
+        default:
+            return std::to_string(row * 7 % 1000);
     }
 }
 
@@ -61,7 +65,8 @@ std::size_t ReadAsImport(const std::string& path) {
     std::size_t bytes = 0;
     book.LoadSheet(0);
     for (int r = 0; r < book.EffectiveRowCounts()[0]; ++r)
-        for (int c = 0; c < book.UsedColumnCounts()[0]; ++c) bytes += book.GetTrimmedText(r, c).size();
+        for (int c = 0; c < book.UsedColumnCounts()[0]; ++c)
+            bytes += book.GetTrimmedText(r, c).size();
     return bytes;
 }
 
@@ -93,10 +98,11 @@ void Compare(const char* name, double goal_ms, Project&& project, Floor&& floor)
         floor_ms.push_back(ElapsedMs(floor));
         ratios.push_back(floor_ms.back() / project_ms.back());
     }
-    std::printf("%s: project %.0f ms, floor %.0f ms, ratio %.1f (spread %.1f-%.1f); goal < %.0f ms\n",
-                name, Median(project_ms), Median(floor_ms), Median(ratios),
-                *std::min_element(ratios.begin(), ratios.end()),
-                *std::max_element(ratios.begin(), ratios.end()), goal_ms);
+    std::printf(
+        "%s: project %.0f ms, floor %.0f ms, ratio %.1f (spread %.1f-%.1f); goal < %.0f ms\n", name,
+        Median(project_ms), Median(floor_ms), Median(ratios),
+        *std::min_element(ratios.begin(), ratios.end()),
+        *std::max_element(ratios.begin(), ratios.end()), goal_ms);
 }
 
 }  // namespace
@@ -113,11 +119,13 @@ int main() {
     // The first start of LibreOffice builds its profile; that is not what is measured.
     office.Convert({csv}, kCsvUtf8Filter, scratch.file("warm"));
 
-    Compare("xlsx 10000x10 read as the import does (floor: LibreOffice headless to csv)", 1000,
-            [&] { ReadAsImport(xlsx); },
-            [&] { office.Convert({xlsx}, kCsvUtf8Filter, scratch.file("csv")); });
-    Compare("xls 10000x10 written as the export does (floor: LibreOffice headless csv to xls)", 300,
-            [&] { WriteAsExport(scratch.file("project.xls")); },
-            [&] { office.Convert({csv}, "xls:MS Excel 97", scratch.file("xls")); });
+    Compare(
+        "xlsx 10000x10 read as the import does (floor: LibreOffice headless to csv)", 1000,
+        [&] { ReadAsImport(xlsx); },
+        [&] { office.Convert({xlsx}, kCsvUtf8Filter, scratch.file("csv")); });
+    Compare(
+        "xls 10000x10 written as the export does (floor: LibreOffice headless csv to xls)", 300,
+        [&] { WriteAsExport(scratch.file("project.xls")); },
+        [&] { office.Convert({csv}, "xls:MS Excel 97", scratch.file("xls")); });
     return 0;
 }

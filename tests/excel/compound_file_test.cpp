@@ -1,8 +1,9 @@
 // The compound document container at its boundaries: one sector, the mini-stream cut-off, and a
 // stream too large for the header's FAT slots; broken containers are refused.
+#include "excel/compound_file.h"
+
 #include <gtest/gtest.h>
 
-#include "excel/compound_file.h"
 #include "excel/workbook_data.h"
 
 namespace {

@@ -1,6 +1,5 @@
 // The export holder: header and rows, the .xls limits, and saving without harming existing files.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>

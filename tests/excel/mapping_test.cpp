@@ -83,7 +83,8 @@ struct ColumnKeyCase : testcases::NamedCase {
     std::vector<tstring> chosen;
 };
 
-class StoredColumnChoice : public MappingTest, public ::testing::WithParamInterface<ColumnKeyCase> {};
+class StoredColumnChoice : public MappingTest,
+                           public ::testing::WithParamInterface<ColumnKeyCase> {};
 
 TEST_P(StoredColumnChoice, ChoosesOnlyStoredNamesTheWorkbookHas) {
     Store("ExcelKey", GetParam().stored);
@@ -111,7 +112,8 @@ TEST_F(MappingTest, MatchesSheetsWithDataToTheChosenColumns) {
     OpenWorkbook();
     Choose({"颜色", "车主"}, {});
     EXPECT_EQ(m_book.MatchSheetsToColumns(), ret_t(true, 0));
-    EXPECT_EQ(m_book.SheetColumns(), (std::map<int, std::set<tstring>>{{0, {"颜色"}}, {1, {"颜色", "车主"}}}));
+    EXPECT_EQ(m_book.SheetColumns(),
+              (std::map<int, std::set<tstring>>{{0, {"颜色"}}, {1, {"颜色", "车主"}}}));
     EXPECT_EQ(m_book.SheetsWithoutColumns(), std::set<int>{3});
     m_book.BuildHeaderIndex(0);
     EXPECT_EQ(m_book.HeaderIndex(), (std::map<tstring, int>{{"颜色", 1}}));  // the first one wins
@@ -155,7 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TypeKeyCase{{"OnlyMalformed"}, "PlateID^Color:颜色:x", false, kByDisplayName},
                       TypeKeyCase{{"ColumnNoLongerChosen"}, "Color:备注", true, {}},
                       TypeKeyCase{{"UnknownDataType"}, "Gone:颜色", true, {}},
-                      TypeKeyCase{{"FirstEntryWins"}, "PlateID:车主^PlateID:车牌号码^Color:颜色", true,
+                      TypeKeyCase{{"FirstEntryWins"},
+                                  "PlateID:车主^PlateID:车牌号码^Color:颜色",
+                                  true,
                                   {{"PlateID", "车主"}, {"Color", "颜色"}}}),
     testcases::kCaseName);
 

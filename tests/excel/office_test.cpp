@@ -109,7 +109,8 @@ TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
     const std::vector<std::pair<std::string, Rows>> books{
         {"chinese", ChineseRows()}, {"many", ManyDistinctRows()}, {"long", LongTextRows()}};
     std::vector<std::string> files;
-    for (const auto& [name, rows] : books) files.push_back(WriteXls(scratch.file(name + ".xls"), rows));
+    for (const auto& [name, rows] : books)
+        files.push_back(WriteXls(scratch.file(name + ".xls"), rows));
     ASSERT_TRUE(Office(scratch).Convert(files, kCsvUtf8Filter, scratch.file("csv")));
     for (const auto& [name, rows] : books) {
         SCOPED_TRACE(name);
@@ -123,7 +124,8 @@ TEST(OfficeTest, OneWorkbookReadsAlikeAsXlsXlsxXlsmAndOds) {
     ScratchDir scratch;
     const std::string csv = scratch.file("book.csv");
     WriteBytes(csv, std::string(u8"name,amount,when,flag,err\n") +
-                        u8"张三,12.6,2024-03-15,TRUE,=1/0\n" + u8"Bob,0,2024-03-15 10:20:30,FALSE,=NA()\n");
+                        u8"张三,12.6,2024-03-15,TRUE,=1/0\n" +
+                        u8"Bob,0,2024-03-15 10:20:30,FALSE,=NA()\n");
     // Comma, quote, UTF-8, from line 1, detect numbers and dates, evaluate formulas.
     const std::string in_filter = "CSV:44,34,76,1,,0,false,true,false,false,false,-1,true";
     const Office office(scratch);

@@ -63,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DateTextCase{{"NoSuchDay"}, "2023-02-29", false, 0},
                       DateTextCase{{"NoSuchHour"}, "2024-03-15 24:00:00", false, 0},
                       DateTextCase{{"TrailingText"}, "2024-03-15x", false, 0},
-                      DateTextCase{{"Number"}, "45366", false, 0}, DateTextCase{{"Empty"}, "", false, 0}),
+                      DateTextCase{{"Number"}, "45366", false, 0},
+                      DateTextCase{{"Empty"}, "", false, 0}),
     testcases::kCaseName);
 
 struct SerialCase : testcases::NamedCase {
@@ -88,15 +89,14 @@ TEST_P(SerialTimeTest, KeepsTheYearsTheProgramHandles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Serials, SerialTimeTest,
-    ::testing::Values(SerialCase{{"Zero"}, 0, true, "1970-01-01 00:00:00"},
-                      SerialCase{{"Negative"}, -700, true, "1970-01-01 00:00:00"},
-                      SerialCase{{"Before1970"}, 25568, false, ""},
-                      SerialCase{{"StartOf1970"}, 25569, true, "1970-01-01 00:00:00"},
-                      SerialCase{{"RoundsToTheSecond"}, 45366.4305555556, true, "2024-03-15 10:20:00"},
-                      SerialCase{{"LastSecondOf3000"}, 402133 + 86399.0 / 86400, true,
-                                 "3000-12-31 23:59:59"},
-                      SerialCase{{"After3000"}, 402134, false, ""},
-                      SerialCase{{"Huge"}, 1e300, false, ""}),
+    ::testing::Values(
+        SerialCase{{"Zero"}, 0, true, "1970-01-01 00:00:00"},
+        SerialCase{{"Negative"}, -700, true, "1970-01-01 00:00:00"},
+        SerialCase{{"Before1970"}, 25568, false, ""},
+        SerialCase{{"StartOf1970"}, 25569, true, "1970-01-01 00:00:00"},
+        SerialCase{{"RoundsToTheSecond"}, 45366.4305555556, true, "2024-03-15 10:20:00"},
+        SerialCase{{"LastSecondOf3000"}, 402133 + 86399.0 / 86400, true, "3000-12-31 23:59:59"},
+        SerialCase{{"After3000"}, 402134, false, ""}, SerialCase{{"Huge"}, 1e300, false, ""}),
     testcases::kCaseName);
 
 TEST(SerialTimeTest, ReadsTheDayInLocalTime) {

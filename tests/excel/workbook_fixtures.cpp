@@ -22,8 +22,8 @@ void WriteCell(lxw_worksheet* sheet, lxw_format* date_format, int row, int colum
     } else if (auto number = std::get_if<double>(&cell)) {
         worksheet_write_number(sheet, row, column, *number, nullptr);
     } else if (auto date = std::get_if<XlsxDate>(&cell)) {
-        lxw_datetime value{date->year, date->month, date->day, date->hour, date->minute,
-                           static_cast<double>(date->second)};
+        lxw_datetime value{date->year, date->month,  date->day,
+                           date->hour, date->minute, static_cast<double>(date->second)};
         worksheet_write_datetime(sheet, row, column, &value, date_format);
     } else if (auto flag = std::get_if<XlsxBool>(&cell)) {
         worksheet_write_boolean(sheet, row, column, flag->value, nullptr);
@@ -58,7 +58,9 @@ XlsxSheet TextSheet(const std::string& name, const std::vector<std::vector<std::
     return sheet;
 }
 
-bool Office::Available() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
+bool Office::Available() {
+    return std::system("command -v soffice >/dev/null 2>&1") == 0;
+}
 
 bool Office::Convert(const std::vector<std::string>& files, const std::string& filter,
                      const std::string& out_dir, const std::string& in_filter) const {
