@@ -1,0 +1,226 @@
+// The customer list on 100,000 customers with 150,000 vehicles: the first page after the log-in,
+// a page change and a search keystroke, each from the operator's action until the grid is
+// filled, next to the store's own time for the statements behind it (run on a connection of
+// its own, interleaved with the page, several repeats).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/dlg_login.h"
+#include "app/main_wnd.h"
+#include "app/settings/config.h"
+#include "pages/page_list.h"
+#include "store/store.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/test_service.h"
+#include "uilib/edit_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+constexpr int kRepeats = 5;
+constexpr int kWaitMs = 30000;
+
+const char* const kCustomers =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+    "INSERT INTO tabcustomerinfo (CustomerID, Code, Name, Phone) "
+    "SELECT i, 'K' || i, '车主' || i, '139' || printf('%08d', i) FROM n";
+const char* const kVehicles =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 150000) "
+    "INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, ValidUntil, Allowed) "
+    "SELECT '沪B' || i, (i * 7) % 100000 + 1, i % 5 + 1, '2026-02-' || printf('%02d', i % 28 + 1), "
+    "'2026-12-31 23:59:59', i % 2 FROM n";
+
+void Require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "%s failed\n", what);
+    std::exit(1);
+}
+
+double Milliseconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+void WaitUntil(const std::function<bool()>& done, const char* what) {
+    Require(guisupport::ProcessMessagesUntil(done, kWaitMs), what);
+}
+
+struct Series {
+    explicit Series(const char* seriesName) : name(seriesName) {}
+
+    const char* name;
+    std::vector<double> project, floor;
+
+    void Add(double projectMs, double floorMs) {
+        project.push_back(projectMs);
+        floor.push_back(floorMs);
+    }
+    static double Median(std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    }
+    void Print() const {
+        std::vector<double> ratios;
+        for (size_t i = 0; i < project.size(); ++i) ratios.push_back(project[i] / floor[i]);
+        const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+        std::printf("%s: project %.1f ms, floor %.1f ms, ratio %.2f (spread %.2f to %.2f)\n", name,
+                    Median(project), Median(floor), Median(ratios), *low, *high);
+    }
+};
+
+// The statements of the client's store, on a connection of the benchmark's own.
+class Store {
+public:
+    explicit Store(const testsupport::TestService& service) {
+        Require(m_db.open(service.endpoint(), service.user(), service.password()).ok, "open");
+    }
+    void Seed() {
+        Require(m_db.execute(kCustomers).ok, "seeding customers");
+        Require(m_db.execute(kVehicles).ok, "seeding vehicles");
+    }
+    // What the client asks between the log-in and the first page.
+    double FirstPage() {
+        return Milliseconds([&] {
+            DataTypeDictionary::data_info_map info;
+            DataTypeDictionary::data_value_map values;
+            Require(load_data_type_info(m_db, info).ok, "load_data_type_info");
+            Require(load_common_data(m_db, values).ok, "load_common_data");
+            Count({});
+            Page({}, 0);
+        });
+    }
+    double PageChange(int page) {
+        return Milliseconds([&] { Page({}, page); });
+    }
+    double Search(const constraint_list_t& constraints) {
+        return Milliseconds([&] {
+            Count(constraints);
+            Page(constraints, 0);
+        });
+    }
+
+private:
+    void Count(const constraint_list_t& constraints) {
+        int32_t count = 0;
+        Require(count_rows(m_db, constraints, count).ok, "count_rows");
+    }
+    void Page(const constraint_list_t& constraints, int page) {
+        std::vector<row_info_t> rows;
+        load_rows_page(m_db, {0, ""}, constraints, page, 20, rows);
+    }
+
+    DbConnection m_db;
+};
+
+class Client {
+public:
+    explicit Client(const testsupport::TestService& service) {
+        WriteBytes(m_dir.file("wlsetting.ini"), "[Db]\nIp=" + service.address() +
+                                                    "\nName=whitelist\nUserName=" + service.user() +
+                                                    "\nPassword=" + service.password() + "\n");
+        m_config = std::make_unique<CConfig>(m_dir.file("wlsetting.ini"));
+    }
+
+    // From the main window appearing until the first page is in the grid.
+    double LogIn() {
+        m_login = ShowLoginDialog("LedgerDesk");
+        Require(m_login != nullptr, "login dialog");
+        m_login->FindControl("edit_user_name")->SetText("admin");
+        m_login->FindControl("edit_user_pass")->SetText("admin123");
+        m_login->GetPaintManager().UpdateLayout();
+        guisupport::Click(m_login->GetHWND(),
+                          guisupport::CenterOf(m_login->FindControl("ok")->GetPos()));
+        WaitUntil([&] { return m_login->GetMainWnd() && m_login->GetMainWnd()->IsVisible(); },
+                  "log-in");
+        const auto start = std::chrono::steady_clock::now();
+        m_page = static_cast<CPageList*>(
+            m_login->GetMainWnd()->GetPage(kPageList)->GetInterface("PageList"));
+        m_login->GetTaskCaller().Register(task_names::kLoadDbRange,
+                                          [this](TaskContext) { ++m_loads; });
+        WaitUntil([&] { return m_page->GetRows().size() == 20; }, "first page");
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count();
+    }
+    double NextPage() {
+        return UntilLoaded([&] { m_page->GotoPage(m_page->GetPageIndex() + 1); });
+    }
+    // One more character typed into the search box.
+    double Type(const char* character) {
+        auto* search = m_login->GetMainWnd()->FindControl("pl_edit_search");
+        if (!static_cast<CEditUI*>(search->GetInterface("Edit"))->IsEditing()) {
+            m_login->GetMainWnd()->GetPaintManager().UpdateLayout();
+            guisupport::Click(m_login->GetMainWnd()->GetHWND(), guisupport::CenterOf(search->GetPos()));
+        }
+        return UntilLoaded([&] { guisupport::TypeText(m_login->GetMainWnd()->GetHWND(), character); });
+    }
+    // The constraints the page sends for a search text.
+    constraint_list_t SearchFor(const std::string& text) const {
+        constraint_list_t constraints;
+        for (const data_type_info_t* column : m_login->GetTaskCaller().GetDictionary().shown_columns())
+            constraints.push_back({column->DataType, text});
+        return constraints;
+    }
+    void Close() { m_login.reset(); }
+
+private:
+    double UntilLoaded(const std::function<void()>& act) {
+        const int target = m_loads + 1;
+        return Milliseconds([&] {
+            act();
+            WaitUntil([&] { return m_loads >= target; }, "page load");
+        });
+    }
+
+    ScratchDir m_dir;
+    std::unique_ptr<CConfig> m_config;
+    std::unique_ptr<CDlgLogin> m_login;
+    CPageList* m_page = nullptr;
+    int m_loads = 0;
+};
+
+}  // namespace
+
+int main() {
+    guisupport::EnsureApplication();
+    LoadedSkin skin;
+    UISetMessageBoxHook([](const CDuiString& text, bool) {
+        std::fprintf(stderr, "unexpected message box: %s\n", text.GetData());
+        return 1;
+    });
+    testsupport::TestService service;
+    Store store(service);
+    store.Seed();
+    Client client(service);
+
+    Series first("list_first_page"), change("list_page_change"), search("list_search_keystroke");
+    const char* const typed[] = {"沪", "B", "1", "2"};
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        const double floorFirst = store.FirstPage();
+        first.Add(client.LogIn(), floorFirst);
+        for (int step = 1; step <= 3; ++step) {
+            const double floorChange = store.PageChange(step);
+            change.Add(client.NextPage(), floorChange);
+        }
+        std::string text;
+        for (const char* character : typed) {
+            text += character;
+            const double floorSearch = store.Search(client.SearchFor(text));
+            search.Add(client.Type(character), floorSearch);
+        }
+        client.Close();
+    }
+    first.Print();
+    change.Print();
+    search.Print();
+    UISetMessageBoxHook({});
+    return 0;
+}
