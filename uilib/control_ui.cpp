@@ -17,7 +17,7 @@ void CControlUI::SetName(LPCTSTR pstrName) {
     if (m_sName == pstrName) return;
     // Re-register so FindControl finds the control under its new name.
     CPaintManagerUI* manager = m_pManager;
-    if (manager) manager->ReapObjects(this);
+    if (manager) manager->ForgetName(this);
     m_sName = pstrName;
     if (manager) manager->InitControls(this, m_pParent);
 }

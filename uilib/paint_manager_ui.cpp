@@ -162,6 +162,43 @@ bool RemoveItem(std::vector<T*>& list, T* item) {
     return true;
 }
 
+// Calls fn for each entry until it returns true; an entry that an earlier call removed from the
+// list (a notifier removing another, or itself) is skipped.
+template <typename T, typename Fn>
+bool ForEachCurrent(const std::vector<T*>& list, Fn fn) {
+    std::vector<T*> snapshot = list;
+    for (T* entry : snapshot)
+        if (std::find(list.begin(), list.end(), entry) != list.end() && fn(entry)) return true;
+    return false;
+}
+
+template <typename T>
+bool AddListener(std::vector<T*>& list, T* item,
+                 std::vector<std::pair<CControlUI*, const void*>>& controlListeners) {
+    if (!AddUnique(list, item)) return false;
+    if (auto* control = dynamic_cast<CControlUI*>(item))
+        controlListeners.emplace_back(control, static_cast<const void*>(item));
+    return true;
+}
+
+template <typename T>
+bool RemoveListener(std::vector<T*>& list, T* item,
+                    std::vector<std::pair<CControlUI*, const void*>>& controlListeners) {
+    if (!RemoveItem(list, item)) return false;
+    controlListeners.erase(
+        std::remove_if(controlListeners.begin(), controlListeners.end(),
+                       [item](const auto& entry) { return entry.second == item; }),
+        controlListeners.end());
+    return true;
+}
+
+template <typename T>
+void RemoveAll(std::vector<T*>& list, const void* item) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [item](T* entry) { return static_cast<const void*>(entry) == item; }),
+               list.end());
+}
+
 bool IsInteractive(CControlUI* control) {
     for (CControlUI* c = control; c; c = c->GetParent())
         if ((c->GetControlFlags() & UIFLAG_TABSTOP) || c->GetInterface("Button")) return true;
@@ -183,6 +220,9 @@ struct CPaintManagerUI::Impl {
     std::vector<INotifyUI*> notifiers;
     std::vector<IMessageFilterUI*> filters;
     std::vector<IChildWndNotifyUI*> childWndNotifiers;
+    // Notifiers, filters and child-window notifiers that are controls themselves: they leave
+    // the lists when their control leaves the window (the entry is the object as registered).
+    std::vector<std::pair<CControlUI*, const void*>> controlListeners;
     std::vector<TimerInfo> timers;
     std::map<int, TFontInfo> fonts;
     int defaultFont = -1;
@@ -284,9 +324,8 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
                        m_hoverChain.end());
     if (pControl == m_pRoot) m_pRoot = nullptr;
     KillTimer(pControl);
-    auto& names = m_pImpl->names;
-    auto it = names.find(pControl->GetName().str());
-    if (it != names.end() && it->second == pControl) names.erase(it);
+    ForgetName(pControl);
+    RemoveListenersOf(pControl);
     for (auto& group : m_pImpl->optionGroups) {
         auto& members = group.second;
         members.erase(std::remove(members.begin(), members.end(), pControl), members.end());
@@ -296,6 +335,13 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
         std::remove_if(notifications.begin(), notifications.end(),
                        [pControl](const TNotifyUI& n) { return n.pSender == pControl; }),
         notifications.end());
+    NotifyChildWnds(UIMSG_CONTROLGONE, reinterpret_cast<WPARAM>(pControl), 0);
+}
+
+void CPaintManagerUI::ForgetName(CControlUI* pControl) {
+    auto& names = m_pImpl->names;
+    auto it = names.find(pControl->GetName().str());
+    if (it != names.end() && it->second == pControl) names.erase(it);
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
@@ -384,11 +430,11 @@ void CPaintManagerUI::SetInitialFocus() {
 }
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
-    return AddUnique(m_pImpl->notifiers, pNotifier);
+    return AddListener(m_pImpl->notifiers, pNotifier, m_pImpl->controlListeners);
 }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
-    return RemoveItem(m_pImpl->notifiers, pNotifier);
+    return RemoveListener(m_pImpl->notifiers, pNotifier, m_pImpl->controlListeners);
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync) {
@@ -398,13 +444,10 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync) {
         ScheduleAsyncWork();
         return;
     }
-    // A notifier may remove others (or itself) while being notified.
-    std::vector<INotifyUI*> notifiers = m_pImpl->notifiers;
-    for (INotifyUI* notifier : notifiers) {
-        const auto& current = m_pImpl->notifiers;
-        if (std::find(current.begin(), current.end(), notifier) != current.end())
-            notifier->Notify(Msg);
-    }
+    ForEachCurrent(m_pImpl->notifiers, [&Msg](INotifyUI* notifier) {
+        notifier->Notify(Msg);
+        return false;
+    });
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam,
@@ -419,19 +462,33 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
-    return AddUnique(m_pImpl->filters, pFilter);
+    return AddListener(m_pImpl->filters, pFilter, m_pImpl->controlListeners);
 }
 
 bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) {
-    return RemoveItem(m_pImpl->filters, pFilter);
+    return RemoveListener(m_pImpl->filters, pFilter, m_pImpl->controlListeners);
 }
 
 bool CPaintManagerUI::AddChildWndNotifier(IChildWndNotifyUI* pNotifier) {
-    return AddUnique(m_pImpl->childWndNotifiers, pNotifier);
+    return AddListener(m_pImpl->childWndNotifiers, pNotifier, m_pImpl->controlListeners);
 }
 
 bool CPaintManagerUI::RemoveChildWndNotifier(IChildWndNotifyUI* pNotifier) {
-    return RemoveItem(m_pImpl->childWndNotifiers, pNotifier);
+    return RemoveListener(m_pImpl->childWndNotifiers, pNotifier, m_pImpl->controlListeners);
+}
+
+void CPaintManagerUI::RemoveListenersOf(CControlUI* pControl) {
+    auto& listeners = m_pImpl->controlListeners;
+    for (auto it = listeners.begin(); it != listeners.end();) {
+        if (it->first != pControl) {
+            ++it;
+            continue;
+        }
+        RemoveAll(m_pImpl->notifiers, it->second);
+        RemoveAll(m_pImpl->filters, it->second);
+        RemoveAll(m_pImpl->childWndNotifiers, it->second);
+        it = listeners.erase(it);
+    }
 }
 
 bool CPaintManagerUI::SetTimer(CControlUI* pControl, UINT nTimerID, UINT uElapse) {
@@ -555,6 +612,7 @@ void CPaintManagerUI::UpdateLayout() {
     m_bLayoutNeeded = false;
     SIZE client = GetClientSize();
     m_pRoot->SetPos(RECT{0, 0, client.cx, client.cy}, false);
+    NotifyChildWnds(UIMSG_LAYOUTDONE, 0, 0);
 }
 
 void CPaintManagerUI::PaintNow() {
@@ -613,25 +671,26 @@ void CPaintManagerUI::SendEvent(CControlUI* pControl, int type, POINT pt, UINT k
 }
 
 void CPaintManagerUI::NotifyChildWnds(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    std::vector<IChildWndNotifyUI*> notifiers = m_pImpl->childWndNotifiers;
-    for (IChildWndNotifyUI* notifier : notifiers) notifier->OnWindowMessage(uMsg, wParam, lParam);
+    ForEachCurrent(m_pImpl->childWndNotifiers, [=](IChildWndNotifyUI* notifier) {
+        notifier->OnWindowMessage(uMsg, wParam, lParam);
+        return false;
+    });
 }
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
-    std::vector<IMessageFilterUI*> filters = m_pImpl->filters;
-    for (IMessageFilterUI* filter : filters) {
+    bool filtered = ForEachCurrent(m_pImpl->filters, [&](IMessageFilterUI* filter) {
         bool handled = false;
         LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = result;
-            return true;
-        }
-    }
+        if (handled) lRes = result;
+        return handled;
+    });
+    if (filtered) return true;
     switch (uMsg) {
         case WM_SIZE:
             NeedUpdate();
             NotifyChildWnds(uMsg, wParam, lParam);
             return false;
+        case WM_MOVE:
         case WM_SHOWWINDOW:
         case WM_CLOSE:
             NotifyChildWnds(uMsg, wParam, lParam);

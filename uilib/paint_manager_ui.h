@@ -57,8 +57,11 @@ public:
     bool AttachDialog(CControlUI* pControl);
     // Registers a control tree that joined the window (names, option groups) and initialises it.
     bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
-    // Forgets a control tree that leaves the window or is being deleted.
+    // Forgets a control that leaves the window or is being deleted: its name, focus, timers,
+    // and its registrations as notifier or filter.
     void ReapObjects(CControlUI* pControl);
+    // Forgets only the name under which FindControl finds the control (it is being renamed).
+    void ForgetName(CControlUI* pControl);
     CControlUI* GetRoot() const { return m_pRoot; }
 
     CControlUI* FindControl(POINT pt) const;
@@ -161,6 +164,7 @@ private:
                    LPARAM lParam = 0);
     void OnTimer(int nativeId);
     void NotifyChildWnds(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    void RemoveListenersOf(CControlUI* pControl);
     // Queued notifications and delayed deletions run once the current message is handled.
     void ScheduleAsyncWork();
     void FlushAsyncWork();

@@ -52,8 +52,13 @@ protected:
     ~IMessageFilterUI() = default;
 };
 
-// A control hosted in a window that wants to hear about the window itself: its size, its
-// visibility and its end (WM_SIZE, WM_SHOWWINDOW, WM_CLOSE, WM_DESTROY).
+// A control hosted in a window, or a window tied to one, that wants to hear about the window
+// itself: its place, size, visibility and end (WM_MOVE, WM_SIZE, WM_SHOWWINDOW, WM_CLOSE,
+// WM_DESTROY), and these of the paint manager:
+enum : UINT {
+    UIMSG_LAYOUTDONE = 0x03F0,   // the controls were laid out again and may have moved
+    UIMSG_CONTROLGONE = 0x03F1,  // wParam: a control that left the window or is being destroyed
+};
 class IChildWndNotifyUI {
 public:
     virtual void OnWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) = 0;

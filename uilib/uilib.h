@@ -15,6 +15,7 @@
 #include "uilib/menu_ui.h"
 #include "uilib/message_box.h"
 #include "uilib/paint_manager_ui.h"
+#include "uilib/popup_wnd.h"
 #include "uilib/render_engine.h"
 #include "uilib/resource_manager_ui.h"
 #include "uilib/style_manager_ui.h"

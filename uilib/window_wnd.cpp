@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QStyleHints>
 #include <QWindow>
 #include <optional>
 
@@ -262,6 +263,11 @@ bool UICanShowTranslucentWindows() {
     if (QGuiApplication::platformName() != "xcb") return true;
     // A compositing manager owns this selection for the screen it composes (the default one).
     return uilib_detail::X11SelectionOwned("_NET_WM_CM_S0");
+}
+
+UINT UIGetDoubleClickTime() {
+    UiEnsureApplication();
+    return static_cast<UINT>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
 }
 
 CWaitCursor::CWaitCursor() {

@@ -111,6 +111,8 @@ void UISetMonitorInfoOverride(const RECT* pMonitor, const RECT* pWork);
 // True when the desktop shows translucent windows (UI_WNDSTYLE_EX_LAYERED) as such. An X11
 // desktop without a compositing manager does not: their transparent parts come out black.
 bool UICanShowTranslucentWindows();
+// The desktop's double-click time in milliseconds: a second click sooner makes a double click.
+UINT UIGetDoubleClickTime();
 
 // A busy cursor over every window of the program while it lives.
 class CWaitCursor {
