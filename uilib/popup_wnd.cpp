@@ -216,6 +216,12 @@ void CPopupWnd::AutoClose(UINT uReason, HWND hWndFocus) {
 }
 
 void CPopupWnd::DetachFromOwner() {
+    StopWatching();
+    m_pOwner = nullptr;
+    m_pOwnerManager = nullptr;
+}
+
+void CPopupWnd::StopWatching() {
     if (m_pOwnerManager && m_pWatcher) {
         m_pOwnerManager->RemoveChildWndNotifier(m_pWatcher.get());
         m_pOwnerManager->RemoveMessageFilter(m_pWatcher.get());
@@ -226,11 +232,10 @@ void CPopupWnd::DetachFromOwner() {
         m_pWatcher->Disarm();
         m_pWatcher.release()->deleteLater();
     }
-    m_pOwner = nullptr;
-    m_pOwnerManager = nullptr;
 }
 
 LRESULT CPopupWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_DESTROY) DetachFromOwner();
+    // The control stays known to OnFinalMessage, which may have to tell it.
+    if (uMsg == WM_DESTROY) StopWatching();
     return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
 }

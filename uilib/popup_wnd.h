@@ -21,7 +21,7 @@ enum : UINT {
 // control itself is left to the control (which may close or keep it). Only the owner's window
 // keeps it open when it takes the focus, so the control's own edit window never closes it.
 // Closing posts WM_CLOSE like any window; derived pop-ups delete themselves in OnFinalMessage
-// and clear the control's reference to them there.
+// and clear the control's reference to them there, through GetOwnerControl().
 class CPopupWnd : public CDialogWnd {
 public:
     CPopupWnd();
@@ -33,6 +33,7 @@ public:
     // layout cannot be built.
     bool Popup(CControlUI* pOwner, LPCTSTR pstrLayout, SIZE szWindow = SIZE{},
                IDialogBuilderCallback* pCallback = nullptr);
+    // The control; null once it left its window or was destroyed.
     CControlUI* GetOwnerControl() const { return m_pOwner; }
     // Resizes the pop-up and places it again by its control.
     void SetPopupSize(SIZE szWindow);
@@ -58,6 +59,7 @@ private:
 
     void AutoClose(UINT uReason, HWND hWndFocus = nullptr);
     void DetachFromOwner();
+    void StopWatching();
     RECT OwnerScreenRect() const;
 
     CControlUI* m_pOwner = nullptr;

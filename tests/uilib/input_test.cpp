@@ -213,4 +213,36 @@ TEST_F(InputTest, NotifiersRemovedWhileNotifiedMissTheRest) {
     pm.RemoveNotifier(&remover);
 }
 
+// A control that listens to its own window, as pickers do.
+class ListeningControl : public CControlUI, public INotifyUI, public IMessageFilterUI {
+public:
+    explicit ListeningControl(int* heard) : m_heard(heard) {}
+    void DoInit() override {
+        m_pManager->AddNotifier(this);
+        m_pManager->AddMessageFilter(this);
+    }
+    void Notify(TNotifyUI&) override { ++*m_heard; }
+    LRESULT MessageHandler(UINT, WPARAM, LPARAM, bool&) override {
+        ++*m_heard;
+        return 0;
+    }
+
+private:
+    int* m_heard;
+};
+
+TEST_F(InputTest, ADestroyedControlNoLongerHearsItsWindow) {
+    int heard = 0;
+    auto* root = static_cast<CContainerUI*>(dlg.FindControl("root"));
+    auto* listener = new ListeningControl(&heard);
+    root->Add(listener);
+    dlg.GetPaintManager().SendNotify(dlg.FindControl("ok"), "custom");
+    ASSERT_GT(heard, 0);
+    root->Remove(listener);
+    heard = 0;
+    dlg.GetPaintManager().SendNotify(dlg.FindControl("ok"), "custom");
+    ClickOn("ok");
+    EXPECT_EQ(heard, 0);
+}
+
 }  // namespace

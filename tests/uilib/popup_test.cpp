@@ -24,8 +24,10 @@ class RecordingPopup : public CPopupWnd {
 public:
     std::vector<UINT> reasons;
     bool keepOpen = false;
+    CControlUI* ownerAtEnd = reinterpret_cast<CControlUI*>(1);
 
 protected:
+    void OnFinalMessage(HWND) override { ownerAtEnd = GetOwnerControl(); }
     bool OnAutoClose(UINT uReason, HWND) override {
         reasons.push_back(uReason);
         return !keepOpen;
@@ -152,6 +154,7 @@ TEST_F(PopupTest, ClosesOnAClickElsewhere) {
     ASSERT_TRUE(Open());
     guisupport::Click(host.GetHWND(), host.Center("other"));
     EXPECT_TRUE(ClosesWith(UIPOPUP_OUTSIDECLICK));
+    EXPECT_EQ(popup.ownerAtEnd, date);
 }
 
 TEST_F(PopupTest, ClosesWhenTheControlIsHidden) {
@@ -173,6 +176,7 @@ TEST_F(PopupTest, ClosesWhenTheControlIsDestroyed) {
     static_cast<CContainerUI*>(host.FindControl("body"))->Remove(date);
     date = nullptr;
     EXPECT_TRUE(ClosesWith(UIPOPUP_OWNERGONE));
+    EXPECT_EQ(popup.ownerAtEnd, nullptr);
 }
 
 TEST_F(PopupTest, ClosesWithItsWindow) {
