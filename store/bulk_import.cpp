@@ -12,8 +12,7 @@ namespace {
 
 const ret_t kDone(true, 0);
 
-// Values of one IN list, or scalar subqueries of one query: far below SQLite's limits on a
-// statement and on the columns of a result.
+// Values of one IN list or rows of one VALUES list: far below SQLite's limits on a statement.
 constexpr size_t kRowsPerQuery = 500;
 
 // Lost connections pass through; any other failure becomes the step's own code.
@@ -169,11 +168,11 @@ ret_t read_by_values(DbConnection& db, const std::set<tstring>& values,
     std::vector<tstring> literals;
     auto flush = [&]() -> ret_t {
         if (literals.empty()) return kDone;
-        const ret_t read = read_rows(db, query_for(sql::join(literals, ", ")),
-                                     [&](const NetSqliteResultSet& row) {
-                                         read_row(row);
-                                         return true;
-                                     });
+        const ret_t read =
+            read_rows(db, query_for(sql::join(literals, ", ")), [&](const NetSqliteResultSet& row) {
+                read_row(row);
+                return true;
+            });
         literals.clear();
         return is_connection_lost(read) ? read : kDone;
     };
@@ -275,41 +274,72 @@ sql::Record record_of(bool vehicle) {
     return vehicle ? sql::Record::Vehicle : sql::Record::Customer;
 }
 
-// What match_customerinfo or match_vehicleinfo selects for one row, as a scalar subquery;
-// NULL for a row without a column to compare, which matches nothing.
-tstring match_subquery(const DbConnection& db, const row_info_t& row, bool vehicle) {
-    const value_map_t entries = sql::entries_taking_part(db, record_of(vehicle),
-                                                         sql::Statement::Match, values_of(row, vehicle));
-    if (entries.empty()) return "NULL";
-    return tstring(vehicle ? "(select 1 from tabvehicleinfo" : "(select CustomerID from tabcustomerinfo") +
-           " where " + sql::match_condition(entries) + " LIMIT 1)";
+using column_set_t = std::vector<tstring>;
+
+// The columns of a row that take part in a statement: exactly those it maps.
+column_set_t columns_of(const DbConnection& db, const row_info_t& row, bool vehicle,
+                        sql::Statement statement) {
+    column_set_t columns;
+    for (const auto& entry :
+         sql::entries_taking_part(db, record_of(vehicle), statement, values_of(row, vehicle))) {
+        columns.push_back(entry.first);
+    }
+    return columns;
 }
 
-// matched[k] tells whether a stored record equals rows[indices[k]], compared by the database
-// exactly as the single-row matches do; a customer's found id goes into its row. One query
-// of one result row per kRowsPerQuery rows.
+// The rows of `chunk` (positions in `indices`) that share the match columns `columns`, each
+// joined with the stored records equal to it in all of them: the comparison match_customerinfo
+// and match_vehicleinfo make, an empty value standing for NULL. Gives the position as "i" and
+// the customer's id (or the plate) as "m".
+tstring match_query(const std::vector<row_info_t>& rows, const std::vector<size_t>& indices,
+                    const std::vector<size_t>& chunk, const column_set_t& columns, bool vehicle) {
+    std::vector<tstring> tuples;
+    tuples.reserve(chunk.size());
+    for (size_t k : chunk) {
+        std::vector<tstring> cells{std::to_string(k)};
+        for (const tstring& column : columns)
+            cells.push_back(sql::value(value_of(values_of(rows[indices[k]], vehicle), column)));
+        tuples.push_back("(" + sql::join(cells, ", ") + ")");
+    }
+    std::vector<tstring> equal;
+    for (size_t j = 0; j < columns.size(); ++j)
+        equal.push_back("c." + sql::name(columns[j]) + " IS v.column" + std::to_string(j + 2));
+    // CROSS JOIN keeps the listed rows outside, so each finds its record through the key's index.
+    return tstring("SELECT v.column1 AS i, c.") + (vehicle ? "PlateID" : "CustomerID") +
+           " AS m FROM (VALUES " + sql::join(tuples, ", ") + ") AS v CROSS JOIN " +
+           (vehicle ? "tabvehicleinfo" : "tabcustomerinfo") + " AS c WHERE " +
+           sql::join(equal, " AND ");
+}
+
+// matched[k] tells whether a stored record equals rows[indices[k]] in every column that takes
+// part in a match, compared by the database as the single-row matches do; a customer's found
+// id goes into its row. A row without such a column matches nothing. One query per
+// kRowsPerQuery rows of one column set.
 ret_t match_rows(DbConnection& db, std::vector<row_info_t>& rows,
                  const std::vector<size_t>& indices, bool vehicle, std::vector<bool>& matched) {
     matched.assign(indices.size(), false);
-    for (size_t first = 0; first < indices.size(); first += kRowsPerQuery) {
-        const size_t end = std::min(indices.size(), first + kRowsPerQuery);
-        std::vector<tstring> subqueries;
-        for (size_t k = first; k < end; ++k)
-            subqueries.push_back(match_subquery(db, rows[indices[k]], vehicle) + " AS m" +
-                                 std::to_string(k - first));
-        const ret_t read = read_rows(db, "SELECT " + sql::join(subqueries, ", "),
-                                     [&](const NetSqliteResultSet& row) {
-            for (size_t k = first; k < end; ++k) {
-                const tstring column = "m" + std::to_string(k - first);
-                tstring found;
-                read_text(row, column, found);
-                matched[k] = !found.empty();
-                if (matched[k] && !vehicle)
-                    rows[indices[k]].customer.CustomerID = read_int(row, column);
-            }
-            return true;
-        });
-        if (is_connection_lost(read)) return read;
+    std::map<column_set_t, std::vector<size_t>> by_columns;
+    for (size_t k = 0; k < indices.size(); ++k) {
+        column_set_t columns = columns_of(db, rows[indices[k]], vehicle, sql::Statement::Match);
+        if (!columns.empty()) by_columns[std::move(columns)].push_back(k);
+    }
+    for (const auto& [columns, positions] : by_columns) {
+        for (size_t first = 0; first < positions.size(); first += kRowsPerQuery) {
+            const std::vector<size_t> chunk(
+                positions.begin() + first,
+                positions.begin() + std::min(positions.size(), first + kRowsPerQuery));
+            const ret_t read =
+                read_rows(db, match_query(rows, indices, chunk, columns, vehicle),
+                          [&](const NetSqliteResultSet& row) {
+                              const size_t k = static_cast<size_t>(read_int(row, "i"));
+                              if (k >= matched.size() || matched[k]) return true;
+                              matched[k] = true;
+                              if (!vehicle)
+                                  rows[indices[k]].customer.CustomerID = read_int(row, "m");
+                              return true;
+                          });
+            if (is_connection_lost(read)) return read;
+        }
     }
     return kDone;
 }
@@ -323,11 +353,12 @@ struct ImportPlan {
 };
 
 ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
-                     const std::vector<row_facts_t>& facts,
-                     std::vector<insert_result_t>& results, ImportPlan& plan) {
+                     const std::vector<row_facts_t>& facts, std::vector<insert_result_t>& results,
+                     ImportPlan& plan) {
     std::vector<size_t> stored;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const customer_decision_t& decision = plan.decisions[i] = decide_customer(rows[i], facts[i]);
+        const customer_decision_t& decision = plan.decisions[i] =
+            decide_customer(rows[i], facts[i]);
         if (decision.kind == customer_decision_t::Refused) {
             results[i] = {false, decision.refusal};
         } else if (decision.kind == customer_decision_t::New) {
@@ -397,19 +428,6 @@ int32_t batch_failure_code(bool vehicle, bool update) {
     return update ? kCustomerUpdateFailed : kCustomerInsertFailed;
 }
 
-using column_set_t = std::vector<tstring>;
-
-// The columns a row writes: exactly those it maps.
-column_set_t columns_of(const DbConnection& db, const row_info_t& row, bool vehicle) {
-    column_set_t columns;
-    for (const auto& entry : sql::entries_taking_part(db, record_of(vehicle),
-                                                      sql::Statement::Insert,
-                                                      values_of(row, vehicle))) {
-        columns.push_back(entry.first);
-    }
-    return columns;
-}
-
 // "INSERT INTO t (a, b) VALUES (...), (...) ON CONFLICT(key) DO UPDATE SET a = excluded.a".
 // An upsert keeps the stored row and its id and touches only the listed columns.
 tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& rows,
@@ -421,7 +439,8 @@ tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& 
     for (const tstring& column : columns) {
         const tstring name = sql::name(column);
         names.push_back(name);
-        if (column != key && sql::takes_part(db, record_of(vehicle), sql::Statement::Update, column))
+        if (column != key &&
+            sql::takes_part(db, record_of(vehicle), sql::Statement::Update, column))
             updates.push_back(name + " = excluded." + name);
     }
     std::vector<tstring> tuples;
@@ -443,13 +462,13 @@ tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& 
 tstring upsert_request(const DbConnection& db, const std::vector<row_info_t>& rows,
                        const std::vector<size_t>& indices, bool vehicle) {
     std::map<column_set_t, std::vector<size_t>> by_columns;
-    for (size_t index : indices) by_columns[columns_of(db, rows[index], vehicle)].push_back(index);
+    for (size_t index : indices)
+        by_columns[columns_of(db, rows[index], vehicle, sql::Statement::Insert)].push_back(index);
     std::vector<tstring> statements;
     for (const auto& [columns, group] : by_columns)
         statements.push_back(upsert_statement(db, rows, group, columns, vehicle));
     return sql::join(statements, "; ");
 }
-
 
 // The listed rows' one write request; an empty list sends nothing and is ok false, code 0.
 ret_t write_rows(DbConnection& db, const std::vector<row_info_t>& rows,
@@ -467,8 +486,8 @@ ret_t recheck(DbConnection& db, std::vector<row_info_t>& rows, const std::vector
     const ret_t read = match_rows(db, rows, indices, vehicle, matched);
     if (!read.ok) return read;
     for (size_t k = 0; k < indices.size(); ++k)
-        results[indices[k]] = matched[k] ? insert_result_t{true, 0}
-                                         : insert_result_t{false, failure_codes[k]};
+        results[indices[k]] =
+            matched[k] ? insert_result_t{true, 0} : insert_result_t{false, failure_codes[k]};
     return kDone;
 }
 

@@ -145,10 +145,9 @@ tstring delete_vehicle_statement(const tstring& plate) {
 }  // namespace
 
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer) {
-    const ret_t inserted = db.execute(
-        insert_statement("tabcustomerinfo", sql::entries_taking_part(db, sql::Record::Customer,
-                                                                     sql::Statement::Insert,
-                                                                     customer.values)));
+    const ret_t inserted = db.execute(insert_statement(
+        "tabcustomerinfo", sql::entries_taking_part(db, sql::Record::Customer,
+                                                    sql::Statement::Insert, customer.values)));
     if (!inserted.ok) return inserted;
     return match_customerinfo(db, customer);
 }

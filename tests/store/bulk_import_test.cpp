@@ -231,8 +231,9 @@ private:
         for (size_t index : indices) {
             const bool matched = vehicle ? match_vehicleinfo(db, rows[index].vehicle).ok
                                          : match_customerinfo(db, rows[index].customer).ok;
-            const int32_t failure = vehicle ? (update ? kVehicleUpdateFailed : kVehicleInsertFailed)
-                                            : (update ? kCustomerUpdateFailed : kCustomerInsertFailed);
+            const int32_t failure = vehicle
+                                        ? (update ? kVehicleUpdateFailed : kVehicleInsertFailed)
+                                        : (update ? kCustomerUpdateFailed : kCustomerInsertFailed);
             results[index] = matched ? insert_result_t{true, 0} : insert_result_t{false, failure};
         }
     }
@@ -268,7 +269,8 @@ protected:
         ASSERT_TRUE(load_common_data(db, values).ok);
         for (const char* sql :
              {"INSERT INTO tabcustomerinfo (CustomerID, Code, Name, Phone) VALUES (1, 'S1', "
-              "'旧名', '139'), (2, 'S2', '乙', NULL), (3, NULL, '无码', NULL), (4, 'SP5', '以牌为码', "
+              "'旧名', '139'), (2, 'S2', '乙', NULL), (3, NULL, '无码', NULL), (4, 'SP5', "
+              "'以牌为码', "
               "NULL)",
               "INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color) VALUES ('SP1', 1, '1'), "
               "('SP2', 1, '2'), ('SP3', 2, '4'), ('SP4', 2, '1'), ('NC1', 3, '1'), ('ORPHAN', 999, "
@@ -284,7 +286,8 @@ protected:
             std::unique_ptr<NetSqliteResultSet> result;
             EXPECT_TRUE(db.query(sql, result).ok);
             while (result && result->Next()) {
-                for (const char* column : {"CustomerID", "Code", "Name", "Phone", "PlateID", "Color"})
+                for (const char* column :
+                     {"CustomerID", "Code", "Name", "Phone", "PlateID", "Color"})
                     text += result->GetString(column) + "|";
                 text += "\n";
             }
@@ -295,13 +298,16 @@ protected:
     DbConnection reference, batched;
 };
 
-tstring described(const std::vector<row_info_t>& rows, const std::vector<insert_result_t>& results) {
+tstring described(const std::vector<row_info_t>& rows,
+                  const std::vector<insert_result_t>& results) {
     std::ostringstream out;
     for (size_t i = 0; i < rows.size(); ++i) {
         out << i << ": " << results[i].ok << "," << results[i].code << " ids "
             << rows[i].customer.CustomerID << "/" << rows[i].vehicle.CustomerID;
-        for (const auto& [column, text] : rows[i].customer.values) out << " " << column << "=" << text;
-        for (const auto& [column, text] : rows[i].vehicle.values) out << " " << column << "=" << text;
+        for (const auto& [column, text] : rows[i].customer.values)
+            out << " " << column << "=" << text;
+        for (const auto& [column, text] : rows[i].vehicle.values)
+            out << " " << column << "=" << text;
         out << "\n";
     }
     return out.str();
@@ -329,19 +335,16 @@ const std::vector<row_info_t> kUnchanged = {row_of("S2", "乙", "SP3", "4"),
 const std::vector<row_info_t> kOtherOwnersPlate = {row_of("S1", "旧名", "SP3", "4"),
                                                    row_of("NEW", "x", "SP1", "1"),
                                                    row_of("NC", "y", "NC1", "1")};
-const std::vector<row_info_t> kMissingCode = {row_of("", "无码", "SP2", "2"),
-                                              row_of("", "全新", "FREE1", "1"),
-                                              row_of("", "以牌为码", "SP5", "3"),
-                                              row_of("", "z", "NC1", "")};
+const std::vector<row_info_t> kMissingCode = {
+    row_of("", "无码", "SP2", "2"), row_of("", "全新", "FREE1", "1"),
+    row_of("", "以牌为码", "SP5", "3"), row_of("", "z", "NC1", "")};
 const std::vector<row_info_t> kMissingPlate = {row_of("N2", "无车", "", "1"),
                                                row_of("", "", "", "")};
-const std::vector<row_info_t> kDuplicatePlates = {row_of("A1", "a", "DUP", "1"),
-                                                  row_of("A2", "b", "DUP", "2"),
-                                                  row_of("S1", "旧名", "DUP", "3")};
-const std::vector<row_info_t> kRepeatedRows = {row_of("R1", "r", "RP", "1"),
-                                               row_of("R1", "r", "RP", "1"),
-                                               row_of("S1", "又改", "SP2", "2"),
-                                               row_of("S1", "又改", "SP2", "2")};
+const std::vector<row_info_t> kDuplicatePlates = {
+    row_of("A1", "a", "DUP", "1"), row_of("A2", "b", "DUP", "2"), row_of("S1", "旧名", "DUP", "3")};
+const std::vector<row_info_t> kRepeatedRows = {
+    row_of("R1", "r", "RP", "1"), row_of("R1", "r", "RP", "1"), row_of("S1", "又改", "SP2", "2"),
+    row_of("S1", "又改", "SP2", "2")};
 const std::vector<row_info_t> kOrphan = {row_of("AD", "收养", "ORPHAN", "2")};
 
 // More rows than one query takes, codes and plates repeating across the pieces.
@@ -357,8 +360,8 @@ std::vector<row_info_t> many_rows() {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatchEqualsRowByRow,
     ::testing::Values(
-        BatchCase{"new", kNew}, BatchCase{"changed", kChanged},
-        BatchCase{"unchanged", kUnchanged}, BatchCase{"plate_of_another_customer", kOtherOwnersPlate},
+        BatchCase{"new", kNew}, BatchCase{"changed", kChanged}, BatchCase{"unchanged", kUnchanged},
+        BatchCase{"plate_of_another_customer", kOtherOwnersPlate},
         BatchCase{"missing_code", kMissingCode}, BatchCase{"missing_plate", kMissingPlate},
         BatchCase{"duplicate_plates", kDuplicatePlates}, BatchCase{"repeated_rows", kRepeatedRows},
         BatchCase{"orphan_vehicle", kOrphan},

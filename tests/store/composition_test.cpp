@@ -80,29 +80,24 @@ TEST_P(Quoting, NoTextLeavesItsQuotes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Quoting,
-    ::testing::Values(QuoteCase{"empty", "", "''", "NULL", "\"\""},
-                      QuoteCase{"plain", "Name", "'Name'", "'Name'", "Name"},
-                      QuoteCase{"quote", "O'Brien", "'O''Brien'", "'O''Brien'", "\"O'Brien\""},
-                      QuoteCase{"injection", "x' or '1'='1", "'x'' or ''1''=''1'",
-                                "'x'' or ''1''=''1'", "\"x' or '1'='1\""},
-                      QuoteCase{"double quote", "a\"b; --", "'a\"b; --'", "'a\"b; --'",
-                                "\"a\"\"b; --\""},
-                      QuoteCase{"chinese", "车牌", "'车牌'", "'车牌'", "车牌"},
-                      QuoteCase{"leading digit", "2x", "'2x'", "'2x'", "\"2x\""},
-                      // Only real GBK pairs pass as plain: a lone lead byte must not take a
-                      // comma, a quote or a 0x7F trail along into the statement.
-                      QuoteCase{"gbk pair with ascii trail", "\x81\x40\x81\x5C", "'\x81\x40\x81\x5C'",
-                                "'\x81\x40\x81\x5C'", "\x81\x40\x81\x5C"},
-                      QuoteCase{"lead byte then comma", "a\x81,b", "'a\x81,b'", "'a\x81,b'",
-                                "\"a\x81,b\""},
-                      QuoteCase{"lead byte then quote", "a\xFE\"", "'a\xFE\"'", "'a\xFE\"'",
-                                "\"a\xFE\"\"\""},
-                      QuoteCase{"trail 0x7F", "a\x81\x7F", "'a\x81\x7F'", "'a\x81\x7F'",
-                                "\"a\x81\x7F\""},
-                      QuoteCase{"lead 0xFF", "\xFF\x41", "'\xFF\x41'", "'\xFF\x41'",
-                                "\"\xFF\x41\""},
-                      QuoteCase{"lone lead at the end", "ab\x81", "'ab\x81'", "'ab\x81'",
-                                "\"ab\x81\""}));
+    ::testing::Values(
+        QuoteCase{"empty", "", "''", "NULL", "\"\""},
+        QuoteCase{"plain", "Name", "'Name'", "'Name'", "Name"},
+        QuoteCase{"quote", "O'Brien", "'O''Brien'", "'O''Brien'", "\"O'Brien\""},
+        QuoteCase{"injection", "x' or '1'='1", "'x'' or ''1''=''1'", "'x'' or ''1''=''1'",
+                  "\"x' or '1'='1\""},
+        QuoteCase{"double quote", "a\"b; --", "'a\"b; --'", "'a\"b; --'", "\"a\"\"b; --\""},
+        QuoteCase{"chinese", "车牌", "'车牌'", "'车牌'", "车牌"},
+        QuoteCase{"leading digit", "2x", "'2x'", "'2x'", "\"2x\""},
+        // Only real GBK pairs pass as plain: a lone lead byte must not take a
+        // comma, a quote or a 0x7F trail along into the statement.
+        QuoteCase{"gbk pair with ascii trail", "\x81\x40\x81\x5C", "'\x81\x40\x81\x5C'",
+                  "'\x81\x40\x81\x5C'", "\x81\x40\x81\x5C"},
+        QuoteCase{"lead byte then comma", "a\x81,b", "'a\x81,b'", "'a\x81,b'", "\"a\x81,b\""},
+        QuoteCase{"lead byte then quote", "a\xFE\"", "'a\xFE\"'", "'a\xFE\"'", "\"a\xFE\"\"\""},
+        QuoteCase{"trail 0x7F", "a\x81\x7F", "'a\x81\x7F'", "'a\x81\x7F'", "\"a\x81\x7F\""},
+        QuoteCase{"lead 0xFF", "\xFF\x41", "'\xFF\x41'", "'\xFF\x41'", "\"\xFF\x41\""},
+        QuoteCase{"lone lead at the end", "ab\x81", "'ab\x81'", "'ab\x81'", "\"ab\x81\""}));
 
 TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
     const value_map_t values{{"CustomerID", "7"},   {"Code", "c"}, {"PlateID", "p"}, {"Color", ""},

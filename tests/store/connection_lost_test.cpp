@@ -1,9 +1,9 @@
 #include <functional>
 #include <set>
 
-#include "tests/support/case_printing.h"
 #include "tests/store/stalling_proxy.h"
 #include "tests/store/store_fixture.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -148,9 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"1"}},
         LostCase{"delete_all_rows",
                  "DELETE FROM tabvehicleinfo",
-                 [](DbConnection& db, int32_t, int32_t) {
-                     return delete_all_rows(db);
-                 },
+                 [](DbConnection& db, int32_t, int32_t) { return delete_all_rows(db); },
                  "select (select count(*) from tabcustomerinfo) || (select count(*) from "
                  "tabvehicleinfo) as v",
                  // The customers' delete is never sent after the loss.

@@ -151,12 +151,14 @@ public:
                     std::to_string(customer_id) + " order by PlateID limit 1");
     }
     tstring customer_column(int32_t customer_id, const tstring& column) {
-        return cell("select " + column + " as v from tabcustomerinfo where CustomerID = " +
-                    std::to_string(customer_id));
+        return cell("select " + column +
+                    " as v from tabcustomerinfo where CustomerID = " + std::to_string(customer_id));
     }
     tstring vehicle_text(const tstring& plate) {
-        return cell("select CustomerID || ':' || ifnull(Color, '') as v from tabvehicleinfo "
-                    "where PlateID = '" + plate + "'");
+        return cell(
+            "select CustomerID || ':' || ifnull(Color, '') as v from tabvehicleinfo "
+            "where PlateID = '" +
+            plate + "'");
     }
 
     db_task_caller& requests() { return caller; }
@@ -236,7 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
                                                   "limit 3 offset 3)"));
                       }},
         TaskInputCase{task_names::kDeleteRows,
-                      [](TaskInputs& t) { t.requests().RequestDeleteRows({{2, t.plate_of(2)}}); },
+                      [](TaskInputs& t) {
+                          t.requests().RequestDeleteRows({{2, t.plate_of(2)}});
+                      },
                       [](TaskInputs& t, const TaskContext&) {
                           EXPECT_EQ(t.customer_column(2, "Code") + t.plate_of(2), "<none><none>");
                           EXPECT_EQ(t.customer_column(1, "Code"), "C0001");
@@ -301,27 +305,24 @@ INSTANTIATE_TEST_SUITE_P(
                           const int32_t id = done.Get(customer_info).CustomerID;
                           EXPECT_EQ(t.customer_column(id, "Code || Name"), "T1新客");
                       }},
-        TaskInputCase{task_names::kInsertVehicle,
-                      [](TaskInputs& t) {
-                          vehicle_info_t v;
-                          v.CustomerID = 7;
-                          v.values = {{"PlateID", "新A001"}, {"Color", "2"}};
-                          t.requests().RequestInsertVehicle(v);
-                      },
-                      [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.vehicle_text("新A001"), "7:2");
-                      }},
+        TaskInputCase{
+            task_names::kInsertVehicle,
+            [](TaskInputs& t) {
+                vehicle_info_t v;
+                v.CustomerID = 7;
+                v.values = {{"PlateID", "新A001"}, {"Color", "2"}};
+                t.requests().RequestInsertVehicle(v);
+            },
+            [](TaskInputs& t, const TaskContext&) { EXPECT_EQ(t.vehicle_text("新A001"), "7:2"); }},
         TaskInputCase{task_names::kDeleteVehicle,
                       [](TaskInputs& t) { t.requests().RequestDeleteVehicle(t.plate_of(8)); },
                       [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.plate_of(8) + t.customer_column(8, "Code"),
-                                    "<none>C0008");
+                          EXPECT_EQ(t.plate_of(8) + t.customer_column(8, "Code"), "<none>C0008");
                       }},
         TaskInputCase{task_names::kDeleteCustomerAndVehicles,
                       [](TaskInputs& t) { t.requests().RequestDeleteCustomerAndVehicles(9); },
                       [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.plate_of(9) + t.customer_column(9, "Code"),
-                                    "<none><none>");
+                          EXPECT_EQ(t.plate_of(9) + t.customer_column(9, "Code"), "<none><none>");
                       }},
         TaskInputCase{task_names::kGetDataTypeInfo,
                       [](TaskInputs& t) { t.requests().RequestGetDataTypeInfo(); },
@@ -353,36 +354,40 @@ INSTANTIATE_TEST_SUITE_P(
                                            "DataType = 'Phone'"),
                                     "电话号码1052");
                       }},
-        TaskInputCase{task_names::kUpdateCommonData,
-                      [](TaskInputs& t) { t.requests().RequestUpdateCommonData("Color", "紫色", 3); },
-                      [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.cell("select group_concat(ValueID || Value) as v from "
-                                           "tabcommondatainfo where DataType = 'Color' and "
-                                           "ValueID = 3"),
-                                    "3紫色");
-                      }},
-        TaskInputCase{task_names::kInsertCommonData,
-                      [](TaskInputs& t) { t.requests().RequestInsertCommonData("Color", "金色", 9); },
-                      [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.cell("select group_concat(DataType || ValueID) as v from "
-                                           "tabcommondatainfo where Value = '金色'"),
-                                    "Color9");
-                      }},
-        TaskInputCase{task_names::kDeleteCommonData,
-                      [](TaskInputs& t) { t.requests().RequestDeleteCommonData("Color", "白色", 1); },
-                      [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.cell("select group_concat(ValueID) as v from "
-                                           "tabcommondatainfo where DataType = 'Color'"),
-                                    "2,3,4,5");
-                      }},
-        TaskInputCase{task_names::kImportRow,
-                      [](TaskInputs& t) { t.requests().RequestImportRow(import_row("I1", "导A1", "4")); },
-                      [](TaskInputs& t, const TaskContext&) {
-                          EXPECT_EQ(t.cell("select Code || Color as v from tabvehicleinfo join "
-                                           "tabcustomerinfo using (CustomerID) where PlateID = "
-                                           "'导A1'"),
-                                    "I14");
-                      }},
+        TaskInputCase{
+            task_names::kUpdateCommonData,
+            [](TaskInputs& t) { t.requests().RequestUpdateCommonData("Color", "紫色", 3); },
+            [](TaskInputs& t, const TaskContext&) {
+                EXPECT_EQ(t.cell("select group_concat(ValueID || Value) as v from "
+                                 "tabcommondatainfo where DataType = 'Color' and "
+                                 "ValueID = 3"),
+                          "3紫色");
+            }},
+        TaskInputCase{
+            task_names::kInsertCommonData,
+            [](TaskInputs& t) { t.requests().RequestInsertCommonData("Color", "金色", 9); },
+            [](TaskInputs& t, const TaskContext&) {
+                EXPECT_EQ(t.cell("select group_concat(DataType || ValueID) as v from "
+                                 "tabcommondatainfo where Value = '金色'"),
+                          "Color9");
+            }},
+        TaskInputCase{
+            task_names::kDeleteCommonData,
+            [](TaskInputs& t) { t.requests().RequestDeleteCommonData("Color", "白色", 1); },
+            [](TaskInputs& t, const TaskContext&) {
+                EXPECT_EQ(t.cell("select group_concat(ValueID) as v from "
+                                 "tabcommondatainfo where DataType = 'Color'"),
+                          "2,3,4,5");
+            }},
+        TaskInputCase{
+            task_names::kImportRow,
+            [](TaskInputs& t) { t.requests().RequestImportRow(import_row("I1", "导A1", "4")); },
+            [](TaskInputs& t, const TaskContext&) {
+                EXPECT_EQ(t.cell("select Code || Color as v from tabvehicleinfo join "
+                                 "tabcustomerinfo using (CustomerID) where PlateID = "
+                                 "'导A1'"),
+                          "I14");
+            }},
         TaskInputCase{task_names::kImportRows,
                       [](TaskInputs& t) {
                           t.requests().RequestImportRows(
