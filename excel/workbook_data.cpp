@@ -22,17 +22,9 @@ void SheetData::set_cell(int row, int column, CellValue value) {
     m_last_column = std::max(m_last_column, column);
 }
 
-int SheetData::first_used_row() const {
-    for (const auto& [row, cells] : m_rows)
-        if (!cells.empty()) return row;
-    return 0;
-}
+int SheetData::first_used_row() const { return m_rows.empty() ? 0 : m_rows.begin()->first; }
 
-int SheetData::last_used_row() const {
-    for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it)
-        if (!it->second.empty()) return it->first;
-    return 0;
-}
+int SheetData::last_used_row() const { return m_rows.empty() ? 0 : m_rows.rbegin()->first; }
 
 int SheetData::first_used_column() const {
     return std::max(m_first_column, 0);

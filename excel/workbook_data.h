@@ -30,8 +30,9 @@ public:
     // Empty values are not stored, so they never widen the used range.
     void set_cell(int row, int column, CellValue value);
 
-    // The used range as Excel reports it: from the first to the last non-empty row and column;
-    // an empty sheet reports the single cell A1.
+    // The used range as Excel reports it: from the first to the last row and column that held a
+    // value; an empty sheet reports the single cell A1. Clearing a cell does not narrow it, as
+    // Excel's does not narrow before the workbook is saved.
     int used_row_count() const;
     int used_column_count() const;
     int first_used_row() const;
