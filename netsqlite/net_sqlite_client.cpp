@@ -26,7 +26,11 @@ bool StartsWith(const std::vector<char>& reply, const char (&prefix)[N]) {
     return reply.size() >= N - 1 && std::memcmp(reply.data(), prefix, N - 1) == 0;
 }
 
-std::vector<char> Exchange(zmq_client& transport, const std::string& request) {
+std::vector<char> Exchange(zmq_client& transport, const std::string& request, const Verb& verb) {
+    // The service would drop the connection unanswered: say why instead of timing out.
+    if (request.size() + 1 > kMaxRequestBytes)
+        throw NetSqliteException(verb.errorCode, "the request is larger than the service's limit of " +
+                                                     std::to_string(kMaxRequestBytes) + " bytes");
     std::vector<char> reply;
     int error = 0;
     if (!transport.Request(request.c_str(), request.size() + 1, reply, error))
@@ -61,7 +65,7 @@ void NetSqliteClient::Open(const char* endpoint, const std::string& user,
 }
 
 std::unique_ptr<NetSqliteResultSet> NetSqliteClient::Query(const std::string& sql) {
-    const std::vector<char> reply = Exchange(*this, kQuery.prefix + sql);
+    const std::vector<char> reply = Exchange(*this, kQuery.prefix + sql, kQuery);
     const size_t payload = CheckReply(reply, kQuery);
     auto result = std::make_unique<NetSqliteResultSet>();
     // The payload runs up to and including the added zero byte.
@@ -71,6 +75,6 @@ std::unique_ptr<NetSqliteResultSet> NetSqliteClient::Query(const std::string& sq
 }
 
 bool NetSqliteClient::NonQuery(const std::string& sql) {
-    CheckReply(Exchange(*this, kNonQuery.prefix + sql), kNonQuery);
+    CheckReply(Exchange(*this, kNonQuery.prefix + sql, kNonQuery), kNonQuery);
     return true;
 }

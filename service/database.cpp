@@ -19,6 +19,8 @@ constexpr const char* kTuning[] = {
 constexpr int kBusyTimeoutMs = 200;
 constexpr int kInterruptCheckEvery = 10000;  // virtual machine steps
 
+constexpr char kTransactionControl[] = "transaction control is not allowed inside a request";
+
 bool ExecuteScript(sqlite3* db, const char* sql, std::string& error) {
     char* message = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
@@ -54,13 +56,23 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
         sqlite3_close(db);
         return nullptr;
     }
-    std::unique_ptr<Database> database(new Database(db));
-    if (!Tune(db, error)) return nullptr;
+    if (!Tune(db, error)) {
+        sqlite3_close(db);
+        return nullptr;
+    }
     if (IsEmptyDatabase(db)) {
         const std::string seed = SchemaAndDefaults() + (demo ? DemoData() : std::string());
-        if (!ExecuteScript(db, ("BEGIN;" + seed + "COMMIT;").c_str(), error)) return nullptr;
+        if (!ExecuteScript(db, ("BEGIN;" + seed + "COMMIT;").c_str(), error)) {
+            sqlite3_close(db);
+            return nullptr;
+        }
     }
-    return database;
+    return std::unique_ptr<Database>(new Database(db));
+}
+
+Database::Database(sqlite3* db) : m_db(db) {
+    sqlite3_set_authorizer(m_db, Authorize, this);
+    sqlite3_progress_handler(m_db, kInterruptCheckEvery, OnProgress, this);
 }
 
 Database::~Database() {
@@ -69,62 +81,97 @@ Database::~Database() {
     sqlite3_close(m_db);
 }
 
-void Database::InterruptWhen(const std::atomic<bool>* stop_requested) {
-    sqlite3_progress_handler(
-        m_db, kInterruptCheckEvery,
-        [](void* flag) -> int { return static_cast<const std::atomic<bool>*>(flag)->load(); },
-        const_cast<std::atomic<bool>*>(stop_requested));
+int Database::Authorize(void* self, int action, const char*, const char*, const char*,
+                        const char*) {
+    // A request's own COMMIT, BEGIN or RELEASE would split it into parts that succeed and fail
+    // on their own, or leave a transaction open for every later request.
+    const bool control = action == SQLITE_TRANSACTION || action == SQLITE_SAVEPOINT;
+    return control && !static_cast<Database*>(self)->m_controlling ? SQLITE_DENY : SQLITE_OK;
 }
 
-bool Database::Execute(std::string_view sql, std::string* rows, std::string& error) {
-    if (rows) rows->clear();
-    // A statement of the request that ends the transaction itself (COMMIT) leaves nothing to
-    // release; BEGIN inside the unit is refused by SQLite, so no transaction outlives a request.
-    if (!ExecuteScript(m_db, "SAVEPOINT request", error)) return false;
-    if (!FinishUnit(RunStatements(sql, rows, error), error)) return false;
+int Database::OnProgress(void* self) {
+    auto* database = static_cast<Database*>(self);
+    if (database->m_stopRequested && database->m_stopRequested->load()) return 1;
+    database->m_timedOut = Clock::now() > database->m_deadline;
+    return database->m_timedOut;
+}
+
+bool Database::Execute(std::string_view sql, std::string* reply, std::string& error) {
+    m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.requestTimeoutMs);
+    m_timedOut = false;
+    m_rowsStart = reply ? reply->size() : 0;
+    if (!Finish(RunStatements(sql, reply, error), error)) return false;
     // A reply needs its header line even when no statement had columns: zero columns, no rows.
-    if (rows && rows->empty()) rows->push_back('\n');
+    if (reply && reply->size() == m_rowsStart) reply->push_back('\n');
     return true;
 }
 
-bool Database::RunStatements(std::string_view sql, std::string* rows, std::string& error) {
+bool Database::RunStatements(std::string_view sql, std::string* reply, std::string& error) {
     const char* next = sql.data();
     const char* end = next + sql.size();
     while (next < end) {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) !=
             SQLITE_OK) {
-            error = sqlite3_errmsg(m_db);
+            error = LastError();
             return false;
         }
         if (!statement) continue;  // only blanks or a comment were left
-        const bool ok = Step(statement, rows, error);
+        const bool ok = BeginBeforeWriting(statement, error) && Step(statement, reply, error);
         sqlite3_finalize(statement);
         if (!ok) return false;
     }
     return true;
 }
 
-bool Database::Step(sqlite3_stmt* statement, std::string* rows, std::string& error) {
-    const bool collect = rows && sqlite3_column_count(statement) > 0;
+// Reads need no transaction of their own; the first write opens the one the request commits.
+bool Database::BeginBeforeWriting(sqlite3_stmt* statement, std::string& error) {
+    if (sqlite3_stmt_readonly(statement) || !sqlite3_get_autocommit(m_db)) return true;
+    return Control("BEGIN", error);
+}
+
+bool Database::Step(sqlite3_stmt* statement, std::string* reply, std::string& error) {
+    const bool collect = reply && sqlite3_column_count(statement) > 0;
     if (collect) {
-        rows->clear();
-        AppendHeaderLine(statement, *rows);
+        reply->resize(m_rowsStart);
+        AppendHeaderLine(statement, *reply);
     }
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        if (collect) AppendRowLine(statement, *rows);
+        if (!collect) continue;
+        AppendRowLine(statement, *reply);
+        if (reply->size() - m_rowsStart > m_limits.maxReplyBytes) {
+            error = "the reply would be larger than " + std::to_string(m_limits.maxReplyBytes) +
+                    " bytes: ask for fewer rows";
+            return false;
+        }
     }
     if (rc == SQLITE_DONE) return true;
-    error = sqlite3_errmsg(m_db);
+    error = LastError();
     return false;
 }
 
-bool Database::FinishUnit(bool ok, std::string& error) {
+bool Database::Finish(bool ok, std::string& error) {
     if (sqlite3_get_autocommit(m_db)) return ok;
-    std::string releaseError;
-    if (ok && ExecuteScript(m_db, "RELEASE request", releaseError)) return true;
-    if (ok) error = releaseError;
-    ExecuteScript(m_db, "ROLLBACK TO request; RELEASE request", releaseError);
+    if (ok && Control("COMMIT", error)) return true;
+    std::string ignored;
+    Control("ROLLBACK", ignored);
     return false;
+}
+
+bool Database::Control(const char* sql, std::string& error) {
+    m_controlling = true;
+    const bool ok = ExecuteScript(m_db, sql, error);
+    m_controlling = false;
+    return ok;
+}
+
+std::string Database::LastError() const {
+    const int code = sqlite3_errcode(m_db);
+    if (code == SQLITE_AUTH) return kTransactionControl;
+    if (code == SQLITE_INTERRUPT && m_timedOut)
+        return "the request ran longer than " + std::to_string(m_limits.requestTimeoutMs) +
+               " ms and was stopped";
+    if (code == SQLITE_INTERRUPT) return "the service is stopping";
+    return sqlite3_errmsg(m_db);
 }

@@ -3,14 +3,21 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
-// The service's one SQLite connection. Every request runs as one unit: all of its
-// statements take effect, or none does.
+// The service's one SQLite connection. Every request runs as one transaction: all of its
+// statements take effect or none does, and the connection is back in autocommit after it.
 class Database {
 public:
+    struct Limits {
+        int requestTimeoutMs = 10000;
+        size_t maxReplyBytes = size_t{64} << 20;
+    };
+
     // Opens (creating when missing) and tunes the database; a new one gets the schema and the
     // default data, and the demo data when `demo` is set. Empty result: `error` says why.
     static std::unique_ptr<Database> Open(const std::string& path, bool demo, std::string& error);
@@ -18,19 +25,35 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Runs every statement of `sql`. With `rows` set, the rows of the last statement that has
-    // columns go there in the reply's cell format. On failure `error` holds SQLite's message.
-    bool Execute(std::string_view sql, std::string* rows, std::string& error);
+    // Runs every statement of `sql`. With `reply` set, the rows of the last statement that has
+    // columns are appended to it in the reply's cell format. On failure `error` says why.
+    bool Execute(std::string_view sql, std::string* reply, std::string& error);
 
+    void SetLimits(const Limits& limits) { m_limits = limits; }
     // Makes a running statement give up, so that a stop request is not kept waiting.
-    void InterruptWhen(const std::atomic<bool>* stop_requested);
+    void InterruptWhen(const std::atomic<bool>* stop_requested) { m_stopRequested = stop_requested; }
 
 private:
-    explicit Database(sqlite3* db) : m_db(db) {}
+    using Clock = std::chrono::steady_clock;
 
-    bool RunStatements(std::string_view sql, std::string* rows, std::string& error);
-    bool Step(sqlite3_stmt* statement, std::string* rows, std::string& error);
-    bool FinishUnit(bool ok, std::string& error);
+    explicit Database(sqlite3* db);
+
+    static int Authorize(void* self, int action, const char*, const char*, const char*,
+                         const char*);
+    static int OnProgress(void* self);
+
+    bool RunStatements(std::string_view sql, std::string* reply, std::string& error);
+    bool Step(sqlite3_stmt* statement, std::string* reply, std::string& error);
+    bool BeginBeforeWriting(sqlite3_stmt* statement, std::string& error);
+    bool Finish(bool ok, std::string& error);
+    bool Control(const char* sql, std::string& error);
+    std::string LastError() const;
 
     sqlite3* m_db;
+    Limits m_limits;
+    const std::atomic<bool>* m_stopRequested = nullptr;
+    bool m_controlling = false;  // the service's own BEGIN, COMMIT or ROLLBACK is running
+    Clock::time_point m_deadline;
+    bool m_timedOut = false;
+    size_t m_rowsStart = 0;  // where the rows begin in the reply being built
 };

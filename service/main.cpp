@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
                      error.c_str());
         return 1;
     }
+    database->SetLimits(options->limits);
     database->InterruptWhen(&g_stopRequested);
 
     RequestHandler handler(*database, options->user, options->password);

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <cstddef>
-#include <list>
 #include <string>
 #include <unordered_map>
 
-// The peers (by ZeroMQ routing id) that have opened the database. A client that reconnects
-// gets a new id and never says goodbye, so only the most recently active peers are kept.
+// The peers that have opened the database. A session belongs to the connection (its socket)
+// that opened it: a new connection presenting the same routing id starts unopened, and a
+// session ends when its connection closes.
 class PeerSessions {
 public:
-    explicit PeerSessions(size_t capacity) : m_capacity(capacity) {}
-
-    void Open(const std::string& peer);
-    // True for an opened peer, which also counts as activity.
-    bool IsOpen(const std::string& peer);
+    void Open(const std::string& peer, int connection) { m_peerOn[connection] = peer; }
+    bool IsOpen(const std::string& peer, int connection) const;
+    void ConnectionClosed(int connection) { m_peerOn.erase(connection); }
 
 private:
-    size_t m_capacity;
-    std::list<std::string> m_byActivity;  // most recent first
-    std::unordered_map<std::string, std::list<std::string>::iterator> m_peers;
+    std::unordered_map<int, std::string> m_peerOn;
 };

@@ -8,16 +8,22 @@
 
 // The service's side of the text protocol: "open:user,password", "query:SQL" and
 // "nonquery:SQL", each ending with a zero byte. Every request gets exactly one reply beginning
-// "success:", "error:" (SQLite refused the SQL) or "failed:" (the request itself was refused).
+// "success:", "error:" (SQLite refused the SQL, or it ran into a limit) or "failed:" (the
+// request itself was refused).
 class RequestHandler {
 public:
+    // A peer that has not opened can make the service hold no more than this per request.
+    static constexpr size_t kMaxRequestBeforeOpen = 64 << 10;
+
     RequestHandler(Database& database, std::string user, std::string password);
 
-    std::string Handle(const std::string& peer, const std::string& request);
+    // `connection` identifies the socket the request came in on.
+    std::string Handle(const std::string& peer, int connection, std::string_view request);
+    void ConnectionClosed(int connection) { m_sessions.ConnectionClosed(connection); }
 
 private:
-    std::string HandleOpen(const std::string& peer, std::string_view credentials);
-    std::string HandleSql(const std::string& peer, std::string_view sql, bool wants_rows);
+    std::string HandleOpen(const std::string& peer, int connection, std::string_view credentials);
+    std::string HandleSql(std::string_view sql, bool wants_rows);
 
     Database& m_database;
     std::string m_user;

@@ -9,9 +9,6 @@
 // dropped by ZeroMQ, so a vanished client never holds up the others.
 class Server {
 public:
-    // Requests over this size are refused by ZeroMQ before they are read into memory.
-    static constexpr int64_t kMaxRequestBytes = 64LL << 20;
-
     explicit Server(RequestHandler& handler);
     ~Server();
     Server(const Server&) = delete;
@@ -24,8 +21,10 @@ public:
 
 private:
     void AnswerOneRequest();
+    void ForgetClosedConnections();
 
     RequestHandler& m_handler;
     void* m_context;
     void* m_socket;
+    void* m_monitor;  // tells which connections have closed
 };

@@ -2,20 +2,51 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: netsqlited --database FILE [--address ADDR] [--user NAME] [--password TEXT] "
-    "[--demo]\n"
+    "[--demo] [--request-timeout-ms N] [--max-reply-bytes N]\n"
     "  --address ADDR   listen on tcp://ADDR:5566 (default 127.0.0.1)\n"
     "  --database FILE  the SQLite database; created and seeded when new\n"
     "  --user NAME      user name an \"open\" must present (default ledger)\n"
     "  --password TEXT  password an \"open\" must present (default ledger2026)\n"
-    "  --demo           also put demo customers and vehicles into a new database\n";
+    "  --demo           also put demo customers and vehicles into a new database\n"
+    "  --request-timeout-ms N  stop a request that runs longer (default 10000)\n"
+    "  --max-reply-bytes N     refuse a reply that would be larger (default 64 MiB)\n";
 
-enum OptionId { kAddress = 'a', kDatabase = 'd', kUser = 'u', kPassword = 'p', kDemo = 'D' };
+enum OptionId {
+    kAddress = 'a',
+    kDatabase = 'd',
+    kUser = 'u',
+    kPassword = 'p',
+    kDemo = 'D',
+    kRequestTimeout = 't',
+    kMaxReply = 'r',
+};
+
+// A whole positive decimal number that fits `limit`.
+template <typename Number>
+bool ParsePositive(const char* text, Number& value) {
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || *text == '-' || parsed == 0 ||
+        parsed > static_cast<unsigned long long>(std::numeric_limits<Number>::max()))
+        return false;
+    value = static_cast<Number>(parsed);
+    return true;
+}
+
+std::nullopt_t Usage() {
+    std::fputs(kUsage, stderr);
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -26,6 +57,8 @@ std::optional<ServiceOptions> ParseServiceOptions(int argc, char** argv) {
         {"user", required_argument, nullptr, kUser},
         {"password", required_argument, nullptr, kPassword},
         {"demo", no_argument, nullptr, kDemo},
+        {"request-timeout-ms", required_argument, nullptr, kRequestTimeout},
+        {"max-reply-bytes", required_argument, nullptr, kMaxReply},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
@@ -48,15 +81,17 @@ std::optional<ServiceOptions> ParseServiceOptions(int argc, char** argv) {
             case kDemo:
                 options.demo = true;
                 break;
+            case kRequestTimeout:
+                if (!ParsePositive(optarg, options.limits.requestTimeoutMs)) return Usage();
+                break;
+            case kMaxReply:
+                if (!ParsePositive(optarg, options.limits.maxReplyBytes)) return Usage();
+                break;
             default:
-                std::fputs(kUsage, stderr);
-                return std::nullopt;
+                return Usage();
         }
     }
-    if (optind < argc || options.database.empty() || options.address.empty()) {
-        std::fputs(kUsage, stderr);
-        return std::nullopt;
-    }
+    if (optind < argc || options.database.empty() || options.address.empty()) return Usage();
     return options;
 }
 

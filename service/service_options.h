@@ -3,12 +3,15 @@
 #include <optional>
 #include <string>
 
+#include "service/database.h"
+
 struct ServiceOptions {
     std::string address = "127.0.0.1";
     std::string database;
     std::string user = "ledger";
     std::string password = "ledger2026";
     bool demo = false;
+    Database::Limits limits;
 };
 
 // Parses the command line; prints the reason (or the usage) and returns nothing when the

@@ -78,6 +78,21 @@ TEST_F(ClientWithService, LongCellsAndLongStatementsTravelWhole) {
     EXPECT_EQ(Column("SELECT PlateID FROM tabvehicleinfo", "PlateID").size(), 2000u);
 }
 
+TEST_F(ClientWithService, RequestOverTheServiceLimitIsAnErrorNotALostConnection) {
+    m_client.SetReplyWait(50, zmq_client::kPollAttempts);
+    const tstring comment = "SELECT 1 -- " + std::string(kMaxRequestBytes, 'x');
+    EXPECT_EQ(DbExecute(m_client, comment), ret_t(false, 0));
+    try {
+        m_client.Query(comment);
+        FAIL() << "the query was answered";
+    } catch (const NetSqliteException& e) {
+        EXPECT_STREQ(e.GetMessage(),
+                     "[6]:NET_SQLITE_QUERY_ERROR, the request is larger than the service's limit "
+                     "of 67108864 bytes");
+    }
+    EXPECT_EQ(Column("SELECT 7 AS n", "n"), std::vector<tstring>{"7"});
+}
+
 TEST_F(ClientWithService, PausedServiceIsLostUntilReopened) {
     m_client.SetReplyWait(50, zmq_client::kPollAttempts);
     m_service.pause();

@@ -1,6 +1,5 @@
 // What a new database holds, and how the service stops.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstring>
@@ -11,24 +10,6 @@
 #include "tests/support/test_service.h"
 
 namespace {
-
-// The first column of every row `sql` gives, read from the database file directly.
-std::vector<std::string> FileColumn(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-    std::vector<std::string> values;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(statement, 0);
-        values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return values;
-}
-
-using Values = std::vector<std::string>;
 
 TEST(NewDatabase, HoldsDataTypesOfEveryKindTheirColumnsLookupsAndTheOperator) {
     testsupport::TestService service;

@@ -1,13 +1,16 @@
 #include "tests/service/raw_peer.h"
 
+#include <sqlite3.h>
 #include <zmq.h>
 
 #include "netsqlite/base64.h"
 
-RawPeer::RawPeer(const std::string& endpoint)
+RawPeer::RawPeer(const std::string& endpoint, const std::string& routing_id)
     : m_context(zmq_ctx_new()), m_socket(zmq_socket(m_context, ZMQ_DEALER)) {
     const int linger = 0;
     zmq_setsockopt(m_socket, ZMQ_LINGER, &linger, sizeof linger);
+    if (!routing_id.empty())
+        zmq_setsockopt(m_socket, ZMQ_ROUTING_ID, routing_id.data(), routing_id.size());
     zmq_connect(m_socket, endpoint.c_str());
 }
 
@@ -36,9 +39,9 @@ std::optional<std::string> RawPeer::Receive(std::chrono::milliseconds wait) {
     return reply;
 }
 
-std::optional<std::string> RawPeer::Ask(const std::string& text) {
+std::optional<std::string> RawPeer::Ask(const std::string& text, std::chrono::milliseconds wait) {
     Send(text + std::string(1, '\0'));
-    return Receive();
+    return Receive(wait);
 }
 
 std::string Line(std::initializer_list<std::string> cells) {
@@ -48,4 +51,19 @@ std::string Line(std::initializer_list<std::string> cells) {
         line += netsqlite::Base64Encode(cell);
     }
     return line + "\n";
+}
+
+Values FileColumn(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+    Values values;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(statement, 0);
+        values.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return values;
 }

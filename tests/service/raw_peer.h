@@ -3,12 +3,14 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A bare ZeroMQ peer that sends whatever bytes a test wants, framed as a REQ client frames them
 // (empty delimiter, then the request), but without REQ's one-request-at-a-time rule.
 class RawPeer {
 public:
-    explicit RawPeer(const std::string& endpoint);
+    // A peer that sets `routing_id` presents it instead of one the service picks.
+    explicit RawPeer(const std::string& endpoint, const std::string& routing_id = "");
     ~RawPeer();
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
@@ -16,7 +18,8 @@ public:
     void Send(const std::string& bytes);
     std::optional<std::string> Receive(std::chrono::milliseconds wait = std::chrono::seconds(5));
     // Sends `text` with its terminating zero byte and waits for the reply.
-    std::optional<std::string> Ask(const std::string& text);
+    std::optional<std::string> Ask(const std::string& text,
+                                   std::chrono::milliseconds wait = std::chrono::seconds(5));
     bool Open() { return Ask("open:ledger,ledger2026") == std::optional<std::string>("success:"); }
 
 private:
@@ -26,3 +29,9 @@ private:
 
 // One line of a result set: every cell Base64, joined by commas, ending with a line feed.
 std::string Line(std::initializer_list<std::string> cells);
+
+using Values = std::vector<std::string>;
+
+// The first column of every row `sql` gives, read from the database file directly: what a
+// restarted service would find.
+Values FileColumn(const std::string& path, const std::string& sql);

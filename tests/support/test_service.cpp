@@ -111,6 +111,7 @@ bool TestService::launch() {
                                      "--database",          m_databasePath, "--user",
                                      m_options.user,        "--password",   m_options.password};
     if (m_options.demo) args.push_back("--demo");
+    args.insert(args.end(), m_options.arguments.begin(), m_options.arguments.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

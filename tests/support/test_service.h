@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/scratch_dir.h"
 
@@ -18,6 +19,7 @@ public:
         bool demo = false;  // also the demo customers and vehicles
         std::string user = "ledger";
         std::string password = "ledger2026";
+        std::vector<std::string> arguments;  // further command-line options
     };
 
     TestService();

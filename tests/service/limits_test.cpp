@@ -1,0 +1,89 @@
+// What one peer may cost the others: time per request, memory per request and reply, and a
+// session that ends with its connection.
+#include <gtest/gtest.h>
+
+#include "tests/service/raw_peer.h"
+#include "tests/support/test_service.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kZero(1, '\0');
+const std::string kCountForever =
+    "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
+const std::string kNotOpened = "failed:the database has not been opened";
+
+testsupport::TestService::Options WithArguments(std::vector<std::string> arguments) {
+    testsupport::TestService::Options options;
+    options.arguments = std::move(arguments);
+    return options;
+}
+
+std::string Answer42() {
+    return "success:" + Line({"n"}) + Line({"42"});
+}
+
+TEST(RequestTimeLimit, StopsAnEndlessRequestWithNothingKeptAndServesTheOthersAfterIt) {
+    testsupport::TestService service(WithArguments({"--request-timeout-ms", "200"}));
+    RawPeer endless(service.endpoint());
+    RawPeer waiting(service.endpoint());
+    ASSERT_TRUE(endless.Open() && waiting.Open());
+    endless.Send("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('lost');" + kCountForever +
+                 kZero);
+    waiting.Send("query:SELECT 42 AS n" + kZero);
+    EXPECT_EQ(endless.Receive(), "error:the request ran longer than 200 ms and was stopped");
+    EXPECT_EQ(waiting.Receive(), Answer42());
+    EXPECT_EQ(waiting.Ask("query:SELECT count(*) AS n FROM tabcustomerinfo"),
+              "success:" + Line({"n"}) + Line({"0"}));
+}
+
+TEST(RequestTimeLimit, OutlivesTheSenderThatWentAway) {
+    testsupport::TestService service(WithArguments({"--request-timeout-ms", "200"}));
+    {
+        RawPeer gone(service.endpoint());
+        ASSERT_TRUE(gone.Open());
+        gone.Send("query:" + kCountForever + kZero);
+    }
+    RawPeer witness(service.endpoint());
+    ASSERT_TRUE(witness.Open());
+    EXPECT_EQ(witness.Ask("query:SELECT 42 AS n"), Answer42());
+}
+
+TEST(ReplyLimit, RefusesALargerReplyWithAClearErrorAndKeepsServing) {
+    testsupport::TestService service(WithArguments({"--max-reply-bytes", "1000"}));
+    RawPeer peer(service.endpoint());
+    ASSERT_TRUE(peer.Open());
+    EXPECT_EQ(peer.Ask("query:WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                       "LIMIT 1000) SELECT x FROM c"),
+              "error:the reply would be larger than 1000 bytes: ask for fewer rows");
+    EXPECT_EQ(peer.Ask("query:SELECT 42 AS n"), Answer42());
+}
+
+TEST(RequestBeforeOpen, IsRefusedOver64KiB) {
+    testsupport::TestService service;
+    RawPeer stranger(service.endpoint());
+    EXPECT_EQ(stranger.Ask("open:ledger," + std::string(64 << 10, 'p')),
+              "failed:a request before \"open\" may be at most 65536 bytes");
+    EXPECT_EQ(stranger.Ask("query:SELECT 42 AS n"), kNotOpened);
+    ASSERT_TRUE(stranger.Open());
+    EXPECT_EQ(stranger.Ask("query:SELECT 42 AS n -- " + std::string(64 << 10, 'x')), Answer42());
+}
+
+TEST(Session, EndsWithItsConnection) {
+    testsupport::TestService service;
+    {
+        RawPeer departed(service.endpoint(), "reused");
+        ASSERT_TRUE(departed.Open());
+    }
+    // Until the service has seen the first connection end, a second one with the same routing
+    // id is not served at all; a few attempts cover that.
+    std::optional<std::string> reply;
+    for (int attempt = 0; attempt < 20 && !reply; ++attempt) {
+        RawPeer successor(service.endpoint(), "reused");
+        reply = successor.Ask("query:SELECT 42 AS n", 250ms);
+    }
+    EXPECT_EQ(reply, kNotOpened);
+}
+
+}  // namespace
