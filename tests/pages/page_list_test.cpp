@@ -14,6 +14,11 @@ namespace {
 using apptest::ClickControl;
 using apptest::SetControlText;
 
+std::string PlateOf(const row_info_t& row) {
+    const auto plate = row.vehicle.values.find("PlateID");
+    return plate == row.vehicle.values.end() ? "" : plate->second;
+}
+
 const char* const kAllRows =
     "SELECT c.CustomerID FROM tabcustomerinfo c LEFT JOIN tabvehicleinfo v ON v.CustomerID = "
     "c.CustomerID";
@@ -174,18 +179,21 @@ TEST_F(PageListTest, GotoAcceptsAPageAndEnterJumpsToo) {
 
 
 TEST_F(PageListTest, SearchMatchesEveryShownColumnAndTheLastTextWins) {
-    const int plates = CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE '%京A%'");
+    const int plates = CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE '%京A1%'");
     ASSERT_GT(plates, 0);
     ClickControl(*m_main, "pl_edit_search");
-    // Typed one character after the other: the counts of "京" and "" are superseded.
-    ASSERT_TRUE(guisupport::TypeText(m_main->GetHWND(), "京A"));
+    const int counts = m_counts;
+    // Typed one character after the other before any answer: the first text is counted, the
+    // second is replaced by the third, whose count follows the first.
+    ASSERT_TRUE(guisupport::TypeText(m_main->GetHWND(), "京A1"));
     const std::string expected = "共" + std::to_string(plates) + "条记录";
     ASSERT_TRUE(WaitFor([&] { return Text("pl_record_count") == expected && ItemCount() == plates; }))
         << Text("pl_record_count");
     guisupport::ProcessMessagesUntil([] { return false; }, 100);
+    EXPECT_EQ(m_counts - counts, 2);
     EXPECT_EQ(Text("pl_record_count"), expected) << "no older search overwrote the newer one";
     for (int item = 0; item < ItemCount(); ++item)
-        EXPECT_NE(Cell(item, ColumnOf("PlateID")).find("京A"), std::string::npos);
+        EXPECT_NE(Cell(item, ColumnOf("PlateID")).find("京A1"), std::string::npos);
 
     // A name matches through its own column.
     SetControlText(*m_main, "pl_edit_search", "");
@@ -357,6 +365,60 @@ TEST_F(PageListTest, ALostConnectionDuringAPageLoadOpensOneReconnectDialog) {
     EXPECT_EQ(mostDialogs, 1);
     ASSERT_TRUE(Refresh());
     EXPECT_EQ(ItemCount(), 20);
+}
+
+
+TEST_F(PageListTest, TheExportPageWalksThePagesWhileBusy) {
+    ClickRow(1);
+    ClickRow(3, MK_CONTROL);
+    std::vector<row_info_t> selected;
+    m_page->CollectSelectedRows(selected);
+    ASSERT_EQ(selected.size(), 2u);
+    EXPECT_EQ(PlateOf(selected[1]), Cell(3, ColumnOf("PlateID")));
+
+    int hooks = 0;
+    m_page->SetPageLoadedHook([&] { ++hooks; });
+    m_page->SetBusy(true);
+    for (const char* control : {"btn_refresh_page", "pl_btn_goto_page", "pl_combo_page_size",
+                                "btn_page_pre", "btn_page_next"})
+        EXPECT_FALSE(Enabled(control)) << control;
+    EXPECT_FALSE(m_page->GotoPage(m_page->GetPageCount()));
+    for (int page = 1; page < m_page->GetPageCount(); ++page) {
+        ASSERT_TRUE(m_page->GotoPage(page));
+        ASSERT_TRUE(WaitForLoads());
+        EXPECT_EQ(hooks, page);
+        EXPECT_EQ(static_cast<int>(m_page->GetRows().size()), ItemCount());
+    }
+    EXPECT_FALSE(Enabled("btn_refresh_page")) << "a page load while busy leaves refresh off";
+
+    m_page->SetBusy(false);
+    EXPECT_TRUE(Enabled("pl_btn_goto_page"));
+    EXPECT_TRUE(Enabled("pl_combo_page_size"));
+    EXPECT_TRUE(Enabled("btn_page_pre"));
+    m_page->SetPageLoadedHook({});
+    ASSERT_TRUE(m_page->GotoPage(0));
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(hooks, m_page->GetPageCount() - 1);
+    EXPECT_TRUE(Enabled("btn_refresh_page"));
+}
+
+TEST_F(PageListTest, OtherPagesAskForAFullReload) {
+    Exec("DELETE FROM tabvehicleinfo WHERE CustomerID > 20");
+    Exec("DELETE FROM tabcustomerinfo WHERE CustomerID > 20");
+    m_main->GetPaintManager().SendNotify(m_main->FindControl("pagelist"), "need_refresh_list");
+    EXPECT_FALSE(Enabled("btn_refresh_page"));
+    ASSERT_TRUE(WaitFor([&] { return Enabled("btn_refresh_page"); }));
+    EXPECT_EQ(m_page->GetTotal(), CountRows(kAllRows));
+}
+
+TEST_F(PageListTest, AChangedDataTypeRebuildsTheHeader) {
+    data_type_info_t phone = *Caller().GetDictionary().find("Phone");
+    phone.ShowList = 0;
+    Caller().RequestUpdateDataTypeInfo(phone);
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(ColumnOf("Phone"), -1);
+    EXPECT_EQ(Cell(0, ColumnOf("Name")), "张伟");
+    EXPECT_EQ(Cell(0, ColumnOf("Name") + 1), Cell(0, ColumnOf("PlateID")));
 }
 
 }  // namespace
