@@ -11,8 +11,6 @@
 namespace {
 
 const UINT kClickTimer = CTimerID::g_ID++;
-// A second click sooner than this is a double click.
-const UINT kDoubleClickMs = 500;
 const SIZE kPopupSize{172, 194};
 const int kDaySize = 24;
 
@@ -81,7 +79,7 @@ void CCalendarWnd::MoveMonths(int nMonths) {
 
 // Rows of seven days from Sunday; the first row begins under the weekday of the 1st.
 void CCalendarWnd::DrawMonth() {
-    if (!m_pDays || !m_pOwner) return;
+    if (!m_pDays) return;
     if (m_pEditCurrent) m_pEditCurrent->SetText(FormatDateTime(m_displayed, kDateOnly).c_str());
     m_pDays->RemoveAll();
     DateTimeValue first = OnDay(m_displayed, 1);
@@ -122,7 +120,7 @@ void CCalendarWnd::AddDay(CContainerUI* pRow, int day, const DateTimeValue& toda
 }
 
 void CCalendarWnd::DayPicked(int day) {
-    if (day < 1 || day > 31 || !m_pOwner) return;
+    if (day < 1 || day > 31 || !GetOwnerControl()) return;
     m_displayed = OnDay(m_displayed, day);
     m_pCalendar->DayPicked(m_displayed);
 }
@@ -153,7 +151,7 @@ bool CCalendarEditWnd::OnMouse(UINT uMsg, POINT pt) {
         m_pOwner->SetSel(field.first, field.second);
         return true;
     }
-    m_bClickPending = manager && manager->SetTimer(m_pOwner, kClickTimer, kDoubleClickMs);
+    m_bClickPending = manager && manager->SetTimer(m_pOwner, kClickTimer, UIGetDoubleClickTime());
     if (!right) return false;
     int pos = m_pOwner->GetCharFromPos(pt);
     m_pOwner->SetSel(pos, pos);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "controls/control_popup_wnd.h"
 #include "controls/list_item_ui.h"
 #include "uilib/paint_manager_ui.h"
+#include "uilib/popup_wnd.h"
 #include "uilib/render_engine.h"
 
 namespace {
@@ -86,7 +86,7 @@ void CComboUnionWnd::Place() {
     manager->ClientToScreen(bottomRight);
     RECT work;
     UIGetMonitorInfo(manager->GetPaintWindow(), nullptr, &work);
-    MoveWindow(CControlPopupWnd::PlaceByControl(
+    MoveWindow(CPopupWnd::PlaceByControl(
         RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
         SIZE{pos.right - pos.left, WantedHeight()}, work));
 }

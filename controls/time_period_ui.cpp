@@ -66,7 +66,7 @@ void CTimePeriodWnd::Notify(TNotifyUI& msg) {
 }
 
 void CTimePeriodWnd::Apply() {
-    if (!m_pOwner) return;
+    if (!GetOwnerControl()) return;
     if (m_pOptRange && m_pOptRange->IsSelected()) {
         m_value.periodic = false;
         if (m_pBegin) m_value.begin = m_pBegin->GetValue();
