@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kRepeats = 7;
+constexpr int kRepeats = 11;
 
 const char* const kCustomers =
     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
