@@ -121,8 +121,11 @@ TEST_F(Reconnect, CancelEndsTheApplication) {
     m_service.pause();
     RequestRowCounts(1);
     UiDriver driver;
-    driver.Then([&] { return m_main->GetReconnectDialog() != nullptr; },
-                [&] { ClickControl(*m_main->GetReconnectDialog(), "cancel"); });
+    driver
+        .Then([&] { return m_main->GetReconnectDialog() && m_main->GetReconnectDialog()->IsVisible(); },
+              [&] { ClickControl(*m_main->GetReconnectDialog(), "cancel"); })
+        // Only the program may end the loop now: the driver's own end must not race its quit.
+        .Then([] { return false; });
     EXPECT_EQ(driver.Run(), 0);
     EXPECT_EQ(m_main->GetReconnectDialog(), nullptr);
 }

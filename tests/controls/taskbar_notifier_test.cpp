@@ -16,6 +16,9 @@ using guisupport::ProcessMessagesUntil;
 using XY = std::pair<int, int>;
 
 const RECT kMonitor{0, 0, 1920, 1080};
+// A slide takes its timings' worth of steps; a loaded machine runs them late, so the waits for
+// it are bounds only.
+constexpr int kSlideBoundMs = 30000;
 
 class NotifierTest : public controlstest::SkinTest {
 protected:
@@ -38,7 +41,8 @@ protected:
         m_notifier.SetTimings(CTaskbarNotifier::Timings{showMs, stayMs, hideMs});
     }
     bool WaitForState(CTaskbarNotifier::State state) {
-        return ProcessMessagesUntil([&] { return m_notifier.GetState() == state; });
+        return ProcessMessagesUntil([&] { return m_notifier.GetState() == state; },
+                                    kSlideBoundMs);
     }
     XY Pos() const {
         RECT rc = m_notifier.GetWindowRect();
@@ -53,10 +57,12 @@ protected:
     // The notice's positions at every turn of the loop until the state is reached.
     std::vector<XY> Track(CTaskbarNotifier::State until) {
         std::vector<XY> track;
-        ProcessMessagesUntil([&] {
-            track.push_back(Pos());
-            return m_notifier.GetState() == until;
-        });
+        ProcessMessagesUntil(
+            [&] {
+                track.push_back(Pos());
+                return m_notifier.GetState() == until;
+            },
+            kSlideBoundMs);
         return track;
     }
 
