@@ -255,6 +255,8 @@ TEST_F(CalendarWindowTest, TimeOnlyBoxShowsOnlyTheTimeAfterADayIsPicked) {
     CCalendarUI* calendar = OpenWith(R"(datetimemode="timeonly" text="08:30:00")");
     CCalendarWnd* popup = ClickToOpen(calendar);
     ASSERT_NE(popup, nullptr);
+    popup->GetPaintManager().PaintNow();
+    guisupport::SaveScreenshot(*popup, "calendar_popup_today");
     ClickDay(popup, 1);
     ProcessMessagesUntil([&] { return calendar->GetPopup() == nullptr; });
     EXPECT_EQ(std::string(calendar->GetText()), "08:30:00");
