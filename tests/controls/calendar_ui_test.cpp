@@ -330,6 +330,24 @@ TEST_F(CalendarWindowTest, TypedLettersAndPastedTextChangeNothing) {
         << "the month view follows what is typed";
 }
 
+// Two single clicks in quick succession work as a double click: the field under them is
+// selected, so what is typed next replaces just that field.
+TEST_F(CalendarWindowTest, SecondClickSoonSelectsTheFieldUnderIt) {
+    CCalendarUI* calendar = OpenWith(R"(text="2014-03-09 10:11:12")");
+    ASSERT_NE(ClickToOpen(calendar), nullptr);
+    ASSERT_TRUE(calendar->IsEditing());
+    RECT rc = calendar->GetPos();
+    int y = (rc.top + rc.bottom) / 2;
+    int x = rc.left;
+    while (x < rc.right && calendar->GetCharFromPos(POINT{x, y}) < 6) ++x;
+    ASSERT_LT(x, rc.right);
+    ProcessMessagesUntil([] { return false; }, static_cast<int>(UIGetDoubleClickTime()) + 50);
+    guisupport::Click(m_window, POINT{x, y});
+    guisupport::Click(m_window, POINT{x, y});
+    ASSERT_TRUE(guisupport::TypeText(m_window, "7"));
+    EXPECT_EQ(std::string(calendar->GetText()), "2014-07-09 10:11:12");
+}
+
 TEST_F(CalendarWindowTest, EscapeAndLeavingTheBoxCloseTheMonth) {
     CCalendarUI* calendar = OpenWith("");
     ASSERT_NE(ClickToOpen(calendar), nullptr);
