@@ -452,9 +452,9 @@ void CPageList::MergeSelectedRows() {
 
 // --- Notifications and keys ------------------------------------------------------------------
 
-bool CPageList::IsOurRow(const CControlUI* control) const {
+bool CPageList::IsOurRow(CControlUI* control) const {
     if (!control || !m_pList) return false;
-    auto* row = static_cast<IListItemUI*>(const_cast<CControlUI*>(control)->GetInterface("ListItem"));
+    auto* row = static_cast<IListItemUI*>(control->GetInterface("ListItem"));
     return row && row->GetOwner() == static_cast<IListOwnerUI*>(m_pList);
 }
 
@@ -489,7 +489,7 @@ void CPageList::Notify(TNotifyUI& msg) {
 }
 
 bool CPageList::HasListFocus() const {
-    const CControlUI* focus = m_pManager ? m_pManager->GetFocus() : nullptr;
+    CControlUI* focus = m_pManager ? m_pManager->GetFocus() : nullptr;
     return focus && (focus == m_pList || IsOurRow(focus));
 }
 

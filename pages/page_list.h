@@ -98,7 +98,7 @@ private:
     void FillGrid(const row_list_t& rows);
     CDuiString CellText(const row_info_t& row, const data_type_info_t& column) const;
     std::vector<int> SelectedItems() const;
-    bool IsOurRow(const CControlUI* control) const;
+    bool IsOurRow(CControlUI* control) const;
     bool HasListFocus() const;
     static void EnableControl(CControlUI* control, bool bEnable);
 

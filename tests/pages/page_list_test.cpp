@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/dlg_reconnect.h"
+#include "controls/data_list_text_element_ui.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
 #include "uilib/combo_ui.h"
@@ -36,6 +37,10 @@ TEST_F(PageListTest, ShowsTheDemoWhitelistAfterTheLogIn) {
     EXPECT_EQ(Cell(0, ColumnOf("Name")), "张伟");
     EXPECT_EQ(List().GetItemAt(0)->GetTag(), 1u);
     EXPECT_EQ(Cell(0, 0), "") << "column 0 carries no text";
+    auto* row = static_cast<CDataListTextElementUI*>(
+        List().GetItemAt(1)->GetInterface("DataListTextElement"));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->GetExtraText(), Cell(1, ColumnOf("PlateID")).c_str()) << "the row's plate";
     CListHeaderUI* header = List().GetHeader();
     ASSERT_GE(header->GetCount(), 3);
     EXPECT_EQ(header->GetItemAt(0)->GetFixedWidth(), 40);
@@ -367,6 +372,22 @@ TEST_F(PageListTest, ALostConnectionDuringAPageLoadOpensOneReconnectDialog) {
     EXPECT_EQ(ItemCount(), 20);
 }
 
+
+TEST_F(PageListTest, AFailedDeleteSaysSoAndKeepsTheList) {
+    CDlgReconnect::SetRetryInterval(100);
+    ClickRow(0);
+    const int counts = m_counts;
+    m_service.pause();
+    apptest::UiDriver driver;
+    driver.Then([] { return true; }, [&] { ChooseFromMenu("menu_delete_customer"); })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
+    CDlgReconnect::SetRetryInterval(0);
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除这行吗？", "删除失败！"}));
+    EXPECT_EQ(m_counts, counts) << "no reload after a failure";
+    EXPECT_EQ(ItemCount(), 20);
+}
 
 TEST_F(PageListTest, TheExportPageWalksThePagesWhileBusy) {
     ClickRow(1);
