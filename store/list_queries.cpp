@@ -50,7 +50,7 @@ tstring search_condition(const DbConnection& db,
         auto values = dictionary.data_map().find(constraint.column);
         if (values == dictionary.data_map().end()) continue;
         for (const auto& [value_id, value] : values->second) {
-            if (value.find(constraint.text) != tstring::npos) {
+            if (sql::contains_text(value, constraint.text)) {
                 append_term(sql::name(constraint.column), std::to_string(value_id));
             }
         }

@@ -72,6 +72,13 @@ tstring name(const tstring& column) {
     return out + "\"";
 }
 
+bool contains_text(const tstring& text, const tstring& part) {
+    for (size_t i = 0; i + part.size() <= text.size(); i += is_gbk_pair(text, i) ? 2 : 1) {
+        if (text.compare(i, part.size(), part) == 0) return true;
+    }
+    return false;
+}
+
 tstring contains_pattern(const tstring& text) {
     const tstring pattern = map_single_bytes(text, [](unsigned char c, tstring& out) {
         if (c == '%' || c == '_' || c == kLikeEscape) out += kLikeEscape;

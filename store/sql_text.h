@@ -17,6 +17,9 @@ tstring literal(const tstring& text);
 tstring value(const tstring& text);
 // The name itself when it is a plain identifier, else "name" with double quotes doubled.
 tstring name(const tstring& column);
+// Whether `part` occurs in `text` starting on a character: never from the trail byte of a GBK
+// pair.
+bool contains_text(const tstring& text, const tstring& part);
 // "'%text%' ESCAPE '\'" for a LIKE that finds the text itself: its %, _ and \ are no
 // wildcards. Bytes of GBK pairs are never escaped.
 tstring contains_pattern(const tstring& text);

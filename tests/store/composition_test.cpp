@@ -36,7 +36,8 @@ protected:
             db.set_category(t.DataType, t.DataTypeCategory);
         }
         db.dictionary().set_data_info(info);
-        db.dictionary().set_data_map({{"Color", {{2, "red"}, {12, "dark red"}, {3, "blue"}}}});
+        db.dictionary().set_data_map(
+            {{"Color", {{2, "red"}, {12, "dark red"}, {3, "blue"}, {7, "\xD5\x5F\x81\x5C"}}}});
     }
     DbConnection db;
 };
@@ -132,6 +133,9 @@ TEST_F(Composition, SearchConditionJoinsTermsWithOr) {
     // escaped.
     EXPECT_EQ(search_condition(db, {{"Color", "green"}, {"CustomerID", "4_%\\"}}),
               " WHERE tabcustomerinfo.CustomerID LIKE '%4\\_\\%\\\\%' ESCAPE '\\'");
+    // A lookup value is searched by characters: "_" and "\\" are not found inside GBK pairs.
+    EXPECT_EQ(search_condition(db, {{"Color", "_"}, {"Color", "\\"}, {"Color", "\x5F\x81"}}), "");
+    EXPECT_EQ(search_condition(db, {{"Color", "\x81\x5C"}}), " WHERE Color LIKE '%7%' ESCAPE '\\'");
     EXPECT_EQ(search_condition(db, {{"Name", "it's \x81\x5C\xD5\x5F"}}),
               " WHERE Name LIKE '%it''s \x81\x5C\xD5\x5F%' ESCAPE '\\'");
 }
