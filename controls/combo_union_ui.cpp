@@ -11,6 +11,8 @@
 namespace {
 
 const int kArrowWidth = 28;
+// Posted when a window of the two lost the keyboard; by then the one that got it has said so.
+const UINT kCheckFocus = WM_USER + 1;
 
 }  // namespace
 
@@ -18,6 +20,7 @@ const int kArrowWidth = 28;
 // The drop-down
 
 CComboUnionWnd::~CComboUnionWnd() {
+    CloseDropDown();
     for (CComboUnionUI* combo : m_bound) combo->m_pDropDown = nullptr;
 }
 
@@ -44,6 +47,9 @@ CDuiString CComboUnionWnd::ItemText(CControlUI* pItem) {
 void CComboUnionWnd::Open(CComboUnionUI* pCombo) {
     if (!m_pList || !pCombo || !pCombo->GetManager()) return;
     m_pCombo = pCombo;
+    m_bActive = false;
+    m_bComboActive = true;
+    WatchCombo(true);
     SelectOwnersItem();
     Place();
     ShowWindow(true, false);
@@ -93,6 +99,7 @@ void CComboUnionWnd::Place() {
 
 void CComboUnionWnd::CloseDropDown() {
     if (!m_pCombo) return;
+    WatchCombo(false);
     m_pCombo = nullptr;
     ShowWindow(false);
 }
@@ -115,11 +122,40 @@ void CComboUnionWnd::Notify(TNotifyUI& msg) {
     CDialogWnd::Notify(msg);
 }
 
+void CComboUnionWnd::WatchCombo(bool bWatch) {
+    CPaintManagerUI* manager = m_pCombo ? m_pCombo->GetManager() : nullptr;
+    if (!manager) return;
+    if (bWatch)
+        manager->AddMessageFilter(this);
+    else
+        manager->RemoveMessageFilter(this);
+}
+
+LRESULT CComboUnionWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool&) {
+    if (uMsg == WM_MOVE && m_pCombo) Place();
+    if (uMsg == WM_ACTIVATE) {
+        m_bComboActive = wParam != 0;
+        if (!m_bComboActive) PostMessage(kCheckFocus);
+    }
+    return 0;
+}
+
 // The drop-down is made once and kept: closing only hides it.
 LRESULT CComboUnionWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        CloseDropDown();
-        return 0;
+    switch (uMsg) {
+        case WM_KEYDOWN:
+            if (wParam != VK_ESCAPE) break;
+            CloseDropDown();
+            return 0;
+        case WM_ACTIVATE:
+            m_bActive = wParam != 0;
+            if (!m_bActive) PostMessage(kCheckFocus);
+            break;
+        case kCheckFocus:
+            if (!m_bActive && !m_bComboActive) CloseDropDown();
+            return 0;
+        default:
+            break;
     }
     return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
 }

@@ -10,9 +10,10 @@
 class CComboUnionUI;
 
 // The shared drop-down. It opens under one combo at a time; a click on an item gives that combo
-// the item's text and user data. It must be created before, and may be destroyed before or
-// after, the combos bound to it.
-class CComboUnionWnd : public CDialogWnd, public INotifyUI {
+// the item's text and user data. It follows the combo's window, and closes when the keyboard
+// goes to any window but the drop-down and the combo's. It must be created before, and may be
+// destroyed before or after, the combos bound to it.
+class CComboUnionWnd : public CDialogWnd, public INotifyUI, private IMessageFilterUI {
 public:
     static constexpr int kMaxHeight = 1000;
 
@@ -39,6 +40,9 @@ public:
 
 private:
     friend class CComboUnionUI;
+    // Messages of the combo's window.
+    LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+    void WatchCombo(bool bWatch);
     void SelectOwnersItem();
     int WantedHeight();
     void Place();
@@ -47,6 +51,8 @@ private:
     CListUI* m_pList = nullptr;
     CComboUnionUI* m_pCombo = nullptr;
     std::set<CComboUnionUI*> m_bound;
+    bool m_bActive = false;       // the drop-down has the keyboard
+    bool m_bComboActive = false;  // the combo's window has it
 };
 
 class CComboUnionUI : public CButtonUI {

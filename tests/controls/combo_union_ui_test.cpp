@@ -144,4 +144,15 @@ TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {
     EXPECT_FALSE(m_first->IsDropped());
 }
 
+TEST_F(ComboUnionTest, KeyboardGoingToAnotherWindowClosesIt) {
+    HWND h = m_window;
+    ASSERT_TRUE(ProcessMessagesUntil([h] { return guisupport::ActiveWindow() == h; }));
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_first->IsDropped());
+    Window other;
+    ASSERT_TRUE(other.Open(R"(<Window size="200,100"><VerticalLayout/></Window>)", 600, 100));
+    EXPECT_TRUE(ProcessMessagesUntil([&] { return !m_first->IsDropped(); }));
+    EXPECT_FALSE(m_dropDown.IsVisible());
+}
+
 }  // namespace
