@@ -33,6 +33,12 @@ void PageListTest::SetUp() {
     Caller().Register(task_names::kGetRowCount, [this](TaskContext) { ++m_counts; });
     ASSERT_TRUE(WaitFor([&] { return ItemCount() > 0 && Enabled("btn_refresh_page"); }))
         << "the demo whitelist is shown after the log-in";
+    // A loaded machine may answer late; only the tests of a lost connection want it short.
+    m_login->GetTask().SetReplyWait(50, 40);
+}
+
+void PageListTest::ExpectLostConnectionsSoon() {
+    m_login->GetTask().SetReplyWait(50, 4);
 }
 
 bool PageListTest::WaitFor(const std::function<bool()>& done) {

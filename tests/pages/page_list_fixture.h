@@ -18,6 +18,8 @@ protected:
     PageListTest();
     void SetUp() override;
 
+    // A silent service counts as lost after 200 ms instead of 2 s (call while nothing is queued).
+    void ExpectLostConnectionsSoon();
     // Handles window messages until done() holds (5 s at most).
     static bool WaitFor(const std::function<bool()>& done);
     // Until the page has had `count` more page loads (or count more row counts) completed.

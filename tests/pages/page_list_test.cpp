@@ -354,6 +354,7 @@ TEST_F(PageListTest, EditingARowByMenuOrDoubleClickAndTheKeys) {
 
 TEST_F(PageListTest, ALostConnectionDuringAPageLoadOpensOneReconnectDialog) {
     CDlgReconnect::SetRetryInterval(100);
+    ExpectLostConnectionsSoon();
     m_service.pause();
     int mostDialogs = 0;
     apptest::UiDriver driver;
@@ -375,6 +376,7 @@ TEST_F(PageListTest, ALostConnectionDuringAPageLoadOpensOneReconnectDialog) {
 
 TEST_F(PageListTest, AFailedDeleteSaysSoAndKeepsTheList) {
     CDlgReconnect::SetRetryInterval(100);
+    ExpectLostConnectionsSoon();
     ClickRow(0);
     const int counts = m_counts;
     m_service.pause();
