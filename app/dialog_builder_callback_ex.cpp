@@ -9,6 +9,7 @@
 #include "controls/small_controls_ui.h"
 #include "controls/time_period_picker_ui.h"
 #include "controls/time_period_ui.h"
+#include "pages/page_db_config.h"
 #include "pages/page_list.h"
 
 namespace {
@@ -31,7 +32,7 @@ const PageClass kPageClasses[] = {
     {"PageImport", "pageimport.xml", nullptr},
     {"PageExport", "pageexport.xml", nullptr},
     {"PageEdit", "pageedit.xml", nullptr},
-    {"PageDbConfig", "pagedbconfig.xml", nullptr},
+    {"PageDbConfig", "pagedbconfig.xml", CreatePage<CPageDbConfig>},
 };
 
 template <typename TControl>

@@ -1,0 +1,279 @@
+#include "pages/page_db_config.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/dialog_builder_callback_ex.h"
+#include "controls/list_item_ui.h"
+#include "pages/find_sub_control.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/list_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+constexpr const char* kLayout = "pagedbconfig.xml";
+
+// The row's cells: data type, its name, its kind.
+enum TypeRowCell { kCellDataType, kCellName, kCellTypeName };
+
+}  // namespace
+
+CPageDbConfig::CPageDbConfig(CPaintManagerUI* pManager) : CMainTabPageUI(kLayout, pManager) {
+    m_templates.Load(kLayout);
+}
+
+LPCTSTR CPageDbConfig::GetClass() const {
+    return "PageDbConfigUI";
+}
+
+void* CPageDbConfig::GetInterface(LPCTSTR pstrName) {
+    return std::strcmp(pstrName, "PageDbConfig") == 0 ? this
+                                                       : CMainTabPageUI::GetInterface(pstrName);
+}
+
+CDuiString CPageDbConfig::TypeName(int32_t type) {
+    static const char* const names[] = {"字符串", "限定值", "整数", "日期",
+                                        "时间",   "时间戳", "布尔", "时间段"};
+    const bool known = type >= 0 && type < static_cast<int32_t>(std::size(names));
+    return known ? names[type] : "";
+}
+
+void CPageDbConfig::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                             db_task_caller* pCaller) {
+    CMainTabPageUI::InitPage(pMainWnd, pBuilderCallback, pCaller);
+    m_pValueList = FindSubControlAs<CListUI>(this, "list_edit_value", "List");
+    m_pTypeList = FindSubControlAs<CListUI>(this, "db_config_list", "List");
+    RegisterHandlers();
+}
+
+void CPageDbConfig::RegisterHandlers() {
+    using namespace task_names;
+    m_pCaller->Register(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
+    m_pCaller->Register(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
+    m_pCaller->Register(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
+    m_pCaller->Register(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
+}
+
+void CPageDbConfig::Notify(TNotifyUI& msg) {
+    if (!m_pTypeList || !m_pValueList || !msg.pSender) return;
+    const CDuiString& name = msg.pSender->GetName();
+    if (msg.sType == "itemselect" && msg.pSender == m_pTypeList) {
+        ShowValuesOfSelectedType();
+    } else if (msg.sType == "click" && name == "btn_add_list_item" &&
+               m_pValueList->GetItemIndex(msg.pSender->GetParent()) >= 0) {
+        AddValueRow();
+    } else if (msg.sType == "editclosed") {
+        OnValueEdited(msg.pSender, msg.wParam != 0);
+    } else if (msg.sType == "click" && name == "delete_data_list_item") {
+        DeleteValue(msg.pSender);
+    } else if (msg.sType == "option_click" && name == "opt_db_show" &&
+               m_pTypeList->GetItemIndex(msg.pSender->GetParent()) >= 0) {
+        ShowColumnInList(static_cast<COptionUI*>(msg.pSender->GetInterface("Option")));
+    }
+}
+
+// --- The type list ---------------------------------------------------------------------------
+
+CControlUI* CPageDbConfig::BuildRow(LPCTSTR pstrTemplate) {
+    return m_templates.CreateSet(pstrTemplate, m_pBuilderCallback, m_pManager);
+}
+
+void CPageDbConfig::OnCommonDataMap(TaskContext ctx) {
+    if (ctx.Get(task_keys::ret).ok) FillTypeList();
+}
+
+void CPageDbConfig::FillTypeList() {
+    // Cleared first: a second load (after a reconnect) would otherwise list every type twice.
+    m_pTypeList->RemoveAll();
+    m_pValueList->RemoveAll();
+    for (const data_type_info_t* info : m_pDictionary->all_columns()) {
+        auto* row = static_cast<CDbConfigListItemUI*>(BuildRow("db_config_list_item"));
+        if (!row) return;
+        row->SetUserData(info->DataType.c_str());
+        m_pTypeList->Add(row);
+        row->GetItemAt(kCellDataType)->SetText(info->DataType.c_str());
+        row->GetItemAt(kCellName)->SetText(info->DataTypeName.c_str());
+        row->GetItemAt(kCellTypeName)->SetText(TypeName(info->Type));
+        auto* show = FindSubControlAs<COptionUI>(row, "opt_db_show", "Option");
+        if (show) show->Selected(info->ShowList != 0, false);
+    }
+}
+
+tstring CPageDbConfig::SelectedDataType() const {
+    const CControlUI* row = m_pTypeList->GetItemAt(m_pTypeList->GetCurSel());
+    return row ? row->GetUserData().str() : tstring();
+}
+
+void CPageDbConfig::ShowColumnInList(COptionUI* option) {
+    const data_type_info_t* info = m_pDictionary->find(option->GetParent()->GetUserData().str());
+    if (!info) return;
+    data_type_info_t changed = *info;
+    changed.ShowList = option->IsSelected() ? 1 : 0;
+    m_pCaller->RequestUpdateDataTypeInfo(changed);
+}
+
+// --- The value list --------------------------------------------------------------------------
+
+void CPageDbConfig::ShowValuesOfSelectedType() {
+    m_pValueList->RemoveAll();
+    const tstring dataType = SelectedDataType();
+    const data_type_info_t* info = m_pDictionary->find(dataType);
+    if (!info || info->Type != kTypeLookup) return;
+    const auto values = m_pDictionary->data_map().find(dataType);
+    if (values != m_pDictionary->data_map().end()) {
+        for (const common_value_t& value : values->second)
+            m_pValueList->Add(NewValueRow(dataType, value.first, value.second));
+    }
+    if (CControlUI* addRow = BuildRow("add_list_item")) m_pValueList->Add(addRow);
+}
+
+CDataListItemUI* CPageDbConfig::NewValueRow(const tstring& dataType, int32_t valueId,
+                                            const tstring& value) {
+    auto* row = static_cast<CDataListItemUI*>(BuildRow("data_list_item"));
+    row->SetKey(dataType.c_str());
+    row->SetValue(value.c_str());
+    row->SetValueID(valueId);
+    row->GetItemAt(0)->SetText(value.c_str());
+    return row;
+}
+
+int CPageDbConfig::ValueRowCount() const {
+    const int count = m_pValueList->GetCount();
+    const bool hasAddRow = count > 0 && m_pValueList->GetItemAt(count - 1)->GetInterface("AddListItem");
+    return hasAddRow ? count - 1 : count;
+}
+
+CDataListItemUI* CPageDbConfig::ValueRowAt(int index) const {
+    return static_cast<CDataListItemUI*>(m_pValueList->GetItemAt(index)->GetInterface("DataListItem"));
+}
+
+CDataListItemUI* CPageDbConfig::ValueRowOf(CControlUI* control) const {
+    for (; control; control = control->GetParent()) {
+        const int index = m_pValueList->GetItemIndex(control);
+        if (index >= 0) return index < ValueRowCount() ? ValueRowAt(index) : nullptr;
+    }
+    return nullptr;
+}
+
+void CPageDbConfig::AddValueRow() {
+    const int addIndex = ValueRowCount();
+    CDataListItemUI* row = NewValueRow(tstring(), -1, tstring());
+    m_pValueList->AddAt(row, addIndex);
+    m_pValueList->SelectItem(addIndex);
+    m_pManager->UpdateLayout();
+    m_pValueList->EnsureVisible(addIndex + 1);
+    row->GetItemAt(0)->SetFocus();
+}
+
+// Free of every ValueID of the type, stored or being inserted: the highest plus one.
+int32_t CPageDbConfig::NextValueId(const tstring& dataType) const {
+    int32_t highest = 0;
+    const auto values = m_pDictionary->data_map().find(dataType);
+    if (values != m_pDictionary->data_map().end()) {
+        for (const common_value_t& value : values->second) highest = std::max(highest, value.first);
+    }
+    for (int i = 0; i < ValueRowCount(); ++i) {
+        const CDataListItemUI* row = ValueRowAt(i);
+        highest = std::max({highest, row->GetValueID(), static_cast<int32_t>(row->GetTag())});
+    }
+    return highest + 1;
+}
+
+void CPageDbConfig::OnValueEdited(CControlUI* label, bool bChanged) {
+    CDataListItemUI* row = ValueRowOf(label);
+    if (!row) return;
+    const tstring text = label->GetText().str();
+    if (row->GetValueID() == -1) {
+        if (text.empty()) {
+            m_pValueList->Remove(row);
+            return;
+        }
+        const tstring dataType = SelectedDataType();
+        const int32_t valueId = NextValueId(dataType);
+        row->SetKey(dataType.c_str());
+        row->SetValue(text.c_str());
+        // The id in flight, so that a second new row does not take it too.
+        row->SetTag(static_cast<UINT_PTR>(valueId));
+        RequestStarted();
+        m_pCaller->RequestInsertCommonData(dataType, text, valueId);
+    } else if (bChanged && text.empty()) {
+        label->SetText(row->GetValue());
+    } else if (bChanged) {
+        RequestStarted();
+        m_pCaller->RequestUpdateCommonData(row->GetKey().str(), text, row->GetValueID());
+    }
+}
+
+void CPageDbConfig::DeleteValue(CControlUI* button) {
+    CDataListItemUI* row = ValueRowOf(button);
+    if (!row) return;
+    RequestStarted();
+    m_pCaller->RequestDeleteCommonData(row->GetKey().str(), row->GetValue().str(), row->GetValueID());
+}
+
+// The selected type must not change under a request: the type list waits for its completion.
+void CPageDbConfig::RequestStarted() {
+    m_pTypeList->SetEnabled(false);
+}
+
+void CPageDbConfig::ShowMessage(LPCTSTR pstrText) {
+    UIMessageBox(m_pManager->GetPaintWindow(), pstrText);
+}
+
+// --- Completions of the value requests -------------------------------------------------------
+
+void CPageDbConfig::OnCommonDataInserted(TaskContext ctx) {
+    m_pTypeList->SetEnabled(true);
+    const tstring& dataType = ctx.Get(task_keys::key);
+    const tstring& value = ctx.Get(task_keys::value);
+    const int32_t valueId = ctx.Get(task_keys::id);
+    const bool ok = ctx.Get(task_keys::ret).ok;
+    if (dataType != SelectedDataType()) return;
+    for (int i = 0; i < ValueRowCount(); ++i) {
+        CDataListItemUI* row = ValueRowAt(i);
+        if (row->GetValue() != value.c_str() || row->GetKey() != dataType.c_str()) continue;
+        if (!ok) {
+            m_pValueList->Remove(row);
+            ShowMessage("添加失败");
+        } else if (row->GetValueID() == -1) {
+            // Stored now: a later edit of the row updates it instead of inserting it again.
+            row->SetValueID(valueId);
+            row->SetTag(0);
+        }
+        return;
+    }
+    if (ok) m_pValueList->AddAt(NewValueRow(dataType, valueId, value), ValueRowCount());
+}
+
+void CPageDbConfig::OnCommonDataUpdated(TaskContext ctx) {
+    m_pTypeList->SetEnabled(true);
+    const tstring& dataType = ctx.Get(task_keys::key);
+    const int32_t valueId = ctx.Get(task_keys::id);
+    for (int i = 0; i < ValueRowCount(); ++i) {
+        CDataListItemUI* row = ValueRowAt(i);
+        if (row->GetValueID() != valueId || row->GetKey() != dataType.c_str()) continue;
+        if (ctx.Get(task_keys::ret).ok) {
+            row->SetValue(ctx.Get(task_keys::value).c_str());
+        } else {
+            ShowMessage("设置失败");
+        }
+        row->GetItemAt(0)->SetText(row->GetValue());
+        return;
+    }
+}
+
+void CPageDbConfig::OnCommonDataDeleted(TaskContext ctx) {
+    m_pTypeList->SetEnabled(true);
+    const CDuiString dataType = ctx.Get(task_keys::key).c_str();
+    const CDuiString value = ctx.Get(task_keys::value).c_str();
+    const bool ok = ctx.Get(task_keys::ret).ok;
+    for (int i = ValueRowCount() - 1; i >= 0; --i) {
+        CDataListItemUI* row = ValueRowAt(i);
+        if (row->GetValue() != value || row->GetKey() != dataType) continue;
+        if (ok)
+            m_pValueList->Remove(row);
+        else
+            ShowMessage("删除失败");
+    }
+}

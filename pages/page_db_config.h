@@ -1,0 +1,62 @@
+#pragma once
+// The data configuration page: every data type with the tick that shows it in the customer
+// list, and the lookup values of the selected lookup type, added, renamed and deleted in place.
+#include "app/main_tab_page_ui.h"
+#include "tasks/task_keys.h"
+#include "uilib/dialog_builder.h"
+
+class CAddListItemUI;
+class CDataListItemUI;
+class CListUI;
+class COptionUI;
+
+class CPageDbConfig : public CMainTabPageUI {
+public:
+    // Builds "pagedbconfig.xml".
+    explicit CPageDbConfig(CPaintManagerUI* pManager);
+
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    // Finds both lists and registers the task handlers; the type list fills when the lookup
+    // values have been loaded ("GetCommonDataMap").
+    void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                  db_task_caller* pCaller) override;
+    void Notify(TNotifyUI& msg) override;
+
+    // The display name of a data type's Type ("字符串", "限定值", ...); empty for an unknown one.
+    static CDuiString TypeName(int32_t type);
+
+private:
+    void RegisterHandlers();
+
+    // Task completions.
+    void OnCommonDataMap(TaskContext ctx);
+    void OnCommonDataInserted(TaskContext ctx);
+    void OnCommonDataUpdated(TaskContext ctx);
+    void OnCommonDataDeleted(TaskContext ctx);
+
+    // Operator actions.
+    void FillTypeList();
+    void ShowValuesOfSelectedType();
+    void AddValueRow();
+    void OnValueEdited(CControlUI* label, bool bChanged);
+    void DeleteValue(CControlUI* button);
+    void ShowColumnInList(COptionUI* option);
+
+    CControlUI* BuildRow(LPCTSTR pstrTemplate);
+    CDataListItemUI* NewValueRow(const tstring& dataType, int32_t valueId, const tstring& value);
+    // The value row holding the control, or null (the add row and other lists are not values).
+    CDataListItemUI* ValueRowOf(CControlUI* control) const;
+    CDataListItemUI* ValueRowAt(int index) const;
+    // Rows of the value list before the add row (all rows when there is none).
+    int ValueRowCount() const;
+    tstring SelectedDataType() const;
+    int32_t NextValueId(const tstring& dataType) const;
+    void RequestStarted();
+    void ShowMessage(LPCTSTR pstrText);
+
+    CListUI* m_pTypeList = nullptr;
+    CListUI* m_pValueList = nullptr;
+    CDialogBuilder m_templates;
+};

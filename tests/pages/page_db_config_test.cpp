@@ -1,0 +1,184 @@
+// The data configuration page against a real service: the type list, the lookup values added,
+// renamed and deleted in place, and the "shown in the list" tick.
+#include "pages/page_db_config.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/pages/page_list_fixture.h"
+#include "uilib/list_ui.h"
+#include "uilib/message_box.h"
+
+#include "controls/list_item_ui.h"
+
+namespace pagetest {
+namespace {
+
+class DbConfigTest : public PageListTest {
+protected:
+    void SetUp() override {
+        PageListTest::SetUp();
+        if (HasFatalFailure()) return;
+        m_main->SelectNavOption(3);
+        Caller().Register(task_names::kInsertCommonData, [this](TaskContext) { ++m_done; });
+        Caller().Register(task_names::kUpdateCommonData, [this](TaskContext) { ++m_done; });
+        Caller().Register(task_names::kDeleteCommonData, [this](TaskContext) { ++m_done; });
+        Caller().Register(task_names::kUpdateDataTypeInfo, [this](TaskContext) { ++m_done; });
+        ASSERT_GT(TypeList().GetCount(), 0);
+    }
+
+    CListUI& ListNamed(const char* name) {
+        return *static_cast<CListUI*>(m_main->FindControl(name)->GetInterface("List"));
+    }
+    CListUI& TypeList() { return ListNamed("db_config_list"); }
+    CListUI& ValueList() { return ListNamed("list_edit_value"); }
+
+    int RowOfType(const char* dataType) {
+        for (int i = 0; i < TypeList().GetCount(); ++i)
+            if (TypeList().GetItemAt(i)->GetUserData() == dataType) return i;
+        return -1;
+    }
+    void SelectType(const char* dataType) {
+        const int row = RowOfType(dataType);
+        ASSERT_GE(row, 0) << dataType;
+        TypeList().SelectItem(row);
+    }
+    CDataListItemUI* ValueRow(int i) {
+        return static_cast<CDataListItemUI*>(ValueList().GetItemAt(i)->GetInterface("DataListItem"));
+    }
+    std::vector<std::string> ShownValues() {
+        std::vector<std::string> values;
+        for (int i = 0; i < ValueList().GetCount(); ++i)
+            if (CDataListItemUI* row = ValueRow(i)) values.push_back(row->GetItemAt(0)->GetText().str());
+        return values;
+    }
+    // Clicks the add row and types the text into the new row's label, then leaves it.
+    void AddValue(const char* text) {
+        apptest::ClickControl(*m_main, "btn_add_list_item");
+        const int row = ValueList().GetCount() - 2;
+        ASSERT_GE(row, 0);
+        EditRow(row, text);
+    }
+    void EditRow(int row, const char* text) {
+        CControlUI* label = ValueRow(row)->GetItemAt(0);
+        m_main->GetPaintManager().SetFocus(label);
+        label->SetText(text);
+        m_main->GetPaintManager().SetFocus(nullptr);
+    }
+    bool WaitForDone(int count = 1) {
+        const int target = m_done + count;
+        return WaitFor([&] { return m_done >= target && TypeList().IsEnabled(); });
+    }
+    // Reads the lookup values again, as after a reconnect.
+    bool ReloadDictionary() {
+        const int before = m_maps;
+        Caller().Register(task_names::kGetCommonDataMap, [this](TaskContext) { ++m_maps; });
+        Caller().RequestGetCommonDataMap();
+        return WaitFor([&] { return m_maps > before; });
+    }
+    std::vector<std::string> StoredColors() {
+        return Column("SELECT ValueID || '=' || Value AS v FROM tabcommondatainfo WHERE DataType = "
+                      "'Color' ORDER BY ValueID");
+    }
+
+    int m_done = 0;
+    int m_maps = 0;
+};
+
+TEST_F(DbConfigTest, ListsEveryTypeWithItsKindAndTheValuesOfALookupType) {
+    const auto& columns = Caller().GetDictionary().all_columns();
+    ASSERT_EQ(TypeList().GetCount(), static_cast<int>(columns.size()));
+    auto* row = static_cast<CDbConfigListItemUI*>(TypeList().GetItemAt(RowOfType("ParkingSpaces")));
+    EXPECT_EQ(row->GetText(0), "ParkingSpaces");
+    EXPECT_EQ(row->GetText(1), "车位数");
+    EXPECT_EQ(row->GetText(2), "整数");
+    EXPECT_EQ(CPageDbConfig::TypeName(7), "时间段");
+    EXPECT_EQ(CPageDbConfig::TypeName(8), "");
+    SelectType("Color");
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "黑色", "银色", "红色", "蓝色"}));
+    EXPECT_NE(ValueList().GetItemAt(5)->GetInterface("AddListItem"), nullptr);
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_db_config");
+
+    SelectType("Name");
+    EXPECT_EQ(ValueList().GetCount(), 0) << "no values and no add row for a text type";
+
+    // A second load (a reconnect) lists every type once.
+    ASSERT_TRUE(ReloadDictionary());
+    EXPECT_EQ(TypeList().GetCount(), static_cast<int>(columns.size()));
+}
+
+TEST_F(DbConfigTest, AddsRenamesAndDeletesValuesInPlace) {
+    SelectType("Color");
+    // ValueIDs out of order: the new one is past the highest, not the row above plus one.
+    Exec("UPDATE tabcommondatainfo SET ValueID = 20 WHERE DataType = 'Color' AND ValueID = 1");
+    ASSERT_TRUE(ReloadDictionary());
+    SelectType("Color");
+    AddValue("绿色");
+    EXPECT_FALSE(TypeList().IsEnabled()) << "the type list waits for the insert";
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors().back(), "21=绿色");
+    EXPECT_EQ(ValueRow(5)->GetValueID(), 21);
+
+    // The stored new row renamed is an update, not a second insert.
+    EditRow(5, "墨绿");
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors().back(), "21=墨绿");
+    EXPECT_EQ(ValueRow(5)->GetValue(), "墨绿");
+
+    // An empty label on a stored row restores the value; on a new row it removes the row.
+    EditRow(0, "");
+    EXPECT_EQ(ValueRow(0)->GetItemAt(0)->GetText(), "白色");
+    AddValue("");
+    EXPECT_EQ(ValueList().GetCount(), 7);
+
+    ValueList().SelectItem(1);
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(ValueRow(1)->GetItemAt(1)->GetPos()));
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "银色", "红色", "蓝色", "墨绿"}));
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabcommondatainfo WHERE Value = '黑色'"), 0);
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(DbConfigTest, AFailedInsertRemovesTheRow) {
+    SelectType("Color");
+    // Taken behind the page's back: the page's next ValueID is already stored.
+    Exec("INSERT INTO tabcommondatainfo (ValueID, DataType, Value) VALUES (6, 'Color', '灰色')");
+    AddValue("紫色");
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"添加失败"});
+    EXPECT_EQ(ValueList().GetCount(), 6);
+}
+
+TEST_F(DbConfigTest, AnInsertForAnotherTypeChangesNothingAndOneForThisTypeShowsUp) {
+    SelectType("Name");
+    Caller().RequestInsertCommonData("Color", "紫色", 30);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(ValueList().GetCount(), 0);
+    SelectType("Color");
+    Caller().RequestInsertCommonData("Color", "金色", 31);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(ShownValues().back(), "金色");
+    EXPECT_EQ(ShownValues().size(), 7u) << "紫色 came with the type selected again";
+}
+
+TEST_F(DbConfigTest, UncheckingShowChangesOnlyShowListAndTheListFollows) {
+    const char* const fields =
+        "SELECT ShowIndex || DataTypeName || Enable || DataTypeCategory || Type || DefaultNull || "
+        "ReadOnly AS v FROM tabdatatypeinfo WHERE DataType = 'Color'";
+    const std::vector<std::string> before = Column(fields);
+    ASSERT_GE(ColumnOf("Color"), 0);
+    SelectType("Color");
+    m_main->GetPaintManager().UpdateLayout();
+    CControlUI* option = m_main->GetPaintManager().FindSubControlByName(
+        TypeList().GetItemAt(RowOfType("Color")), "opt_db_show");
+    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(option->GetPos()));
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(Column("SELECT ShowList AS v FROM tabdatatypeinfo WHERE DataType = 'Color'"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(Column(fields), before);
+    m_main->SelectNavOption(0);
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(ColumnOf("Color"), -1);
+}
+
+}  // namespace
+}  // namespace pagetest
