@@ -58,7 +58,7 @@ ret_t DbExecute(NetSqliteClient& client, const tstring& sql) {
 
 bool DbGetText(const tstring& column, tstring& text, const NetSqliteResultSet& result) {
     try {
-        text = Utf8ToGbk(result.GetString(GbkToUtf8(column)));
+        text = Utf8ToGbk(result.GetView(GbkToUtf8(column)));
         return true;
     } catch (const std::bad_alloc&) {
         return false;

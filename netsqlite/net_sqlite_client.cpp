@@ -1,7 +1,6 @@
 #include "netsqlite/net_sqlite_client.h"
 
 #include <cstring>
-#include <vector>
 
 #include "netsqlite/net_sqlite_exception.h"
 
@@ -22,29 +21,35 @@ constexpr char kErrorPrefix[] = "error:";
 constexpr char kFailedPrefix[] = "failed:";
 
 template <size_t N>
-bool StartsWith(const std::vector<char>& reply, const char (&prefix)[N]) {
+bool StartsWith(ZmqReply& reply, const char (&prefix)[N]) {
     return reply.size() >= N - 1 && std::memcmp(reply.data(), prefix, N - 1) == 0;
 }
 
-std::vector<char> Exchange(zmq_client& transport, const std::string& request, const Verb& verb) {
+// The text after the prefix, up to the reply's first zero byte.
+template <size_t N>
+std::string Detail(ZmqReply& reply, const char (&prefix)[N]) {
+    const char* detail = reply.data() + N - 1;
+    return std::string(detail, strnlen(detail, reply.size() - (N - 1)));
+}
+
+void Exchange(zmq_client& transport, const std::string& request, const Verb& verb,
+              ZmqReply& reply) {
     // The service would drop the connection unanswered: say why instead of timing out.
     if (request.size() + 1 > kMaxRequestBytes)
-        throw NetSqliteException(verb.errorCode, "the request is larger than the service's limit of " +
-                                                     std::to_string(kMaxRequestBytes) + " bytes");
-    std::vector<char> reply;
+        throw NetSqliteException(verb.errorCode,
+                                 "the request is larger than the service's limit of " +
+                                     std::to_string(kMaxRequestBytes) + " bytes");
     int error = 0;
     if (!transport.Request(request.c_str(), request.size() + 1, reply, error))
         throw NetSqliteException(error, "");
-    return reply;
 }
 
 // Returns the offset of the payload after "success:"; throws for every other reply.
-size_t CheckReply(const std::vector<char>& reply, const Verb& verb) {
-    // The detail ends at the reply's first zero byte.
+size_t CheckReply(ZmqReply& reply, const Verb& verb) {
     if (StartsWith(reply, kErrorPrefix))
-        throw NetSqliteException(verb.errorCode, reply.data() + sizeof kErrorPrefix - 1);
+        throw NetSqliteException(verb.errorCode, Detail(reply, kErrorPrefix));
     if (StartsWith(reply, kFailedPrefix))
-        throw NetSqliteException(verb.failedCode, reply.data() + sizeof kFailedPrefix - 1);
+        throw NetSqliteException(verb.failedCode, Detail(reply, kFailedPrefix));
     if (StartsWith(reply, kSuccessPrefix)) return sizeof kSuccessPrefix - 1;
     throw NetSqliteException(verb.errorCode, "");
 }
@@ -55,7 +60,7 @@ void NetSqliteClient::Open(const char* endpoint, const std::string& user,
                            const std::string& password) {
     Connect(endpoint);
     const std::string request = "open:" + user + "," + password;
-    std::vector<char> reply;
+    ZmqReply reply;
     int code = 0;
     const bool answered = Request(request.c_str(), request.size() + 1, reply, code);
     if (answered && StartsWith(reply, kSuccess)) return;
@@ -65,16 +70,19 @@ void NetSqliteClient::Open(const char* endpoint, const std::string& user,
 }
 
 std::unique_ptr<NetSqliteResultSet> NetSqliteClient::Query(const std::string& sql) {
-    const std::vector<char> reply = Exchange(*this, kQuery.prefix + sql, kQuery);
+    ZmqReply reply;
+    Exchange(*this, kQuery.prefix + sql, kQuery, reply);
     const size_t payload = CheckReply(reply, kQuery);
     auto result = std::make_unique<NetSqliteResultSet>();
-    // The payload runs up to and including the added zero byte.
+    // Parsed straight from the received message; the result set keeps only the decoded cells.
     if (!result->Parse(reply.data() + payload, reply.size() - payload))
         throw NetSqliteException(NET_SQLITE_PARSE_QUERY_ERROR, "");
     return result;
 }
 
 bool NetSqliteClient::NonQuery(const std::string& sql) {
-    CheckReply(Exchange(*this, kNonQuery.prefix + sql, kNonQuery), kNonQuery);
+    ZmqReply reply;
+    Exchange(*this, kNonQuery.prefix + sql, kNonQuery, reply);
+    CheckReply(reply, kNonQuery);
     return true;
 }

@@ -3,70 +3,110 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <string_view>
 
 #include "netsqlite/base64.h"
 
 namespace {
 
-// Quotes carry no meaning in a cell; they are dropped before decoding.
-std::string DecodeToken(const char* begin, const char* end) {
-    const std::string_view token(begin, end - begin);
-    if (token.find('"') == std::string_view::npos) return netsqlite::Base64DecodeCell(token);
-    std::string unquoted;
-    unquoted.reserve(token.size());
-    for (char c : token) {
-        if (c != '"') unquoted.push_back(c);
-    }
-    return netsqlite::Base64DecodeCell(unquoted);
+bool IsSeparator(char c) {
+    return c == ',' || c == '\n';
 }
 
-const char* FindSeparator(const char* from, const char* end) {
-    while (from < end && *from != ',' && *from != '\n') ++from;
-    return from;
+// Decodes whole groups while all four characters are in the alphabet, which is all of a cell
+// but its padded end; stops at a separator, padding, a quote or anything else.
+const char* DecodePlainGroups(const char* p, const char* end, char*& out) {
+    for (; end - p >= 4; p += 4) {
+        const uint32_t a = netsqlite::Base64Sextet(p[0]);
+        const uint32_t b = netsqlite::Base64Sextet(p[1]);
+        const uint32_t c = netsqlite::Base64Sextet(p[2]);
+        const uint32_t d = netsqlite::Base64Sextet(p[3]);
+        if ((a | b | c | d) >= 64) break;
+        const uint32_t n = (a << 18) | (b << 12) | (c << 6) | d;
+        out[0] = static_cast<char>(n >> 16);
+        out[1] = static_cast<char>(n >> 8);
+        out[2] = static_cast<char>(n);
+        out += 3;
+    }
+    return p;
+}
+
+// The rest of the token up to its separator (`end` when the token is unfinished), without
+// its quotes; only a quoted token is copied, into `unquoted`.
+std::string_view RestOfToken(const char* p, const char* end, const char*& separator,
+                             std::string& unquoted) {
+    bool quoted = false;
+    for (separator = p; separator < end && !IsSeparator(*separator); ++separator)
+        quoted |= *separator == '"';
+    if (!quoted) return {p, static_cast<size_t>(separator - p)};
+    unquoted.clear();
+    for (; p < separator; ++p) {
+        if (*p != '"') unquoted.push_back(*p);
+    }
+    return unquoted;
 }
 
 }  // namespace
 
 bool NetSqliteResultSet::Parse(const char* payload, size_t length) {
     m_cursor = 0;
-    m_lines.clear();
+    m_cells.clear();
+    m_lineEnds.clear();
     m_columns.clear();
+    // Base64 never decodes to more bytes than it has characters, and each cell's zero byte
+    // takes the place of its separator.
+    m_bytes.reset(new char[length + 1]);
+    m_cells.reserve(length / 32);  // a guess that spares most regrowth
 
     const char* end = payload + length;
-    Line line;
+    char* out = m_bytes.get();
+    std::string unquoted;
     for (const char* p = payload; p < end;) {
-        const char* separator = FindSeparator(p, end);
-        if (separator == end) break;  // an unfinished last line is dropped
-        line.push_back(DecodeToken(p, separator));
-        if (*separator == '\n') {
-            m_lines.push_back(std::move(line));
-            line.clear();
-        }
-        p = separator + 1;
+        char* cell = out;
+        const std::string_view rest = RestOfToken(DecodePlainGroups(p, end, out), end, p, unquoted);
+        if (p == end) break;  // an unfinished last line is dropped
+        if (!netsqlite::Base64DecodeTo(rest, out)) out = cell;  // invalid: the whole cell is empty
+        AddCell(cell, out);
+        out = cell + m_cells.back().length;
+        *out++ = '\0';
+        if (*p == '\n') m_lineEnds.push_back(m_cells.size());
+        ++p;
     }
-    if (m_lines.empty()) return false;
+    if (m_lineEnds.empty()) return false;
+    m_cells.resize(m_lineEnds.back());
 
-    for (size_t i = 0; i < m_lines[0].size(); ++i) m_columns.emplace(m_lines[0][i], i);
+    for (size_t i = 0; i < m_lineEnds[0]; ++i) m_columns.emplace(CellView(i), i);
     return true;
 }
 
+void NetSqliteResultSet::AddCell(const char* begin, const char* end) {
+    const auto* zero = static_cast<const char*>(std::memchr(begin, '\0', end - begin));
+    m_cells.push_back({static_cast<size_t>(begin - m_bytes.get()),
+                       static_cast<size_t>((zero ? zero : end) - begin)});
+}
+
+std::string_view NetSqliteResultSet::CellView(size_t index) const {
+    return {m_bytes.get() + m_cells[index].offset, m_cells[index].length};
+}
+
 bool NetSqliteResultSet::Next() {
-    const auto lineCount = static_cast<int32_t>(m_lines.size());
+    const auto lineCount = static_cast<int32_t>(m_lineEnds.size());
     if (m_cursor < lineCount) ++m_cursor;
     return m_cursor < lineCount;
 }
 
-std::string NetSqliteResultSet::GetString(const std::string& column) const {
-    if (m_cursor == 0 || static_cast<size_t>(m_cursor) >= m_lines.size()) return {};
+std::string_view NetSqliteResultSet::GetView(std::string_view column) const {
+    if (m_cursor == 0 || static_cast<size_t>(m_cursor) >= m_lineEnds.size()) return {};
     const auto found = m_columns.find(column);
     if (found == m_columns.end()) return {};
-    const Line& line = m_lines[m_cursor];
-    return found->second < line.size() ? line[found->second] : std::string();
+    const size_t first = m_lineEnds[m_cursor - 1];
+    const size_t cell = first + found->second;
+    return cell < m_lineEnds[m_cursor] ? CellView(cell) : std::string_view();
 }
 
-int32_t NetSqliteResultSet::GetInt(const std::string& column) const {
-    const long long value = std::strtoll(GetString(column).c_str(), nullptr, 10);
+int32_t NetSqliteResultSet::GetInt(std::string_view column) const {
+    const std::string_view cell = GetView(column);
+    if (cell.empty()) return 0;
+    const long long value = std::strtoll(cell.data(), nullptr, 10);  // the cell ends with a zero
     if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);

@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The rows of one query reply, parsed once and read row by row by column name.
@@ -14,21 +17,31 @@
 // valid Base64 reads as empty; decoded text is cut at its first zero byte.
 class NetSqliteResultSet {
 public:
-    // False when the payload holds no complete line.
+    // False when the payload holds no complete line. The payload is not needed afterwards.
     bool Parse(const char* payload, size_t length);
     // Moves to the next data row; false once the rows are exhausted.
     bool Next();
     // Empty for an unknown column, before the first Next() and for a missing cell.
-    std::string GetString(const std::string& column) const;
+    std::string GetString(std::string_view column) const { return std::string(GetView(column)); }
+    // The same cell in place: valid as long as the result set, and followed by a zero byte.
+    std::string_view GetView(std::string_view column) const;
     // The cell read as a decimal integer; 0 when it is not a number.
-    int32_t GetInt(const std::string& column) const;
+    int32_t GetInt(std::string_view column) const;
 
-    size_t RowCount() const { return m_lines.empty() ? 0 : m_lines.size() - 1; }
+    size_t RowCount() const { return m_lineEnds.empty() ? 0 : m_lineEnds.size() - 1; }
 
 private:
-    using Line = std::vector<std::string>;
+    struct Cell {
+        size_t offset;
+        size_t length;
+    };
+
+    void AddCell(const char* begin, const char* end);
+    std::string_view CellView(size_t index) const;
 
     int32_t m_cursor = 0;
-    std::vector<Line> m_lines;
-    std::map<std::string, size_t> m_columns;
+    std::unique_ptr<char[]> m_bytes;  // every decoded cell, each followed by a zero byte
+    std::vector<Cell> m_cells;        // all lines' cells in order
+    std::vector<size_t> m_lineEnds;   // per line, the index after its last cell
+    std::map<std::string, size_t, std::less<>> m_columns;
 };

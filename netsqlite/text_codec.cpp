@@ -48,9 +48,9 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    std::string Convert(const std::string& in) {
+    std::string Convert(std::string_view in) {
         // Column names and most cells are plain ASCII, the same in both encodings.
-        if (IsAscii(in)) return in;
+        if (IsAscii(in)) return std::string(in);
         if (!IsValid()) return AsciiOnly(in);
         std::string out;
         out.reserve(in.size() + in.size() / 2);
@@ -79,7 +79,7 @@ public:
 private:
     bool IsValid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
-    static bool IsAscii(const std::string& in) {
+    static bool IsAscii(std::string_view in) {
         for (char c : in) {
             if (static_cast<unsigned char>(c) >= 0x80) return false;
         }
@@ -87,8 +87,8 @@ private:
     }
 
     // Without the conversion module only ASCII can be trusted to mean the same on both sides.
-    static std::string AsciiOnly(const std::string& in) {
-        std::string out = in;
+    static std::string AsciiOnly(std::string_view in) {
+        std::string out(in);
         for (char& c : out) {
             if (static_cast<unsigned char>(c) >= 0x80) c = '?';
         }
@@ -101,12 +101,12 @@ private:
 
 }  // namespace
 
-std::string GbkToUtf8(const tstring& gbk) {
+std::string GbkToUtf8(std::string_view gbk) {
     thread_local Converter converter("UTF-8", "GBK", SkipGbkCharacter);
     return converter.Convert(gbk);
 }
 
-tstring Utf8ToGbk(const std::string& utf8) {
+tstring Utf8ToGbk(std::string_view utf8) {
     thread_local Converter converter("GBK", "UTF-8", SkipUtf8Character);
     return converter.Convert(utf8);
 }

@@ -1,9 +1,5 @@
 #include "netsqlite/zmq_client.h"
 
-#include <zmq.h>
-
-#include <cstring>
-
 #include "netsqlite/net_sqlite_exception.h"
 
 zmq_client::~zmq_client() {
@@ -44,7 +40,7 @@ void zmq_client::SetReplyWait(int poll_interval_ms, int poll_attempts) {
     m_pollAttempts = poll_attempts;
 }
 
-bool zmq_client::Request(const char* data, size_t length, std::vector<char>& reply, int& error) {
+bool zmq_client::Request(const char* data, size_t length, ZmqReply& reply, int& error) {
     if (!m_open) {
         error = NET_SQLITE_NOT_OPEN;
         return false;
@@ -58,17 +54,10 @@ bool zmq_client::Request(const char* data, size_t length, std::vector<char>& rep
         error = NET_SQLITE_TIME_OUT;
         return false;
     }
-    zmq_msg_t message;
-    zmq_msg_init(&message);
-    const int size = zmq_msg_recv(&message, m_socket, 0);
-    if (size <= 0) {
-        zmq_msg_close(&message);
+    if (zmq_msg_recv(reply.message(), m_socket, 0) <= 0) {
         error = NET_SQLITE_TIME_OUT;
         return false;
     }
-    reply.assign(zmq_msg_size(&message) + 1, '\0');
-    std::memcpy(reply.data(), zmq_msg_data(&message), zmq_msg_size(&message));
-    zmq_msg_close(&message);
     return true;
 }
 

@@ -1,7 +1,24 @@
 #pragma once
 
+#include <zmq.h>
+
 #include <cstddef>
-#include <vector>
+
+// One reply message, read in place in ZeroMQ's own buffer.
+class ZmqReply {
+public:
+    ZmqReply() { zmq_msg_init(&m_message); }
+    ~ZmqReply() { zmq_msg_close(&m_message); }
+    ZmqReply(const ZmqReply&) = delete;
+    ZmqReply& operator=(const ZmqReply&) = delete;
+
+    const char* data() { return static_cast<const char*>(zmq_msg_data(&m_message)); }
+    size_t size() { return zmq_msg_size(&m_message); }
+    zmq_msg_t* message() { return &m_message; }
+
+private:
+    zmq_msg_t m_message;
+};
 
 // One ZeroMQ REQ socket to the database service: one request, one reply at a time.
 // Failures are returned as NET_SQLITE_* codes, never thrown. Not thread-safe: only the
@@ -20,8 +37,8 @@ public:
     // ZeroMQ connects in the background: a missing peer shows up later as a time-out.
     void Connect(const char* endpoint);
     void Close();
-    // On success `reply` holds the message followed by one zero byte.
-    bool Request(const char* data, size_t length, std::vector<char>& reply, int& error);
+    // On success `reply` holds the reply message, never empty; it is received without a copy.
+    bool Request(const char* data, size_t length, ZmqReply& reply, int& error);
 
     bool IsOpen() const { return m_open; }
 

@@ -1,6 +1,7 @@
 #include "service/result_text.h"
 
 #include <string_view>
+#include <vector>
 
 #include "netsqlite/base64.h"
 
@@ -17,14 +18,25 @@ std::string_view CellBytes(sqlite3_stmt* statement, int column) {
             static_cast<size_t>(sqlite3_column_bytes(statement, column))};
 }
 
+// Sizes the line once, then encodes every cell in place.
 template <typename CellOf>
 void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
+    thread_local std::vector<std::string_view> cells;
     const int columns = sqlite3_column_count(statement);
+    cells.clear();
+    size_t size = columns > 0 ? columns : 1;  // the commas and the line feed
     for (int i = 0; i < columns; ++i) {
-        if (i > 0) out.push_back(',');
-        netsqlite::Base64Append(cellOf(i), out);
+        cells.push_back(cellOf(i));
+        size += netsqlite::Base64EncodedSize(cells.back().size());
     }
-    out.push_back('\n');
+    const size_t start = out.size();
+    out.resize(start + size);
+    char* next = out.data() + start;
+    for (int i = 0; i < columns; ++i) {
+        if (i > 0) *next++ = ',';
+        next = netsqlite::Base64EncodeTo(cells[i], next);
+    }
+    *next = '\n';
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// Round trip of one list page (20 rows of 8 columns) through the client and a local service,
-// next to the raw ZeroMQ round trip of the same bytes and SQLite's own time for the query;
-// then the result-set parser's throughput.
+// The reply path against its floors, each pair timed in turns so that a busy moment falls on
+// both sides: the parser against a bare one-pass Base64 decode of the same payload; a 60 KB
+// query reply from the service against an echo peer sending the same bytes (and against that
+// peer plus SQLite's own work on the query); and the client's query of that reply against a raw
+// ZeroMQ request for it.
 #include <sqlite3.h>
 #include <zmq.h>
 
@@ -9,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,71 +24,113 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCustomers = 10000;
-constexpr int kBatch = 500;
-constexpr int kRounds = 2000;
+constexpr int kRepeats = 15;
+constexpr int kCustomers = 2000;
+constexpr int kReplyRows = 560;  // about 60 KB of reply
 
-// The list page's query, as the store composes it, for a page at `offset`.
-std::string PageQuery(int offset) {
-    return "select tabcustomerinfo.Code, tabcustomerinfo.Name, tabcustomerinfo.Phone, "
-           "tabvehicleinfo.Color, tabvehicleinfo.PlateID, tabvehicleinfo.ValidFrom, "
-           "tabvehicleinfo.ValidUntil, tabcustomerinfo.CustomerID from tabcustomerinfo LEFT JOIN "
-           "tabvehicleinfo on tabcustomerinfo.CustomerID = tabvehicleinfo.CustomerID "
-           "order by tabcustomerinfo.CustomerID asc limit " +
-           std::to_string(offset) + ", 20";
+// Seconds per call of each side, one entry per repeat.
+struct Pair {
+    std::vector<double> project;
+    std::vector<double> floor;
+};
+
+double SecondsPerCall(int calls, const std::function<void()>& call) {
+    const auto start = Clock::now();
+    for (int i = 0; i < calls; ++i) call();
+    return std::chrono::duration<double>(Clock::now() - start).count() / calls;
 }
-const char* const kColumns[] = {"Code",    "Name",      "Phone",      "Color",
-                                "PlateID", "ValidFrom", "ValidUntil", "CustomerID"};
 
-// Median time of one call, in microseconds.
-double MedianMicros(int rounds, const std::function<void()>& call) {
-    for (int i = 0; i < rounds / 10; ++i) call();  // warm caches and connections
-    std::vector<double> samples;
-    samples.reserve(rounds);
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        call();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+Pair Interleave(int calls, const std::function<void()>& project,
+                const std::function<void()>& floor) {
+    SecondsPerCall(calls, project);  // warm caches and connections
+    SecondsPerCall(calls, floor);
+    Pair pair;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        pair.project.push_back(SecondsPerCall(calls, project));
+        pair.floor.push_back(SecondsPerCall(calls, floor));
     }
-    std::nth_element(samples.begin(), samples.begin() + rounds / 2, samples.end());
-    return samples[rounds / 2];
+    return pair;
 }
 
-void Fill(NetSqliteClient& client) {
-    for (int first = 1; first <= kCustomers; first += kBatch) {
-        std::string customers =
-            "INSERT INTO tabcustomerinfo (CustomerID, Code, Name, Phone) VALUES ";
-        std::string vehicles =
-            "INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, ValidUntil) "
-            "VALUES ";
-        for (int id = first; id < first + kBatch; ++id) {
-            const std::string n = std::to_string(id);
-            const char* separator = id == first ? "" : ",";
-            customers +=
-                separator + ("(" + n + ", 'C" + n + "', '张伟" + n + "', '1380000" + n + "')");
-            vehicles += separator + ("('京A" + n + "', " + n + ", '" + std::to_string(id % 5 + 1) +
-                                     "', '2026-01-01', '2026-12-31 23:59:59')");
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// `unit` turns seconds per call into the figure printed; the ratio is always project time over
+// floor time, so 1.0 is the floor.
+void Report(const char* name, const Pair& pair, const char* unit,
+            const std::function<double(double)>& figure) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < pair.project.size(); ++i)
+        ratios.push_back(pair.project[i] / pair.floor[i]);
+    std::printf("%s: project %.1f %s, floor %.1f %s, ratio %.2f (spread %.2f-%.2f over %d repeats)\n",
+                name, figure(Median(pair.project)), unit, figure(Median(pair.floor)), unit,
+                Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()), kRepeats);
+}
+
+double Micros(double seconds) {
+    return seconds * 1e6;
+}
+
+// A payload like a large lookup or export: 20,000 rows of 8 mixed cells.
+std::string LargePayload() {
+    std::string payload;
+    for (int row = 0; row <= 20000; ++row) {
+        for (int column = 0; column < 8; ++column) {
+            if (column > 0) payload.push_back(',');
+            payload += netsqlite::Base64Encode(u8"京A" + std::to_string(row * 8 + column) +
+                                               u8" 客户姓名 2026-12-31 23:59:59");
         }
-        DbExecute(client, customers);
-        DbExecute(client, vehicles);
+        payload.push_back('\n');
+    }
+    return payload;
+}
+
+// The least any parser must do: one pass turning every group of four into three bytes.
+void DecodeOnePass(const std::string& payload, char* out) {
+    const char* p = payload.data();
+    const char* end = p + payload.size();
+    while (end - p >= 4) {
+        const uint32_t a = netsqlite::Base64Sextet(p[0]);
+        if (a >= 64) {  // a separator
+            ++p;
+            continue;
+        }
+        const uint32_t n = (a << 18) | ((netsqlite::Base64Sextet(p[1]) & 63) << 12) |
+                           ((netsqlite::Base64Sextet(p[2]) & 63) << 6) |
+                           (netsqlite::Base64Sextet(p[3]) & 63);
+        out[0] = static_cast<char>(n >> 16);
+        out[1] = static_cast<char>(n >> 8);
+        out[2] = static_cast<char>(n);
+        out += 3;
+        p += 4;
     }
 }
 
-void ReadPage(NetSqliteClient& client, const std::string& sql) {
-    std::unique_ptr<NetSqliteResultSet> rows;
-    DbQuery(client, sql, rows);
-    tstring text;
-    while (rows && rows->Next()) {
-        for (const char* column : kColumns) DbGetText(column, text, *rows);
-    }
+void ReportParser() {
+    const std::string payload = LargePayload();
+    std::unique_ptr<char[]> decoded(new char[payload.size()]);
+    const Pair pair = Interleave(
+        3,
+        [&payload] {
+            NetSqliteResultSet rows;
+            rows.Parse(payload.data(), payload.size());
+        },
+        [&] { DecodeOnePass(payload, decoded.get()); });
+    char name[64];
+    std::snprintf(name, sizeof name, "reply parse, %.1f MB", payload.size() / 1e6);
+    Report(name, pair, "MB/s",
+           [&payload](double seconds) { return payload.size() / seconds / 1e6; });
 }
 
 // A ZeroMQ peer that answers every request with one fixed reply, on its own thread.
 class EchoPeer {
 public:
     explicit EchoPeer(std::string reply) : m_reply(std::move(reply)) {
-        m_endpoint = "tcp://" + testsupport::NextLoopbackAddress() + ":5566";
-        zmq_bind(m_socket, m_endpoint.c_str());
+        do m_endpoint = "tcp://" + testsupport::NextLoopbackAddress() + ":5566";
+        while (zmq_bind(m_socket, m_endpoint.c_str()) != 0);
         m_thread = std::thread([this] { Serve(); });
     }
     ~EchoPeer() {
@@ -120,88 +165,112 @@ private:
     std::thread m_thread;
 };
 
-// The service's reply to the page query, fetched once.
-std::string PageReply(const std::string& endpoint, const std::string& sql) {
-    zmq_client client;
-    client.Connect(endpoint.c_str());
-    std::vector<char> reply;
-    int error = 0;
-    const std::string open = std::string("open:ledger,ledger2026") + '\0';
-    client.Request(open.data(), open.size(), reply, error);
-    const std::string query = "query:" + sql + '\0';
-    client.Request(query.data(), query.size(), reply, error);
-    return std::string(reply.data(), reply.size() - 1);
+// A bare REQ socket: the request, then the reply received and dropped.
+class RawRequester {
+public:
+    explicit RawRequester(const std::string& endpoint) {
+        zmq_connect(m_socket, endpoint.c_str());
+    }
+    ~RawRequester() {
+        zmq_close(m_socket);
+        zmq_ctx_term(m_context);
+    }
+    void Ask(const std::string& request, ZmqReply& reply) {
+        zmq_send(m_socket, request.data(), request.size(), 0);
+        zmq_msg_recv(reply.message(), m_socket, 0);
+    }
+    void Ask(const std::string& request) {
+        ZmqReply reply;
+        Ask(request, reply);
+    }
+
+private:
+    void* m_context = zmq_ctx_new();
+    void* m_socket = zmq_socket(m_context, ZMQ_REQ);
+};
+
+void Fill(NetSqliteClient& client) {
+    std::string customers = "INSERT INTO tabcustomerinfo (CustomerID, Code, Name, Phone) VALUES ";
+    std::string vehicles =
+        "INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, ValidUntil) VALUES ";
+    for (int id = 1; id <= kCustomers; ++id) {
+        const std::string n = std::to_string(id);
+        const char* separator = id == 1 ? "" : ",";
+        customers += separator + ("(" + n + ", 'C" + n + "', '张伟" + n + "', '1380000" + n + "')");
+        vehicles += separator + ("('京A" + n + "', " + n + ", '" + std::to_string(id % 5 + 1) +
+                                 "', '2026-01-01', '2026-12-31 23:59:59')");
+    }
+    DbExecute(client, customers);
+    DbExecute(client, vehicles);
 }
 
-double RawRoundTripMicros(const std::string& sql, const std::string& reply) {
-    EchoPeer peer(reply);
-    zmq_client client;
-    client.Connect(peer.endpoint().c_str());
-    const std::string request = "query:" + sql + '\0';
-    std::vector<char> buffer;
-    int error = 0;
-    return MedianMicros(kRounds,
-                        [&] { client.Request(request.data(), request.size(), buffer, error); });
+// The list page's query, as the store composes it, for rows enough to make about 60 KB.
+std::string ListQuery() {
+    return "select tabcustomerinfo.Code, tabcustomerinfo.Name, tabcustomerinfo.Phone, "
+           "tabvehicleinfo.Color, tabvehicleinfo.PlateID, tabvehicleinfo.ValidFrom, "
+           "tabvehicleinfo.ValidUntil, tabcustomerinfo.CustomerID from tabcustomerinfo LEFT JOIN "
+           "tabvehicleinfo on tabcustomerinfo.CustomerID = tabvehicleinfo.CustomerID "
+           "order by tabcustomerinfo.CustomerID asc limit 100, " +
+           std::to_string(kReplyRows);
 }
 
-double SqliteMicros(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const double micros = MedianMicros(kRounds, [db, &sql] {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-                sqlite3_column_text(statement, i);
-                sqlite3_column_bytes(statement, i);
+// The query run in this process on its own connection, every cell read as the service reads it.
+class DirectReader {
+public:
+    DirectReader(const std::string& path, const std::string& sql) {
+        sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_prepare_v2(m_db, sql.c_str(), -1, &m_statement, nullptr);
+    }
+    ~DirectReader() {
+        sqlite3_finalize(m_statement);
+        sqlite3_close(m_db);
+    }
+    void Read() {
+        while (sqlite3_step(m_statement) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(m_statement); ++i) {
+                sqlite3_column_text(m_statement, i);
+                sqlite3_column_bytes(m_statement, i);
             }
         }
-        sqlite3_finalize(statement);
-    });
-    sqlite3_close(db);
-    return micros;
-}
-
-// A payload like a large lookup or export: 20,000 rows of 8 mixed cells.
-std::string LargePayload() {
-    std::string payload;
-    for (int row = 0; row <= 20000; ++row) {
-        for (int column = 0; column < 8; ++column) {
-            if (column > 0) payload.push_back(',');
-            payload += netsqlite::Base64Encode(u8"京A" + std::to_string(row * 8 + column) +
-                                               u8" 客户姓名 2026-12-31 23:59:59");
-        }
-        payload.push_back('\n');
+        sqlite3_reset(m_statement);
     }
-    return payload;
-}
 
-void ReportParser() {
-    const std::string payload = LargePayload();
-    const int rounds = 20;
-    const double micros = MedianMicros(rounds, [&payload] {
-        NetSqliteResultSet rows;
-        rows.Parse(payload.data(), payload.size());
-    });
-    std::printf("parser: %.1f MB payload parsed in %.1f ms: %.0f MB/s\n", payload.size() / 1e6,
-                micros / 1000, payload.size() / micros);
-}
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+};
 
-void ReportPage(const testsupport::TestService& service, NetSqliteClient& client, int offset) {
-    const std::string sql = PageQuery(offset);
-    const double page = MedianMicros(kRounds, [&] { ReadPage(client, sql); });
-    const double query = MedianMicros(kRounds, [&] { client.Query(sql); });
-    const std::string reply = PageReply(service.endpoint(), sql);
-    const double raw = RawRoundTripMicros(sql, reply);
-    const double sqlite = SqliteMicros(service.databasePath(), sql);
+void ReportReplyPath(const testsupport::TestService& service) {
+    const std::string request = "query:" + ListQuery() + '\0';
+    RawRequester toService(service.endpoint());
+    toService.Ask(std::string("open:ledger,ledger2026") + '\0');
+    ZmqReply reply;
+    toService.Ask(request, reply);
+    EchoPeer echo(std::string(reply.data(), reply.size()));
+    RawRequester toEcho(echo.endpoint());
+    const int calls = 50;
 
-    std::printf("page at offset %d, reply %zu bytes:\n", offset, reply.size());
-    std::printf("  DbQuery + DbGetText of every cell  %8.1f us\n", page);
-    std::printf("  NetSqliteClient::Query             %8.1f us\n", query);
-    std::printf("  raw ZeroMQ round trip, same bytes  %8.1f us   query / raw    = %.2f\n", raw,
-                query / raw);
-    std::printf("  SQLite alone (prepare, step, read) %8.1f us   query / SQLite = %.2f\n", sqlite,
-                query / sqlite);
+    const std::string size = std::to_string(reply.size() / 1000) + " KB";
+    Report(("reply of " + size + ", service side").c_str(),
+           Interleave(calls, [&] { toService.Ask(request); }, [&] { toEcho.Ask(request); }), "us",
+           Micros);
+    // What the service adds beyond SQLite's own work on the query.
+    DirectReader sqlite(service.databasePath(), ListQuery());
+    Report(("reply of " + size + ", service side over SQLite alone and the echo peer").c_str(),
+           Interleave(
+               calls, [&] { toService.Ask(request); },
+               [&] {
+                   sqlite.Read();
+                   toEcho.Ask(request);
+               }),
+           "us", Micros);
+
+    NetSqliteClient client;
+    client.Connect(echo.endpoint().c_str());
+    const std::string sql = ListQuery();
+    Report(("reply of " + size + ", client side").c_str(),
+           Interleave(calls, [&] { client.Query(sql); }, [&] { toEcho.Ask(request); }), "us",
+           Micros);
 }
 
 }  // namespace
@@ -214,9 +283,7 @@ int main() {
         return 1;
     }
     Fill(client);
-    std::printf("list page: 20 rows x 8 columns from %d customers, median of %d rounds\n",
-                kCustomers, kRounds);
-    for (const int offset : {0, 4000}) ReportPage(service, client, offset);
     ReportParser();
+    ReportReplyPath(service);
     return 0;
 }
