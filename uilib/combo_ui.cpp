@@ -5,6 +5,7 @@
 
 #include "uilib/internal/attribute_list.h"
 #include "uilib/internal/list_rows.h"
+#include "uilib/internal/ui_resources.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
 #include "uilib/window_wnd.h"
@@ -256,8 +257,7 @@ void CComboUI::SetPos(RECT rc, bool bNeedInvalidate) {
 
 SIZE CComboUI::EstimateSize(SIZE) {
     if (m_cxyFixed.cy > 0) return m_cxyFixed;
-    SIZE text = CRenderEngine::GetTextSize(m_pManager, "Ag", m_iFont, DT_SINGLELINE);
-    return SIZE{m_cxyFixed.cx, text.cy + 14};
+    return SIZE{m_cxyFixed.cx, uilib_detail::FontHeight(m_pManager, m_iFont) + 14};
 }
 
 CControlUI* CComboUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFlags) {

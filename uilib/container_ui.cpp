@@ -328,28 +328,45 @@ SIZE CContainerUI::LayoutChildren(const RECT& rcView) {
 }
 
 void CContainerUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    RECT old = m_rcItem;
+    if (!m_bUpdateNeeded && rc.GetWidth() == old.GetWidth() && rc.GetHeight() == old.GetHeight()) {
+        if (rc != old) {
+            if (bNeedInvalidate) Invalidate();
+            Move(SIZE{rc.left - old.left, rc.top - old.top});
+            if (bNeedInvalidate) Invalidate();
+        }
+        return;
+    }
     CControlUI::SetPos(rc, bNeedInvalidate);
     RECT inner{rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
                rc.bottom - m_rcInset.bottom};
-    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetVisible(false);
-    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetVisible(false);
+    // Laid out with the bars as they were: they rarely come or go.
     SIZE content = LayoutChildren(GetViewRect());
     ProcessScrollBars(inner, content);
+}
+
+void CContainerUI::Move(SIZE szOffset) {
+    CControlUI::Move(szOffset);
+    for (CControlUI* item : m_items) item->Move(szOffset);
+    for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar})
+        if (bar) bar->Move(szOffset);
 }
 
 void CContainerUI::ProcessScrollBars(const RECT& rcInner, SIZE szContent) {
     if (!m_pVerticalScrollBar && !m_pHorizontalScrollBar) return;
     bool needV = m_pVerticalScrollBar && szContent.cy > rcInner.GetHeight();
     bool needH = m_pHorizontalScrollBar && szContent.cx > rcInner.GetWidth();
-    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetVisible(needV);
-    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetVisible(needH);
+    bool barsChanged = (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() != needV) ||
+                       (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible() != needH);
+    if (m_pVerticalScrollBar) m_pVerticalScrollBar->ShowInLayout(needV);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->ShowInLayout(needH);
     RECT view = GetViewRect();
     SIZE range{std::max(0, szContent.cx - view.GetWidth()),
                std::max(0, szContent.cy - view.GetHeight())};
     SIZE clamped{std::clamp(m_szScrollPos.cx, 0, range.cx),
                  std::clamp(m_szScrollPos.cy, 0, range.cy)};
-    if (needV || needH || clamped.cx != m_szScrollPos.cx || clamped.cy != m_szScrollPos.cy) {
-        // The bars took room or the content shrank: lay out once more in the final view.
+    if (barsChanged || clamped.cx != m_szScrollPos.cx || clamped.cy != m_szScrollPos.cy) {
+        // The bars took or gave room, or the content shrank: once more in the final view.
         m_szScrollPos = clamped;
         szContent = LayoutChildren(view);
         range = SIZE{std::max(0, szContent.cx - view.GetWidth()),
@@ -411,8 +428,11 @@ void CContainerUI::SetScrollPos(SIZE szPos) {
     szPos.cx = std::clamp(szPos.cx, 0, range.cx);
     szPos.cy = std::clamp(szPos.cy, 0, range.cy);
     if (szPos.cx == m_szScrollPos.cx && szPos.cy == m_szScrollPos.cy) return;
+    SIZE offset{m_szScrollPos.cx - szPos.cx, m_szScrollPos.cy - szPos.cy};
     m_szScrollPos = szPos;
-    LayoutChildren(GetViewRect());
+    // Floating children keep their place in the container; the others scroll.
+    for (CControlUI* item : m_items)
+        if (!item->IsFloat()) item->Move(offset);
     if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetScrollPos(szPos.cy);
     if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetScrollPos(szPos.cx);
     Invalidate();

@@ -13,6 +13,9 @@ public:
     void* GetInterface(LPCTSTR pstrName) override;
 
     void SetOwner(CContainerUI* pOwner) { m_pOwner = pOwner; }
+    // Shown or hidden by the owner's layout, which has already made room for it: unlike
+    // SetVisible, this asks for no new layout.
+    void ShowInLayout(bool bShow) { m_bVisible = bShow; }
     bool IsHorizontal() const { return m_bHorizontal; }
     void SetHorizontal(bool bHorizontal = true) { m_bHorizontal = bHorizontal; }
     int GetScrollRange() const { return m_nRange; }
@@ -80,12 +83,14 @@ public:
     void SetInternVisible(bool bVisible = true) override;
     void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
     CControlUI* FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFlags) override;
+    // A container whose size and content did not change only moves its children.
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+    void Move(SIZE szOffset) override;
     void DoPaint(CRenderContext& ctx, const RECT& rcPaint) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
-    // Scrolling. Positions are pixels of content hidden above / left of the view.
+    // Scrolling moves the children by the offset; it lays nothing out again. Positions are pixels of content hidden above / left of the view.
     void EnableScrollBar(bool bEnableVertical = true, bool bEnableHorizontal = false);
     CScrollBarUI* GetVerticalScrollBar() const { return m_pVerticalScrollBar; }
     CScrollBarUI* GetHorizontalScrollBar() const { return m_pHorizontalScrollBar; }

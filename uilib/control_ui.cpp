@@ -98,6 +98,13 @@ void CControlUI::SetPos(RECT rc, bool bNeedInvalidate) {
     if (bNeedInvalidate) Invalidate();
 }
 
+void CControlUI::Move(SIZE szOffset) {
+    m_rcItem.left += szOffset.cx;
+    m_rcItem.right += szOffset.cx;
+    m_rcItem.top += szOffset.cy;
+    m_rcItem.bottom += szOffset.cy;
+}
+
 void CControlUI::SetPadding(RECT rcPadding) {
     m_rcPadding = rcPadding;
     NeedParentUpdate();
@@ -203,9 +210,9 @@ void CControlUI::Invalidate() {
 }
 
 void CControlUI::NeedUpdate() {
-    if (!IsVisible()) return;
+    // Marked even while hidden: showing it again must lay out what changed meanwhile.
     m_bUpdateNeeded = true;
-    if (m_pManager) m_pManager->NeedUpdate();
+    if (IsVisible() && m_pManager) m_pManager->NeedUpdate();
 }
 
 void CControlUI::NeedParentUpdate() {

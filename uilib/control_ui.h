@@ -76,6 +76,9 @@ public:
     // Position, in client coordinates of the window.
     const RECT& GetPos() const { return m_rcItem; }
     virtual void SetPos(RECT rc, bool bNeedInvalidate = true);
+    // Shifts the control and everything it holds by szOffset without laying anything out
+    // again (scrolling, a parent moved as a whole).
+    virtual void Move(SIZE szOffset);
     int GetWidth() const { return m_rcItem.right - m_rcItem.left; }
     int GetHeight() const { return m_rcItem.bottom - m_rcItem.top; }
     // Space kept free around the control inside its parent (left, top, right, bottom).

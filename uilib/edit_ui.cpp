@@ -151,6 +151,11 @@ void CEditUI::EndEdit() {
     OnEditEnd(m_sText != m_sTextAtStart);
 }
 
+void CEditUI::Move(SIZE szOffset) {
+    CLabelUI::Move(szOffset);
+    PlaceOverlay();
+}
+
 void CEditUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CLabelUI::SetPos(rc, bNeedInvalidate);
     PlaceOverlay();

@@ -37,6 +37,7 @@ public:
     int GetCharFromPos(POINT pt) const;
 
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+    void Move(SIZE szOffset) override;
     void SetVisible(bool bVisible = true) override;
     void SetEnabled(bool bEnable = true) override;
     void DoEvent(TEventUI& event) override;

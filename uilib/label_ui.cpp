@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "uilib/internal/attribute_list.h"
+#include "uilib/internal/ui_resources.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
 
@@ -20,7 +21,7 @@ void* CLabelUI::GetInterface(LPCTSTR pstrName) {
 
 void CLabelUI::SetTextStyle(UINT uStyle) {
     m_uTextStyle = uStyle;
-    Invalidate();
+    NeedParentUpdate();
 }
 
 void CLabelUI::SetTextColor(DWORD dwTextColor) {
@@ -33,14 +34,21 @@ void CLabelUI::SetDisabledTextColor(DWORD dwTextColor) {
     Invalidate();
 }
 
+void CLabelUI::SetText(LPCTSTR pstrText) {
+    if (m_sText == pstrText) return;
+    CControlUI::SetText(pstrText);
+    // The size follows the text only for an auto-width or a wrapped label.
+    if (m_bAutoCalcWidth || !(m_uTextStyle & DT_SINGLELINE)) NeedParentUpdate();
+}
+
 void CLabelUI::SetFont(int index) {
     m_iFont = index;
-    Invalidate();
+    NeedParentUpdate();
 }
 
 void CLabelUI::SetTextPadding(RECT rc) {
     m_rcTextPadding = rc;
-    Invalidate();
+    NeedParentUpdate();
 }
 
 void CLabelUI::SetShowHtml(bool bShowHtml) {
@@ -63,8 +71,8 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
     }
     // A single line does not stretch vertically: it takes its font's height with some air.
     if (size.cy == 0 && (m_uTextStyle & DT_SINGLELINE)) {
-        SIZE text = CRenderEngine::GetTextSize(m_pManager, "Ag", m_iFont, m_uTextStyle);
-        size.cy = text.cy + 8 + m_rcTextPadding.top + m_rcTextPadding.bottom;
+        int line = uilib_detail::FontHeight(m_pManager, m_iFont);
+        size.cy = line + 8 + m_rcTextPadding.top + m_rcTextPadding.bottom;
     }
     (void)szAvailable;
     return size;

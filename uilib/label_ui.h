@@ -8,6 +8,8 @@ public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
 
+    // An auto-width or wrapped label asks for a new layout when its text changes.
+    void SetText(LPCTSTR pstrText) override;
     void SetTextStyle(UINT uStyle);
     UINT GetTextStyle() const { return m_uTextStyle; }
     void SetTextColor(DWORD dwTextColor);

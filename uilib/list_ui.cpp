@@ -445,6 +445,18 @@ void* CListHeaderUI::GetInterface(LPCTSTR pstrName) {
                                                     : CHorizontalLayoutUI::GetInterface(pstrName);
 }
 
+void CListHeaderUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    CHorizontalLayoutUI::SetPos(rc, bNeedInvalidate);
+    if (auto* list = static_cast<CListUI*>(m_pParent ? m_pParent->GetInterface("List") : nullptr))
+        list->UpdateColumns();
+}
+
+void CListHeaderUI::Move(SIZE szOffset) {
+    CHorizontalLayoutUI::Move(szOffset);
+    if (auto* list = static_cast<CListUI*>(m_pParent ? m_pParent->GetInterface("List") : nullptr))
+        list->UpdateColumns();
+}
+
 SIZE CListHeaderUI::EstimateSize(SIZE) {
     return SIZE{m_cxyFixed.cx, m_cxyFixed.cy > 0 ? m_cxyFixed.cy : 34};
 }
@@ -661,12 +673,20 @@ void CListUI::Scroll(int dx, int dy) {
 }
 
 void CListUI::UpdateColumns() {
-    m_ListInfo.rcColumn.clear();
+    std::vector<RECT> columns;
     for (int i = 0; i < m_pHeader->GetCount(); ++i) {
         CControlUI* item = m_pHeader->GetItemAt(i);
-        if (item->IsVisible()) m_ListInfo.rcColumn.push_back(item->GetPos());
+        if (item->IsVisible()) columns.push_back(item->GetPos());
     }
-    m_ListInfo.nColumns = static_cast<int>(m_ListInfo.rcColumn.size());
+    bool widthsChanged = columns.size() != m_ListInfo.rcColumn.size();
+    for (std::size_t i = 0; !widthsChanged && i < columns.size(); ++i)
+        widthsChanged = columns[i].GetWidth() != m_ListInfo.rcColumn[i].GetWidth();
+    m_ListInfo.rcColumn = columns;
+    m_ListInfo.nColumns = static_cast<int>(columns.size());
+    if (!widthsChanged) return;
+    // Rows made of child controls place them by column.
+    for (int i = 0; i < m_pList->GetCount(); ++i) m_pList->GetItemAt(i)->NeedUpdate();
+    m_pList->NeedUpdate();
 }
 
 void CListUI::SetPos(RECT rc, bool bNeedInvalidate) {

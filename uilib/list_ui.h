@@ -179,6 +179,9 @@ class CListHeaderUI : public CHorizontalLayoutUI {
 public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    // The list takes its columns from here whenever the header is laid out or moved.
+    void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+    void Move(SIZE szOffset) override;
     SIZE EstimateSize(SIZE szAvailable) override;
     // Width of all columns together.
     int GetColumnsWidth();
@@ -247,6 +250,8 @@ private:
     void ClearSelection();
     void NotifySelection(int iOld, bool bTrigger);
     void MoveCurrent(int iIndex, UINT keyState);
+    friend class CListHeaderUI;
+    // Takes the columns from the header; rows are laid out again when a width changed.
     void UpdateColumns();
 
     CListHeaderUI* m_pHeader;

@@ -93,6 +93,13 @@ CControlUI* FindByName(CControlUI* pControl, void* pData) {
     return pControl->GetName() == static_cast<const char*>(pData) ? pControl : nullptr;
 }
 
+// Parents come before their children: a control laid out again takes its children along, and
+// they are not visited as changed afterwards.
+CControlUI* LayOutIfNeeded(CControlUI* pControl, void*) {
+    if (pControl->IsUpdateNeeded()) pControl->SetPos(pControl->GetPos(), false);
+    return nullptr;
+}
+
 CControlUI* FindByPoint(CControlUI* pControl, void*) {
     return pControl;
 }
@@ -611,7 +618,11 @@ void CPaintManagerUI::UpdateLayout() {
     if (!m_bLayoutNeeded || !m_pRoot) return;
     m_bLayoutNeeded = false;
     SIZE client = GetClientSize();
-    m_pRoot->SetPos(RECT{0, 0, client.cx, client.cy}, false);
+    RECT window{0, 0, client.cx, client.cy};
+    if (m_pRoot->GetPos() != window || m_pRoot->IsUpdateNeeded())
+        m_pRoot->SetPos(window, false);
+    else
+        m_pRoot->FindControl(LayOutIfNeeded, nullptr, UIFIND_VISIBLE | UIFIND_ME_FIRST);
     NotifyChildWnds(UIMSG_LAYOUTDONE, 0, 0);
 }
 

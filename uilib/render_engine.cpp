@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "uilib/internal/render_context.h"
@@ -350,18 +352,43 @@ void CRenderEngine::DrawGlyph(CRenderContext& ctx, const RECT& rc, Glyph glyph, 
     ShapePainter(ctx, pen, Qt::NoBrush)->drawPath(path);
 }
 
+namespace {
+
+// Every frame paints the same texts again: each is converted from GBK and measured once.
+struct ShownText {
+    QString text;
+    std::unordered_map<const QFont*, int> widths;
+
+    int WidthIn(const QFont& font) {
+        auto it = widths.find(&font);
+        if (it == widths.end())
+            it = widths.emplace(&font, uilib_detail::MetricsOf(font).horizontalAdvance(text)).first;
+        return it->second;
+    }
+};
+
+ShownText& ShownTextOf(const char* gbk) {
+    static std::unordered_map<std::string, ShownText> cache;
+    // Bounded: a long session shows many more texts than any one window holds.
+    if (cache.size() > 50000) cache.clear();
+    auto it = cache.find(gbk);
+    if (it == cache.end()) it = cache.emplace(gbk, ShownText{FromGbk(gbk), {}}).first;
+    return it->second;
+}
+
+}  // namespace
+
 void CRenderEngine::DrawText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
                              LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
     if (!pstrText || !*pstrText || rc.IsEmpty()) return;
     QPainter& painter = ctx.painter();
     const QFont& font = FontOf(pManager, iFont);
-    QString text = FromGbk(pstrText);
+    ShownText& shown = ShownTextOf(pstrText);
+    QString text = shown.text;
     QRect r = ToQRect(rc);
-    if (!(uStyle & DT_WORDBREAK)) {
-        QFontMetrics metrics(font);
-        text = metrics.elidedText(text, (uStyle & DT_END_ELLIPSIS) ? Qt::ElideRight : Qt::ElideNone,
-                                  r.width());
-    }
+    // Only a text wider than its place is shortened: eliding shapes the whole text again.
+    if (!(uStyle & DT_WORDBREAK) && (uStyle & DT_END_ELLIPSIS) && shown.WidthIn(font) > r.width())
+        text = uilib_detail::MetricsOf(font).elidedText(text, Qt::ElideRight, r.width());
     painter.setFont(font);
     painter.setPen(ToQColor(dwTextColor));
     painter.drawText(r, QtAlignment(uStyle), text);
@@ -395,7 +422,7 @@ void CRenderEngine::DrawHtmlText(CRenderContext& ctx, CPaintManagerUI* pManager,
 
 SIZE CRenderEngine::GetTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, UINT uStyle,
                                 int maxWidth) {
-    QFontMetrics metrics(FontOf(pManager, iFont));
+    const QFontMetrics& metrics = uilib_detail::MetricsOf(FontOf(pManager, iFont));
     QString text = FromGbk(pstrText ? pstrText : "");
     if ((uStyle & DT_WORDBREAK) && maxWidth > 0) {
         QRect bounds =
@@ -412,7 +439,7 @@ SIZE CRenderEngine::GetHtmlTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText,
 }
 
 int CRenderEngine::HitTestText(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, int x) {
-    QFontMetrics metrics(FontOf(pManager, iFont));
+    const QFontMetrics& metrics = uilib_detail::MetricsOf(FontOf(pManager, iFont));
     QString text = FromGbk(pstrText ? pstrText : "");
     int best = 0;
     for (int i = 1; i <= text.size(); ++i) {

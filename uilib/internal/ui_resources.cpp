@@ -30,6 +30,11 @@ std::string FontKey(const TFontInfo& info) {
            (info.bItalic ? 'i' : '-') + (info.bUnderline ? 'u' : '-');
 }
 
+bool SameFont(const TFontInfo& a, const TFontInfo& b) {
+    return a.iSize == b.iSize && a.bBold == b.bBold && a.bItalic == b.bItalic &&
+           a.bUnderline == b.bUnderline && a.sFontName == b.sFontName;
+}
+
 QFont MakeFont(const TFontInfo& info) {
     QFont font(info.sFontName.IsEmpty() ? QString(kDefaultFamily) : FromGbk(info.sFontName.str()));
     font.setPixelSize(info.iSize > 0 ? info.iSize : 13);
@@ -45,19 +50,30 @@ QFont MakeFont(const TFontInfo& info) {
 const QFont& FontOf(const CPaintManagerUI* manager, int id) {
     const TFontInfo& info =
         manager ? manager->GetFontInfo(id) : CStyleManagerUI::Instance()->GetFontInfo(id);
+    // Layout and painting ask for the same few fonts thousands of times: remember the last one.
+    static const TFontInfo* lastInfo = nullptr;
+    static TFontInfo lastValue;
+    static const QFont* lastFont = nullptr;
+    if (lastFont && &info == lastInfo && SameFont(info, lastValue)) return *lastFont;
     auto& cache = fontCache();
     std::string key = FontKey(info);
     auto it = cache.find(key);
     if (it == cache.end()) it = cache.emplace(key, MakeFont(info)).first;
+    lastInfo = &info;
+    lastValue = info;
+    lastFont = &it->second;
+    return it->second;
+}
+
+const QFontMetrics& MetricsOf(const QFont& font) {
+    static std::unordered_map<const QFont*, QFontMetrics> metrics;
+    auto it = metrics.find(&font);
+    if (it == metrics.end()) it = metrics.emplace(&font, QFontMetrics(font)).first;
     return it->second;
 }
 
 int FontHeight(const CPaintManagerUI* manager, int id) {
-    static std::unordered_map<const QFont*, int> heights;
-    const QFont& font = FontOf(manager, id);
-    auto it = heights.find(&font);
-    if (it == heights.end()) it = heights.emplace(&font, QFontMetrics(font).height()).first;
-    return it->second;
+    return MetricsOf(FontOf(manager, id)).height();
 }
 
 const QPixmap* SkinImage(const CDuiString& file) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QFont>
+#include <QFontMetrics>
 #include <QPixmap>
 
 #include "uilib/dui_string.h"
@@ -12,6 +13,8 @@ namespace uilib_detail {
 const QFont& FontOf(const CPaintManagerUI* manager, int id);
 // Line height of that font.
 int FontHeight(const CPaintManagerUI* manager, int id);
+// Metrics of a font that FontOf returned, built once: building them costs more than measuring.
+const QFontMetrics& MetricsOf(const QFont& font);
 // An image of the skin archive, decoded once; null when it is missing or unreadable.
 const QPixmap* SkinImage(const CDuiString& file);
 void ClearResourceCaches();
