@@ -1,5 +1,7 @@
 #include "service/database.h"
 
+#include <iterator>
+
 #include "service/result_text.h"
 #include "service/schema.h"
 
@@ -38,28 +40,33 @@ bool IsEmptyDatabase(sqlite3* db) {
     return empty;
 }
 
-bool Tune(sqlite3* db, std::string& error) {
+// The first two settings concern writing and are left out on a reader.
+constexpr size_t kReaderTuningFrom = 2;
+
+bool Tune(sqlite3* db, size_t from, std::string& error) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    for (const char* pragma : kTuning) {
-        if (!ExecuteScript(db, pragma, error)) return false;
+    for (size_t i = from; i < std::size(kTuning); ++i) {
+        if (!ExecuteScript(db, kTuning[i], error)) return false;
     }
     return true;
+}
+
+sqlite3* OpenConnection(const std::string& path, int flags, size_t tuningFrom,
+                        std::string& error) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
+        Tune(db, tuningFrom, error))
+        return db;
+    if (error.empty()) error = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    return nullptr;
 }
 
 }  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std::string& error) {
-    sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        error = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        return nullptr;
-    }
-    if (!Tune(db, error)) {
-        sqlite3_close(db);
-        return nullptr;
-    }
+    sqlite3* db = OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 0, error);
+    if (!db) return nullptr;
     if (IsEmptyDatabase(db)) {
         const std::string seed = SchemaAndDefaults() + (demo ? DemoData() : std::string());
         if (!ExecuteScript(db, ("BEGIN;" + seed + "COMMIT;").c_str(), error)) {
@@ -68,6 +75,11 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
         }
     }
     return std::unique_ptr<Database>(new Database(db));
+}
+
+std::unique_ptr<Database> Database::OpenReader(const std::string& path, std::string& error) {
+    sqlite3* db = OpenConnection(path, SQLITE_OPEN_READONLY, kReaderTuningFrom, error);
+    return db ? std::unique_ptr<Database>(new Database(db)) : nullptr;
 }
 
 Database::Database(sqlite3* db) : m_db(db) {
@@ -104,6 +116,20 @@ bool Database::Execute(std::string_view sql, std::string* reply, std::string& er
     // A reply needs its header line even when no statement had columns: zero columns, no rows.
     if (reply && reply->size() == m_rowsStart) reply->push_back('\n');
     return true;
+}
+
+bool Database::ReadsOnly(std::string_view sql) {
+    const char* next = sql.data();
+    const char* end = next + sql.size();
+    bool reads = true;
+    while (reads && next < end) {
+        sqlite3_stmt* statement = nullptr;
+        reads = sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) ==
+                    SQLITE_OK &&
+                (!statement || sqlite3_stmt_readonly(statement));
+        sqlite3_finalize(statement);
+    }
+    return reads;
 }
 
 bool Database::RunStatements(std::string_view sql, std::string* reply, std::string& error) {

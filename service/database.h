@@ -21,6 +21,8 @@ public:
     // Opens (creating when missing) and tunes the database; a new one gets the schema and the
     // default data, and the demo data when `demo` is set. Empty result: `error` says why.
     static std::unique_ptr<Database> Open(const std::string& path, bool demo, std::string& error);
+    // A connection that only reads, for queries that run beside the writer.
+    static std::unique_ptr<Database> OpenReader(const std::string& path, std::string& error);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -28,6 +30,9 @@ public:
     // Runs every statement of `sql`. With `reply` set, the rows of the last statement that has
     // columns are appended to it in the reply's cell format. On failure `error` says why.
     bool Execute(std::string_view sql, std::string* reply, std::string& error);
+
+    // True when every statement of `sql` prepares and only reads.
+    bool ReadsOnly(std::string_view sql);
 
     void SetLimits(const Limits& limits) { m_limits = limits; }
     // Makes a running statement give up, so that a stop request is not kept waiting.

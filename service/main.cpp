@@ -10,6 +10,9 @@
 
 namespace {
 
+// Read-only queries running beside the writer; a machine of two cores gains nothing from more.
+constexpr int kReaders = 2;
+
 std::atomic<bool> g_stopRequested{false};
 
 void RequestStop(int) {
@@ -41,8 +44,20 @@ int main(int argc, char** argv) {
     database->SetLimits(options->limits);
     database->InterruptWhen(&g_stopRequested);
 
+    std::vector<std::unique_ptr<Database>> readers;
+    for (int i = 0; i < kReaders; ++i) {
+        readers.push_back(Database::OpenReader(options->database, error));
+        if (!readers.back()) {
+            std::fprintf(stderr, "netsqlited: cannot read %s: %s\n", options->database.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        readers.back()->SetLimits(options->limits);
+        readers.back()->InterruptWhen(&g_stopRequested);
+    }
+
     RequestHandler handler(*database, options->user, options->password);
-    Server server(handler);
+    Server server(handler, std::move(readers));
     const std::string endpoint = EndpointFor(options->address);
     if (!server.Bind(endpoint, error)) {
         std::fprintf(stderr, "netsqlited: cannot listen on %s: %s\n", endpoint.c_str(),

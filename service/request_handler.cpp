@@ -17,6 +17,18 @@ bool TakePrefix(std::string_view text, const char (&prefix)[N], std::string_view
     return true;
 }
 
+// The request's text without its zero byte, or nothing with `refusal` set.
+bool TextOf(std::string_view request, std::string_view& text, std::string& refusal) {
+    if (request.empty() || request.back() != '\0') {
+        refusal = "failed:the request does not end with a zero byte";
+        return false;
+    }
+    text = request.substr(0, request.size() - 1);
+    if (text.find('\0') == std::string_view::npos) return true;
+    refusal = "failed:the request holds a zero byte before its end";
+    return false;
+}
+
 }  // namespace
 
 RequestHandler::RequestHandler(Database& database, std::string user, std::string password)
@@ -28,18 +40,30 @@ std::string RequestHandler::Handle(const std::string& peer, int connection,
     if (!opened && request.size() > kMaxRequestBeforeOpen)
         return "failed:a request before \"open\" may be at most " +
                std::to_string(kMaxRequestBeforeOpen) + " bytes";
-    if (request.empty() || request.back() != '\0')
-        return "failed:the request does not end with a zero byte";
-    const std::string_view text = request.substr(0, request.size() - 1);
-    if (text.find('\0') != std::string_view::npos)
-        return "failed:the request holds a zero byte before its end";
+    std::string_view text;
+    std::string refusal;
+    if (!TextOf(request, text, refusal)) return refusal;
 
     std::string_view rest;
     if (TakePrefix(text, kOpen, rest)) return HandleOpen(peer, connection, rest);
     const bool query = TakePrefix(text, kQuery, rest);
     if (!query && !TakePrefix(text, kNonQuery, rest)) return "failed:unknown request";
     if (!opened) return "failed:the database has not been opened";
-    return HandleSql(rest, query);
+    return AnswerSql(m_database, rest, query);
+}
+
+bool RequestHandler::ReadsOnly(const std::string& peer, int connection,
+                               std::string_view request) {
+    std::string_view text;
+    std::string_view sql;
+    std::string refusal;
+    return m_sessions.IsOpen(peer, connection) && TextOf(request, text, refusal) &&
+           TakePrefix(text, kQuery, sql) && m_database.ReadsOnly(sql);
+}
+
+std::string RequestHandler::AnswerQuery(Database& reader, std::string_view request) {
+    const size_t prefix = sizeof kQuery - 1;
+    return AnswerSql(reader, request.substr(prefix, request.size() - 1 - prefix), true);
 }
 
 std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
@@ -53,10 +77,10 @@ std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
     return kSuccess;
 }
 
-std::string RequestHandler::HandleSql(std::string_view sql, bool wants_rows) {
+std::string RequestHandler::AnswerSql(Database& database, std::string_view sql, bool wants_rows) {
     // The rows are written straight after the prefix, so the reply is never copied.
     std::string reply = kSuccess;
     std::string error;
-    if (m_database.Execute(sql, wants_rows ? &reply : nullptr, error)) return reply;
+    if (database.Execute(sql, wants_rows ? &reply : nullptr, error)) return reply;
     return "error:" + error;
 }

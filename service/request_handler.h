@@ -21,9 +21,14 @@ public:
     std::string Handle(const std::string& peer, int connection, std::string_view request);
     void ConnectionClosed(int connection) { m_sessions.ConnectionClosed(connection); }
 
+    // True for a well-formed "query:" of an opened peer whose statements only read: a reader
+    // connection may answer it through AnswerQuery.
+    bool ReadsOnly(const std::string& peer, int connection, std::string_view request);
+    static std::string AnswerQuery(Database& reader, std::string_view request);
+
 private:
     std::string HandleOpen(const std::string& peer, int connection, std::string_view credentials);
-    std::string HandleSql(std::string_view sql, bool wants_rows);
+    static std::string AnswerSql(Database& database, std::string_view sql, bool wants_rows);
 
     Database& m_database;
     std::string m_user;

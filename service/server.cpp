@@ -15,32 +15,9 @@ namespace {
 constexpr int kStopCheckMs = 200;
 constexpr char kMonitorEndpoint[] = "inproc://connections";
 
-// One received frame, kept in ZeroMQ's buffer rather than copied.
-class Frame {
-public:
-    Frame() { zmq_msg_init(&m_message); }
-    ~Frame() { zmq_msg_close(&m_message); }
-    Frame(Frame&& other) noexcept : Frame() { zmq_msg_move(&m_message, &other.m_message); }
-    Frame(const Frame&) = delete;
-    Frame& operator=(const Frame&) = delete;
-
-    bool Receive(void* socket) { return zmq_msg_recv(&m_message, socket, ZMQ_DONTWAIT) >= 0; }
-    bool More() { return zmq_msg_more(&m_message); }
-    // Hands the frame's bytes to ZeroMQ; the frame is empty afterwards.
-    void Send(void* socket, int flags) { zmq_msg_send(&m_message, socket, flags); }
-    std::string_view Bytes() {
-        return {static_cast<const char*>(zmq_msg_data(&m_message)), zmq_msg_size(&m_message)};
-    }
-    // The socket of the connection the frame came in on.
-    int Connection() { return zmq_msg_get(&m_message, ZMQ_SRCFD); }
-
-private:
-    zmq_msg_t m_message;
-};
-
 // Reads every frame of one message: the routing envelope, then the request.
-std::vector<Frame> ReceiveFrames(void* socket) {
-    std::vector<Frame> frames;
+Message ReceiveFrames(void* socket) {
+    Message frames;
     do {
         Frame frame;
         if (!frame.Receive(socket)) break;
@@ -61,7 +38,7 @@ void SendOwned(void* socket, std::string reply) {
 
 }  // namespace
 
-Server::Server(RequestHandler& handler)
+Server::Server(RequestHandler& handler, std::vector<std::unique_ptr<Database>> readers)
     : m_handler(handler), m_context(zmq_ctx_new()), m_socket(zmq_socket(m_context, ZMQ_ROUTER)) {
     // Longer requests are refused by ZeroMQ before they are read into memory; the client
     // refuses to send them.
@@ -73,9 +50,11 @@ Server::Server(RequestHandler& handler)
     m_monitor = zmq_socket(m_context, ZMQ_PAIR);
     zmq_setsockopt(m_monitor, ZMQ_LINGER, &linger, sizeof linger);
     zmq_connect(m_monitor, kMonitorEndpoint);
+    m_readers = std::make_unique<ReaderPool>(m_context, std::move(readers));
 }
 
 Server::~Server() {
+    m_readers.reset();
     zmq_close(m_monitor);
     zmq_close(m_socket);
     zmq_ctx_term(m_context);
@@ -88,19 +67,25 @@ bool Server::Bind(const std::string& endpoint, std::string& error) {
 }
 
 void Server::Run(const std::atomic<bool>& stop_requested) {
+    std::vector<zmq_pollitem_t> items = {{m_monitor, 0, ZMQ_POLLIN, 0}, {m_socket, 0, ZMQ_POLLIN, 0}};
+    for (size_t i = 0; i < m_readers->size(); ++i)
+        items.push_back({m_readers->socket(i), 0, ZMQ_POLLIN, 0});
     while (!stop_requested) {
-        zmq_pollitem_t items[] = {{m_monitor, 0, ZMQ_POLLIN, 0}, {m_socket, 0, ZMQ_POLLIN, 0}};
-        const int ready = zmq_poll(items, 2, kStopCheckMs);
+        const int ready = zmq_poll(items.data(), static_cast<int>(items.size()), kStopCheckMs);
         if (ready < 0 && zmq_errno() != EINTR) return;
         // Closed connections first: a new connection may already reuse a closed one's socket.
         ForgetClosedConnections();
-        if (ready > 0 && (items[1].revents & ZMQ_POLLIN)) AnswerOneRequest();
+        if (ready <= 0) continue;
+        for (size_t i = 0; i < m_readers->size(); ++i) {
+            if (items[2 + i].revents & ZMQ_POLLIN) Deliver(m_readers->Finished(i));
+        }
+        if (items[1].revents & ZMQ_POLLIN) AnswerOneRequest();
     }
 }
 
 void Server::ForgetClosedConnections() {
     // Each event is two frames: 16 bits of event and 32 bits of socket, then the endpoint.
-    for (std::vector<Frame> event; !(event = ReceiveFrames(m_monitor)).empty();) {
+    for (Message event; !(event = ReceiveFrames(m_monitor)).empty();) {
         const std::string_view bytes = event.front().Bytes();
         if (bytes.size() < 6) continue;
         int32_t connection;
@@ -110,13 +95,44 @@ void Server::ForgetClosedConnections() {
 }
 
 void Server::AnswerOneRequest() {
-    std::vector<Frame> frames = ReceiveFrames(m_socket);
+    Message request = ReceiveFrames(m_socket);
     // A REQ client's message is [routing id][empty delimiter][request]; the reply goes back
     // under the same envelope.
-    if (frames.size() < 2) return;
-    const std::string peer(frames.front().Bytes());
-    std::string reply = m_handler.Handle(peer, frames.back().Connection(), frames.back().Bytes());
-    frames.pop_back();
-    for (Frame& frame : frames) frame.Send(m_socket, ZMQ_SNDMORE | ZMQ_DONTWAIT);
+    if (request.size() < 2) return;
+    std::string peer(request.front().Bytes());
+    if (m_peersAtReaders.count(peer))
+        m_waiting[peer].push_back(std::move(request));
+    else
+        Dispatch(peer, std::move(request));
+}
+
+void Server::Dispatch(const std::string& peer, Message request) {
+    const int connection = request.back().Connection();
+    if (m_readers->HasIdle() && m_handler.ReadsOnly(peer, connection, request.back().Bytes())) {
+        m_peersAtReaders.insert(peer);
+        m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}}));
+        return;
+    }
+    Reply(request, m_handler.Handle(peer, connection, request.back().Bytes()));
+}
+
+void Server::Deliver(std::unique_ptr<ReaderJob> job) {
+    if (!job) return;
+    Reply(job->request, std::move(job->reply));
+    m_peersAtReaders.erase(job->peer);
+    const auto waiting = m_waiting.find(job->peer);
+    if (waiting == m_waiting.end()) return;
+    std::deque<Message>& queue = waiting->second;
+    while (!queue.empty() && !m_peersAtReaders.count(job->peer)) {
+        Message next = std::move(queue.front());
+        queue.pop_front();
+        Dispatch(job->peer, std::move(next));
+    }
+    if (queue.empty()) m_waiting.erase(waiting);
+}
+
+void Server::Reply(Message& request, std::string reply) {
+    request.pop_back();
+    for (Frame& frame : request) frame.Send(m_socket, ZMQ_SNDMORE | ZMQ_DONTWAIT);
     SendOwned(m_socket, std::move(reply));
 }

@@ -50,6 +50,20 @@ TEST(RequestTimeLimit, OutlivesTheSenderThatWentAway) {
     EXPECT_EQ(witness.Ask("query:SELECT 42 AS n"), Answer42());
 }
 
+TEST(RequestTimeLimit, ReadersAndWritersAreServedWhileAnEndlessQueryRuns) {
+    testsupport::TestService service(WithArguments({"--request-timeout-ms", "60000"}));
+    RawPeer endless(service.endpoint());
+    RawPeer other(service.endpoint());
+    ASSERT_TRUE(endless.Open() && other.Open());
+    endless.Send("query:" + kCountForever + kZero);
+    EXPECT_EQ(other.Ask("query:SELECT 42 AS n"), Answer42());
+    EXPECT_EQ(other.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('written')"),
+              "success:");
+    EXPECT_EQ(other.Ask("query:SELECT Code FROM tabcustomerinfo"),
+              "success:" + Line({"Code"}) + Line({"written"}));
+    EXPECT_EQ(endless.Receive(0ms), std::nullopt);  // stopped with the service
+}
+
 TEST(ReplyLimit, RefusesALargerReplyWithAClearErrorAndKeepsServing) {
     testsupport::TestService service(WithArguments({"--max-reply-bytes", "1000"}));
     RawPeer peer(service.endpoint());

@@ -109,6 +109,24 @@ TEST_F(Protocol, InterleavedClientsEachGetTheirOwnAnswers) {
         EXPECT_EQ(peers[i]->Receive(), "success:" + Line({"n"}) + Line({std::to_string(i)}));
 }
 
+TEST_F(Protocol, OnePeerGetsTheAnswersOfReadsAndWritesInTheOrderItAsked) {
+    RawPeer peer(Endpoint());
+    ASSERT_TRUE(peer.Open());
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10; ++i) {
+        const std::string code = "order" + std::to_string(i);
+        peer.Send("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('" + code + "')" + kZero);
+        peer.Send("query:SELECT count(*) AS n FROM tabcustomerinfo WHERE Code LIKE 'order%'" +
+                  kZero);
+        expected.insert(expected.end(),
+                        {"success:", "success:" + Line({"n"}) + Line({std::to_string(i + 1)})});
+    }
+    std::vector<std::string> replies;
+    for (size_t i = 0; i < expected.size(); ++i) replies.push_back(peer.Receive().value_or(""));
+    EXPECT_EQ(replies, expected);
+    EXPECT_EQ(peer.Ask("nonquery:DELETE FROM tabcustomerinfo"), "success:");
+}
+
 TEST_F(Protocol, VanishedAndDeafClientsDoNotHoldUpTheOthers) {
     RawPeer witness(Endpoint());
     ASSERT_TRUE(witness.Open());

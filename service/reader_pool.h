@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "service/database.h"
+#include "service/frame.h"
+
+// A query that only reads, on its way to a reader and back.
+struct ReaderJob {
+    std::string peer;
+    Message request;  // the envelope and the request frame "query:SQL\0"
+    std::string reply;
+};
+
+// Read-only queries on connections of their own, each on its own thread: in WAL mode they read
+// while the service's one writer writes, and a long one holds up nobody else.
+class ReaderPool {
+public:
+    ReaderPool(void* context, std::vector<std::unique_ptr<Database>> readers);
+    ~ReaderPool();
+    ReaderPool(const ReaderPool&) = delete;
+    ReaderPool& operator=(const ReaderPool&) = delete;
+
+    bool HasIdle() const { return !m_idle.empty(); }
+    void Start(std::unique_ptr<ReaderJob> job);
+    // The sockets on which finished jobs come back, in reader order.
+    size_t size() const { return m_readers.size(); }
+    void* socket(size_t reader) const { return m_readers[reader]->socket; }
+    std::unique_ptr<ReaderJob> Finished(size_t reader);
+
+private:
+    struct Reader {
+        std::unique_ptr<Database> database;
+        void* socket;  // the service's end of the pair
+        std::thread thread;
+    };
+
+    static void Serve(void* context, std::string endpoint, Database* database);
+
+    std::vector<std::unique_ptr<Reader>> m_readers;
+    std::vector<size_t> m_idle;
+};
