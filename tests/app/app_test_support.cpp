@@ -4,6 +4,7 @@
 
 #include "app/dlg_login.h"
 #include "app/main_wnd.h"
+#include "netsqlite/zmq_client.h"
 #include "tests/guisupport/gui_support.h"
 #include "uilib/message_box.h"
 #include "uilib/paint_manager_ui.h"
@@ -15,9 +16,9 @@ namespace {
 
 constexpr UINT kTickMessage = WM_USER + 900;
 constexpr auto kTickInterval = std::chrono::milliseconds(10);
-// Replies awaited 4 x 50 ms instead of the client's 5 seconds.
-constexpr int kReplyPollMs = 50;
-constexpr int kReplyPolls = 4;
+// Replies from a paused service awaited 4 x 50 ms instead of the client's 5 seconds.
+constexpr int kLostReplyPollMs = 50;
+constexpr int kLostReplyPolls = 4;
 constexpr int kWaitMs = 5000;
 
 }  // namespace
@@ -140,9 +141,25 @@ std::string AppTest::SettingsText() const {
 }
 
 std::unique_ptr<CDlgLogin> AppTest::OpenLogin() {
-    std::unique_ptr<CDlgLogin> login = ShowLoginDialog("LedgerDesk");
-    login->GetTask().SetReplyWait(kReplyPollMs, kReplyPolls);
-    return login;
+    return ShowLoginDialog("LedgerDesk");
+}
+
+void AppTest::AwaitRepliesBriefly(CDlgLogin& login) {
+    login.GetTask().SetReplyWait(kLostReplyPollMs, kLostReplyPolls);
+}
+
+void AppTest::AwaitRepliesAsTheClientDoes(CDlgLogin& login) {
+    login.GetTask().SetReplyWait(zmq_client::kPollIntervalMs, zmq_client::kPollAttempts);
+}
+
+void AppTest::PauseService(CDlgLogin& login) {
+    AwaitRepliesBriefly(login);
+    m_service.pause();
+}
+
+void AppTest::ResumeService(CDlgLogin& login) {
+    m_service.resume();
+    AwaitRepliesAsTheClientDoes(login);
 }
 
 CMainWnd* AppTest::LogIn(CDlgLogin& login, const char* user, const char* pass) {

@@ -90,8 +90,16 @@ protected:
     // Writes the settings file with the given server address (the service's by default).
     void WriteSettings(const std::string& ip);
     std::string SettingsText() const;
-    // The login dialog as start-up opens it, with replies awaited briefly.
+    // The login dialog as start-up opens it, awaiting replies as long as the client does.
     std::unique_ptr<CDlgLogin> OpenLogin();
+    // Where no answer will come, the login's task calls the connection lost after a short wait
+    // instead of the client's 5 s; elsewhere it waits as long as the client does, so a loaded
+    // machine's slow answer is not taken for a lost connection.
+    static void AwaitRepliesBriefly(CDlgLogin& login);
+    static void AwaitRepliesAsTheClientDoes(CDlgLogin& login);
+    // The service stops answering, briefly awaited; then answers again, awaited as usual.
+    void PauseService(CDlgLogin& login);
+    void ResumeService(CDlgLogin& login);
     // Types the operator and presses "ok"; returns the main window once it is shown.
     CMainWnd* LogIn(CDlgLogin& login, const char* user = "admin", const char* pass = "admin123");
     // Waits until the data types and lookup values have reached the caller's dictionary.

@@ -37,6 +37,7 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     SetControlText(*login, "edit_user_name", "admin");
     SetControlText(*login, "edit_user_pass", "admin123");
 
+    AwaitRepliesBriefly(*login);
     ClickControl(*login, "ok");
     EXPECT_EQ(ControlText(*login, "label_msg"), "正在连接数据库...");
     EXPECT_FALSE(IsControlEnabled(*login, "ok")) << "one attempt at a time";
@@ -46,6 +47,7 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     guisupport::SaveScreenshot(login->GetHWND(), "app_login_failed");
 
     SetControlText(*login, "edit_ip", m_service.address().c_str());
+    AwaitRepliesAsTheClientDoes(*login);
     ASSERT_NE(LogIn(*login), nullptr);
     EXPECT_NE(SettingsText().find("Ip=" + m_service.address() + "\n"), std::string::npos)
         << SettingsText();
@@ -74,14 +76,14 @@ TEST_F(Login, LostConnectionDuringLoginOpensAgainOnTheNextTry) {
     ClickControl(*login, "ok");  // no operator yet: opens, then is refused
     ASSERT_TRUE(ProcessMessagesUntil([&] { return !m_boxes.empty(); }, 5000));
 
-    m_service.pause();
+    PauseService(*login);
     SetControlText(*login, "edit_user_name", "admin");
     SetControlText(*login, "edit_user_pass", "admin123");
     ClickControl(*login, "ok");
     ASSERT_TRUE(WaitForMessage(*login, "数据库连接失败"));
     EXPECT_EQ(m_boxes.size(), 1u) << "a lost connection is not a wrong password";
 
-    m_service.resume();
+    ResumeService(*login);
     ASSERT_NE(LogIn(*login), nullptr);
     EXPECT_EQ(*opens, 2);
 }

@@ -46,7 +46,7 @@ protected:
 TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
     ASSERT_NE(m_main, nullptr);
     CountFailures();
-    m_service.pause();
+    PauseService(*m_login);
     RequestRowCounts(3);
     int mostDialogs = 0;
     CDuiString firstMessage, lastMessage;
@@ -66,7 +66,7 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
                       if (CDlgReconnect* dialog = m_main->GetReconnectDialog())
                           lastMessage = dialog->GetMessage();
                   });
-                  m_service.resume();
+                  ResumeService(*m_login);
               })
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     ASSERT_EQ(driver.Run(), UiDriver::kFinished);
@@ -76,10 +76,12 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
     EXPECT_TRUE(m_main->IsVisible());
 
     // The connection works again, and a new loss opens a new dialog.
-    m_service.pause();
+    PauseService(*m_login);
     RequestRowCounts(1);
     UiDriver again;
-    again.Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
+    again
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+              [&] { ResumeService(*m_login); })
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     EXPECT_EQ(again.Run(), UiDriver::kFinished);
 }
@@ -96,15 +98,12 @@ TEST_F(Reconnect, ThirdReopenSucceedsAfterTwoFailures) {
         reopens.push_back(ctx.Get(task_keys::ret).ok);
         if (reopens.size() == 2) m_config->SetValue("Db", "Password", password);
     });
-    m_service.pause();
+    PauseService(*m_login);
     RequestRowCounts(1);
     UiDriver driver;
     driver
         .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
-              [&] {
-                  m_login->GetTask().SetReplyWait(50, 100);
-                  m_service.resume();
-              })
+              [&] { ResumeService(*m_login); })
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     ASSERT_EQ(driver.Run(), UiDriver::kFinished);
     EXPECT_EQ(reopens, (std::vector<bool>{false, false, true}));
@@ -118,12 +117,15 @@ TEST(ReconnectDefault, WaitsTwentySecondsBetweenAttempts) {
 
 TEST_F(Reconnect, CancelEndsTheApplication) {
     ASSERT_NE(m_main, nullptr);
-    m_service.pause();
+    PauseService(*m_login);
     RequestRowCounts(1);
     UiDriver driver;
     driver
-        .Then([&] { return m_main->GetReconnectDialog() && m_main->GetReconnectDialog()->IsVisible(); },
-              [&] { ClickControl(*m_main->GetReconnectDialog(), "cancel"); })
+        .Then(
+            [&] {
+                return m_main->GetReconnectDialog() && m_main->GetReconnectDialog()->IsVisible();
+            },
+            [&] { ClickControl(*m_main->GetReconnectDialog(), "cancel"); })
         // Only the program may end the loop now: the driver's own end must not race its quit.
         .Then([] { return false; });
     EXPECT_EQ(driver.Run(), 0);
