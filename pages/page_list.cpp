@@ -65,7 +65,6 @@ CPageList::CPageList(CPaintManagerUI* pManager) : CMainTabPageUI("pagelist.xml",
 
 CPageList::~CPageList() {
     if (m_pFilteredManager) m_pFilteredManager->RemoveMessageFilter(this);
-    if (m_pMenu) m_pMenu->DestroyWindow();
 }
 
 LPCTSTR CPageList::GetClass() const {
