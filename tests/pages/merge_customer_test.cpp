@@ -30,7 +30,7 @@ protected:
         for (unsigned customer : customers) {
             for (int item = 0; item < ItemCount(); ++item) {
                 if (List().GetItemAt(item)->GetTag() != customer) continue;
-                ClickRow(item, first ? 0 : MK_CONTROL);
+                ClickRow(item, first ? 0u : UINT{MK_CONTROL});
                 first = false;
             }
         }

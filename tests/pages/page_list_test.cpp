@@ -267,14 +267,16 @@ class DeleteRows : public PageListTest, public ::testing::WithParamInterface<Del
 TEST_P(DeleteRows, AsksThenDeletesTheSelectedRows) {
     std::string plates;
     for (int item = 0; item < GetParam().rows; ++item) {
-        ClickRow(item, item == 0 ? 0 : MK_CONTROL);
+        ClickRow(item, item == 0 ? 0u : UINT{MK_CONTROL});
         plates += (item ? ", '" : "'") + Cell(item, ColumnOf("PlateID")) + "'";
     }
     const std::string selected = "SELECT PlateID FROM tabvehicleinfo WHERE PlateID IN (" + plates + ")";
     ASSERT_EQ(CountRows(selected), GetParam().rows);
     m_nextAnswer = GetParam().answer;
     ChooseFromMenu("menu_delete_customer");
-    if (GetParam().answer == 0) ASSERT_TRUE(WaitForLoads());
+    if (GetParam().answer == 0) {
+        ASSERT_TRUE(WaitForLoads());
+    }
     EXPECT_EQ(m_boxes, GetParam().boxes);
     EXPECT_EQ(CountRows(selected), GetParam().answer == 0 ? 0 : GetParam().rows);
 }
