@@ -10,6 +10,7 @@
 #include "controls/time_period_picker_ui.h"
 #include "controls/time_period_ui.h"
 #include "pages/page_db_config.h"
+#include "pages/page_edit.h"
 #include "pages/page_list.h"
 
 namespace {
@@ -31,7 +32,7 @@ const PageClass kPageClasses[] = {
     {"PageList", "pagelist.xml", CreatePage<CPageList>},
     {"PageImport", "pageimport.xml", nullptr},
     {"PageExport", "pageexport.xml", nullptr},
-    {"PageEdit", "pageedit.xml", nullptr},
+    {"PageEdit", "pageedit.xml", CreatePage<CPageEdit>},
     {"PageDbConfig", "pagedbconfig.xml", CreatePage<CPageDbConfig>},
 };
 

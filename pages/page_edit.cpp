@@ -1,0 +1,547 @@
+#include "pages/page_edit.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_wnd.h"
+#include "controls/calendar_ui.h"
+#include "controls/time_period_ui.h"
+#include "pages/find_sub_control.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
+#include "uilib/edit_ui.h"
+#include "uilib/layout_ui.h"
+#include "uilib/list_ui.h"
+#include "uilib/message_box.h"
+#include "uilib/style_manager_ui.h"
+
+namespace {
+
+enum EditorType {
+    kTypeText = 0,
+    kTypeInteger = 2,
+    kTypeDate = 3,
+    kTypeDateTime = 4,
+    kTypeYesNo = 6,
+    kTypePeriod = 7,
+};
+
+constexpr int kPlateSelectorWidth = 150;
+constexpr const char* kPlateKey = "PlateID";
+constexpr const char* kPlateSelectorName = "pe_cmb_plateID";
+constexpr const char* kNotSaved = "数据还没有保存，确定要删除吗?";
+constexpr const char* kSaved = "保存成功！";
+constexpr const char* kSaveFailed = "保存失败！";
+constexpr const char* kUnchanged = "没有改动！";
+constexpr const char* kPlateExistsText = "车牌号码已存在！";
+constexpr const char* kDeleted = "删除成功！";
+constexpr const char* kDeleteFailed = "删除失败！";
+
+tstring ValueOf(const value_map_t& values, const tstring& key) {
+    const auto found = values.find(key);
+    return found == values.end() ? tstring() : found->second;
+}
+
+// Leading digits count, like the decimal reading of a stored value; a missing value is -1.
+long StoredInteger(const tstring& text) {
+    return text.empty() ? -1 : std::strtol(text.c_str(), nullptr, 10);
+}
+
+// The whole text read as a 32-bit integer; false when it is anything else.
+bool ReadWholeInteger(const tstring& text, long& number) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    number = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && number >= INT32_MIN && number <= INT32_MAX;
+}
+
+CDuiString IntegerRequired(const data_type_info_t& type) {
+    CDuiString message;
+    message.Format("%s 必须是一个整数值！", type.DataTypeName.c_str());
+    return message;
+}
+
+// A control made by the page looks like one of a layout: its element's defaults, then its class.
+template <class TControl>
+TControl* Styled(TControl* control, LPCTSTR pstrElement, LPCTSTR pstrClass) {
+    control->ApplyAttributeList(CStyleManagerUI::Instance()->GetDefaultAttributeList(pstrElement));
+    control->ApplyClass(pstrClass);
+    return control;
+}
+
+}  // namespace
+
+CPageEdit::CPageEdit(CPaintManagerUI* pManager) : CMainTabPageUI("pageedit.xml", pManager) {}
+
+LPCTSTR CPageEdit::GetClass() const {
+    return "PageEditUI";
+}
+
+void* CPageEdit::GetInterface(LPCTSTR pstrName) {
+    return std::strcmp(pstrName, "PageEdit") == 0 ? this : CMainTabPageUI::GetInterface(pstrName);
+}
+
+void CPageEdit::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                         db_task_caller* pCaller) {
+    CMainTabPageUI::InitPage(pMainWnd, pBuilderCallback, pCaller);
+    FindControls();
+    RegisterHandlers();
+    EnableButtons(false, false);
+}
+
+void CPageEdit::FindControls() {
+    m_pCustomerArea = FindSubControlAs<CContainerUI>(this, "container_customer_attr", "Container");
+    m_pVehicleArea = FindSubControlAs<CContainerUI>(this, "container_vehicle_attr", "Container");
+    m_pPlateIds = FindSubControlAs<CContainerUI>(this, "pe_plate_ids", "Container");
+    m_pSaveCustomer = FindSubControlAs<CButtonUI>(this, "btn_save_customer", "Button");
+    m_pDeleteCustomer = FindSubControlAs<CButtonUI>(this, "btn_delete_customer", "Button");
+    m_pNewVehicle = FindSubControlAs<CButtonUI>(this, "btn_new_vehicle", "Button");
+    m_pSaveVehicle = FindSubControlAs<CButtonUI>(this, "btn_save_vehicle", "Button");
+    m_pDeleteVehicle = FindSubControlAs<CButtonUI>(this, "btn_delete_vehicle", "Button");
+}
+
+void CPageEdit::RegisterHandlers() {
+    using namespace task_names;
+    const auto on = [this](const char* name, void (CPageEdit::*handler)(TaskContext)) {
+        m_pCaller->Register(name, [this, handler](TaskContext ctx) { (this->*handler)(ctx); });
+    };
+    on(kLoadCustomerByID, &CPageEdit::OnCustomerLoaded);
+    on(kLoadCustomerVehicles, &CPageEdit::OnVehiclesLoaded);
+    on(kInsertCustomer, &CPageEdit::OnCustomerInserted);
+    on(kUpdateCustomer, &CPageEdit::OnCustomerUpdated);
+    on(kInsertVehicle, &CPageEdit::OnVehicleInserted);
+    on(kUpdateVehicle, &CPageEdit::OnVehicleUpdated);
+    on(kDeleteCustomerAndVehicles, &CPageEdit::OnCustomerDeleted);
+    on(kDeleteVehicle, &CPageEdit::OnVehicleDeleted);
+}
+
+void CPageEdit::Notify(TNotifyUI& msg) {
+    if (!m_pCustomerArea || !m_pVehicleArea || !m_pPlateIds) return;
+    if (msg.sType == "edit_customer") {
+        m_pCaller->RequestLoadCustomerByID(static_cast<int32_t>(msg.wParam));
+        return;
+    }
+    if (!msg.pSender) return;
+    if (msg.sType == "itemselect" && msg.pSender == m_pPlateSelector) {
+        ShowSelectedVehicle();
+    } else if (msg.sType == "textchanged" && msg.pSender->GetName() == "pe_edit_plateid" &&
+               Contains(msg.pSender)) {
+        PlateEdited(msg.pSender->GetText());
+    } else if (msg.sType == "click" && Contains(msg.pSender)) {
+        const CDuiString& name = msg.pSender->GetName();
+        if (name == "btn_new_customer") NewCustomer();
+        else if (name == "btn_save_customer") SaveCustomer();
+        else if (name == "btn_new_vehicle") NewVehicle();
+        else if (name == "btn_save_vehicle") SaveVehicle();
+        else if (name == "btn_delete_customer") DeleteCustomer();
+        else if (name == "btn_delete_vehicle") DeleteVehicle();
+    }
+}
+
+// --- Editors ---------------------------------------------------------------------------------
+
+std::vector<const data_type_info_t*> CPageEdit::EditableTypes(int32_t category) const {
+    std::vector<const data_type_info_t*> types;
+    for (const data_type_info_t* type : m_pDictionary->all_columns())
+        if (type->ReadOnly == 0 && type->DataTypeCategory == category) types.push_back(type);
+    return types;
+}
+
+void CPageEdit::BuildEditorRows(CContainerUI* area, int32_t category, const value_map_t& values) {
+    for (const data_type_info_t* type : EditableTypes(category)) {
+        auto* row = Styled(new CHorizontalLayoutUI, "HorizontalLayout", "edit_element");
+        auto* label = Styled(new CLabelUI, "Label", "label_edit");
+        label->SetText((type->DataTypeName + "：").c_str());
+        area->Add(row);
+        row->Add(label);
+        row->Add(CreateEditor(*type, ValueOf(values, type->DataType)));
+    }
+}
+
+CControlUI* CPageEdit::CreateEditor(const data_type_info_t& type, const tstring& value) const {
+    switch (type.Type) {
+        case kTypeLookup: {
+            auto* combo = Styled(new CComboUI, "Combo", "combo_default");
+            const auto values = m_pDictionary->data_map().find(type.DataType);
+            if (values == m_pDictionary->data_map().end()) return combo;
+            for (const common_value_t& common : values->second) {
+                auto* item = new CListLabelElementUI;
+                item->SetText(common.second.c_str());
+                combo->Add(item);
+                if (common.first == StoredInteger(value)) combo->SelectItem(combo->GetCount() - 1, false, false);
+            }
+            return combo;
+        }
+        case kTypeDate:
+        case kTypeDateTime: {
+            auto* calendar = Styled(new CCalendarUI, "Calendar",
+                                    type.Type == kTypeDate ? "calender_dateonly" : "calender_default");
+            calendar->SetText(value.c_str());
+            return calendar;
+        }
+        case kTypeYesNo: {
+            auto* option = Styled(new COptionUI, "Option", "option_check_defualt");
+            option->Selected(StoredInteger(value) == 1, false);
+            return option;
+        }
+        case kTypePeriod: {
+            auto* period = Styled(new CTimePeriodUI, "TimePeriod", "edit_default");
+            period->SetText(value.c_str());
+            return period;
+        }
+        default: {
+            auto* edit = Styled(new CEditUI, "Edit", "edit_default");
+            edit->SetText(value.c_str());
+            if (type.DataType == kPlateKey) edit->SetName("pe_edit_plateid");
+            return edit;
+        }
+    }
+}
+
+bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& values) const {
+    const std::vector<const data_type_info_t*> types = EditableTypes(category);
+    for (size_t i = 0; i < types.size() && static_cast<int>(i) < area->GetCount(); ++i) {
+        const data_type_info_t& type = *types[i];
+        const CContainerUI* row = static_cast<CContainerUI*>(area->GetItemAt(static_cast<int>(i)));
+        CControlUI* editor = row->GetItemAt(1);
+        const tstring text = editor->GetText().str();
+        switch (type.Type) {
+            case kTypeText:
+            case kTypeDate:
+            case kTypeDateTime:
+            case kTypePeriod:
+                values[type.DataType] = text;
+                break;
+            case kTypeLookup: {
+                int32_t valueId = -1;
+                const auto common = m_pDictionary->data_map().find(type.DataType);
+                if (common != m_pDictionary->data_map().end()) {
+                    for (const common_value_t& candidate : common->second) {
+                        if (candidate.second != text) continue;
+                        valueId = candidate.first;
+                        break;
+                    }
+                }
+                values[type.DataType] = std::to_string(valueId);
+                break;
+            }
+            case kTypeInteger: {
+                // Empty is no value (-1); anything but a whole integer stops the save, so a
+                // typing slip never overwrites the stored number.
+                long number = -1;
+                const bool whole = text.empty() || ReadWholeInteger(text, number);
+                if (!whole || number == -1) {
+                    // Empty is no value (-1); any other text that is not a whole integer stops
+                    // the save, so a typing slip never overwrites the stored number.
+                    if (!text.empty()) ShowMessage(IntegerRequired(type));
+                    if (!whole) return false;
+                }
+                values[type.DataType] = std::to_string(number);
+                break;
+            }
+            case kTypeYesNo:
+                values[type.DataType] =
+                    static_cast<COptionUI*>(editor->GetInterface("Option"))->IsSelected() ? "1" : "0";
+                break;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+// --- Loading ---------------------------------------------------------------------------------
+
+void CPageEdit::OnCustomerLoaded(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        ShowMessage("加载数据失败！");
+        return;
+    }
+    const customer_info_t& customer = ctx.Get(task_keys::row);
+    m_newVehicleCounter = 0;
+    m_pCustomerArea->RemoveAll();
+    if (m_pMainWnd) m_pMainWnd->SelectNavOption(2);
+    m_currentCustomer = customer.CustomerID;
+    BuildEditorRows(m_pCustomerArea, kCategoryCustomer, customer.values);
+    m_pCaller->RequestLoadCustomerVehicles(m_currentCustomer);
+}
+
+void CPageEdit::OnVehiclesLoaded(TaskContext ctx) {
+    m_pPlateIds->RemoveAll();
+    m_pPlateSelector = nullptr;
+    const vehicle_list_t& vehicles = ctx.Get(task_keys::vehicles);
+    if (!ctx.Get(task_keys::ret).ok || vehicles.empty()) {
+        ClearVehicleArea();
+        EnableButtons(true, false);
+        return;
+    }
+    m_vehicles = vehicles;
+    CreatePlateSelector();
+    for (const vehicle_info_t& vehicle : m_vehicles) AddPlateItem(ValueOf(vehicle.values, kPlateKey));
+    m_pPlateSelector->SelectItem(0);
+    EnableButtons(true, true);
+}
+
+void CPageEdit::CreatePlateSelector() {
+    m_pPlateIds->RemoveAll();
+    m_pPlateSelector = Styled(new CComboUI, "Combo", "combo_default");
+    m_pPlateSelector->SetName(kPlateSelectorName);
+    m_pPlateSelector->SetFixedWidth(kPlateSelectorWidth);
+    m_pPlateIds->Add(m_pPlateSelector);
+}
+
+void CPageEdit::AddPlateItem(const tstring& plate) {
+    auto* item = new CListLabelElementUI;
+    item->SetText(plate.c_str());
+    m_pPlateSelector->Add(item);
+}
+
+void CPageEdit::ClearVehicleArea() {
+    m_vehicles.clear();
+    m_pVehicleArea->RemoveAll();
+    m_pPlateIds->RemoveAll();
+    m_pPlateSelector = nullptr;
+    if (m_currentCustomer == -1) return;
+    auto* label = Styled(new CLabelUI, "Label", "label_edit");
+    label->SetText("该用户没有对应车辆");
+    m_pPlateIds->Add(label);
+}
+
+vehicle_info_t* CPageEdit::SelectedVehicle() {
+    const int index = m_pPlateSelector ? m_pPlateSelector->GetCurSel() : -1;
+    return index >= 0 && index < static_cast<int>(m_vehicles.size()) ? &m_vehicles[index] : nullptr;
+}
+
+void CPageEdit::ShowSelectedVehicle() {
+    m_pVehicleArea->RemoveAll();
+    // The vehicle at the selected index: two vehicles given the same plate text still show
+    // one set of editors, the one the saves read.
+    if (const vehicle_info_t* vehicle = SelectedVehicle())
+        BuildEditorRows(m_pVehicleArea, kCategoryVehicle, vehicle->values);
+}
+
+void CPageEdit::PlateEdited(const CDuiString& text) {
+    vehicle_info_t* vehicle = SelectedVehicle();
+    if (!vehicle) return;
+    CControlUI* item = m_pPlateSelector->GetItemAt(m_pPlateSelector->GetCurSel());
+    // The plate the row is stored under, kept from before the first change.
+    if (!vehicle->pending && vehicle->stored_plate.empty()) vehicle->stored_plate = item->GetText().str();
+    item->SetText(text);
+    m_pPlateSelector->Invalidate();
+    vehicle->values[kPlateKey] = text.str();
+}
+
+// --- New customer and vehicle ----------------------------------------------------------------
+
+void CPageEdit::NewCustomer() {
+    m_newVehicleCounter = 0;
+    m_currentCustomer = -1;
+    m_pCustomerArea->RemoveAll();
+    ClearVehicleArea();
+    BuildEditorRows(m_pCustomerArea, kCategoryCustomer, value_map_t());
+    EnableButtons(true, false);
+}
+
+void CPageEdit::NewVehicle() {
+    if (!m_pPlateSelector) CreatePlateSelector();
+    CDuiString plate;
+    plate.Format("新车 %d", ++m_newVehicleCounter);
+    AddPlateItem(plate.str());
+    vehicle_info_t vehicle;
+    vehicle.pending = true;
+    vehicle.values[kPlateKey] = plate.str();
+    m_vehicles.push_back(vehicle);
+    m_pPlateSelector->SelectItem(m_pPlateSelector->GetCount() - 1);
+    EnableButtons(true, true);
+}
+
+// --- Saves -----------------------------------------------------------------------------------
+
+void CPageEdit::SaveCustomer() {
+    if (m_pCustomerArea->GetCount() == 0) {
+        ShowMessage("请在客户列表里选择一项数据，或者新建一个客户再点击保存！");
+        return;
+    }
+    customer_info_t info;
+    info.CustomerID = m_currentCustomer;
+    if (!ReadEditors(m_pCustomerArea, kCategoryCustomer, info.values)) return;
+    if (m_currentCustomer == -1)
+        m_pCaller->RequestInsertCustomer(info);
+    else
+        m_pCaller->RequestUpdateCustomer(info);
+}
+
+void CPageEdit::SaveVehicle() {
+    if (m_currentCustomer == -1) {
+        ShowMessage("请先保存客户信息！");
+        return;
+    }
+    if (m_pVehicleArea->GetCount() == 0) {
+        ShowMessage("请在客户列表里选择一项数据，或者新建一个客户和车辆数据再点击保存！");
+        return;
+    }
+    const vehicle_info_t* selected = SelectedVehicle();
+    if (!selected) {
+        ShowMessage("没有车辆需要保存！");
+        return;
+    }
+    vehicle_info_t info = *selected;
+    info.CustomerID = m_currentCustomer;
+    if (!ReadEditors(m_pVehicleArea, kCategoryVehicle, info.values)) return;
+    if (info.pending)
+        m_pCaller->RequestInsertVehicle(info);
+    else
+        m_pCaller->RequestUpdateVehicle(info);
+}
+
+void CPageEdit::OnCustomerInserted(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        ShowMessage(kSaveFailed);
+        return;
+    }
+    m_currentCustomer = ctx.Get(task_keys::customer_info).CustomerID;
+    ShowMessage(kSaved);
+    TellListToReload();
+}
+
+void CPageEdit::OnCustomerUpdated(TaskContext ctx) {
+    const ret_t& result = ctx.Get(task_keys::ret);
+    if (!result.ok) {
+        ShowMessage(result.code == kCustomerUnchanged ? kUnchanged : kSaveFailed);
+        return;
+    }
+    ShowMessage(kSaved);
+    TellListToReload();
+}
+
+void CPageEdit::OnVehicleInserted(TaskContext ctx) {
+    const ret_t& result = ctx.Get(task_keys::ret);
+    if (!result.ok) {
+        ShowMessage(result.code == kPlateExists ? kPlateExistsText : kSaveFailed);
+        return;
+    }
+    if (vehicle_info_t* vehicle = SelectedVehicle()) {
+        *vehicle = ctx.Get(task_keys::vehicle_info);
+        vehicle->pending = false;
+        vehicle->stored_plate.clear();
+    }
+    ShowMessage(kSaved);
+    TellListToReload();
+}
+
+void CPageEdit::OnVehicleUpdated(TaskContext ctx) {
+    const ret_t& result = ctx.Get(task_keys::ret);
+    if (!result.ok) {
+        ShowMessage(result.code == kVehicleUnchanged ? kUnchanged
+                    : result.code == kPlateExists    ? kPlateExistsText
+                                                     : kSaveFailed);
+        return;
+    }
+    if (vehicle_info_t* vehicle = SelectedVehicle()) {
+        *vehicle = ctx.Get(task_keys::vehicle_info);
+        vehicle->stored_plate.clear();
+    }
+    ShowMessage(kSaved);
+    TellListToReload();
+}
+
+// --- Deletes ---------------------------------------------------------------------------------
+
+void CPageEdit::ClearCustomer() {
+    m_currentCustomer = -1;
+    m_pCustomerArea->RemoveAll();
+    ClearVehicleArea();
+    EnableButtons(false, false);
+}
+
+void CPageEdit::DeleteCustomer() {
+    if (m_currentCustomer == -1) {
+        if (Confirm(kNotSaved)) ClearCustomer();
+        return;
+    }
+    if (Confirm("删除用户也将删除其车辆，确定要删除吗？"))
+        m_pCaller->RequestDeleteCustomerAndVehicles(m_currentCustomer);
+}
+
+void CPageEdit::OnCustomerDeleted(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        ShowMessage(kDeleteFailed);
+        return;
+    }
+    ShowMessage(kDeleted);
+    if (ctx.Get(task_keys::id) == m_currentCustomer) ClearCustomer();
+    TellListToReload();
+}
+
+void CPageEdit::DeleteVehicle() {
+    const vehicle_info_t* vehicle = SelectedVehicle();
+    if (!vehicle) {
+        ShowMessage("没有需要删除的数据！");
+        return;
+    }
+    if (vehicle->pending) {
+        if (Confirm(kNotSaved)) RemoveVehicle(m_pPlateSelector->GetCurSel());
+        return;
+    }
+    const tstring plate = ValueOf(vehicle->values, kPlateKey);
+    if (Confirm("确定要删除吗?")) m_pCaller->RequestDeleteVehicle(plate);
+}
+
+void CPageEdit::OnVehicleDeleted(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok) {
+        ShowMessage(kDeleteFailed);
+        return;
+    }
+    ShowMessage(kDeleted);
+    const tstring& plate = ctx.Get(task_keys::PlateID);
+    for (size_t i = 0; i < m_vehicles.size(); ++i) {
+        if (ValueOf(m_vehicles[i].values, kPlateKey) != plate) continue;
+        RemoveVehicle(static_cast<int>(i));
+        break;
+    }
+    TellListToReload();
+}
+
+void CPageEdit::RemoveVehicle(int index) {
+    if (!m_pPlateSelector || index < 0 || index >= static_cast<int>(m_vehicles.size())) return;
+    m_vehicles.erase(m_vehicles.begin() + index);
+    m_pPlateSelector->RemoveAt(index);
+    if (m_vehicles.empty()) {
+        ClearVehicleArea();
+        EnableButtons(true, false);
+    } else {
+        // Through "nothing chosen", so that item 0 is shown even when it was chosen already.
+        m_pPlateSelector->SelectItem(-1, false, false);
+        m_pPlateSelector->SelectItem(0);
+    }
+}
+
+// --- Buttons and messages --------------------------------------------------------------------
+
+void CPageEdit::EnableButtons(bool bCustomer, bool bVehicle) {
+    for (CButtonUI* button : {m_pSaveCustomer, m_pDeleteCustomer, m_pNewVehicle})
+        if (button) button->SetEnabled(bCustomer);
+    for (CButtonUI* button : {m_pSaveVehicle, m_pDeleteVehicle})
+        if (button) button->SetEnabled(bVehicle);
+}
+
+bool CPageEdit::Contains(const CControlUI* control) const {
+    for (; control; control = control->GetParent())
+        if (control == this) return true;
+    return false;
+}
+
+void CPageEdit::ShowMessage(LPCTSTR pstrText) const {
+    UIMessageBox(m_pManager->GetPaintWindow(), pstrText);
+}
+
+bool CPageEdit::Confirm(LPCTSTR pstrText) {
+    return UIMessageBox2(m_pManager->GetPaintWindow(), pstrText) == 0;
+}
+
+void CPageEdit::TellListToReload() {
+    m_pManager->SendNotify(this, "need_refresh_list");
+}

@@ -1,0 +1,256 @@
+// The customer edit page against a real service: loading a customer from the list, the editors
+// by type, new vehicles, saves with their checks and answers, and deletes.
+#include "pages/page_edit.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/pages/page_list_fixture.h"
+#include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
+#include "uilib/layout_ui.h"
+
+namespace pagetest {
+namespace {
+
+using apptest::ClickControl;
+
+constexpr int kTwoVehicles = 1;  // the first demo customer owns two vehicles
+constexpr int kNoVehicles = 10;  // every tenth owns none
+
+class PageEditTest : public PageListTest {
+protected:
+    void SetUp() override {
+        PageListTest::SetUp();
+        if (HasFatalFailure()) return;
+        m_edit = static_cast<CPageEdit*>(m_main->GetPage(kPageEdit)->GetInterface("PageEdit"));
+        ASSERT_NE(m_edit, nullptr);
+        using namespace task_names;
+        Caller().Register(kLoadCustomerVehicles, [this](TaskContext) { ++m_done; });
+        for (const char* task : {kInsertCustomer, kUpdateCustomer, kInsertVehicle, kUpdateVehicle,
+                                 kDeleteCustomerAndVehicles, kDeleteVehicle})
+            Caller().Register(task, [this](TaskContext) { ++m_done; });
+    }
+
+    // As the list's "edit" command does; waits until the vehicles are shown.
+    void OpenCustomer(int id) {
+        const int target = m_done + 1;
+        m_main->GetPaintManager().SendNotify(&List(), "edit_customer", id);
+        ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+        m_main->GetPaintManager().UpdateLayout();
+    }
+    // Clicks the button and waits for the request it queues to complete.
+    bool ClickAndWait(const char* button) {
+        const int target = m_done + 1;
+        ClickControl(*m_main, button);
+        return WaitFor([&] { return m_done >= target; });
+    }
+    CContainerUI& Area(const char* name) {
+        return *static_cast<CContainerUI*>(m_main->FindControl(name)->GetInterface("Container"));
+    }
+    // The editing control of the row labelled with the data type's name.
+    CControlUI* Editor(const char* area, const std::string& typeName) {
+        CContainerUI& rows = Area(area);
+        for (int i = 0; i < rows.GetCount(); ++i) {
+            auto* row = static_cast<CContainerUI*>(rows.GetItemAt(i)->GetInterface("Container"));
+            if (row->GetItemAt(0)->GetText() == (typeName + "：").c_str()) return row->GetItemAt(1);
+        }
+        ADD_FAILURE() << "no editor " << typeName;
+        return nullptr;
+    }
+    CControlUI* CustomerEditor(const std::string& name) { return Editor("container_customer_attr", name); }
+    CControlUI* VehicleEditor(const std::string& name) { return Editor("container_vehicle_attr", name); }
+    CComboUI* Plates() {
+        CControlUI* combo = m_main->FindControl("pe_cmb_plateID");
+        return combo ? static_cast<CComboUI*>(combo->GetInterface("Combo")) : nullptr;
+    }
+    // Types a plate as the operator would: the edit's text and its "textchanged".
+    void TypePlate(const char* plate) {
+        CControlUI* edit = m_main->FindControl("pe_edit_plateid");
+        ASSERT_NE(edit, nullptr);
+        edit->SetText(plate);
+        m_main->GetPaintManager().SendNotify(edit, "textchanged");
+    }
+    std::string Value(const std::string& sql) {
+        const std::vector<std::string> values = Column(sql);
+        return values.empty() ? "<none>" : values.front();
+    }
+    std::vector<std::string> PlatesOf(int customer) {
+        return Column("SELECT PlateID AS v FROM tabvehicleinfo WHERE CustomerID = " +
+                      std::to_string(customer) + " ORDER BY rowid");
+    }
+
+    CPageEdit* m_edit = nullptr;
+    int m_done = 0;
+};
+
+TEST_F(PageEditTest, ShowsACustomerWithTwoVehiclesInEditorsByType) {
+    OpenCustomer(kTwoVehicles);
+    EXPECT_EQ(m_edit->GetCurrentCustomer(), kTwoVehicles);
+    EXPECT_TRUE(m_main->IsVisible() && m_edit->IsVisible()) << "the load shows the edit page";
+    EXPECT_EQ(Area("container_customer_attr").GetCount(), 4) << "the read-only type has no row";
+    EXPECT_EQ(CustomerEditor("客户姓名")->GetText(), "张伟");
+    EXPECT_NE(CustomerEditor("车位数")->GetInterface("Edit"), nullptr);
+    ASSERT_NE(Plates(), nullptr);
+    const std::vector<std::string> plates = PlatesOf(kTwoVehicles);
+    ASSERT_EQ(Plates()->GetCount(), 2);
+    EXPECT_EQ(Plates()->GetText(), plates[0]);
+    EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), plates[0]);
+    const std::string color = Value("SELECT c.Value AS v FROM tabvehicleinfo v JOIN tabcommondatainfo c ON "
+                                    "c.DataType = 'Color' AND c.ValueID = v.Color WHERE PlateID = '" + plates[0] + "'");
+    EXPECT_NE(VehicleEditor("车辆颜色")->GetInterface("Combo"), nullptr);
+    EXPECT_EQ(VehicleEditor("车辆颜色")->GetText(), color);
+    EXPECT_NE(VehicleEditor("生效日期")->GetInterface("Calendar"), nullptr);
+    EXPECT_EQ(VehicleEditor("有效期至")->GetText(), "2026-12-31 23:59:59");
+    EXPECT_NE(VehicleEditor("允许通行")->GetInterface("Option"), nullptr);
+    EXPECT_NE(VehicleEditor("通行时段")->GetInterface("TimePeriod"), nullptr);
+    for (const char* button : {"btn_new_customer", "btn_save_customer", "btn_delete_customer",
+                               "btn_new_vehicle", "btn_save_vehicle", "btn_delete_vehicle"})
+        EXPECT_TRUE(Enabled(button)) << button;
+
+    Plates()->SelectItem(1);
+    EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), plates[1]);
+    EXPECT_EQ(VehicleEditor("通行时段")->GetText(), Value("SELECT AccessPeriod AS v FROM tabvehicleinfo WHERE PlateID = '" + plates[1] + "'"));
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_edit");
+}
+
+TEST_F(PageEditTest, ACustomerWithoutVehiclesCannotSaveOrDeleteOne) {
+    EXPECT_FALSE(Enabled("btn_save_customer"));
+    EXPECT_FALSE(Enabled("btn_new_vehicle"));
+    OpenCustomer(kNoVehicles);
+    EXPECT_EQ(Plates(), nullptr);
+    EXPECT_EQ(static_cast<CContainerUI*>(m_main->FindControl("pe_plate_ids"))->GetItemAt(0)->GetText(),
+              "该用户没有对应车辆");
+    EXPECT_TRUE(Enabled("btn_new_vehicle"));
+    EXPECT_FALSE(Enabled("btn_save_vehicle"));
+    EXPECT_FALSE(Enabled("btn_delete_vehicle"));
+}
+
+TEST_F(PageEditTest, NewVehiclesAreNumberedWithoutReuseAndSavedUnderTheTypedPlate) {
+    OpenCustomer(kNoVehicles);
+    ClickControl(*m_main, "btn_new_vehicle");
+    ClickControl(*m_main, "btn_new_vehicle");
+    ASSERT_EQ(Plates()->GetCount(), 2);
+    EXPECT_EQ(Plates()->GetText(), "新车 2");
+    m_nextAnswer = 0;
+    ClickControl(*m_main, "btn_delete_vehicle");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"数据还没有保存，确定要删除吗?"});
+    EXPECT_EQ(Plates()->GetText(), "新车 1");
+    ClickControl(*m_main, "btn_new_vehicle");
+    EXPECT_EQ(Plates()->GetText(), "新车 3");
+
+    TypePlate("测Z00003");
+    EXPECT_EQ(Plates()->GetText(), "测Z00003");
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+    EXPECT_EQ(PlatesOf(kNoVehicles), std::vector<std::string>{"测Z00003"});
+    EXPECT_FALSE(m_edit->GetVehicles().back().pending);
+}
+
+TEST_F(PageEditTest, AStoredPlateEditedTwiceIsUpdatedFromTheFirstStoredPlate) {
+    OpenCustomer(kTwoVehicles);
+    const std::string stored = PlatesOf(kTwoVehicles)[0];
+    TypePlate("测Y00001");
+    TypePlate("测Y00002");
+    EXPECT_EQ(m_edit->GetVehicles()[0].stored_plate, stored);
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabvehicleinfo WHERE PlateID = '" + stored + "'"), 0);
+    EXPECT_EQ(Value("SELECT CustomerID AS v FROM tabvehicleinfo WHERE PlateID = '测Y00002'"), "1");
+    EXPECT_EQ(m_edit->GetVehicles()[0].stored_plate, "");
+}
+
+struct IntegerCase {
+    const char* text;
+    bool warned;
+    bool saved;
+    const char* stored;  // ParkingSpaces afterwards (it starts at 1)
+};
+
+class IntegerFieldTest : public PageEditTest, public ::testing::WithParamInterface<IntegerCase> {};
+
+TEST_P(IntegerFieldTest, SavesOnlyIntegers) {
+    const IntegerCase& c = GetParam();
+    OpenCustomer(kTwoVehicles);
+    CustomerEditor("车位数")->SetText(c.text);
+    const int before = m_done;
+    ClickControl(*m_main, "btn_save_customer");
+    if (c.saved) ASSERT_TRUE(WaitFor([&] { return m_done > before; }));
+    std::vector<std::string> boxes;
+    if (c.warned) boxes.push_back("车位数 必须是一个整数值！");
+    if (c.saved) boxes.push_back("保存成功！");
+    EXPECT_EQ(m_boxes, boxes);
+    EXPECT_EQ(Value("SELECT ParkingSpaces AS v FROM tabcustomerinfo WHERE CustomerID = 1"), c.stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, IntegerFieldTest,
+                         ::testing::Values(IntegerCase{"7", false, true, "7"},
+                                           IntegerCase{"abc", true, false, "1"},
+                                           IntegerCase{"3x", true, false, "1"},
+                                           IntegerCase{"99999999999", true, false, "1"},
+                                           IntegerCase{"-1", true, true, "-1"},
+                                           IntegerCase{"", false, true, "-1"}));
+
+TEST_F(PageEditTest, ALookupShowingNothingSavesMinusOne) {
+    OpenCustomer(kTwoVehicles);
+    static_cast<CComboUI*>(VehicleEditor("车辆颜色")->GetInterface("Combo"))->SelectItem(-1);
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(Value("SELECT Color AS v FROM tabvehicleinfo WHERE PlateID = '" +
+                    PlatesOf(kTwoVehicles)[0] + "'"),
+              "-1");
+}
+
+TEST_F(PageEditTest, ANewCustomerIsSavedBeforeItsVehicle) {
+    m_main->SelectNavOption(2);
+    ClickControl(*m_main, "btn_new_customer");
+    EXPECT_EQ(Area("container_customer_attr").GetCount(), 4);
+    ClickControl(*m_main, "btn_new_vehicle");
+    ClickControl(*m_main, "btn_save_vehicle");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"请先保存客户信息！"});
+    CustomerEditor("客户编号")->SetText("N0001");
+    CustomerEditor("客户姓名")->SetText("新客户");
+    ASSERT_TRUE(ClickAndWait("btn_save_customer"));
+    const int id = m_edit->GetCurrentCustomer();
+    EXPECT_EQ(Value("SELECT Name AS v FROM tabcustomerinfo WHERE CustomerID = " + std::to_string(id)), "新客户");
+    TypePlate("测N00001");
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(PlatesOf(id), std::vector<std::string>{"测N00001"});
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+}
+
+TEST_F(PageEditTest, RefusesATakenPlateAndReportsWhatDidNotChange) {
+    const std::string taken = PlatesOf(2)[0];
+    // The page saves an empty field as NULL, which the demo's empty texts are not.
+    Exec("UPDATE tabvehicleinfo SET AccessPeriod = NULL WHERE AccessPeriod = ''");
+    OpenCustomer(kTwoVehicles);
+    ASSERT_TRUE(ClickAndWait("btn_save_customer"));
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"没有改动！", "没有改动！"}));
+    ClickControl(*m_main, "btn_new_vehicle");
+    TypePlate(taken.c_str());
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(m_boxes.back(), "车牌号码已存在！");
+    EXPECT_TRUE(m_edit->GetVehicles().back().pending);
+}
+
+TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads) {
+    OpenCustomer(kTwoVehicles);
+    const std::vector<std::string> plates = PlatesOf(kTwoVehicles);
+    m_nextAnswer = 0;
+    ASSERT_TRUE(ClickAndWait("btn_delete_vehicle"));
+    EXPECT_EQ(PlatesOf(kTwoVehicles), std::vector<std::string>{plates[1]});
+    EXPECT_EQ(Plates()->GetCount(), 1);
+    EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), plates[1]);
+
+    const int counts = m_counts;
+    ASSERT_TRUE(ClickAndWait("btn_delete_customer"));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除吗?", "删除成功！",
+                                                 "删除用户也将删除其车辆，确定要删除吗？", "删除成功！"}));
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabcustomerinfo WHERE CustomerID = 1"), 0);
+    EXPECT_TRUE(PlatesOf(kTwoVehicles).empty());
+    EXPECT_EQ(m_edit->GetCurrentCustomer(), -1);
+    EXPECT_EQ(Area("container_customer_attr").GetCount(), 0);
+    EXPECT_FALSE(Enabled("btn_save_customer"));
+    EXPECT_TRUE(WaitFor([&] { return m_counts > counts; })) << "the list counts again";
+}
+
+}  // namespace
+}  // namespace pagetest
