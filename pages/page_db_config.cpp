@@ -29,7 +29,7 @@ LPCTSTR CPageDbConfig::GetClass() const {
 
 void* CPageDbConfig::GetInterface(LPCTSTR pstrName) {
     return std::strcmp(pstrName, "PageDbConfig") == 0 ? this
-                                                       : CMainTabPageUI::GetInterface(pstrName);
+                                                      : CMainTabPageUI::GetInterface(pstrName);
 }
 
 CDuiString CPageDbConfig::TypeName(int32_t type) {
@@ -140,12 +140,14 @@ CDataListItemUI* CPageDbConfig::NewValueRow(const tstring& dataType, int32_t val
 
 int CPageDbConfig::ValueRowCount() const {
     const int count = m_pValueList->GetCount();
-    const bool hasAddRow = count > 0 && m_pValueList->GetItemAt(count - 1)->GetInterface("AddListItem");
+    const bool hasAddRow =
+        count > 0 && m_pValueList->GetItemAt(count - 1)->GetInterface("AddListItem");
     return hasAddRow ? count - 1 : count;
 }
 
 CDataListItemUI* CPageDbConfig::ValueRowAt(int index) const {
-    return static_cast<CDataListItemUI*>(m_pValueList->GetItemAt(index)->GetInterface("DataListItem"));
+    return static_cast<CDataListItemUI*>(
+        m_pValueList->GetItemAt(index)->GetInterface("DataListItem"));
 }
 
 CDataListItemUI* CPageDbConfig::ValueRowOf(CControlUI* control) const {
@@ -209,7 +211,8 @@ void CPageDbConfig::DeleteValue(CControlUI* button) {
     CDataListItemUI* row = ValueRowOf(button);
     if (!row) return;
     RequestStarted();
-    m_pCaller->RequestDeleteCommonData(row->GetKey().str(), row->GetValue().str(), row->GetValueID());
+    m_pCaller->RequestDeleteCommonData(row->GetKey().str(), row->GetValue().str(),
+                                       row->GetValueID());
 }
 
 // The selected type must not change under a request: the type list waits for its completion.

@@ -132,12 +132,18 @@ void CPageEdit::Notify(TNotifyUI& msg) {
         PlateEdited(msg.pSender->GetText());
     } else if (msg.sType == "click" && Contains(msg.pSender)) {
         const CDuiString& name = msg.pSender->GetName();
-        if (name == "btn_new_customer") NewCustomer();
-        else if (name == "btn_save_customer") SaveCustomer();
-        else if (name == "btn_new_vehicle") NewVehicle();
-        else if (name == "btn_save_vehicle") SaveVehicle();
-        else if (name == "btn_delete_customer") DeleteCustomer();
-        else if (name == "btn_delete_vehicle") DeleteVehicle();
+        if (name == "btn_new_customer")
+            NewCustomer();
+        else if (name == "btn_save_customer")
+            SaveCustomer();
+        else if (name == "btn_new_vehicle")
+            NewVehicle();
+        else if (name == "btn_save_vehicle")
+            SaveVehicle();
+        else if (name == "btn_delete_customer")
+            DeleteCustomer();
+        else if (name == "btn_delete_vehicle")
+            DeleteVehicle();
     }
 }
 
@@ -171,14 +177,16 @@ CControlUI* CPageEdit::CreateEditor(const data_type_info_t& type, const tstring&
                 auto* item = new CListLabelElementUI;
                 item->SetText(common.second.c_str());
                 combo->Add(item);
-                if (common.first == StoredInteger(value)) combo->SelectItem(combo->GetCount() - 1, false, false);
+                if (common.first == StoredInteger(value))
+                    combo->SelectItem(combo->GetCount() - 1, false, false);
             }
             return combo;
         }
         case kTypeDate:
         case kTypeDateTime: {
-            auto* calendar = Styled(new CCalendarUI, "Calendar",
-                                    type.Type == kTypeDate ? "calender_dateonly" : "calender_default");
+            auto* calendar =
+                Styled(new CCalendarUI, "Calendar",
+                       type.Type == kTypeDate ? "calender_dateonly" : "calender_default");
             calendar->SetText(value.c_str());
             return calendar;
         }
@@ -244,7 +252,8 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
             }
             case kTypeYesNo:
                 values[type.DataType] =
-                    static_cast<COptionUI*>(editor->GetInterface("Option"))->IsSelected() ? "1" : "0";
+                    static_cast<COptionUI*>(editor->GetInterface("Option"))->IsSelected() ? "1"
+                                                                                          : "0";
                 break;
             default:
                 break;
@@ -280,7 +289,8 @@ void CPageEdit::OnVehiclesLoaded(TaskContext ctx) {
     }
     m_vehicles = vehicles;
     CreatePlateSelector();
-    for (const vehicle_info_t& vehicle : m_vehicles) AddPlateItem(ValueOf(vehicle.values, kPlateKey));
+    for (const vehicle_info_t& vehicle : m_vehicles)
+        AddPlateItem(ValueOf(vehicle.values, kPlateKey));
     m_pPlateSelector->SelectItem(0);
     EnableButtons(true, true);
 }
@@ -328,7 +338,8 @@ void CPageEdit::PlateEdited(const CDuiString& text) {
     if (!vehicle) return;
     CControlUI* item = m_pPlateSelector->GetItemAt(m_pPlateSelector->GetCurSel());
     // The plate the row is stored under, kept from before the first change.
-    if (!vehicle->pending && vehicle->stored_plate.empty()) vehicle->stored_plate = item->GetText().str();
+    if (!vehicle->pending && vehicle->stored_plate.empty())
+        vehicle->stored_plate = item->GetText().str();
     item->SetText(text);
     m_pPlateSelector->Invalidate();
     vehicle->values[kPlateKey] = text.str();

@@ -1,12 +1,12 @@
 // The data configuration page against a real service: the type list, the lookup values added,
 // renamed and deleted in place, and the "shown in the list" tick.
 #include "pages/page_db_config.h"
+
+#include "controls/list_item_ui.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
 #include "uilib/list_ui.h"
 #include "uilib/message_box.h"
-
-#include "controls/list_item_ui.h"
 
 namespace pagetest {
 namespace {
@@ -41,12 +41,14 @@ protected:
         TypeList().SelectItem(row);
     }
     CDataListItemUI* ValueRow(int i) {
-        return static_cast<CDataListItemUI*>(ValueList().GetItemAt(i)->GetInterface("DataListItem"));
+        return static_cast<CDataListItemUI*>(
+            ValueList().GetItemAt(i)->GetInterface("DataListItem"));
     }
     std::vector<std::string> ShownValues() {
         std::vector<std::string> values;
         for (int i = 0; i < ValueList().GetCount(); ++i)
-            if (CDataListItemUI* row = ValueRow(i)) values.push_back(row->GetItemAt(0)->GetText().str());
+            if (CDataListItemUI* row = ValueRow(i))
+                values.push_back(row->GetItemAt(0)->GetText().str());
         return values;
     }
     // Clicks the add row and types the text into the new row's label, then leaves it.
@@ -74,8 +76,9 @@ protected:
         return WaitFor([&] { return m_maps > before; });
     }
     std::vector<std::string> StoredColors() {
-        return Column("SELECT ValueID || '=' || Value AS v FROM tabcommondatainfo WHERE DataType = "
-                      "'Color' ORDER BY ValueID");
+        return Column(
+            "SELECT ValueID || '=' || Value AS v FROM tabcommondatainfo WHERE DataType = "
+            "'Color' ORDER BY ValueID");
     }
 
     int m_done = 0;

@@ -1,6 +1,7 @@
 // The customer edit page against a real service: loading a customer from the list, the editors
 // by type, new vehicles, saves with their checks and answers, and deletes.
 #include "pages/page_edit.h"
+
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
 #include "uilib/button_ui.h"
@@ -55,8 +56,12 @@ protected:
         ADD_FAILURE() << "no editor " << typeName;
         return nullptr;
     }
-    CControlUI* CustomerEditor(const std::string& name) { return Editor("container_customer_attr", name); }
-    CControlUI* VehicleEditor(const std::string& name) { return Editor("container_vehicle_attr", name); }
+    CControlUI* CustomerEditor(const std::string& name) {
+        return Editor("container_customer_attr", name);
+    }
+    CControlUI* VehicleEditor(const std::string& name) {
+        return Editor("container_vehicle_attr", name);
+    }
     CComboUI* Plates() {
         CControlUI* combo = m_main->FindControl("pe_cmb_plateID");
         return combo ? static_cast<CComboUI*>(combo->GetInterface("Combo")) : nullptr;
@@ -93,8 +98,10 @@ TEST_F(PageEditTest, ShowsACustomerWithTwoVehiclesInEditorsByType) {
     ASSERT_EQ(Plates()->GetCount(), 2);
     EXPECT_EQ(Plates()->GetText(), plates[0]);
     EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), plates[0]);
-    const std::string color = Value("SELECT c.Value AS v FROM tabvehicleinfo v JOIN tabcommondatainfo c ON "
-                                    "c.DataType = 'Color' AND c.ValueID = v.Color WHERE PlateID = '" + plates[0] + "'");
+    const std::string color = Value(
+        "SELECT c.Value AS v FROM tabvehicleinfo v JOIN tabcommondatainfo c ON "
+        "c.DataType = 'Color' AND c.ValueID = v.Color WHERE PlateID = '" +
+        plates[0] + "'");
     EXPECT_NE(VehicleEditor("车辆颜色")->GetInterface("Combo"), nullptr);
     EXPECT_EQ(VehicleEditor("车辆颜色")->GetText(), color);
     EXPECT_NE(VehicleEditor("生效日期")->GetInterface("Calendar"), nullptr);
@@ -107,9 +114,20 @@ TEST_F(PageEditTest, ShowsACustomerWithTwoVehiclesInEditorsByType) {
 
     Plates()->SelectItem(1);
     EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), plates[1]);
-    EXPECT_EQ(VehicleEditor("通行时段")->GetText(), Value("SELECT AccessPeriod AS v FROM tabvehicleinfo WHERE PlateID = '" + plates[1] + "'"));
+    EXPECT_EQ(
+        VehicleEditor("通行时段")->GetText(),
+        Value("SELECT AccessPeriod AS v FROM tabvehicleinfo WHERE PlateID = '" + plates[1] + "'"));
     m_main->GetPaintManager().UpdateLayout();
     guisupport::SaveScreenshot(m_main->GetHWND(), "page_edit");
+}
+
+TEST_F(PageEditTest, TheListsEditCommandOpensTheCustomer) {
+    ClickRow(0);
+    const int target = m_done + 1;
+    ChooseFromMenu("menu_edit_customer");
+    ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    EXPECT_EQ(m_edit->GetCurrentCustomer(), static_cast<int>(List().GetItemAt(0)->GetTag()));
+    EXPECT_TRUE(m_edit->IsVisible());
 }
 
 TEST_F(PageEditTest, ACustomerWithoutVehiclesCannotSaveOrDeleteOne) {
@@ -117,8 +135,9 @@ TEST_F(PageEditTest, ACustomerWithoutVehiclesCannotSaveOrDeleteOne) {
     EXPECT_FALSE(Enabled("btn_new_vehicle"));
     OpenCustomer(kNoVehicles);
     EXPECT_EQ(Plates(), nullptr);
-    EXPECT_EQ(static_cast<CContainerUI*>(m_main->FindControl("pe_plate_ids"))->GetItemAt(0)->GetText(),
-              "该用户没有对应车辆");
+    EXPECT_EQ(
+        static_cast<CContainerUI*>(m_main->FindControl("pe_plate_ids"))->GetItemAt(0)->GetText(),
+        "该用户没有对应车辆");
     EXPECT_TRUE(Enabled("btn_new_vehicle"));
     EXPECT_FALSE(Enabled("btn_save_vehicle"));
     EXPECT_FALSE(Enabled("btn_delete_vehicle"));
@@ -178,7 +197,8 @@ TEST_P(IntegerFieldTest, SavesOnlyIntegers) {
     if (c.warned) boxes.push_back("车位数 必须是一个整数值！");
     if (c.saved) boxes.push_back("保存成功！");
     EXPECT_EQ(m_boxes, boxes);
-    EXPECT_EQ(Value("SELECT ParkingSpaces AS v FROM tabcustomerinfo WHERE CustomerID = 1"), c.stored);
+    EXPECT_EQ(Value("SELECT ParkingSpaces AS v FROM tabcustomerinfo WHERE CustomerID = 1"),
+              c.stored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, IntegerFieldTest,
@@ -209,7 +229,9 @@ TEST_F(PageEditTest, ANewCustomerIsSavedBeforeItsVehicle) {
     CustomerEditor("客户姓名")->SetText("新客户");
     ASSERT_TRUE(ClickAndWait("btn_save_customer"));
     const int id = m_edit->GetCurrentCustomer();
-    EXPECT_EQ(Value("SELECT Name AS v FROM tabcustomerinfo WHERE CustomerID = " + std::to_string(id)), "新客户");
+    EXPECT_EQ(
+        Value("SELECT Name AS v FROM tabcustomerinfo WHERE CustomerID = " + std::to_string(id)),
+        "新客户");
     TypePlate("测N00001");
     ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
     EXPECT_EQ(PlatesOf(id), std::vector<std::string>{"测N00001"});
@@ -242,8 +264,9 @@ TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads)
 
     const int counts = m_counts;
     ASSERT_TRUE(ClickAndWait("btn_delete_customer"));
-    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除吗?", "删除成功！",
-                                                 "删除用户也将删除其车辆，确定要删除吗？", "删除成功！"}));
+    EXPECT_EQ(m_boxes,
+              (std::vector<std::string>{"确定要删除吗?", "删除成功！",
+                                        "删除用户也将删除其车辆，确定要删除吗？", "删除成功！"}));
     EXPECT_EQ(CountRows("SELECT 1 FROM tabcustomerinfo WHERE CustomerID = 1"), 0);
     EXPECT_TRUE(PlatesOf(kTwoVehicles).empty());
     EXPECT_EQ(m_edit->GetCurrentCustomer(), -1);
