@@ -25,6 +25,7 @@ protected:
         ASSERT_NE(m_edit, nullptr);
         using namespace task_names;
         Caller().Register(kLoadCustomerVehicles, [this](TaskContext) { ++m_done; });
+        Caller().Register(kLoadCustomerByID, [this](TaskContext) { ++m_customerLoads; });
         for (const char* task : {kInsertCustomer, kUpdateCustomer, kInsertVehicle, kUpdateVehicle,
                                  kDeleteCustomerAndVehicles, kDeleteVehicle})
             Caller().Register(task, [this](TaskContext) { ++m_done; });
@@ -84,6 +85,7 @@ protected:
 
     CPageEdit* m_edit = nullptr;
     int m_done = 0;
+    int m_customerLoads = 0;
 };
 
 TEST_F(PageEditTest, ShowsACustomerWithTwoVehiclesInEditorsByType) {
@@ -128,6 +130,16 @@ TEST_F(PageEditTest, TheListsEditCommandOpensTheCustomer) {
     ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
     EXPECT_EQ(m_edit->GetCurrentCustomer(), static_cast<int>(List().GetItemAt(0)->GetTag()));
     EXPECT_TRUE(m_edit->IsVisible());
+}
+
+TEST_F(PageEditTest, AMissingCustomerLeavesThePageAsItWas) {
+    OpenCustomer(kTwoVehicles);
+    const int loads = m_customerLoads;
+    m_main->GetPaintManager().SendNotify(&List(), "edit_customer", 9999);
+    ASSERT_TRUE(WaitFor([&] { return m_customerLoads > loads; }));
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"加载数据失败！"});
+    EXPECT_EQ(m_edit->GetCurrentCustomer(), kTwoVehicles);
+    EXPECT_EQ(CustomerEditor("客户姓名")->GetText(), "张伟");
 }
 
 TEST_F(PageEditTest, ACustomerWithoutVehiclesCannotSaveOrDeleteOne) {
