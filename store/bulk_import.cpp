@@ -311,35 +311,52 @@ tstring match_query(const std::vector<row_info_t>& rows, const std::vector<size_
            sql::join(equal, " AND ");
 }
 
-// matched[k] tells whether a stored record equals rows[indices[k]] in every column that takes
-// part in a match, compared by the database as the single-row matches do; a customer's found
-// id goes into its row. A row without such a column matches nothing. One query per
-// kRowsPerQuery rows of one column set.
-ret_t match_rows(DbConnection& db, std::vector<row_info_t>& rows,
-                 const std::vector<size_t>& indices, bool vehicle, std::vector<bool>& matched) {
-    matched.assign(indices.size(), false);
+// The queries that match the listed rows: one per kRowsPerQuery rows of one column set. A row
+// without a column taking part in a match is in none of them and matches nothing.
+std::vector<tstring> match_queries(const DbConnection& db, const std::vector<row_info_t>& rows,
+                                   const std::vector<size_t>& indices, bool vehicle) {
     std::map<column_set_t, std::vector<size_t>> by_columns;
     for (size_t k = 0; k < indices.size(); ++k) {
         column_set_t columns = columns_of(db, rows[indices[k]], vehicle, sql::Statement::Match);
         if (!columns.empty()) by_columns[std::move(columns)].push_back(k);
     }
+    std::vector<tstring> queries;
     for (const auto& [columns, positions] : by_columns) {
         for (size_t first = 0; first < positions.size(); first += kRowsPerQuery) {
             const std::vector<size_t> chunk(
                 positions.begin() + first,
                 positions.begin() + std::min(positions.size(), first + kRowsPerQuery));
-            const ret_t read =
-                read_rows(db, match_query(rows, indices, chunk, columns, vehicle),
-                          [&](const NetSqliteResultSet& row) {
-                              const size_t k = static_cast<size_t>(read_int(row, "i"));
-                              if (k >= matched.size() || matched[k]) return true;
-                              matched[k] = true;
-                              if (!vehicle)
-                                  rows[indices[k]].customer.CustomerID = read_int(row, "m");
-                              return true;
-                          });
-            if (is_connection_lost(read)) return read;
+            queries.push_back(match_query(rows, indices, chunk, columns, vehicle));
         }
+    }
+    return queries;
+}
+
+// Runs one match query (after whatever statements `sql` holds before it) and marks matched[k]
+// for each row found; a customer's found id goes into its row. The request's own result.
+ret_t read_matches(DbConnection& db, const tstring& sql, std::vector<row_info_t>& rows,
+                   const std::vector<size_t>& indices, bool vehicle, std::vector<bool>& matched) {
+    std::unique_ptr<NetSqliteResultSet> result;
+    const ret_t ran = db.query(sql, result);
+    if (!ran.ok) return ran;
+    while (result->Next()) {
+        const size_t k = static_cast<size_t>(read_int(*result, "i"));
+        if (k >= matched.size() || matched[k]) continue;
+        matched[k] = true;
+        if (!vehicle) rows[indices[k]].customer.CustomerID = read_int(*result, "m");
+    }
+    return ran;
+}
+
+// matched[k] tells whether a stored record equals rows[indices[k]] in every column that takes
+// part in a match, compared by the database as the single-row matches do; a customer's found
+// id goes into its row.
+ret_t match_rows(DbConnection& db, std::vector<row_info_t>& rows,
+                 const std::vector<size_t>& indices, bool vehicle, std::vector<bool>& matched) {
+    matched.assign(indices.size(), false);
+    for (const tstring& query : match_queries(db, rows, indices, vehicle)) {
+        const ret_t read = read_matches(db, query, rows, indices, vehicle, matched);
+        if (is_connection_lost(read)) return read;
     }
     return kDone;
 }
@@ -477,6 +494,14 @@ ret_t write_rows(DbConnection& db, const std::vector<row_info_t>& rows,
     return db.execute(upsert_request(db, rows, indices, vehicle));
 }
 
+void report_matches(const std::vector<size_t>& indices, const std::vector<bool>& matched,
+                    const std::vector<int32_t>& failure_codes,
+                    std::vector<insert_result_t>& results) {
+    for (size_t k = 0; k < indices.size(); ++k)
+        results[indices[k]] =
+            matched[k] ? insert_result_t{true, 0} : insert_result_t{false, failure_codes[k]};
+}
+
 // Every listed row is reported by what is stored now, also after a failed write: ok when it
 // matches, else failure_codes[k].
 ret_t recheck(DbConnection& db, std::vector<row_info_t>& rows, const std::vector<size_t>& indices,
@@ -485,30 +510,60 @@ ret_t recheck(DbConnection& db, std::vector<row_info_t>& rows, const std::vector
     std::vector<bool> matched;
     const ret_t read = match_rows(db, rows, indices, vehicle, matched);
     if (!read.ok) return read;
-    for (size_t k = 0; k < indices.size(); ++k)
-        results[indices[k]] =
-            matched[k] ? insert_result_t{true, 0} : insert_result_t{false, failure_codes[k]};
+    report_matches(indices, matched, failure_codes, results);
     return kDone;
 }
 
-// The update batch, then the insert batch of customers or vehicles, then one re-check of
-// both (their keys differ, so neither write touches the other's rows); the insert's result.
+// The listed rows' write and the re-check of `written` as one request when the re-check is a
+// single query: `done` is false when that could not be, or the request failed, and nothing
+// was reported.
+ret_t write_and_recheck(DbConnection& db, std::vector<row_info_t>& rows,
+                        const std::vector<size_t>& to_write, const std::vector<size_t>& written,
+                        const std::vector<int32_t>& failure_codes, bool vehicle,
+                        std::vector<insert_result_t>& results, bool& done) {
+    done = false;
+    const std::vector<tstring> queries = match_queries(db, rows, written, vehicle);
+    if (queries.size() != 1) return write_rows(db, rows, to_write, vehicle);
+    std::vector<bool> matched(written.size(), false);
+    const ret_t ran =
+        read_matches(db, upsert_request(db, rows, to_write, vehicle) + "; " + queries.front(), rows,
+                     written, vehicle, matched);
+    done = ran.ok;
+    if (done) report_matches(written, matched, failure_codes, results);
+    return ran;
+}
+
+// The update batch, then the insert batch of customers or vehicles with the re-check of both
+// (their keys differ, so neither write touches the other's rows); the insert's result.
 ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
                     std::vector<insert_result_t>& results, bool vehicle,
                     const std::vector<size_t>& to_update, const std::vector<size_t>& to_insert) {
-    const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers",
-                                [&] { return write_rows(db, rows, to_update, vehicle); });
-    if (is_connection_lost(updated)) return updated;
-    const ret_t inserted = timed(vehicle ? "insert_vehicles" : "insert_customers",
-                                 [&] { return write_rows(db, rows, to_insert, vehicle); });
-    if (is_connection_lost(inserted)) return inserted;
     std::vector<size_t> written = to_update;
     written.insert(written.end(), to_insert.begin(), to_insert.end());
     std::vector<int32_t> failure_codes(to_update.size(), batch_failure_code(vehicle, true));
     failure_codes.resize(written.size(), batch_failure_code(vehicle, false));
-    const ret_t checked = recheck(db, rows, written, failure_codes, vehicle, results);
-    if (!checked.ok) return checked;
-    return to_insert.empty() ? ret_t(false, 0) : ret_t(true, inserted.code);
+    if (written.empty()) return ret_t(false, 0);
+    // The last write carries the re-check along.
+    const bool update_last = to_insert.empty();
+    if (!update_last) {
+        const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers",
+                                    [&] { return write_rows(db, rows, to_update, vehicle); });
+        if (is_connection_lost(updated)) return updated;
+    }
+    bool checked = false;
+    const ret_t last =
+        timed(update_last ? (vehicle ? "update_vehicles" : "update_customers")
+                          : (vehicle ? "insert_vehicles" : "insert_customers"),
+              [&] {
+                  return write_and_recheck(db, rows, update_last ? to_update : to_insert, written,
+                                           failure_codes, vehicle, results, checked);
+              });
+    if (is_connection_lost(last)) return last;
+    if (!checked) {
+        const ret_t read = recheck(db, rows, written, failure_codes, vehicle, results);
+        if (!read.ok) return read;
+    }
+    return update_last ? ret_t(false, 0) : ret_t(true, last.code);
 }
 
 }  // namespace
