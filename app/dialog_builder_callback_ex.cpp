@@ -11,6 +11,7 @@
 #include "controls/time_period_ui.h"
 #include "pages/page_db_config.h"
 #include "pages/page_edit.h"
+#include "pages/page_export.h"
 #include "pages/page_list.h"
 
 namespace {
@@ -31,7 +32,7 @@ CMainTabPageUI* CreatePage(CPaintManagerUI* pManager) {
 const PageClass kPageClasses[] = {
     {"PageList", "pagelist.xml", CreatePage<CPageList>},
     {"PageImport", "pageimport.xml", nullptr},
-    {"PageExport", "pageexport.xml", nullptr},
+    {"PageExport", "pageexport.xml", CreatePage<CPageExport>},
     {"PageEdit", "pageedit.xml", CreatePage<CPageEdit>},
     {"PageDbConfig", "pagedbconfig.xml", CreatePage<CPageDbConfig>},
 };

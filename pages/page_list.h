@@ -59,6 +59,8 @@ public:
     int GetPageCount() const { return m_pageCount; }
     // The rows of the page shown; grid item i shows rows[i].
     const std::vector<row_info_t>& GetRows() const { return m_rows; }
+    // The text the grid shows for a row in a column (the export writes the same cells).
+    CDuiString CellText(const row_info_t& row, const data_type_info_t& column) const;
 
     // Counts again with the current search, then loads the current page.
     void ReloadList();
@@ -96,7 +98,6 @@ private:
 
     void RebuildHeader();
     void FillGrid(const row_list_t& rows);
-    CDuiString CellText(const row_info_t& row, const data_type_info_t& column) const;
     std::vector<int> SelectedItems() const;
     bool IsOurRow(CControlUI* control) const;
     bool HasListFocus() const;

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
@@ -33,22 +31,6 @@ Rows ReadAllRows(const std::string& path) {
                 cells.push_back(GbkToUtf8(book.GetCellText(r, c)));
             rows.push_back(cells);
         }
-    }
-    return rows;
-}
-
-// LibreOffice's CSV of a sheet whose texts hold no comma, quote or line break.
-Rows ReadCsv(const std::string& path) {
-    std::ifstream in(path);
-    Rows rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::stringstream fields(line);
-        std::string cell;
-        while (std::getline(fields, cell, ',')) cells.push_back(cell);
-        if (!line.empty() && line.back() == ',') cells.push_back("");
-        rows.push_back(cells);
     }
     return rows;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -72,6 +73,21 @@ bool Office::Convert(const std::vector<std::string>& files, const std::string& f
     for (const std::string& file : files) command += " " + Quote(file);
     command += " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
+}
+
+std::vector<std::vector<std::string>> ReadCsv(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        std::string cell;
+        while (std::getline(fields, cell, ',')) cells.push_back(cell);
+        if (!line.empty() && line.back() == ',') cells.push_back("");
+        rows.push_back(cells);
+    }
+    return rows;
 }
 
 int RunWorkbookTool(const std::string& arguments, std::string& out) {

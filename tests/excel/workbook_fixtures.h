@@ -47,6 +47,9 @@ private:
 // The CSV filter LibreOffice writes with: comma, double quote, UTF-8.
 inline const char* kCsvUtf8Filter = "csv:Text - txt - csv (StarCalc):44,34,76";
 
+// LibreOffice's CSV of a sheet whose texts hold no comma, quote or line break.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& path);
+
 // Runs workbook-tool with the arguments; returns its exit code and fills out with its output.
 int RunWorkbookTool(const std::string& arguments, std::string& out);
 

@@ -1,0 +1,300 @@
+#include "pages/page_export.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/settings/config.h"
+#include "excel/choose_workbook_file.h"
+#include "pages/find_sub_control.h"
+#include "pages/page_list.h"
+#include "store/data_type_dictionary.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/button_ui.h"
+#include "uilib/edit_ui.h"
+#include "uilib/file_dialog.h"
+#include "uilib/label_ui.h"
+#include "uilib/layout_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+const char* const kSettingsSection = "Export";
+const char* const kSettingsPath = "FilePath";
+const char* const kNoRows = "没有可以导出的数据！";
+
+tstring LastExportPath() {
+    CConfig* config = CConfig::Instance();
+    return config ? config->GetValue(kSettingsSection, kSettingsPath) : tstring();
+}
+
+void RememberExportPath(const tstring& path) {
+    if (CConfig* config = CConfig::Instance()) config->SetValue(kSettingsSection, kSettingsPath, path);
+}
+
+// The exact, case-sensitive rule of the save dialog: anything but a last part "xls" after a dot
+// gets ".xls" appended.
+tstring WithXlsSuffix(const tstring& path) {
+    const size_t dot = path.rfind('.');
+    if (dot != tstring::npos && path.compare(dot + 1, tstring::npos, "xls") == 0) return path;
+    return path + ".xls";
+}
+
+bool FileExists(const tstring& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+void ShowControl(CControlUI* control, bool bShow) {
+    if (control) control->SetVisible(bShow);
+}
+
+void EnableControl(CControlUI* control, bool bEnable) {
+    if (control) control->SetEnabled(bEnable);
+}
+
+}  // namespace
+
+CPageExport::CPageExport(CPaintManagerUI* pManager) : CMainTabPageUI("pageexport.xml", pManager) {}
+
+LPCTSTR CPageExport::GetClass() const {
+    return "PageExportUI";
+}
+
+void* CPageExport::GetInterface(LPCTSTR pstrName) {
+    if (std::strcmp(pstrName, "PageExport") == 0) return this;
+    return CMainTabPageUI::GetInterface(pstrName);
+}
+
+void CPageExport::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                           db_task_caller* pCaller) {
+    CMainTabPageUI::InitPage(pMainWnd, pBuilderCallback, pCaller);
+    FindControls();
+    if (m_pPageList) m_pPageList->SetPageLoadedHook([this] { WriteLoadedPage(); });
+    // Registered after the list page, so this runs once the list has shown the page.
+    m_pCaller->Register(task_names::kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
+    ShowStep(0);
+    if (m_pFileEdit) m_pFileEdit->SetText(LastExportPath().c_str());
+    if (m_pDoneMsg) m_pDoneMsg->SetText("");
+    ShowControl(m_pOpenFile, false);
+}
+
+void CPageExport::FindControls() {
+    CControlUI* list = m_pManager->FindControl("pagelist");
+    m_pPageList = list ? static_cast<CPageList*>(list->GetInterface("PageList")) : nullptr;
+    m_pImportOption = m_pManager->FindControl("sub_option_import");
+    m_pFileEdit = FindSubControlAs<CEditUI>(this, "edit_export_excel_file", "Edit");
+    m_pBrowse = FindSubControlAs<CButtonUI>(this, "btn_export_excel_file", "Button");
+    m_pSteps = FindSubControlAs<CTabLayoutUI>(this, "export_step_container", "TabLayout");
+    m_pPre = FindSubControlAs<CButtonUI>(this, "export_btn_excel_pre", "Button");
+    m_pNext = FindSubControlAs<CButtonUI>(this, "export_btn_excel_next", "Button");
+    m_pSelectedRows = FindSubControlAs<COptionUI>(this, "opt_export_cur_select", "Option");
+    m_pCurrentPage = FindSubControlAs<COptionUI>(this, "opt_export_cur_page", "Option");
+    m_pWholeList = FindSubControlAs<COptionUI>(this, "opt_export_all", "Option");
+    m_pProgress = FindSubControlAs<CProgressUI>(this, "export_progressbar", "Progress");
+    m_pStart = FindSubControlAs<CButtonUI>(this, "btn_start_export", "Button");
+    m_pDoneMsg = FindSubControlAs<CLabelUI>(this, "export_done_msg", "Label");
+    m_pOpenFile = FindSubControlAs<CButtonUI>(this, "export_open_file", "Button");
+}
+
+void CPageExport::Notify(TNotifyUI& msg) {
+    if (msg.sType != "click") return;
+    if (msg.pSender == m_pBrowse)
+        ChooseTargetFile();
+    else if (msg.pSender == m_pNext && m_pSteps)
+        ShowStep(std::min(m_pSteps->GetCurSel() + 1, m_pSteps->GetCount() - 1));
+    else if (msg.pSender == m_pPre && m_pSteps)
+        ShowStep(std::max(m_pSteps->GetCurSel() - 1, 0));
+    else if (msg.pSender == m_pStart)
+        StartExport();
+    else if (msg.pSender == m_pOpenFile)
+        UIShellOpen(LastExportPath().c_str());
+}
+
+// The steps need no preparation and no check: the buttons only move between them.
+void CPageExport::ShowStep(int step) {
+    if (!m_pSteps) return;
+    m_pSteps->SelectItem(step);
+    ShowControl(m_pPre, step != 0);
+    ShowControl(m_pNext, step + 1 < m_pSteps->GetCount());
+}
+
+void CPageExport::ChooseTargetFile() {
+    const tstring start = m_pFileEdit ? m_pFileEdit->GetText().str() : tstring();
+    const tstring chosen = ChooseWorkbookFile(m_pManager->GetPaintWindow(),
+                                              {{"excel文件 *.xls", "*.xls"}}, start, true);
+    if (chosen.empty() || !m_pFileEdit) return;
+    m_pFileEdit->SetText(WithXlsSuffix(chosen).c_str());
+}
+
+// --- Starting ----------------------------------------------------------------------------------
+
+void CPageExport::StartExport() {
+    HWND owner = m_pManager->GetPaintWindow();
+    if (!m_book.ExcelAvailable()) {
+        UIMessageBox(owner, "不能初始化excel,请先安装excel！");
+        return;
+    }
+    const tstring path = m_pFileEdit ? m_pFileEdit->GetText().str() : tstring();
+    if (path.empty()) {
+        UIMessageBox(owner, "请选择要保存的文件！");
+        return;
+    }
+    if (!ConfirmTarget(path) || !m_pPageList) return;
+    RememberExportPath(path);
+    if (!m_book.CreateWorkbook().ok) UIMessageBox(owner, "创建excel表格失败！");
+    m_columns.clear();
+    for (const data_type_info_t* column : m_pDictionary->shown_columns()) m_columns.push_back(*column);
+    SetExporting(true);
+    m_exported = 0;
+    if (m_pDoneMsg) m_pDoneMsg->SetText("");
+    ShowControl(m_pOpenFile, false);
+    if (m_pSelectedRows && m_pSelectedRows->IsSelected()) {
+        std::vector<row_info_t> rows;
+        m_pPageList->CollectSelectedRows(rows);
+        ExportRows(rows, "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导入选项！");
+    } else if (m_pCurrentPage && m_pCurrentPage->IsSelected()) {
+        ExportRows(m_pPageList->GetRows(), kNoRows);
+    } else {
+        StartListWalk();
+    }
+}
+
+bool CPageExport::ConfirmTarget(const tstring& path) {
+    return !FileExists(path) ||
+           UIMessageBox2(m_pManager->GetPaintWindow(), "文件已存在，确定要覆盖吗？") == 0;
+}
+
+void CPageExport::ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNoRows) {
+    if (rows.empty()) {
+        UIMessageBox(m_pManager->GetPaintWindow(), pstrNoRows);
+        Finish(Outcome::kDone);
+        return;
+    }
+    WriteHeader();
+    WriteRows(rows);
+    Finish(Outcome::kDone);
+}
+
+void CPageExport::StartListWalk() {
+    m_total = m_pPageList->GetTotal();
+    if (m_total == 0) {
+        UIMessageBox(m_pManager->GetPaintWindow(), kNoRows);
+        Finish(Outcome::kDone);
+        return;
+    }
+    if (m_pProgress) m_pProgress->SetValue(0);
+    ShowControl(m_pProgress, true);
+    WriteHeader();
+    m_bWalking = true;
+    m_bEmptyPageSeen = false;
+    m_restorePage = m_pPageList->GetPageIndex();
+    m_pPageList->SetBusy(true);
+    m_pPageList->GotoPage(0);
+}
+
+// --- Walking the list --------------------------------------------------------------------------
+
+void CPageExport::WriteLoadedPage() {
+    if (!m_bWalking) return;
+    const std::vector<row_info_t>& rows = m_pPageList->GetRows();
+    // A failed load and a page emptied by deletions elsewhere look alike here; the load's
+    // result, seen next in OnPageLoaded, tells them apart.
+    if (rows.empty()) {
+        m_bEmptyPageSeen = true;
+        return;
+    }
+    if (!WriteRows(rows)) {
+        Finish(Outcome::kTooManyRows);
+        return;
+    }
+    ShowProgress();
+    // The list may have shrunk or grown since it was counted: its last page ends the walk too.
+    const bool lastPage = m_pPageList->GetPageIndex() + 1 >= m_pPageList->GetPageCount();
+    if (m_exported >= m_total || lastPage || !m_pPageList->GotoPage(m_pPageList->GetPageIndex() + 1))
+        Finish(Outcome::kDone);
+}
+
+void CPageExport::OnPageLoaded(TaskContext ctx) {
+    if (!m_bWalking || !m_bEmptyPageSeen) return;
+    m_bEmptyPageSeen = false;
+    // A page without rows reads as {false, 0}: the list has ended early, which is no failure.
+    const ret_t ret = ctx.Get(task_keys::ret);
+    if (ret.ok || ret.code == 0)
+        Finish(Outcome::kDone);
+    else
+        Finish(ret.code == kDbConnectionLost ? Outcome::kConnectionLost : Outcome::kLoadFailed);
+}
+
+void CPageExport::ShowProgress() {
+    if (!m_pProgress) return;
+    const long long percent = static_cast<long long>(m_exported) * 100 / m_total;
+    m_pProgress->SetValue(static_cast<int>(std::min(percent, 100LL)));
+}
+
+// --- Writing -----------------------------------------------------------------------------------
+
+bool CPageExport::WriteHeader() {
+    ExcelExportBook::row_t titles;
+    for (const data_type_info_t& column : m_columns) titles.push_back(column.DataTypeName);
+    return m_book.WriteHeader(titles).ok;
+}
+
+bool CPageExport::WriteRows(const std::vector<row_info_t>& rows) {
+    std::vector<ExcelExportBook::row_t> lines;
+    lines.reserve(rows.size());
+    for (const row_info_t& row : rows) {
+        ExcelExportBook::row_t cells;
+        cells.reserve(m_columns.size());
+        for (const data_type_info_t& column : m_columns)
+            cells.push_back(m_pPageList->CellText(row, column).str());
+        lines.push_back(std::move(cells));
+    }
+    const bool written = m_book.WriteRows(lines).ok;
+    if (written) m_exported += static_cast<int>(rows.size());
+    return written;
+}
+
+// --- Finishing ---------------------------------------------------------------------------------
+
+void CPageExport::Finish(Outcome outcome) {
+    if (m_bWalking) EndListWalk();
+    HWND owner = m_pManager->GetPaintWindow();
+    if (outcome == Outcome::kConnectionLost)
+        UIMessageBox(owner, "与数据库的连接已断开，导出已停止，文件没有保存！");
+    else if (outcome == Outcome::kLoadFailed)
+        UIMessageBox(owner, "读取客户列表失败，导出已停止，文件没有保存！");
+    else if (outcome == Outcome::kTooManyRows)
+        UIMessageBox(owner, "xls文件最多只能保存65535行数据，导出已停止，文件没有保存！");
+    else if (m_exported > 0)
+        SaveWorkbook();
+    m_book.ResetNextRow();
+    ShowControl(m_pProgress, false);
+    SetExporting(false);
+}
+
+void CPageExport::EndListWalk() {
+    m_bWalking = false;
+    m_bEmptyPageSeen = false;
+    m_pPageList->SetBusy(false);
+    // The list keeps the page count of its last count, so the remembered page still exists.
+    m_pPageList->GotoPage(m_restorePage);
+}
+
+void CPageExport::SaveWorkbook() {
+    const tstring path = LastExportPath();
+    if (!m_book.SaveAs(path).ok) {
+        UIMessageBox(m_pManager->GetPaintWindow(), "保存文件失败！");
+        return;
+    }
+    CDuiString done;
+    done.Format("导出已完成，共导出%d行", m_exported);
+    if (m_pDoneMsg) m_pDoneMsg->SetText(done);
+    ShowControl(m_pOpenFile, true);
+}
+
+void CPageExport::SetExporting(bool bExporting) {
+    EnableControl(m_pStart, !bExporting);
+    EnableControl(m_pImportOption, !bExporting);
+}

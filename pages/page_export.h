@@ -1,0 +1,84 @@
+#pragma once
+// The export page: writes the rows selected in the customer list, the list's current page, or
+// the whole list (walked page by page through the list page) to a new .xls workbook.
+#include <vector>
+
+#include "app/main_tab_page_ui.h"
+#include "excel/excel_export_book.h"
+#include "store/records.h"
+#include "tasks/task_keys.h"
+
+class CButtonUI;
+class CEditUI;
+class CLabelUI;
+class COptionUI;
+class CPageList;
+class CProgressUI;
+class CTabLayoutUI;
+
+class CPageExport : public CMainTabPageUI {
+public:
+    // Builds "pageexport.xml".
+    explicit CPageExport(CPaintManagerUI* pManager);
+
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    // Finds the controls, installs the page-loaded hook on the list page, shows the first step.
+    void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                  db_task_caller* pCaller) override;
+    void Notify(TNotifyUI& msg) override;
+
+    // For tests: whether a walk of the whole list is running, and rows written by the last export.
+    bool IsWalkingList() const { return m_bWalking; }
+    int GetExported() const { return m_exported; }
+
+private:
+    // How an export ends: written and saved, or stopped with nothing replacing the target.
+    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kTooManyRows };
+
+    void FindControls();
+    void ShowStep(int step);
+    void ChooseTargetFile();
+
+    void StartExport();
+    bool ConfirmTarget(const tstring& path);
+    void ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNoRows);
+    void StartListWalk();
+    // The list page's hook: writes the page just loaded and asks for the next one.
+    void WriteLoadedPage();
+    void OnPageLoaded(TaskContext ctx);
+    bool WriteHeader();
+    bool WriteRows(const std::vector<row_info_t>& rows);
+    void ShowProgress();
+    void Finish(Outcome outcome);
+    void EndListWalk();
+    void SaveWorkbook();
+    void SetExporting(bool bExporting);
+
+    ExcelExportBook m_book;
+    CPageList* m_pPageList = nullptr;
+    CEditUI* m_pFileEdit = nullptr;
+    CButtonUI* m_pBrowse = nullptr;
+    CTabLayoutUI* m_pSteps = nullptr;
+    CButtonUI* m_pPre = nullptr;
+    CButtonUI* m_pNext = nullptr;
+    COptionUI* m_pSelectedRows = nullptr;
+    COptionUI* m_pCurrentPage = nullptr;
+    COptionUI* m_pWholeList = nullptr;
+    CProgressUI* m_pProgress = nullptr;
+    CButtonUI* m_pStart = nullptr;
+    CLabelUI* m_pDoneMsg = nullptr;
+    CButtonUI* m_pOpenFile = nullptr;
+    CControlUI* m_pImportOption = nullptr;
+
+    // The list's shown columns when the export started; copies, so a dictionary reload during a
+    // walk cannot leave them dangling.
+    std::vector<data_type_info_t> m_columns;
+    int m_total = 0;
+    int m_exported = 0;
+    int m_restorePage = 0;
+    bool m_bWalking = false;
+    // The list's page-loaded hook saw an empty page; the load's result decides how the walk ends.
+    bool m_bEmptyPageSeen = false;
+};

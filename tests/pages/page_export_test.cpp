@@ -1,0 +1,268 @@
+// The export page against a real service: the save dialog's suffix rule, the three modes, a
+// walk of the whole list that ends on a shrunken list or a lost connection, and the written
+// workbook read back by LibreOffice.
+#include <sys/stat.h>
+
+#include "app/dlg_reconnect.h"
+#include "netsqlite/text_codec.h"
+#include "pages/page_export.h"
+#include "tests/excel/workbook_fixtures.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/pages/page_list_fixture.h"
+#include "uilib/button_ui.h"
+#include "uilib/file_dialog.h"
+#include "uilib/list_ui.h"
+#include "uilib/message_box.h"
+
+namespace pagetest {
+namespace {
+
+using apptest::ClickControl;
+using Rows = std::vector<std::vector<std::string>>;  // GBK, like the grid
+
+constexpr int kSteps = 3;
+
+class PageExportTest : public PageListTest {
+protected:
+    void SetUp() override {
+        PageListTest::SetUp();
+        if (HasFatalFailure()) return;
+        m_export = static_cast<CPageExport*>(m_main->GetPage(kPageExport)->GetInterface("PageExport"));
+        ASSERT_NE(m_export, nullptr);
+        m_target = m_dir.file("customers.xls");
+        ShowExportPage();
+    }
+    void TearDown() override { UISetFileDialogHook({}); }
+
+    void ShowExportPage() {
+        ClickControl(*m_main, "option_import");
+        ClickControl(*m_main, "sub_option_export");
+    }
+
+    // The list shows `customers` fresh rows (it refreshes only while it is the page shown).
+    void ShowRows(int customers) {
+        m_main->SelectNavOption(0);
+        ReplaceRows(customers);
+        ASSERT_TRUE(Refresh());
+        ShowExportPage();
+    }
+
+    // The save dialog answers with `chosen`; returns what the page put into the path edit.
+    std::string ChooseFile(const std::string& chosen) {
+        UISetFileDialogHook([chosen](bool bSave, CDuiString& path) {
+            EXPECT_TRUE(bSave);
+            path = chosen.c_str();
+            return true;
+        });
+        ClickControl(*m_main, "btn_export_excel_file");
+        return Text("edit_export_excel_file");
+    }
+
+    void GoToStep(int step) {
+        while (m_steps < step) {
+            ClickControl(*m_main, "export_btn_excel_next");
+            ++m_steps;
+        }
+    }
+
+    // Chooses the target, the mode, and starts; a whole-list export is then under way.
+    void StartExport(const char* mode) {
+        ChooseFile(m_target);
+        GoToStep(1);
+        ClickControl(*m_main, mode);
+        GoToStep(2);
+        ClickControl(*m_main, "btn_start_export");
+    }
+
+    bool WaitForExportEnd() {
+        return WaitFor([&] { return !m_export->IsWalkingList() && Enabled("btn_start_export"); });
+    }
+
+    // The grid's header and items, as the operator sees them.
+    Rows Shown(const std::vector<int>& items) {
+        Rows rows(1);
+        CListHeaderUI* header = List().GetHeader();
+        for (int column = 1; column + 1 < header->GetCount(); ++column)
+            rows[0].push_back(header->GetItemAt(column)->GetText().str());
+        for (int item : items) {
+            std::vector<std::string> cells;
+            for (int column = 1; column + 1 < header->GetCount(); ++column)
+                cells.push_back(Cell(item, column));
+            rows.push_back(cells);
+        }
+        return rows;
+    }
+
+    // The written workbook as LibreOffice reads it, back in GBK.
+    Rows ReadBack() {
+        const std::string csvDir = m_dir.file("csv");
+        EXPECT_TRUE(Office(m_scratch).Convert({m_target}, kCsvUtf8Filter, csvDir));
+        Rows rows = ReadCsv(csvDir + "/customers.csv");
+        for (auto& row : rows)
+            for (auto& cell : row) cell = Utf8ToGbk(cell);
+        return rows;
+    }
+
+    static bool Exists(const std::string& path) {
+        struct stat info;
+        return ::stat(path.c_str(), &info) == 0;
+    }
+
+    CPageExport* m_export = nullptr;
+    std::string m_target;
+    int m_steps = 0;
+    ScratchDir m_scratch;
+};
+
+#define SKIP_WITHOUT_OFFICE() \
+    if (!Office::Available()) GTEST_SKIP() << "soffice (libreoffice-calc-nogui) is not installed"
+
+struct SuffixCase {
+    const char* chosen;
+    const char* shown;
+};
+
+class SaveDialogSuffix : public PageExportTest, public ::testing::WithParamInterface<SuffixCase> {};
+
+TEST_P(SaveDialogSuffix, AppendsXlsUnlessTheLastPartIsExactlyXls) {
+    EXPECT_EQ(ChooseFile(GetParam().chosen), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SaveDialogSuffix,
+    ::testing::Values(SuffixCase{"/tmp/out", "/tmp/out.xls"},
+                      SuffixCase{"/tmp/OUT.XLS", "/tmp/OUT.XLS.xls"},
+                      SuffixCase{"/tmp/a.b/out.xls", "/tmp/a.b/out.xls"},
+                      SuffixCase{"/tmp/out.xls.bak", "/tmp/out.xls.bak.xls"}));
+
+TEST_F(PageExportTest, TheStepButtonsMoveThroughTheWizard) {
+    EXPECT_FALSE(m_main->FindControl("export_btn_excel_pre")->IsVisible());
+    EXPECT_EQ(ChooseFile(m_target), m_target);
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_export_step0");
+    GoToStep(1);
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_export_step1");
+    GoToStep(2);
+    EXPECT_FALSE(m_main->FindControl("export_btn_excel_next")->IsVisible());
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_export_step2");
+    ClickControl(*m_main, "export_btn_excel_pre");
+    ClickControl(*m_main, "export_btn_excel_pre");
+    EXPECT_EQ(Text("edit_export_excel_file"), m_target) << "back on the first step";
+}
+
+TEST_F(PageExportTest, TheWholeListIsWalkedPageByPageAndTheListReturnsToItsPage) {
+    ShowRows(45);
+    ASSERT_TRUE(m_page->GotoPage(1));
+    ASSERT_TRUE(WaitForLoads());
+    std::vector<int> progress;
+    Caller().Register(task_names::kLoadDbRange, [&](TaskContext) {
+        auto* bar = static_cast<CProgressUI*>(m_main->FindControl("export_progressbar")->GetInterface("Progress"));
+        if (m_export->IsWalkingList() || progress.size() < 3) progress.push_back(bar->GetValue());
+    });
+    const int loads = m_loads;
+    StartExport("opt_export_all");
+    EXPECT_FALSE(Enabled("sub_option_import")) << "no import while the list is walked";
+    EXPECT_FALSE(Enabled("pl_btn_goto_page"));
+    ASSERT_TRUE(WaitForExportEnd());
+    ASSERT_TRUE(WaitForLoads(loads + 4 - m_loads)) << "three pages and the page shown before";
+    EXPECT_EQ(progress, (std::vector<int>{44, 88, 100}));
+    EXPECT_EQ(m_page->GetPageIndex(), 1);
+    EXPECT_EQ(Cell(0, ColumnOf("Code")), "T0021");
+    EXPECT_TRUE(Enabled("pl_btn_goto_page"));
+    EXPECT_TRUE(Enabled("sub_option_import"));
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出45行");
+    EXPECT_TRUE(m_main->FindControl("export_open_file")->IsVisible());
+    EXPECT_FALSE(m_main->FindControl("export_progressbar")->IsVisible());
+    EXPECT_TRUE(m_boxes.empty());
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_export_done");
+
+    SKIP_WITHOUT_OFFICE();
+    const Rows written = ReadBack();
+    ASSERT_EQ(written.size(), 46u);
+    std::vector<int> items;
+    for (int item = 0; item < 20; ++item) items.push_back(item);
+    Rows shown = Shown(items);
+    EXPECT_EQ(written[0], shown[0]) << "the header is the list's columns in order";
+    for (int item = 0; item < 20; ++item) EXPECT_EQ(written[21 + item], shown[1 + item]);
+}
+
+TEST_F(PageExportTest, TheCurrentPageIsWrittenAsTheListShowsIt) {
+    StartExport("opt_export_cur_page");
+    ASSERT_TRUE(WaitForExportEnd());
+    EXPECT_EQ(m_export->GetExported(), 20);
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出20行");
+    SKIP_WITHOUT_OFFICE();
+    std::vector<int> items;
+    for (int item = 0; item < 20; ++item) items.push_back(item);
+    EXPECT_EQ(ReadBack(), Shown(items)) << "lookup values by name, yes/no as 是/否";
+}
+
+TEST_F(PageExportTest, SelectedRowsAreWrittenInListOrder) {
+    m_main->SelectNavOption(0);
+    ClickRow(3);
+    ClickRow(1, MK_CONTROL);
+    ShowExportPage();
+    StartExport("opt_export_cur_select");
+    ASSERT_TRUE(WaitForExportEnd());
+    EXPECT_EQ(m_export->GetExported(), 2);
+    SKIP_WITHOUT_OFFICE();
+    EXPECT_EQ(ReadBack(), Shown({1, 3}));
+}
+
+TEST_F(PageExportTest, NoSelectedRowsSaysSoAndWritesNoFile) {
+    StartExport("opt_export_cur_select");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{
+                           "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导入选项！"});
+    EXPECT_FALSE(Exists(m_target));
+    EXPECT_EQ(Text("export_done_msg"), "");
+    EXPECT_TRUE(Enabled("btn_start_export"));
+}
+
+TEST_F(PageExportTest, AnExistingFileIsKeptWhenTheOverwriteIsRefused) {
+    WriteBytes(m_target, "old");
+    m_nextAnswer = 1;
+    StartExport("opt_export_cur_page");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"文件已存在，确定要覆盖吗？"});
+    EXPECT_EQ(ReadBytes(m_target), "old");
+}
+
+TEST_F(PageExportTest, AWalkEndsAfterTheLastPageWhenRowsWereDeletedMeanwhile) {
+    ShowRows(45);
+    // Deleted elsewhere after the list counted 45 rows: the third page comes back empty.
+    Exec("DELETE FROM tabvehicleinfo WHERE CustomerID > 25");
+    Exec("DELETE FROM tabcustomerinfo WHERE CustomerID > 25");
+    ASSERT_EQ(m_page->GetTotal(), 45);
+    StartExport("opt_export_all");
+    ASSERT_TRUE(WaitForExportEnd());
+    EXPECT_EQ(m_export->GetExported(), 25);
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出25行");
+    EXPECT_TRUE(Enabled("pl_btn_goto_page")) << "the list is no longer busy";
+}
+
+TEST_F(PageExportTest, ALostConnectionEndsTheWalkAndKeepsTheExistingFile) {
+    ShowRows(45);
+    WriteBytes(m_target, "old");
+    CDlgReconnect::SetRetryInterval(100);
+    bool paused = false;
+    Caller().Register(task_names::kLoadDbRange, [&](TaskContext) {
+        if (m_export->IsWalkingList() && !paused) {
+            m_service.pause();
+            paused = true;
+        }
+    });
+    apptest::UiDriver driver;
+    driver.Then([] { return true; }, [&] { StartExport("opt_export_all"); })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
+    CDlgReconnect::SetRetryInterval(0);
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"文件已存在，确定要覆盖吗？",
+                                                 "与数据库的连接已断开，导出已停止，文件没有保存！"}));
+    EXPECT_FALSE(m_export->IsWalkingList());
+    EXPECT_EQ(ReadBytes(m_target), "old");
+    EXPECT_TRUE(Enabled("btn_start_export"));
+    EXPECT_TRUE(Enabled("sub_option_import"));
+    EXPECT_EQ(Text("export_done_msg"), "");
+}
+
+}  // namespace
+}  // namespace pagetest
