@@ -142,9 +142,12 @@ tstring set_list(const value_map_t& entries) {
     });
 }
 
+// An empty text stands for no value; rows written by other tools may hold '' for it, and
+// those must match as well, or an unchanged record would be written again.
 tstring match_condition(const value_map_t& entries) {
     return join_entries(entries, " and ", [](const tstring& column, const tstring& text) {
-        return text.empty() ? name(column) + " IS NULL" : name(column) + "=" + literal(text);
+        return text.empty() ? "(" + name(column) + " IS NULL or " + name(column) + "='')"
+                            : name(column) + "=" + literal(text);
     });
 }
 

@@ -118,7 +118,7 @@ TEST_F(Composition, ColumnsTakingPartFollowCategoryAndReadOnly) {
     EXPECT_EQ(keys(R::Vehicle, S::Match), (std::vector<tstring>{"Color", "CustomerID", "PlateID"}));
     EXPECT_EQ(keys(R::Vehicle, S::Update), (std::vector<tstring>{"Color", "CustomerID"}));
     const value_map_t two{{"Color", ""}, {"PlateID", "A'1"}};
-    EXPECT_EQ(sql::match_condition(two), "Color IS NULL and PlateID='A''1'");
+    EXPECT_EQ(sql::match_condition(two), "(Color IS NULL or Color='') and PlateID='A''1'");
     EXPECT_EQ(sql::set_list(two), "Color = NULL, PlateID = 'A''1'");
     EXPECT_EQ(sql::insert_columns(two) + " / " + sql::insert_values(two),
               "Color,PlateID / NULL,'A''1'");

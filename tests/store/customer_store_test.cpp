@@ -55,6 +55,15 @@ TEST_F(StoreTest, ValuesThatLookLikeSqlAreStoredAsText) {
     EXPECT_EQ(rows_of("tabvehicleinfo"), 0);
 }
 
+TEST_F(StoreTest, AnEmptyStoredTextCountsAsNoValue) {
+    const int32_t owner = add_customer("C1", "甲");
+    add_vehicle(owner, "P1", "1");
+    exec("update tabvehicleinfo set Color = '' where PlateID = 'P1'");
+    vehicle_info_t same = vehicle_of(owner, "P1", "");
+    EXPECT_EQ(match_vehicleinfo(db, same), ret_t(true, 0));
+    EXPECT_EQ(update_vehicle(db, same), ret_t(false, kVehicleUnchanged));
+}
+
 TEST_F(StoreTest, UpdateCustomerRefusesIdenticalCustomers) {
     const int32_t first = add_customer("C1", "甲");
     const int32_t second = add_customer("C2", "乙");
