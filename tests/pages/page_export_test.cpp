@@ -157,6 +157,7 @@ TEST_F(PageExportTest, TheWholeListIsWalkedPageByPageAndTheListReturnsToItsPage)
     Caller().Register(task_names::kLoadDbRange, [&](TaskContext) {
         auto* bar = static_cast<CProgressUI*>(m_main->FindControl("export_progressbar")->GetInterface("Progress"));
         if (m_export->IsWalkingList() || progress.size() < 3) progress.push_back(bar->GetValue());
+        if (progress.size() == 1) guisupport::SaveScreenshot(m_main->GetHWND(), "page_export_progress");
     });
     const int loads = m_loads;
     StartExport("opt_export_all");

@@ -1,0 +1,192 @@
+// Exporting the whole customer list with page size 500: from the start click until the workbook
+// is saved, next to the floor of the same work without the pages (the store reading every page
+// on a connection of its own and the workbook holder writing and saving the same cells),
+// interleaved over several repeats. 65,000 rows: the most a sheet of an .xls workbook holds,
+// with room for the header.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/dlg_login.h"
+#include "app/main_wnd.h"
+#include "app/settings/config.h"
+#include "excel/excel_export_book.h"
+#include "pages/page_export.h"
+#include "pages/page_list.h"
+#include "store/store.h"
+#include "tests/guisupport/gui_support.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/test_service.h"
+#include "uilib/combo_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+constexpr int kRepeats = 3;
+constexpr int kRows = 65000;
+constexpr int kPageSize = 500;
+constexpr int kWaitMs = 120000;
+
+void Require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "%s failed\n", what);
+    std::exit(1);
+}
+
+double Milliseconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The floor: every page read by the store and written by the workbook holder, nothing else.
+class Floor {
+public:
+    Floor(const testsupport::TestService& service, std::string target) : m_target(std::move(target)) {
+        Require(m_db.open(service.endpoint(), service.user(), service.password()).ok, "open");
+        DataTypeDictionary::data_info_map info;
+        DataTypeDictionary::data_value_map values;
+        Require(load_data_type_info(m_db, info).ok, "load_data_type_info");
+        Require(load_common_data(m_db, values).ok, "load_common_data");
+    }
+    void Seed() {
+        const std::string count = std::to_string(kRows);
+        Require(m_db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                             "i < " + count + ") INSERT INTO tabcustomerinfo (CustomerID, Code, "
+                             "Name, Phone) SELECT i, 'K' || i, '车主' || i, '139' || "
+                             "printf('%08d', i) FROM n")
+                    .ok,
+                "seeding customers");
+        Require(m_db.execute("INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, "
+                             "ValidUntil, Allowed) SELECT '沪B' || CustomerID, CustomerID, "
+                             "CustomerID % 5 + 1, '2026-02-01', '2026-12-31 23:59:59', "
+                             "CustomerID % 2 FROM tabcustomerinfo")
+                    .ok,
+                "seeding vehicles");
+    }
+    double Export() {
+        return Milliseconds([&] {
+            ExcelExportBook book;
+            Require(book.CreateWorkbook().ok, "create workbook");
+            const auto& columns = m_db.dictionary().shown_columns();
+            ExcelExportBook::row_t titles;
+            for (const data_type_info_t* column : columns) titles.push_back(column->DataTypeName);
+            book.WriteHeader(titles);
+            for (int page = 0; page * kPageSize < kRows; ++page) {
+                std::vector<row_info_t> rows;
+                Require(load_rows_page(m_db, {0, ""}, {}, page, kPageSize, rows).ok, "page");
+                std::vector<ExcelExportBook::row_t> lines;
+                for (const row_info_t& row : rows) {
+                    ExcelExportBook::row_t cells;
+                    for (const data_type_info_t* column : columns) {
+                        const value_map_t& values = column->DataTypeCategory == kCategoryVehicle
+                                                        ? row.vehicle.values
+                                                        : row.customer.values;
+                        const auto found = values.find(column->DataType);
+                        cells.push_back(found == values.end() ? tstring() : found->second);
+                    }
+                    lines.push_back(std::move(cells));
+                }
+                Require(book.WriteRows(lines).ok, "write rows");
+            }
+            Require(book.SaveAs(m_target).ok, "save");
+        });
+    }
+
+private:
+    DbConnection m_db;
+    std::string m_target;
+};
+
+// The client logged in, its list at page size 500, exporting through the export page.
+class Client {
+public:
+    Client(const testsupport::TestService& service, const std::string& target) {
+        WriteBytes(m_dir.file("wlsetting.ini"),
+                   "[Db]\nIp=" + service.address() + "\nName=whitelist\nUserName=" +
+                       service.user() + "\nPassword=" + service.password() + "\n[Export]\nFilePath=" +
+                       target + "\n");
+        m_config = std::make_unique<CConfig>(m_dir.file("wlsetting.ini"));
+        m_login = ShowLoginDialog("LedgerDesk");
+        Require(m_login != nullptr, "login dialog");
+        m_login->FindControl("edit_user_name")->SetText("admin");
+        m_login->FindControl("edit_user_pass")->SetText("admin123");
+        m_login->GetPaintManager().UpdateLayout();
+        guisupport::Click(m_login->GetHWND(), guisupport::CenterOf(m_login->FindControl("ok")->GetPos()));
+        Wait([&] { return m_login->GetMainWnd() && m_login->GetMainWnd()->IsVisible(); }, "log-in");
+        CMainWnd& main = *m_login->GetMainWnd();
+        m_list = static_cast<CPageList*>(main.GetPage(kPageList)->GetInterface("PageList"));
+        m_export = static_cast<CPageExport*>(main.GetPage(kPageExport)->GetInterface("PageExport"));
+        Wait([&] { return m_list->GetRows().size() == 20; }, "first page");
+        auto* sizes = static_cast<CComboUI*>(main.FindControl("pl_combo_page_size")->GetInterface("Combo"));
+        sizes->SelectItem(static_cast<int>(CPageList::PageSizes().size()) - 1);
+        Wait([&] { return m_list->GetRows().size() == static_cast<size_t>(kPageSize); }, "page of 500");
+    }
+
+    double Export() {
+        CMainWnd& main = *m_login->GetMainWnd();
+        return Milliseconds([&] {
+            main.GetPaintManager().SendNotify(main.FindControl("btn_start_export"), "click");
+            Wait([&] { return !m_export->IsWalkingList(); }, "export");
+            Require(m_export->GetExported() == kRows, "every row exported");
+        });
+    }
+
+private:
+    static void Wait(const std::function<bool()>& done, const char* what) {
+        Require(guisupport::ProcessMessagesUntil(done, kWaitMs), what);
+    }
+
+    ScratchDir m_dir;
+    std::unique_ptr<CConfig> m_config;
+    std::unique_ptr<CDlgLogin> m_login;
+    CPageList* m_list = nullptr;
+    CPageExport* m_export = nullptr;
+};
+
+}  // namespace
+
+int main() {
+    guisupport::EnsureApplication();
+    LoadedSkin skin;
+    // The overwrite question from the second repeat on is answered OK; anything else is wrong.
+    UISetMessageBoxHook([](const CDuiString& text, bool bQuestion) {
+        if (bQuestion) return 0;
+        std::fprintf(stderr, "unexpected message box: %s\n", text.GetData());
+        std::exit(1);
+        return 1;
+    });
+    testsupport::TestService service;
+    ScratchDir scratch;
+    Floor floor(service, scratch.file("floor.xls"));
+    floor.Seed();
+    Client client(service, scratch.file("export.xls"));
+
+    std::vector<double> project, floors, ratios;
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        floors.push_back(floor.Export());
+        project.push_back(client.Export());
+        ratios.push_back(project.back() / floors.back());
+    }
+    const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf("export_all_%d_rows_page_%d: project %.1f ms, floor %.1f ms, ratio %.2f (spread %.2f to %.2f)\n",
+                kRows, kPageSize, Median(project), Median(floors), Median(ratios), *low, *high);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("export_peak_rss: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    UISetMessageBoxHook({});
+    return 0;
+}
