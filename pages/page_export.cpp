@@ -143,7 +143,11 @@ void CPageExport::StartExport() {
     }
     if (!ConfirmTarget(path) || !m_pPageList) return;
     RememberExportPath(path);
-    if (!m_book.CreateWorkbook().ok) UIMessageBox(owner, "创建excel表格失败！");
+    // Without a workbook every row would be lost and only the save would say so: stop here.
+    if (!m_book.CreateWorkbook().ok) {
+        UIMessageBox(owner, "创建excel表格失败！");
+        return;
+    }
     m_columns.clear();
     for (const data_type_info_t* column : m_pDictionary->shown_columns()) m_columns.push_back(*column);
     SetExporting(true);
