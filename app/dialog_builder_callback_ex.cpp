@@ -12,6 +12,7 @@
 #include "pages/page_db_config.h"
 #include "pages/page_edit.h"
 #include "pages/page_export.h"
+#include "pages/page_import.h"
 #include "pages/page_list.h"
 
 namespace {
@@ -31,7 +32,7 @@ CMainTabPageUI* CreatePage(CPaintManagerUI* pManager) {
 // The five pages of the main window, each on its own layout.
 const PageClass kPageClasses[] = {
     {"PageList", "pagelist.xml", CreatePage<CPageList>},
-    {"PageImport", "pageimport.xml", nullptr},
+    {"PageImport", "pageimport.xml", CreatePage<CPageImport>},
     {"PageExport", "pageexport.xml", CreatePage<CPageExport>},
     {"PageEdit", "pageedit.xml", CreatePage<CPageEdit>},
     {"PageDbConfig", "pagedbconfig.xml", CreatePage<CPageDbConfig>},

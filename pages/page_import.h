@@ -1,0 +1,196 @@
+#pragma once
+// The import page: a five-step wizard (workbook, columns, sheets, matching of columns to data
+// types and of lookup texts to common values, preview) whose last step sends the ticked rows to
+// the service in batches and marks each row with its result.
+#include <memory>
+#include <vector>
+
+#include "app/main_tab_page_ui.h"
+#include "controls/combo_union_ui.h"
+#include "excel/excel_import_book.h"
+#include "store/records.h"
+#include "tasks/task_keys.h"
+#include "uilib/dialog_builder.h"
+
+class CComboUI;
+class CContainerUI;
+class CImportListItemUI;
+class CListUI;
+class COptionUI;
+class CProgressUI;
+class CTabLayoutUI;
+
+class CPageImport : public CMainTabPageUI {
+public:
+    enum Step { kStepFile, kStepColumns, kStepSheets, kStepMatch, kStepPreview, kStepCount };
+    enum RunState { kIdle, kRunning, kPauseRequested, kPaused, kStopRequested };
+    // Status marks of a type-match row.
+    enum MatchStatus { kMatchIgnore, kMatchError, kMatchSuccess, kMatchUnknown };
+    static constexpr int kValueRowsPerShow = 20;
+
+    // Builds "pageimport.xml".
+    explicit CPageImport(CPaintManagerUI* pManager);
+
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
+                  db_task_caller* pCaller) override;
+    void Notify(TNotifyUI& msg) override;
+    // A run waiting for a batch lost with the connection finishes with what came back.
+    void OnReconnectFinished() override;
+
+    int GetStep() const { return m_step; }
+    int GetRunState() const { return m_runState; }
+    int GetPageIndex() const { return m_pageIndex; }
+    int GetPageCount() const { return m_pageCount; }
+    int GetTotalRows() const { return m_totalRows; }
+    int GetProcessed() const { return m_processed; }
+    int GetSucceeded() const { return m_succeeded; }
+    ExcelImportBook& Workbook() { return *m_book; }
+    // The text of the last notification the page showed.
+    const CDuiString& LastNotice() const { return m_sLastNotice; }
+    CComboUnionWnd& TypeDropDown() { return m_typeDropDown; }
+    CComboUnionWnd& ValueDropDown() { return m_valueDropDown; }
+
+private:
+    // Wizard (page_import.cpp).
+    void RegisterHandlers();
+    void FindControls();
+    void GoNext();
+    void GoPrevious();
+    void ShowStep(int step);
+    bool PrepareStep(int step);
+    bool ValidateStep(int step);
+    void PrepareFileStep();
+    void PrepareColumnStep();
+    bool PrepareSheetStep();
+    void PrepareMatchStep();
+    bool ValidateFileStep();
+    bool ValidateColumnStep();
+    bool ValidateSheetStep();
+    bool ValidateMatchStep();
+    // The question box with its do-not-ask-again tick kept in Operation/settingKey.
+    bool ConfirmUnlessSilenced(LPCTSTR pstrQuestion, const char* settingKey);
+    void ChooseFile();
+    // A new, closed workbook holder with the dictionary.
+    void ResetWorkbook();
+    COptionUI* AddOption(CContainerUI* list, const tstring& text);
+    static void SelectAll(CContainerUI* list, bool bSelected);
+    void ShowMessage(LPCTSTR pstrText);
+    void ShowNotice(LPCTSTR pstrText);
+
+    // Type and value matching (page_import_match.cpp).
+    void EnsureDropDowns();
+    void FillTypeDropDown();
+    void FillValueDropDown(const tstring& dataType);
+    CControlUI* NewTypeRow(const tstring& column);
+    static CComboUnionUI* SelectorOf(CControlUI* row);
+    static void SetRowStatus(CControlUI* row, MatchStatus status);
+    void OnTypeRowSelected();
+    void ShowValueMatching();
+    void ShowMoreValues();
+    void OnValueChanged(CComboUnionUI* combo);
+    void OnValueSelectorChanged(CComboUnionUI* combo);
+    void OnTypeSelectorChanged(CComboUnionUI* combo);
+    void UpdateSelectedRowStatus();
+    void MatchTypesByName();
+    void MatchValuesByText();
+    void AddCellValueAsCommonValue();
+    void DeleteCommonValue(CControlUI* button);
+    void OnCommonDataInserted(TaskContext ctx);
+    void OnCommonDataDeleted(TaskContext ctx);
+    void OnCommonDataUpdated(TaskContext ctx);
+    bool OnMatchStepFor(const TaskContext& ctx) const;
+    const data_type_info_t* LookupType(const tstring& dataType) const;
+    int ValueRowCount() const;
+
+    // Preview and run (page_import_run.cpp).
+    void FillPageSizes();
+    void LoadRows();
+    void ShowPreviewPage(int pageIndex);
+    void RebuildGridHeader();
+    CImportListItemUI* NewGridItem(int row);
+    CControlUI* NewCell(const data_type_info_t& type, const tstring& text);
+    tstring CellText(const data_type_info_t& type, int row, int column);
+    std::vector<const data_type_info_t*> MappedTypes() const;
+    CImportListItemUI* GridItem(int index) const;
+    row_info_t ConvertItem(CImportListItemUI* item) const;
+    void UpdatePagingControls();
+    void GotoTypedPage();
+    void OnPageSizeChosen(int item);
+    void TickPage(bool bTicked);
+    void TickAllPages(bool bAllPages);
+    void SetRunState(RunState state);
+    void OnStartClicked();
+    void OnStopClicked();
+    void StartRun();
+    void TakeBatch();
+    void OnRowsImported(TaskContext ctx);
+    void ShowResult(CImportListItemUI* item, const insert_result_t& result, bool bScroll);
+    void FinishRun(bool bFailed);
+    bool AllPages() const;
+
+    struct RowState {
+        bool done = false;
+        insert_result_t result;
+    };
+    // A workbook row: its sheet and its row in that sheet.
+    struct SourceRow {
+        int sheet = 0;
+        int row = 0;
+    };
+
+    std::unique_ptr<ExcelImportBook> m_book;
+    CDialogBuilder m_templates;
+    CComboUnionWnd m_typeDropDown;
+    CComboUnionWnd m_valueDropDown;
+    bool m_dropDownsMade = false;
+
+    int m_step = kStepFile;
+    bool m_ready[kStepCount] = {true, false, false, false, false};
+    bool m_autoStep = false;
+    tstring m_selectedType;
+    tstring m_selectedColumn;
+    int m_valueRowsShown = 0;
+    bool m_allValuesShown = false;
+    int m_valuesMatched = 0;
+    std::vector<tstring> m_distinctValues;
+
+    std::vector<SourceRow> m_rows;
+    int m_totalRows = 0;
+    int m_pageSize = 100;
+    int m_pageIndex = 0;
+    int m_pageCount = 0;
+    RunState m_runState = kIdle;
+    int m_currentItem = 0;
+    int m_rowCounter = 0;
+    int m_toProcess = 0;
+    int m_processed = 0;
+    int m_succeeded = 0;
+    std::vector<int> m_batchItems;
+    std::vector<RowState> m_rowStates;
+    HWND m_hNotice = nullptr;
+    CDuiString m_sLastNotice;
+
+    CTabLayoutUI* m_pSteps = nullptr;
+    COptionUI* m_pShowSteps = nullptr;
+    CControlUI* m_pFileEdit = nullptr;
+    CControlUI* m_pPrevButton = nullptr;
+    CControlUI* m_pNextButton = nullptr;
+    CContainerUI* m_pColumnOptions = nullptr;
+    COptionUI* m_pColumnsAll = nullptr;
+    CContainerUI* m_pSheetOptions = nullptr;
+    COptionUI* m_pSheetsAll = nullptr;
+    CListUI* m_pTypeList = nullptr;
+    CListUI* m_pValueList = nullptr;
+    CControlUI* m_pValueContainer = nullptr;
+    COptionUI* m_pShowValues = nullptr;
+    CListUI* m_pGrid = nullptr;
+    CProgressUI* m_pProgress = nullptr;
+    CControlUI* m_pStartButton = nullptr;
+    CControlUI* m_pStopButton = nullptr;
+    COptionUI* m_pTickPage = nullptr;
+    COptionUI* m_pTickAllPages = nullptr;
+    CComboUI* m_pPageSizeCombo = nullptr;
+};

@@ -1,0 +1,432 @@
+// The last step of the import wizard: the preview grid of the workbook rows, and the run that
+// sends the ticked rows in batches and marks each with its result.
+#include <algorithm>
+
+#include "app/dialog_builder_callback_ex.h"
+#include "controls/list_item_ui.h"
+#include "controls/taskbar_notifier.h"
+#include "pages/find_sub_control.h"
+#include "pages/page_import.h"
+#include "store/data_type_dictionary.h"
+#include "tasks/db_task_caller.h"
+#include "uilib/button_ui.h"
+#include "uilib/combo_ui.h"
+#include "uilib/list_ui.h"
+#include "uilib/message_box.h"
+
+namespace {
+
+constexpr int kPageSizes[] = {100, 200, 300, 400, 500};
+constexpr int kTypeDate = 3;
+constexpr int kTypeDateTime = 4;
+constexpr int kTypeTimestamp = 5;
+constexpr int kTypeYesNo = 6;
+constexpr int kTickColumnWidth = 90;
+
+CDuiString Formatted(const char* format, int a) {
+    CDuiString text;
+    text.Format(format, a);
+    return text;
+}
+
+// The mark and tooltip of a result that is not ok, by its code; null for a code with no mark.
+const char* ErrorTip(int32_t code) {
+    switch (code) {
+        case kPlateExists: return "车牌号码已存在";
+        case kCustomerInsertFailed: return "加入客户信息失败";
+        case kVehicleInsertFailed: return "加入车辆信息失败";
+        case kCustomerUpdateFailed: return "更新客户信息失败";
+        case kVehicleUpdateFailed: return "更新车辆信息失败";
+        case kNoPlate: return "车牌号码不能为空";
+        case kCodePlateConflict: return "客户代码和车牌号码和当前数据冲突！";
+        default: return nullptr;
+    }
+}
+
+void EnableControl(CControlUI* control, bool bEnabled) {
+    if (control) control->SetEnabled(bEnabled);
+}
+
+}  // namespace
+
+void CPageImport::FillPageSizes() {
+    if (!m_pPageSizeCombo) return;
+    for (int size : kPageSizes) {
+        auto* item = new CListLabelElementUI;
+        item->SetText(Formatted("%d", size));
+        m_pPageSizeCombo->Add(item);
+    }
+    m_pPageSizeCombo->SelectItem(0, false, false);
+}
+
+std::vector<const data_type_info_t*> CPageImport::MappedTypes() const {
+    std::vector<const data_type_info_t*> types;
+    for (const data_type_info_t* info : m_pDictionary->all_columns())
+        if (m_book->TypeMatching().count(info->DataType)) types.push_back(info);
+    return types;
+}
+
+bool CPageImport::AllPages() const {
+    return m_pTickAllPages && m_pTickAllPages->IsSelected();
+}
+
+void CPageImport::LoadRows() {
+    m_rows.clear();
+    for (int sheet : m_book->ChosenSheets()) {
+        const int rows = m_book->EffectiveRowCounts()[sheet];
+        for (int row = 1; row < rows; ++row) m_rows.push_back({sheet, row});
+    }
+    m_totalRows = static_cast<int>(m_rows.size());
+    m_rowStates.assign(m_rows.size(), RowState());
+    m_pageIndex = 0;
+}
+
+void CPageImport::RebuildGridHeader() {
+    CListHeaderUI* header = m_pGrid->GetHeader();
+    header->RemoveAll();
+    auto addItem = [&](LPCTSTR classes, int width) {
+        auto* item = new CListHeaderItemUI;
+        m_pGrid->Add(item);
+        item->SetAttribute("class", classes);
+        if (width > 0) item->SetFixedWidth(width);
+        return item;
+    };
+    addItem("list_header_item_default", kTickColumnWidth);
+    for (const data_type_info_t* info : MappedTypes()) {
+        const bool bWide = info->Type == kTypeDateTime || info->Type == kTypeTimestamp;
+        addItem("list_header_item_default", bWide ? 150 : 100)->SetText(info->DataTypeName.c_str());
+    }
+    addItem("list_header_item_no_sep", 0);
+}
+
+tstring CPageImport::CellText(const data_type_info_t& type, int row, int column) {
+    if (type.Type == kTypeDate) return m_book->GetDateText(row, column);
+    if (type.Type == kTypeDateTime || type.Type == kTypeTimestamp)
+        return m_book->GetDateTimeText(row, column);
+    return m_book->GetTrimmedText(row, column);
+}
+
+CControlUI* CPageImport::NewCell(const data_type_info_t& type, const tstring& text) {
+    if (type.Type == kTypeYesNo) {
+        CControlUI* option = m_templates.CreateSet("import_list_option", m_pBuilderCallback, m_pManager);
+        if (auto* check = static_cast<COptionUI*>(option->GetInterface("Option")))
+            check->Selected(text == "1" || text == "是", false);
+        return option;
+    }
+    if (type.Type != kTypeLookup) {
+        CControlUI* label = m_pBuilderCallback->CreateControl("EditAbleLabel", m_pManager);
+        label->SetText(text.c_str());
+        return label;
+    }
+    auto* combo = new CComboUI;
+    combo->SetAttribute("class", "list_combo");
+    const auto matches = m_book->ValueMatching().find(type.DataType);
+    tstring shown;
+    if (matches != m_book->ValueMatching().end()) {
+        const auto match = matches->second.find(text);
+        if (match != matches->second.end()) shown = match->second;
+    }
+    const auto values = m_pDictionary->data_map().find(type.DataType);
+    if (values == m_pDictionary->data_map().end()) return combo;
+    for (const common_value_t& value : values->second) {
+        auto* item = new CListLabelElementUI;
+        item->SetText(value.second.c_str());
+        combo->Add(item);
+        if (value.second == shown) combo->SelectItem(combo->GetCount() - 1, false, false);
+    }
+    return combo;
+}
+
+CImportListItemUI* CPageImport::NewGridItem(int row) {
+    CControlUI* control = m_templates.CreateSet("import_list_item", m_pBuilderCallback, m_pManager);
+    auto* item = control ? static_cast<CImportListItemUI*>(control->GetInterface("ImportListItem")) : nullptr;
+    if (!item) return nullptr;
+    m_pGrid->Add(item);
+    const SourceRow& source = m_rows[row];
+    if (m_book->CurrentSheet() != source.sheet || m_book->HeaderIndex().empty())
+        m_book->BuildHeaderIndex(source.sheet);
+    for (const data_type_info_t* type : MappedTypes()) {
+        const auto column = m_book->HeaderIndex().find(m_book->TypeMatching().at(type->DataType));
+        const tstring text = column == m_book->HeaderIndex().end()
+                                 ? tstring()
+                                 : CellText(*type, source.row, column->second);
+        item->Add(NewCell(*type, text));
+    }
+    return item;
+}
+
+CImportListItemUI* CPageImport::GridItem(int index) const {
+    CControlUI* control = m_pGrid->GetItemAt(index);
+    return control ? static_cast<CImportListItemUI*>(control->GetInterface("ImportListItem")) : nullptr;
+}
+
+void CPageImport::ShowPreviewPage(int pageIndex) {
+    m_pGrid->RemoveAll();
+    RebuildGridHeader();
+    m_pageCount = (m_totalRows + m_pageSize - 1) / m_pageSize;
+    m_pageIndex = std::max(0, std::min(pageIndex, m_pageCount - 1));
+    const int first = m_pageIndex * m_pageSize;
+    const int end = std::min(first + m_pageSize, m_totalRows);
+    for (int row = first; row < end; ++row) {
+        CImportListItemUI* item = NewGridItem(row);
+        if (!item) {
+            ShowMessage("内存不足！");
+            break;
+        }
+        if (m_rowStates[row].done) ShowResult(item, m_rowStates[row].result, false);
+        if (AllPages()) {
+            item->SetImportChecked(true);
+            item->SetImportEnabled(false);
+        }
+    }
+    UpdatePagingControls();
+}
+
+void CPageImport::UpdatePagingControls() {
+    if (CControlUI* count = FindSubControlAs<CControlUI>(this, "import_record_count", "Label"))
+        count->SetText(Formatted("共%d条记录", m_totalRows));
+    if (CControlUI* page = FindSubControlAs<CControlUI>(this, "import_cur_page", "Label")) {
+        CDuiString text;
+        text.Format("第%d/%d页", m_pageCount ? m_pageIndex + 1 : 0, m_pageCount);
+        page->SetText(text);
+    }
+    const bool bFree = m_runState != kRunning;
+    for (const char* name : {"import_btn_page_pre", "import_btn_page_next", "import_btn_goto_page"})
+        EnableControl(FindSubControlAs<CControlUI>(this, name, "Button"), bFree);
+    EnableControl(m_pPageSizeCombo, bFree);
+}
+
+void CPageImport::GotoTypedPage() {
+    CControlUI* edit = FindSubControlAs<CControlUI>(this, "import_edit_goto_page", "Edit");
+    const int page = edit ? std::atoi(edit->GetText().GetData()) - 1 : -1;
+    if (page < 0 || page >= m_pageCount) {
+        ShowMessage("请输入正确的页码！");
+        return;
+    }
+    ShowPreviewPage(page);
+}
+
+void CPageImport::OnPageSizeChosen(int item) {
+    if (item < 0 || item >= static_cast<int>(std::size(kPageSizes))) return;
+    m_pageSize = kPageSizes[item];
+    if (m_step == kStepPreview) ShowPreviewPage(0);
+}
+
+void CPageImport::TickPage(bool bTicked) {
+    for (int i = 0; i < m_pGrid->GetCount(); ++i)
+        if (CImportListItemUI* item = GridItem(i)) item->SetImportChecked(bTicked);
+}
+
+void CPageImport::TickAllPages(bool bAllPages) {
+    if (bAllPages) m_pTickPage->Selected(true, false);
+    m_pTickPage->SetEnabled(!bAllPages);
+    for (int i = 0; i < m_pGrid->GetCount(); ++i) {
+        CImportListItemUI* item = GridItem(i);
+        if (!item) continue;
+        if (bAllPages) item->SetImportChecked(true);
+        item->SetImportEnabled(!bAllPages);
+    }
+}
+
+// --- The run ---------------------------------------------------------------------------------
+
+void CPageImport::SetRunState(RunState state) {
+    m_runState = state;
+    CControlUI* exportOption = m_pMainWnd ? FindSubControlAs<CControlUI>(m_pManager->GetRoot(), "sub_option_export", "Option") : nullptr;
+    switch (state) {
+        case kIdle:
+            m_pStartButton->SetEnabled(true);
+            m_pStartButton->SetText("开始导入");
+            m_pStopButton->SetVisible(false);
+            EnableControl(exportOption, true);
+            m_pTickAllPages->SetEnabled(true);
+            m_pTickPage->SetEnabled(!AllPages());
+            break;
+        case kRunning:
+            m_pStartButton->SetEnabled(AllPages());
+            m_pStartButton->SetText("暂停导入");
+            if (AllPages()) {
+                m_pStopButton->SetVisible(true);
+                m_pStopButton->SetEnabled(true);
+            }
+            EnableControl(exportOption, false);
+            m_pTickAllPages->SetEnabled(false);
+            m_pTickPage->SetEnabled(false);
+            break;
+        case kPauseRequested:
+            m_pStartButton->SetEnabled(false);
+            return;
+        case kPaused:
+            m_pStartButton->SetEnabled(true);
+            m_pStartButton->SetText("继续导入");
+            break;
+        case kStopRequested:
+            m_pStartButton->SetEnabled(false);
+            m_pStopButton->SetEnabled(false);
+            break;
+    }
+    UpdatePagingControls();
+}
+
+void CPageImport::OnStartClicked() {
+    switch (m_runState) {
+        case kIdle: StartRun(); break;
+        case kRunning: SetRunState(kPauseRequested); break;
+        case kPaused:
+            SetRunState(kRunning);
+            TakeBatch();
+            break;
+        default: break;
+    }
+}
+
+void CPageImport::OnStopClicked() {
+    if (m_runState == kRunning) SetRunState(kStopRequested);
+    else if (m_runState == kPaused) FinishRun(false);
+}
+
+void CPageImport::StartRun() {
+    m_currentItem = 0;
+    m_processed = 0;
+    m_succeeded = 0;
+    m_rowCounter = 0;
+    m_rowStates.assign(m_rows.size(), RowState());
+    m_toProcess = 0;
+    for (int i = 0; i < m_pGrid->GetCount(); ++i) {
+        CImportListItemUI* item = GridItem(i);
+        if (!item) continue;
+        for (const char* mark : {"import_success_tip", "import_error_tip", "import_nochange_tip"})
+            item->ShowTip(mark, nullptr);
+        if (item->IsImportChecked()) ++m_toProcess;
+    }
+    if (AllPages()) m_toProcess = m_totalRows;
+    if (m_toProcess == 0) {
+        ShowMessage("请至少选择一项数据来导入！");
+        return;
+    }
+    SetRunState(kRunning);
+    m_pProgress->SetValue(0);
+    m_pProgress->SetVisible(true);
+    TakeBatch();
+}
+
+row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
+    row_info_t row;
+    int cell = 1;
+    for (const data_type_info_t* type : MappedTypes()) {
+        CControlUI* control = item->GetItemAt(cell++);
+        tstring value;
+        if (type->Type == kTypeYesNo) {
+            auto* option = static_cast<COptionUI*>(control->GetInterface("Option"));
+            value = option && option->IsSelected() ? "1" : "0";
+        } else if (type->Type == kTypeLookup) {
+            int32_t valueId = -1;
+            const auto values = m_pDictionary->data_map().find(type->DataType);
+            const tstring shown = control->GetText().str();
+            if (values != m_pDictionary->data_map().end() && !shown.empty()) {
+                for (const common_value_t& v : values->second) {
+                    if (v.second != shown) continue;
+                    valueId = v.first;
+                    break;
+                }
+            }
+            value = std::to_string(valueId);
+        } else {
+            value = control->GetText().str();
+        }
+        value_map_t& half =
+            type->DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
+        half[type->DataType] = value;
+    }
+    return row;
+}
+
+void CPageImport::TakeBatch() {
+    if (AllPages()) {
+        const int page = m_rowCounter / m_pageSize;
+        if (page != m_pageIndex) {
+            if (page >= m_pageCount) {
+                FinishRun(false);
+                return;
+            }
+            ShowPreviewPage(page);
+            m_currentItem = m_rowCounter % m_pageSize;
+        }
+    }
+    m_batchItems.clear();
+    row_list_t batch;
+    const int count = m_pGrid->GetCount();
+    const bool bLooked = m_currentItem < count;
+    for (; m_currentItem < count; ++m_currentItem, ++m_rowCounter) {
+        CImportListItemUI* item = GridItem(m_currentItem);
+        if (!item || !item->IsImportChecked()) continue;
+        batch.push_back(ConvertItem(item));
+        m_batchItems.push_back(m_currentItem);
+    }
+    if (bLooked) {
+        m_pCaller->RequestImportRows(batch, insert_result_list_t());
+        return;
+    }
+    if (AllPages() && m_pageIndex + 1 < m_pageCount) {
+        ShowPreviewPage(m_pageIndex + 1);
+        m_currentItem = 0;
+        TakeBatch();
+        return;
+    }
+    FinishRun(false);
+}
+
+void CPageImport::OnRowsImported(TaskContext ctx) {
+    if (m_runState == kIdle) return;
+    if (!ctx.Get(task_keys::ret).ok) {
+        // The rows of a failed batch are in an unknown state: nothing is marked, and the run
+        // ends with what came back so far.
+        FinishRun(true);
+        return;
+    }
+    const insert_result_list_t& results = ctx.Get(task_keys::results);
+    const size_t marked = std::min(results.size(), m_batchItems.size());
+    for (size_t k = 0; k < marked; ++k) {
+        const int index = m_batchItems[k];
+        const int row = m_pageIndex * m_pageSize + index;
+        if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k], true);
+        m_rowStates[row] = {true, results[k]};
+        ++m_processed;
+        if (results[k].ok) ++m_succeeded;
+    }
+    m_pProgress->SetValue(m_toProcess ? m_processed * 100 / m_toProcess : 0);
+    m_batchItems.clear();
+    if (m_runState == kPauseRequested) SetRunState(kPaused);
+    else if (m_runState == kRunning) TakeBatch();
+    else if (m_runState == kStopRequested) FinishRun(false);
+}
+
+void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& result, bool bScroll) {
+    if (result.ok) {
+        item->ShowTip("import_success_tip", "导入成功");
+        if (bScroll) m_pGrid->EnsureVisible(m_pGrid->GetItemIndex(item));
+    } else if (result.code == kNothingToImport) {
+        item->ShowTip("import_nochange_tip", "导入数据没有变化");
+    } else if (const char* tip = ErrorTip(result.code)) {
+        item->ShowTip("import_error_tip", tip);
+    }
+}
+
+void CPageImport::FinishRun(bool bFailed) {
+    SetRunState(kIdle);
+    CDuiString text;
+    text.Format(bFailed ? "导入因错误而中止，共处理数据%d条,成功导入%d条"
+                        : "导入已完成，共处理数据%d条,成功导入%d条",
+                m_processed, m_succeeded);
+    ShowNotice(text);
+    m_pProgress->SetVisible(false);
+    m_pProgress->SetValue(0);
+    m_pManager->SendNotify(this, "need_refresh_list", 0, 0, false);
+    m_toProcess = 0;
+    m_batchItems.clear();
+}
+
+void CPageImport::OnReconnectFinished() {
+    // The batch sent before the connection went has no answer coming.
+    if (m_runState != kIdle && !m_batchItems.empty()) FinishRun(true);
+}
