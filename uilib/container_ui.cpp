@@ -24,6 +24,11 @@ void* CScrollBarUI::GetInterface(LPCTSTR pstrName) {
     return std::strcmp(pstrName, "ScrollBar") == 0 ? this : CControlUI::GetInterface(pstrName);
 }
 
+void CScrollBarUI::DoInit() {
+    CDuiString style = m_pManager->GetDefaultAttributeList("ScrollBar");
+    if (!style.IsEmpty()) ApplyAttributeList(style);
+}
+
 void CScrollBarUI::SetScrollRange(int nRange) {
     m_nRange = std::max(0, nRange);
     m_nScrollPos = std::clamp(m_nScrollPos, 0, m_nRange);

@@ -26,6 +26,8 @@ public:
     void SetPageSize(int nPage) { m_nPageSize = nPage; }
     int GetThickness() const { return m_nThickness; }
 
+    // Takes the Default of "ScrollBar" (window, then style) like controls of a layout do.
+    void DoInit() override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
     void PaintStatusImage(CRenderContext& ctx) override;

@@ -1,6 +1,5 @@
 #include "uilib/edit_ui.h"
 
-#include <QRegularExpressionValidator>
 #include <cstring>
 
 #include "uilib/internal/attribute_list.h"
@@ -124,9 +123,6 @@ void CEditUI::StartEdit() {
     m_pOverlay->setMaxLength(static_cast<int>(m_uMaxChar));
     m_pOverlay->setReadOnly(m_bReadOnly);
     m_pOverlay->setEchoMode(m_bPasswordMode ? QLineEdit::Password : QLineEdit::Normal);
-    if (m_bNumberOnly)
-        m_pOverlay->setValidator(
-            new QRegularExpressionValidator(QRegularExpression("[0-9]*"), m_pOverlay));
     m_pOverlay->setStyleSheet(
         QString("QLineEdit { background: %1; color: %2; border: none; "
                 "selection-background-color: #FF9CCBF5; selection-color: #FF1F2D3D; }")

@@ -100,6 +100,19 @@ CControlUI* LayOutIfNeeded(CControlUI* pControl, void*) {
     return nullptr;
 }
 
+// Where the control shows: its rectangle clipped by every ancestor's (scrolled views).
+bool ShowsAt(CControlUI* pControl, POINT pt) {
+    for (CControlUI* c = pControl; c; c = c->GetParent())
+        if (!c->GetPos().Contains(pt)) return false;
+    return true;
+}
+
+CControlUI* ShowsToolTipAt(CControlUI* pControl, void* pData) {
+    return !pControl->GetToolTip().IsEmpty() && ShowsAt(pControl, *static_cast<POINT*>(pData))
+               ? pControl
+               : nullptr;
+}
+
 CControlUI* FindByPoint(CControlUI* pControl, void*) {
     return pControl;
 }
@@ -355,6 +368,11 @@ CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
     if (!m_pRoot) return nullptr;
     return m_pRoot->FindControl(FindByPoint, &pt,
                                 UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
+}
+
+CControlUI* CPaintManagerUI::FindToolTipControl(POINT pt) const {
+    if (!m_pRoot) return nullptr;
+    return m_pRoot->FindControl(ShowsToolTipAt, &pt, UIFIND_VISIBLE | UIFIND_TOP_FIRST);
 }
 
 CControlUI* CPaintManagerUI::FindControl(LPCTSTR pstrName) const {

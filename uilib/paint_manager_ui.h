@@ -65,6 +65,9 @@ public:
     CControlUI* GetRoot() const { return m_pRoot; }
 
     CControlUI* FindControl(POINT pt) const;
+    // The innermost visible control at pt that has a tooltip, whether or not it takes the
+    // mouse (a mark in a list row shows its tooltip though clicks go to the row).
+    CControlUI* FindToolTipControl(POINT pt) const;
     CControlUI* FindControl(LPCTSTR pstrName) const;
     CControlUI* FindSubControlByPoint(CControlUI* pParent, POINT pt) const;
     CControlUI* FindSubControlByName(CControlUI* pParent, LPCTSTR pstrName) const;

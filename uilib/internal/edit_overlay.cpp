@@ -1,6 +1,7 @@
 #include "uilib/internal/edit_overlay.h"
 
-#include <QInputMethodEvent>
+#include <QValidator>
+#include <functional>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -12,7 +13,38 @@
 
 namespace uilib_detail {
 
+namespace {
+
+// Whatever way text comes in (typed, pasted, dropped, from an input method), each character
+// passes the control's filter; the others are dropped and the rest is kept.
+class CharFilter : public QValidator {
+public:
+    explicit CharFilter(std::function<bool(QChar)> accepts, QObject* parent)
+        : QValidator(parent), m_accepts(std::move(accepts)) {}
+
+    State validate(QString& input, int& pos) const override {
+        QString kept;
+        int keptPos = pos;
+        for (int i = 0; i < input.size(); ++i) {
+            if (m_accepts(input.at(i)))
+                kept += input.at(i);
+            else if (i < pos)
+                --keptPos;
+        }
+        input = kept;
+        pos = keptPos;
+        return Acceptable;
+    }
+
+private:
+    std::function<bool(QChar)> m_accepts;
+};
+
+}  // namespace
+
 EditOverlay::EditOverlay(CEditUI* owner, QWidget* parent) : QLineEdit(parent), m_owner(owner) {
+    setValidator(new CharFilter(
+        [this](QChar c) { return !m_owner || m_owner->OnEditChar(c.unicode()); }, this));
     setFrame(false);
     setAttribute(Qt::WA_InputMethodEnabled, true);
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -28,13 +60,6 @@ void EditOverlay::detach() {
     m_owner = nullptr;
     hide();
     deleteLater();
-}
-
-QString EditOverlay::filtered(const QString& text) const {
-    QString kept;
-    for (QChar c : text)
-        if (!m_owner || m_owner->OnEditChar(c.unicode())) kept += c;
-    return kept;
 }
 
 bool EditOverlay::handleSpecialKey(QKeyEvent* e) {
@@ -65,26 +90,11 @@ bool EditOverlay::handleSpecialKey(QKeyEvent* e) {
 void EditOverlay::keyPressEvent(QKeyEvent* e) {
     if (!m_owner) return;
     if (handleSpecialKey(e)) return;
+    // A refused key leaves the text alone: it must not replace the selection with nothing.
     QString text = e->text();
-    if (!text.isEmpty() && text.at(0).isPrint()) {
-        QString kept = filtered(text);
-        if (kept.isEmpty()) return;
-        if (kept != text) {
-            QKeyEvent replaced(e->type(), e->key(), e->modifiers(), kept);
-            QLineEdit::keyPressEvent(&replaced);
-            return;
-        }
-    }
+    if (!text.isEmpty() && text.at(0).isPrint() && !m_owner->OnEditChar(text.at(0).unicode()))
+        return;
     QLineEdit::keyPressEvent(e);
-}
-
-void EditOverlay::inputMethodEvent(QInputMethodEvent* e) {
-    if (!m_owner || e->commitString().isEmpty()) return QLineEdit::inputMethodEvent(e);
-    QString kept = filtered(e->commitString());
-    if (kept == e->commitString()) return QLineEdit::inputMethodEvent(e);
-    QInputMethodEvent replaced(e->preeditString(), e->attributes());
-    replaced.setCommitString(kept, e->replacementStart(), e->replacementLength());
-    QLineEdit::inputMethodEvent(&replaced);
 }
 
 bool EditOverlay::forwardMouse(QMouseEvent* e, UINT uMsg) {

@@ -17,7 +17,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
-    void inputMethodEvent(QInputMethodEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -26,7 +25,6 @@ protected:
 private:
     bool forwardMouse(QMouseEvent* e, UINT uMsg);
     bool handleSpecialKey(QKeyEvent* e);
-    QString filtered(const QString& text) const;
 
     CEditUI* m_owner;
 };

@@ -78,8 +78,7 @@ bool NativeWindow::deliverPostedMessage(QEvent* e) {
 bool NativeWindow::showToolTip(QEvent* e) {
     if (e->type() != QEvent::ToolTip || !m_manager) return false;
     auto* help = static_cast<QHelpEvent*>(e);
-    CControlUI* control = m_manager->FindControl(POINT{help->pos().x(), help->pos().y()});
-    while (control && control->GetToolTip().IsEmpty()) control = control->GetParent();
+    CControlUI* control = m_manager->FindToolTipControl(POINT{help->pos().x(), help->pos().y()});
     if (!control) {
         QToolTip::hideText();
         e->ignore();
