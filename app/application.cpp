@@ -16,7 +16,7 @@ void ShowStartupMessage(const char* format) {
     text.Format(format, kProductTitle);
     // Nothing else runs in this process, so its life ends with the box: no message loop after it,
     // which nothing would ever quit.
-    UIMessageBox(nullptr, text);
+    UIMessageBox(nullptr, text, nullptr, MB_ICONWARNING);
 }
 
 void RunFirstInstance(const ApplicationOptions& options) {

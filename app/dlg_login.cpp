@@ -68,7 +68,7 @@ void CDlgLogin::OnOk() {
         m_caller.RequestOpenDb(m_pEditIp ? m_pEditIp->GetText().str() : tstring());
         SetMessage("正在连接数据库...");
     }
-    if (m_pBtnOk) m_pBtnOk->SetEnabled(false);
+    SetBusy(true);
 }
 
 void CDlgLogin::RequestLoginAsTyped() {
@@ -82,7 +82,7 @@ void CDlgLogin::OnOpenDb(TaskContext ctx) {
         m_bConnected = true;
         RequestLoginAsTyped();
     } else {
-        EnableOk();
+        SetBusy(false);
         SetMessage("数据库连接失败");
     }
 }
@@ -90,16 +90,18 @@ void CDlgLogin::OnOpenDb(TaskContext ctx) {
 void CDlgLogin::OnLogin(TaskContext ctx) {
     const ret_t result = ctx.Get(task_keys::ret);
     if (result.ok) {
+        SetBusy(false);
         PostMessage(WM_LOGIN_DONE, 0, 0);
     } else if (result.code == kDbConnectionLost) {
         // The connection went, not the password: blaming the password would send the operator
         // after the wrong fault. The next "ok" opens the database again.
         m_bConnected = false;
-        EnableOk();
+        SetBusy(false);
         SetMessage("数据库连接失败");
     } else {
-        UIMessageBox(m_hWnd, "用户名或密码错误！");
-        EnableOk();
+        SetBusy(false);
+        UIMessageBox(m_hWnd, "用户名或密码错误！", nullptr, MB_ICONWARNING);
+        RetypePassword();
     }
 }
 
@@ -124,6 +126,17 @@ void CDlgLogin::SetMessage(LPCTSTR pstrText) {
     if (m_pLabelMsg) m_pLabelMsg->SetText(pstrText);
 }
 
-void CDlgLogin::EnableOk() {
-    if (m_pBtnOk) m_pBtnOk->SetEnabled(true);
+void CDlgLogin::SetBusy(bool bBusy) {
+    if (m_pBtnOk) m_pBtnOk->SetEnabled(!bBusy);
+    if (bBusy)
+        m_busy.emplace();
+    else
+        m_busy.reset();
+}
+
+// The name was probably right: the password is what gets typed again, over the old one.
+void CDlgLogin::RetypePassword() {
+    if (!m_pEditUserPass) return;
+    m_pEditUserPass->SetFocus();
+    m_pEditUserPass->SetSelAll();
 }

@@ -2,6 +2,7 @@
 // The first window: opens the database at the address the operator types, checks the operator,
 // then hands the task object and caller to the main window and stays alive, hidden.
 #include <memory>
+#include <optional>
 
 #include "app/dialog_builder_callback_ex.h"
 #include "tasks/async_task.h"
@@ -31,6 +32,8 @@ public:
     db_task_caller& GetTaskCaller() { return m_caller; }
     // Null until the operator has logged in.
     CMainWnd* GetMainWnd() const { return m_pMainWnd.get(); }
+    // From "ok" until the service has answered: "ok" is disabled and the cursor shows it.
+    bool IsBusy() const { return m_busy.has_value(); }
 
     // Closing the dialog before a login ends the application.
     void Close(UINT nRet = IDCANCEL) override;
@@ -47,7 +50,8 @@ private:
     void OnLogin(TaskContext ctx);
     void OnLoginDone();
     void SetMessage(LPCTSTR pstrText);
-    void EnableOk();
+    void SetBusy(bool bBusy);
+    void RetypePassword();
 
     CDialogBuilderCallbackEx m_builderCallback;
     Async_Task m_task;
@@ -59,6 +63,7 @@ private:
     CButtonUI* m_pBtnOk = nullptr;
     CLabelUI* m_pLabelMsg = nullptr;
     bool m_bConnected = false;
+    std::optional<CWaitCursor> m_busy;
     // Last, so it goes first: its pages hold the caller.
     std::unique_ptr<CMainWnd> m_pMainWnd;
 };

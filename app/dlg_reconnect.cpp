@@ -9,6 +9,8 @@
 namespace {
 
 const UINT kRetryTimer = CTimerID::g_ID++;
+// The window's title, also shown in its title bar.
+const char kCaption[] = "数据库连接中断";
 UINT g_retryIntervalMs = CDlgReconnect::kDefaultRetryIntervalMs;
 int g_instanceCount = 0;
 
@@ -36,11 +38,12 @@ CDlgReconnect::~CDlgReconnect() {
 }
 
 HWND CDlgReconnect::CreateFromSkin(HWND hwndParent) {
-    return Create(hwndParent, "", "DlgReconnect.xml", &m_builderCallback);
+    return Create(hwndParent, kCaption, "DlgReconnect.xml", &m_builderCallback);
 }
 
 void CDlgReconnect::InitWindow() {
     m_pLabelMsg = FindControlAs<CLabelUI>(m_pm, "label_msg", "Label");
+    if (CControlUI* title = m_pm.FindControl("title")) title->SetText(kCaption);
 }
 
 void CDlgReconnect::Attach(db_task_caller* pCaller) {

@@ -3,5 +3,5 @@
 #include "uilib/ui_types.h"
 
 constexpr const char kProductTitle[] = "LedgerDesk";
-// The application icon ("icon101.png" of the skin).
+// The application icon ("icon101.svg" of the skin).
 constexpr UINT kAppIconResource = 101;

@@ -10,8 +10,11 @@ bool CShadowWnd::Attach(CDialogWnd* pHost) {
     if (m_pHost || m_hWnd || !pHost || !pHost->GetHWND()) return false;
     // Without a compositor the shadow's empty middle would hide its host behind black.
     if (!UICanShowTranslucentWindows()) return false;
+    // Unmanaged: a window manager would stack an owned window above its owner, where it
+    // would cover the host, and would list it among the program's windows.
     const DWORD exStyle = UI_WNDSTYLE_EX_TOOLWINDOW | UI_WNDSTYLE_EX_NOACTIVATE |
-                          UI_WNDSTYLE_EX_LAYERED | UI_WNDSTYLE_EX_TRANSPARENT;
+                          UI_WNDSTYLE_EX_LAYERED | UI_WNDSTYLE_EX_TRANSPARENT |
+                          UI_WNDSTYLE_EX_UNMANAGED;
     CDuiString name;
     name.Format("UIWndClass%ld", reinterpret_cast<long>(this));
     if (!Create(pHost->GetHWND(), name, "wndshadow.xml", nullptr, UI_WNDSTYLE_POPUP, exStyle))
@@ -27,6 +30,16 @@ void CShadowWnd::Detach() {
     if (m_pHost && IsWindow(m_hHost)) m_pHost->GetPaintManager().RemoveMessageFilter(this);
     m_pHost = nullptr;
     m_hHost = nullptr;
+}
+
+LRESULT CShadowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    // Without a compositor the shadow's transparent parts turn black over the desktop.
+    if (uMsg == WM_DWMCOMPOSITIONCHANGED && !wParam) {
+        Detach();
+        DestroyWindow();
+        return 0;
+    }
+    return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
 }
 
 LRESULT CShadowWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool& bHandled) {
@@ -89,6 +102,7 @@ void CShadowWnd::FollowPosition() {
     int left = rcHost.left - inset.left;
     int top = rcHost.top - inset.top;
     MoveWindow(RECT{left, top, left + rcShadow.GetWidth(), top + rcShadow.GetHeight()});
+    StackBehind(m_hHost);
 }
 
 void CShadowWnd::Relayout() {
@@ -104,6 +118,7 @@ void CShadowWnd::Relayout() {
 void CShadowWnd::ShowShadow() {
     Relayout();
     ShowWindow(true, false);
+    StackBehind(m_hHost);
 }
 
 RECT CShadowWnd::Insets() const {

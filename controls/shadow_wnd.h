@@ -1,6 +1,8 @@
 #pragma once
 // CShadowWnd: a soft drop shadow around a frameless window. It is a separate click-through,
-// translucent window that follows its host's position, size, visibility and end.
+// translucent window that follows its host's position, size, visibility and end, stays behind
+// its host, is no window of the taskbar or window lists, and goes when the desktop stops
+// composing translucent windows.
 #include "uilib/dialog_wnd.h"
 
 // The shadow's layout ("wndshadow.xml") gives its root an inset: how far the shadow reaches
@@ -16,6 +18,8 @@ public:
     // A shadow serves one host for its whole life.
     bool Attach(CDialogWnd* pHost);
     bool IsAttached() const { return m_pHost != nullptr; }
+
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     // Sees the host's messages before the host's controls do; never consumes them.

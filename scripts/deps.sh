@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
-  qt6-base-dev libgl-dev libxcb1-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libxcb1-dev
   libzmq3-dev libboost-dev libboost-thread-dev libboost-date-time-dev
   libsqlite3-dev libpugixml-dev libzip-dev zlib1g-dev
   liborcus-dev libixion-dev libfreexl-dev libxlsxwriter-dev libreoffice-calc-nogui

@@ -162,6 +162,7 @@ void CButtonUI::PaintBorder(CRenderContext& ctx) {
         OutlineShape(ctx, m_nBorderSize, m_dwHotBorderColor);
     else
         CLabelUI::PaintBorder(ctx);
+    if (IsFocused() && IsEnabled()) CRenderEngine::DrawFocusRect(ctx, m_rcItem, CurrentTextColor());
 }
 
 DWORD CButtonUI::CurrentTextColor() const {

@@ -53,8 +53,17 @@ LRESULT CDialogWnd::OnCreate() {
 
 void CDialogWnd::Maximize(bool bMaximize) {
     if (auto* native = NativeWidget()) bMaximize ? native->showMaximized() : native->showNormal();
-    if (CControlUI* max = m_pm.FindControl("maxbtn")) max->SetVisible(!bMaximize);
-    if (CControlUI* restore = m_pm.FindControl("restorebtn")) restore->SetVisible(bMaximize);
+}
+
+void CDialogWnd::ShowMaximizedState(bool bMaximized) {
+    if (CControlUI* max = m_pm.FindControl("maxbtn")) max->SetVisible(!bMaximized);
+    if (CControlUI* restore = m_pm.FindControl("restorebtn")) restore->SetVisible(bMaximized);
+    CControlUI* root = m_pm.GetRoot();
+    if (!root || bMaximized == m_bFrameHidden) return;
+    // A maximised window meets the screen's edges: a frame there only looks like a gap.
+    if (bMaximized) m_dwFrameColor = root->GetBorderColor();
+    root->SetBorderColor(bMaximized ? 0 : m_dwFrameColor);
+    m_bFrameHidden = bMaximized;
 }
 
 void CDialogWnd::Notify(TNotifyUI& msg) {
@@ -72,6 +81,7 @@ void CDialogWnd::Notify(TNotifyUI& msg) {
 
 LRESULT CDialogWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_CREATE) return OnCreate();
+    if (uMsg == WM_SIZE && wParam != SIZE_MINIMIZED) ShowMaximizedState(wParam == SIZE_MAXIMIZED);
     LRESULT result = 0;
     if (m_pm.MessageHandler(uMsg, wParam, lParam, result)) return result;
     if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE && (m_dwStyle & UI_WNDSTYLE_DIALOG)) {

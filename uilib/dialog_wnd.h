@@ -37,9 +37,14 @@ private:
     class Notifier;
     LRESULT OnCreate();
     void Maximize(bool bMaximize);
+    // Maximised or not, however it came about (button, caption double-click, window manager):
+    // the caption shows the matching button and the frame drawn by the layout goes.
+    void ShowMaximizedState(bool bMaximized);
 
     CDuiString m_sLayout;
     IDialogBuilderCallback* m_pCallback = nullptr;
     DWORD m_dwStyle = UI_WNDSTYLE_DIALOG;
     Notifier* m_pNotifier = nullptr;
+    bool m_bFrameHidden = false;
+    DWORD m_dwFrameColor = 0;
 };

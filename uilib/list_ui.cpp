@@ -105,6 +105,17 @@ void PaintRowBackground(CRenderContext& ctx, const RECT& rc, const TListInfoUI* 
                                  info->dwLineColor);
 }
 
+// Shift+F10 and the Menu key open the context menu of what has the focus.
+bool IsContextMenuKey(const TEventUI& event) {
+    return event.chKey == VK_APPS || (event.chKey == VK_F10 && (event.wKeyState & MK_SHIFT));
+}
+
+void PaintRowFocus(CRenderContext& ctx, const RECT& rc, IListOwnerUI* owner,
+                   const IListItemUI* item, bool enabled) {
+    if (owner->GetFocusedItem() != item->GetIndex()) return;
+    CRenderEngine::DrawFocusRect(ctx, rc, RowTextColor(owner->GetListInfo(), item, enabled));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -202,6 +213,7 @@ void CListElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
     PaintBkImage(ctx);
     DrawItemText(ctx, m_rcItem);
     PaintBorder(ctx);
+    PaintRowFocus(ctx, m_rcItem, m_pOwner, this, IsEnabled());
 }
 
 LPCTSTR CListLabelElementUI::GetClass() const {
@@ -280,6 +292,7 @@ void CListContainerElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) 
     if (IntersectRects(rcPaint, m_rcItem).IsEmpty()) return;
     if (m_pOwner) PaintRowBackground(ctx, m_rcItem, m_pOwner->GetListInfo(), this, IsEnabled());
     CHorizontalLayoutUI::DoPaint(ctx, rcPaint);
+    if (m_pOwner) PaintRowFocus(ctx, m_rcItem, m_pOwner, this, IsEnabled());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -721,21 +734,31 @@ void CListUI::MoveCurrent(int iIndex, UINT keyState) {
     }
 }
 
+void CListUI::NotifyContextMenu(int iIndex, POINT pt) {
+    if (!IsEnabled() || !m_pManager) return;
+    TNotifyUI msg;
+    msg.sType = DUI_MSGTYPE_MENU;
+    msg.pSender = this;
+    msg.ptMouse = pt;
+    msg.wParam = static_cast<WPARAM>(iIndex);
+    m_pManager->SendNotify(msg);
+}
+
 void CListUI::DoEvent(TEventUI& event) {
     switch (event.Type) {
         case UIEVENT_CONTEXTMENU: {
-            if (!IsEnabled() || !m_pManager) return;
             IListItemUI* row = ListItemOf(event.pSender);
             bool ours = row && row->GetOwner() == static_cast<IListOwnerUI*>(this);
-            TNotifyUI msg;
-            msg.sType = DUI_MSGTYPE_MENU;
-            msg.pSender = this;
-            msg.ptMouse = event.ptMouse;
-            msg.wParam = static_cast<WPARAM>(ours ? row->GetIndex() : -1);
-            m_pManager->SendNotify(msg);
+            NotifyContextMenu(ours ? row->GetIndex() : -1, event.ptMouse);
             return;
         }
         case UIEVENT_KEYDOWN: {
+            if (IsContextMenuKey(event)) {
+                CControlUI* current = m_iCurSel >= 0 ? GetItemAt(m_iCurSel) : nullptr;
+                const RECT& rc = current ? current->GetPos() : m_pList->GetPos();
+                NotifyContextMenu(m_iCurSel, POINT{rc.left, current ? rc.bottom : rc.top});
+                return;
+            }
             if (GetCount() == 0) return;
             int page = std::max(
                 1, m_pList->GetViewRect().GetHeight() / std::max(1, GetItemAt(0)->GetHeight()));

@@ -38,6 +38,8 @@ public:
     virtual void ItemPressed(int iIndex, UINT keyState, bool bRightButton) = 0;
     // Keys, the wheel and context menus that rows pass on.
     virtual void DoEvent(TEventUI& event) = 0;
+    // The row that shows the keyboard focus (the current row of a focused list), -1 for none.
+    virtual int GetFocusedItem() const { return -1; }
 
 protected:
     ~IListOwnerUI() = default;
@@ -202,7 +204,8 @@ private:
 };
 
 // Notifications: "itemselect" (wParam the current row, lParam the previous one) whenever the
-// selection changes, "menu" on a right click (wParam the row under the mouse or -1, ptMouse),
+// selection changes, "menu" on a right click (wParam the row under the mouse or -1, ptMouse)
+// and on Shift+F10 or the Menu key (wParam the current row, ptMouse its lower left corner),
 // and those of the rows and header items. With multiselect="true", Ctrl+click toggles a row and
 // Shift+click selects the range from the last row clicked.
 class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
@@ -229,6 +232,7 @@ public:
     int GetCurSel() const override { return m_iCurSel; }
     bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true) override;
     void ItemPressed(int iIndex, UINT keyState, bool bRightButton) override;
+    int GetFocusedItem() const override { return IsFocused() ? m_iCurSel : -1; }
     // Adds (or with bSelect false, removes) one row to the selection; makes it current.
     bool SelectMultiItem(int iIndex, bool bSelect = true);
     void UnSelectAllItems();
@@ -250,6 +254,7 @@ private:
     void ClearSelection();
     void NotifySelection(int iOld, bool bTrigger);
     void MoveCurrent(int iIndex, UINT keyState);
+    void NotifyContextMenu(int iIndex, POINT pt);
     friend class CListHeaderUI;
     // Takes the columns from the header; rows are laid out again when a width changed.
     void UpdateColumns();

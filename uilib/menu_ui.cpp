@@ -30,8 +30,9 @@ CMenuUI::CMenuUI() {
     TListInfoUI* info = GetListInfo();
     info->bShowHtml = true;
     info->dwLineColor = 0;
-    info->dwSelectedBkColor = 0;
+    // The row the arrow keys reach looks like the one under the mouse.
     info->dwHotBkColor = 0xFFE4F0FC;
+    info->dwSelectedBkColor = info->dwHotBkColor;
     info->rcTextPadding = RECT{8, 0, 16, 0};
     SetBkColor(0xFFFFFFFF);
     SetBorderColor(0xFFC8D6E5);
@@ -49,6 +50,19 @@ void* CMenuUI::GetInterface(LPCTSTR pstrName) {
 }
 
 void CMenuUI::ItemPressed(int, UINT, bool) {}
+
+UINT CMenuUI::GetControlFlags() const {
+    return CListUI::GetControlFlags() | UIFLAG_WANTRETURN;
+}
+
+void CMenuUI::DoEvent(TEventUI& event) {
+    bool choose = event.Type == UIEVENT_KEYDOWN &&
+                  (event.chKey == VK_RETURN || event.chKey == VK_SPACE);
+    if (!choose) return CListUI::DoEvent(event);
+    CControlUI* item = GetCurSel() >= 0 ? GetItemAt(GetCurSel()) : nullptr;
+    if (item && item->IsEnabled() && m_pManager)
+        m_pManager->SendNotify(item, DUI_MSGTYPE_ITEMCLICK, static_cast<WPARAM>(GetCurSel()));
+}
 
 CMenuWnd::CMenuWnd() = default;
 
@@ -103,7 +117,10 @@ void CMenuWnd::Popup(POINT ptScreen) {
     if (rc.right > work.right) rc = RECT{rc.left - width, rc.top, rc.left, rc.bottom};
     if (rc.bottom > work.bottom) rc = RECT{rc.left, rc.top - height, rc.right, rc.top};
     MoveWindow(rc);
+    // Opened with no current row; the keyboard goes to the menu.
+    m_pMenu->SelectItem(-1, false, false);
     ShowWindow(true, true);
+    m_pm.SetFocus(m_pMenu);
 }
 
 void CMenuWnd::Hide() {

@@ -21,6 +21,9 @@ public:
     void* GetInterface(LPCTSTR pstrName) override;
     // Menus have no lasting selection: a press only makes the row current.
     void ItemPressed(int iIndex, UINT keyState, bool bRightButton) override;
+    // The arrow keys move the current row; Enter and Space choose it as a click would.
+    UINT GetControlFlags() const override;
+    void DoEvent(TEventUI& event) override;
 };
 
 // Built once and opened as often as needed. A click on an enabled element closes the menu and

@@ -17,7 +17,10 @@ const char kFallbackLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
       <Label name="title" textcolor="#FFFFFFFF" textpadding="14,0,0,0" font="1"/>
       <Button name="closebtn" width="40" text="×" textcolor="#FFFFFFFF" hotbkcolor="#FF5AA6F5"/>
     </HorizontalLayout>
-    <Text name="msg" padding="22,18,22,8" textcolor="#FF333333"/>
+    <HorizontalLayout inset="22,12,22,0" childpadding="14" childvalign="vcenter">
+      <Control name="icon" width="36" height="36"/>
+      <Text name="msg" textcolor="#FF333333" valign="center"/>
+    </HorizontalLayout>
     <HorizontalLayout height="56" childalign="right" inset="0,0,18,0" childpadding="10" childvalign="vcenter">
       <Button name="ok" text="确定" width="88" height="32" default="true" bkcolor="#FF2D8CF0" hotbkcolor="#FF4A9EF3" textcolor="#FFFFFFFF" borderround="6,6"/>
       <Button name="cancel" text="取消" width="88" height="32" bkcolor="#FFF1F4F8" hotbkcolor="#FFE3EAF2" textcolor="#FF333333" borderround="6,6"/>
@@ -38,16 +41,29 @@ protected:
 };
 
 int ShowBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, LPCTSTR pstrLayout,
-            bool bQuestion) {
-    if (Hook()) return Hook()(CDuiString(pstrText), bQuestion);
+            UINT uIcon) {
+    const bool question = uIcon == MB_ICONQUESTION;
+    if (Hook()) return Hook()(CDuiString(pstrText), question);
     LPCTSTR layout = CResourceManagerUI::HasFile(pstrLayout) ? pstrLayout : kFallbackLayout;
-    if (bQuestion) return CMessageBoxUI2(layout).DoModal(hOwner, pstrText, pstrCaption);
-    return InformationBox(layout).DoModal(hOwner, pstrText, pstrCaption);
+    if (question) return CMessageBoxUI2(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
+    return InformationBox(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
+}
+
+LPCTSTR IconFile(UINT uIcon) {
+    switch (uIcon) {
+        case MB_ICONWARNING:
+            return "msg_warning.svg";
+        case MB_ICONQUESTION:
+            return "msg_question.svg";
+        default:
+            return "msg_info.svg";
+    }
 }
 
 }  // namespace
 
-CMessageBoxUI2::CMessageBoxUI2(LPCTSTR pstrLayout) : m_sLayout(pstrLayout) {}
+CMessageBoxUI2::CMessageBoxUI2(LPCTSTR pstrLayout, UINT uIcon)
+    : m_sLayout(pstrLayout), m_uIcon(uIcon) {}
 
 int CMessageBoxUI2::DoModal(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption) {
     m_sText = pstrText;
@@ -66,6 +82,7 @@ void CMessageBoxUI2::SetMsg(LPCTSTR pstrText) {
 
 void CMessageBoxUI2::InitWindow() {
     if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
+    if (CControlUI* icon = m_pm.FindControl("icon")) icon->SetBkImage(IconFile(m_uIcon));
     SetMsg(m_sText);
 }
 
@@ -86,12 +103,14 @@ void CMessageBoxUI2::Notify(TNotifyUI& msg) {
     CDialogWnd::Notify(msg);
 }
 
-void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption) {
-    ShowBox(hOwner, pstrText, pstrCaption, "MessageBox.xml", false);
+void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, UINT uIcon) {
+    ShowBox(hOwner, pstrText, pstrCaption, "MessageBox.xml",
+            uIcon == MB_ICONWARNING ? MB_ICONWARNING : MB_ICONINFORMATION);
 }
 
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption) {
-    return ShowBox(hOwner, pstrText, pstrCaption, "MessageBox2.xml", true) == 0 ? 0 : 1;
+    return ShowBox(hOwner, pstrText, pstrCaption, "MessageBox2.xml", MB_ICONQUESTION) == 0 ? 0
+                                                                                          : 1;
 }
 
 void UISetMessageBoxHook(UIMessageBoxHook hook) {

@@ -5,11 +5,15 @@
 
 #include "uilib/dialog_wnd.h"
 
-// A modal box built from a layout with the controls "title", "msg", "ok", "cancel" and
+// What a box is about: its icon ("msg_info.svg", "msg_question.svg", "msg_warning.svg").
+enum : UINT { MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40 };
+
+// A modal box built from a layout with the controls "title", "icon", "msg", "ok", "cancel" and
 // "closebtn". Result: 0 after "ok", 1 after "cancel", "closebtn", Escape or closing otherwise.
 class CMessageBoxUI2 : public CDialogWnd, public INotifyUI {
 public:
-    explicit CMessageBoxUI2(LPCTSTR pstrLayout = "MessageBox2.xml");
+    explicit CMessageBoxUI2(LPCTSTR pstrLayout = "MessageBox2.xml",
+                            UINT uIcon = MB_ICONQUESTION);
 
     // Shows the box centred over the owner and returns its result.
     int DoModal(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
@@ -27,10 +31,13 @@ private:
     CDuiString m_sLayout;
     CDuiString m_sText;
     CDuiString m_sCaption;
+    UINT m_uIcon;
 };
 
-// Shows a text with one button ("MessageBox.xml"); returns when it is closed.
-void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
+// Shows a text with one button ("MessageBox.xml"); returns when it is closed. uIcon is
+// MB_ICONINFORMATION or, for something that went wrong, MB_ICONWARNING.
+void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr,
+                  UINT uIcon = MB_ICONINFORMATION);
 // Asks for confirmation ("MessageBox2.xml"): 0 when the user confirms, 1 otherwise.
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
 

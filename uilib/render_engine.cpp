@@ -1,6 +1,7 @@
 #include "uilib/render_engine.h"
 
 #include <QFontMetrics>
+#include <QSvgRenderer>
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <algorithm>
@@ -296,6 +297,15 @@ void CRenderEngine::DrawRect(CRenderContext& ctx, const RECT& rc, int nSize, DWO
     painter->drawRect(StrokeInside(rc, nSize));
 }
 
+void CRenderEngine::DrawFocusRect(CRenderContext& ctx, const RECT& rc, DWORD color) {
+    const int inset = 3;
+    RECT frame{rc.left + inset, rc.top + inset, rc.right - inset, rc.bottom - inset};
+    if (frame.IsEmpty()) return;
+    QPen pen(ToQColor(color), 1, Qt::DotLine);
+    ShapePainter painter(ctx, pen, Qt::NoBrush, false);
+    painter->drawRect(StrokeInside(frame, 1));
+}
+
 void CRenderEngine::DrawRoundRect(CRenderContext& ctx, const RECT& rc, int nSize, int width,
                                   int height, DWORD color) {
     ShapePainter painter(ctx, QPen(ToQColor(color), nSize), Qt::NoBrush);
@@ -457,9 +467,9 @@ bool CRenderEngine::DrawImageString(CRenderContext& ctx, CPaintManagerUI*, const
     ImageDescription image;
     ReadImageAttributes(pStrImage, image);
     if (pStrModify) ReadImageAttributes(pStrModify, image);
-    const QPixmap* pixmap = uilib_detail::SkinImage(image.file);
-    if (!pixmap) return false;
-    QRect source = image.hasSource ? ToQRect(image.source) : pixmap->rect();
+    QSvgRenderer* drawing = uilib_detail::SkinDrawing(image.file);
+    const QPixmap* pixmap = drawing ? nullptr : uilib_detail::SkinImage(image.file);
+    if (!drawing && !pixmap) return false;
     QRect dest = ToQRect(rcItem);
     if (image.hasDest)
         dest = QRect(rcItem.left + image.dest.left, rcItem.top + image.dest.top,
@@ -468,7 +478,10 @@ bool CRenderEngine::DrawImageString(CRenderContext& ctx, CPaintManagerUI*, const
     painter.save();
     painter.setOpacity(std::clamp(image.fade, 0, 255) / 255.0);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (image.corner.left || image.corner.top || image.corner.right || image.corner.bottom)
+    QRect source = image.hasSource || !pixmap ? ToQRect(image.source) : pixmap->rect();
+    if (drawing)
+        drawing->render(&painter, QRectF(dest));
+    else if (image.corner.left || image.corner.top || image.corner.right || image.corner.bottom)
         DrawNinePatch(painter, dest, *pixmap, source, image.corner);
     else
         painter.drawPixmap(dest, *pixmap, source);

@@ -30,6 +30,8 @@ enum : UINT {
     WM_RBUTTONUP = 0x0205,
     WM_MOUSEWHEEL = 0x020A,
     WM_MOUSELEAVE = 0x02A3,
+    // Sent to translucent windows when the desktop stops composing them; wParam is 0.
+    WM_DWMCOMPOSITIONCHANGED = 0x031E,
     WM_USER = 0x0400,
 };
 
@@ -86,7 +88,9 @@ enum : UINT {
     VK_DOWN = 0x28,
     VK_INSERT = 0x2D,
     VK_DELETE = 0x2E,
+    VK_APPS = 0x5D,
     VK_F1 = 0x70,
+    VK_F10 = 0x79,
 };
 
 // WM_SIZE wParam.

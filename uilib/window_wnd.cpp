@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QStyleHints>
+#include <QSvgRenderer>
 #include <QWindow>
 #include <optional>
 
@@ -40,6 +41,7 @@ Qt::WindowFlags FlagsForStyle(DWORD dwStyle, DWORD dwExStyle) {
     if (dwExStyle & UI_WNDSTYLE_EX_NOACTIVATE) flags |= Qt::WindowDoesNotAcceptFocus;
     if (dwExStyle & UI_WNDSTYLE_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
     if (dwExStyle & UI_WNDSTYLE_EX_TRANSPARENT) flags |= Qt::WindowTransparentForInput;
+    if (dwExStyle & UI_WNDSTYLE_EX_UNMANAGED) flags |= Qt::BypassWindowManagerHint;
     return flags;
 }
 
@@ -90,6 +92,11 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
     if (cx != CW_USEDEFAULT && cy != CW_USEDEFAULT) m_pNative->resize(cx, cy);
     if (x != CW_USEDEFAULT && y != CW_USEDEFAULT) m_pNative->move(x, y);
     m_hWnd = uilib_detail::RegisterWindow(m_pNative);
+    if (dwExStyle & UI_WNDSTYLE_EX_LAYERED) {
+        HWND hWnd = m_hWnd;
+        uilib_detail::X11WatchCompositor(
+            [hWnd] { ::PostMessage(hWnd, WM_DWMCOMPOSITIONCHANGED, 0, 0); });
+    }
     if (HandleMessage(WM_CREATE, 0, 0) == -1) {
         DestroyWindow();
         return nullptr;
@@ -211,6 +218,12 @@ void CWindowWnd::BringToFront() {
     if (m_pNative) m_pNative->raise();
 }
 
+void CWindowWnd::StackBehind(HWND hWndAbove) {
+    NativeWindow* above = uilib_detail::NativeFromHandle(hWndAbove);
+    if (m_pNative && above && m_pNative->isVisible())
+        uilib_detail::X11StackBelow(m_pNative, above);
+}
+
 LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return HandleMessage(uMsg, wParam, lParam);
 }
@@ -299,12 +312,26 @@ QPixmap DrawnIcon() {
     return pixmap;
 }
 
+// The skin's drawing at the sizes desktops ask for, from taskbar to task switcher.
+QIcon IconFromDrawing(QSvgRenderer& drawing) {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawing.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 }  // namespace
 
 void CWindowWnd::SetIcon(UINT nRes) {
     if (!m_pNative) return;
     CDuiString file;
-    file.Format("icon%u.png", nRes);
-    const QPixmap* image = uilib_detail::SkinImage(file);
-    m_pNative->setWindowIcon(QIcon(image ? *image : DrawnIcon()));
+    file.Format("icon%u.svg", nRes);
+    QSvgRenderer* drawing = uilib_detail::SkinDrawing(file);
+    m_pNative->setWindowIcon(drawing ? IconFromDrawing(*drawing) : QIcon(DrawnIcon()));
 }

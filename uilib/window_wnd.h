@@ -20,6 +20,9 @@ enum : DWORD {
     UI_WNDSTYLE_EX_TOPMOST = 0x0004,
     UI_WNDSTYLE_EX_LAYERED = 0x0008,      // per-pixel translucent background
     UI_WNDSTYLE_EX_TRANSPARENT = 0x0010,  // mouse input passes through to what lies below
+    // Left alone by the window manager: never framed, listed in the taskbar or window lists,
+    // activated or restacked by it; the program places it (StackBehind).
+    UI_WNDSTYLE_EX_UNMANAGED = 0x0040,
 };
 
 enum : UINT { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
@@ -68,6 +71,8 @@ public:
     // The available area (without task bars) of the monitor that holds this window.
     RECT GetWorkArea() const;
     void BringToFront();
+    // Puts the window directly behind another one (on X11; elsewhere nothing changes).
+    void StackBehind(HWND hWndAbove);
 
     LRESULT SendMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PostMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);

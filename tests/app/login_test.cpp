@@ -33,6 +33,7 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     auto login = OpenLogin();
     EXPECT_EQ(ControlText(*login, "edit_ip"), wrongAddress.c_str()) << "the stored address";
     EXPECT_EQ(ControlText(*login, "title"), "LedgerDesk");
+    EXPECT_EQ(guisupport::WindowTitle(login->GetHWND()), "LedgerDesk  登录");
     guisupport::SaveScreenshot(login->GetHWND(), "app_login");
     SetControlText(*login, "edit_user_name", "admin");
     SetControlText(*login, "edit_user_pass", "admin123");
@@ -41,8 +42,11 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     ClickControl(*login, "ok");
     EXPECT_EQ(ControlText(*login, "label_msg"), "正在连接数据库...");
     EXPECT_FALSE(IsControlEnabled(*login, "ok")) << "one attempt at a time";
+    EXPECT_TRUE(login->IsBusy());
+    guisupport::SaveScreenshot(login->GetHWND(), "app_login_connecting");
     ASSERT_TRUE(WaitForMessage(*login, "数据库连接失败"));
     EXPECT_TRUE(IsControlEnabled(*login, "ok"));
+    EXPECT_FALSE(login->IsBusy());
     EXPECT_EQ(login->GetMainWnd(), nullptr);
     guisupport::SaveScreenshot(login->GetHWND(), "app_login_failed");
 
@@ -63,7 +67,13 @@ TEST_F(Login, WrongPasswordIsToldAndTheNextTryOnlyLogsIn) {
     ASSERT_TRUE(ProcessMessagesUntil([&] { return !m_boxes.empty(); }, 5000));
     EXPECT_EQ(m_boxes, std::vector<std::string>{"用户名或密码错误！"});
     EXPECT_TRUE(IsControlEnabled(*login, "ok"));
+    EXPECT_FALSE(login->IsBusy());
     EXPECT_EQ(ControlText(*login, "label_msg"), "数据库已连接");
+    // Typing goes straight over the refused password.
+    const CControlUI* focus = login->GetPaintManager().GetFocus();
+    EXPECT_EQ(focus ? focus->GetName() : CDuiString(), "edit_user_pass");
+    EXPECT_EQ(guisupport::SelectedText(login->GetHWND()), "wrong");
+    guisupport::SaveScreenshot(login->GetHWND(), "app_login_refused");
 
     ASSERT_NE(LogIn(*login), nullptr);
     EXPECT_EQ(*opens, 1) << "the database stays open after a refused login";

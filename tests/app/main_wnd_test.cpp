@@ -89,6 +89,30 @@ INSTANTIATE_TEST_SUITE_P(
                       IndexCase{3, kPageDbConfig, false}, IndexCase{0, kPageList, false},
                       IndexCase{4, kPageList, false}, IndexCase{-1, kPageList, false}));
 
+TEST_F(MainWindow, HasATitleAndTabWalksTheNavigationAndThePage) {
+    EXPECT_EQ(guisupport::WindowTitle(m_main.GetHWND()), "LedgerDesk");
+    std::vector<std::string> visited;
+    for (int i = 0; i < 40; ++i) {
+        guisupport::PressKey(m_main.GetHWND(), VK_TAB);
+        const CControlUI* focus = m_main.GetPaintManager().GetFocus();
+        visited.push_back(focus ? focus->GetName().str() : "");
+    }
+    auto at = [&](const char* name) {
+        return std::find(visited.begin(), visited.end(), name) - visited.begin();
+    };
+    EXPECT_LT(at("minbtn"), at("closebtn"));
+    EXPECT_LT(at("closebtn"), at("option_list_view"));
+    EXPECT_LT(at("option_list_view"), at("option_import"));
+    EXPECT_LT(at("option_import"), at("option_edit"));
+    EXPECT_LT(at("option_edit"), at("option_dbconfig"));
+    EXPECT_LT(at("option_dbconfig"), static_cast<long>(visited.size()));
+    // Hidden controls (the restore button, the closed sub-navigation) are no stops.
+    EXPECT_EQ(at("restorebtn"), static_cast<long>(visited.size()));
+    EXPECT_EQ(at("sub_option_import"), static_cast<long>(visited.size()));
+    m_main.GetPaintManager().SetFocus(m_main.FindControl("option_import"));
+    guisupport::SaveScreenshot(m_main.GetHWND(), "app_main_window_focus");
+}
+
 TEST_F(MainWindow, CloseAsksFirstThenHidesAtOnceAndEndsTheApplicationASecondLater) {
     const HWND hWnd = m_main.GetHWND();
     m_nextAnswer = 1;

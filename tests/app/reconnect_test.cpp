@@ -57,6 +57,8 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
                   CDlgReconnect* dialog = m_main->GetReconnectDialog();
                   firstMessage = dialog->GetMessage();
                   guisupport::SaveScreenshot(dialog->GetHWND(), "app_reconnect");
+                  EXPECT_EQ(guisupport::WindowTitle(dialog->GetHWND()), "数据库连接中断");
+                  EXPECT_EQ(ControlText(*dialog, "title"), "数据库连接中断");
               })
         // Every task has failed, the later ones while the dialog was open (the list page may
         // have had its first count in flight too).

@@ -94,6 +94,36 @@ TEST_F(ShadowTest, HidesWhileItsHostIsMaximised) {
     EXPECT_TRUE(ShadowSurrounds(m_host.GetWindowRect()));
 }
 
+// Whatever the window manager does with it, the shadow never stands between the operator and
+// the window: clicks pass through it, it never becomes active, and it is no window of its own.
+TEST_F(ShadowTest, NeverTakesInputOrFocusAndIsListedNowhere) {
+    ShowHost();
+    ASSERT_TRUE(m_shadow.Attach(&m_host));
+    ASSERT_TRUE(ShadowSurrounds(RECT{200, 150, 600, 450}));
+    Click("maxbtn");
+    Click("restorebtn");
+    ASSERT_TRUE(ShadowSurrounds(m_host.GetWindowRect()));
+    const guisupport::WindowTraits traits = guisupport::TraitsOf(m_shadow.GetHWND());
+    EXPECT_FALSE(traits.takesInput);
+    EXPECT_FALSE(traits.takesFocus);
+    EXPECT_FALSE(traits.listedAsApp);
+    EXPECT_TRUE(guisupport::TraitsOf(m_host.GetHWND()).takesInput);
+}
+
+// Without a compositor its translucent parts would turn black around the host.
+TEST_F(ShadowTest, GoesAwayWhenTheDesktopStopsComposing) {
+    ShowHost();
+    ASSERT_TRUE(m_shadow.Attach(&m_host));
+    HWND shadow = m_shadow.GetHWND();
+    ASSERT_TRUE(PostMessage(shadow, WM_DWMCOMPOSITIONCHANGED, 0, 0));
+    EXPECT_TRUE(ProcessMessagesUntil([&] { return !IsWindow(shadow); }));
+    EXPECT_FALSE(m_shadow.IsAttached());
+    // The host goes on as before.
+    m_host.MoveWindow(RECT{100, 100, 500, 400});
+    Click("maxbtn");
+    EXPECT_TRUE(ProcessMessagesUntil([&] { return m_host.FindControl("restorebtn")->IsVisible(); }));
+}
+
 TEST_F(ShadowTest, ClosesWithItsHost) {
     ShowHost();
     ASSERT_TRUE(m_shadow.Attach(&m_host));

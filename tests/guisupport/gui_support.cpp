@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "uilib/internal/native_window.h"
+#include "uilib/internal/render_context.h"
 #include "uilib/internal/text_codec.h"
 #include "uilib/resource_manager_ui.h"
 #include "uilib/style_manager_ui.h"
@@ -186,6 +187,10 @@ int QtKeyOf(UINT vk) {
             return Qt::Key_Delete;
         case VK_BACK:
             return Qt::Key_Backspace;
+        case VK_APPS:
+            return Qt::Key_Menu;
+        case VK_F10:
+            return Qt::Key_F10;
         default:
             return static_cast<int>(vk);
     }
@@ -267,6 +272,35 @@ bool TypeText(HWND hWnd, const char* text) {
         QApplication::sendEvent(edit, &press);
     }
     return true;
+}
+
+std::string SelectedText(HWND hWnd) {
+    QLineEdit* edit = OpenLineEdit(hWnd);
+    return edit ? uilib_detail::ToGbk(edit->selectedText()) : std::string();
+}
+
+std::string WindowTitle(HWND hWnd) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    return native ? uilib_detail::ToGbk(native->windowTitle()) : std::string();
+}
+
+WindowTraits TraitsOf(HWND hWnd) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!native) return WindowTraits{};
+    Qt::WindowFlags flags = native->windowFlags();
+    return WindowTraits{!(flags & Qt::WindowTransparentForInput),
+                        !(flags & Qt::WindowDoesNotAcceptFocus),
+                        !(flags & Qt::BypassWindowManagerHint) && !(flags & Qt::Tool)};
+}
+
+std::vector<std::uint32_t> PixelsOf(HWND hWnd, const RECT& rc) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!native) return {};
+    QImage image = native->grab(ToQRect(rc)).toImage();
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) pixels.push_back(image.pixel(x, y));
+    return pixels;
 }
 
 POINT CenterOf(const RECT& rc) {

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers for tests that open real windows on Qt's offscreen platform. No Qt in this header.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -66,6 +67,20 @@ void TypeKey(UINT vk, UINT keyState = 0);
 HWND ActiveWindow();
 // Types GBK text into the edit being edited in the window (its native line edit).
 bool TypeText(HWND hWnd, const char* text);
+// The selected text of the edit being edited in the window (GBK), "" when none is.
+std::string SelectedText(HWND hWnd);
+// The window's title as the desktop shows it (GBK, like every text of the program).
+std::string WindowTitle(HWND hWnd);
+// How the desktop treats the window.
+struct WindowTraits {
+    bool takesInput = false;    // clicks land on it rather than passing through
+    bool takesFocus = false;    // it can become the active window
+    bool listedAsApp = false;   // the taskbar and window lists show it
+};
+WindowTraits TraitsOf(HWND hWnd);
+// The window's picture inside rc (client coordinates), row by row, as ARGB.
+std::vector<std::uint32_t> PixelsOf(HWND hWnd, const RECT& rc);
+
 // Centre of a control, client coordinates.
 POINT CenterOf(const RECT& rc);
 

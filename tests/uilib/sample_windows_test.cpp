@@ -8,8 +8,10 @@ const char kSampleMain[] =
   <VerticalLayout class="window_root">
     <HorizontalLayout class="title_bar">
       <Label name="title" class="title_text" text="LedgerDesk  车辆白名单"/>
-      <Button name="minbtn" class="caption_btn" text="–"/>
-      <Button name="closebtn" class="caption_btn_close" text="×"/>
+      <Button name="minbtn" class="caption_btn" normalimage="file='caption_min.svg' dest='14,14,26,26'"/>
+      <Button name="maxbtn" class="caption_btn" normalimage="file='caption_max.svg' dest='14,14,26,26'"/>
+      <Button name="restorebtn" class="caption_btn" normalimage="file='caption_restore.svg' dest='14,14,26,26'" visible="false"/>
+      <Button name="closebtn" class="caption_btn_close" normalimage="file='caption_close.svg' dest='14,14,26,26'"/>
     </HorizontalLayout>
     <HorizontalLayout>
       <VerticalLayout width="160" bkcolor="#FF2F6DB5" bkcolor2="#FF275C9A" inset="0,12,0,0">
@@ -121,6 +123,40 @@ TEST_F(SampleWindowsTest, DraggingTheCaptionMovesTheWindowButNotFromItsButtons) 
     guisupport::Click(h, wnd.Center("minbtn"));
     EXPECT_EQ(wnd.GetWindowRect(), after);
     EXPECT_EQ(wnd.recorder.OfType("click").size(), 1u);
+}
+
+// However it is maximised, the caption shows the restore button and the window loses the frame
+// it would only show as a gap at the screen's edges; clicks keep reaching the controls.
+TEST_F(SampleWindowsTest, DoubleClickOnTheCaptionMaximisesAndRestores) {
+    uitest::TestDialog wnd;
+    ASSERT_TRUE(wnd.Open("sample_main.xml", UI_WNDSTYLE_FRAME));
+    HWND h = wnd.GetHWND();
+    CControlUI* root = wnd.GetPaintManager().GetRoot();
+    const DWORD frame = root->GetBorderColor();
+    ASSERT_NE(frame, 0u);
+    auto maximised = [&] { return wnd.FindControl("restorebtn")->IsVisible(); };
+
+    guisupport::DoubleClick(h, POINT{300, 20});
+    ASSERT_TRUE(guisupport::ProcessMessagesUntil(maximised));
+    EXPECT_FALSE(wnd.FindControl("maxbtn")->IsVisible());
+    EXPECT_EQ(root->GetBorderColor(), 0u);
+    wnd.GetPaintManager().UpdateLayout();
+    uitest::Screenshot(h, "sample_main_maximised");
+    guisupport::Click(h, wnd.Center("btn_refresh_page"));
+
+    guisupport::DoubleClick(h, POINT{300, 20});
+    ASSERT_TRUE(guisupport::ProcessMessagesUntil([&] { return !maximised(); }));
+    EXPECT_EQ(root->GetBorderColor(), frame);
+    wnd.GetPaintManager().UpdateLayout();
+    guisupport::Click(h, wnd.Center("btn_refresh_page"));
+    EXPECT_EQ(wnd.recorder.OfType("click").size(), 2u);
+
+    // The buttons lead to the same states.
+    guisupport::Click(h, wnd.Center("maxbtn"));
+    ASSERT_TRUE(guisupport::ProcessMessagesUntil(maximised));
+    wnd.GetPaintManager().UpdateLayout();
+    guisupport::Click(h, wnd.Center("restorebtn"));
+    EXPECT_TRUE(guisupport::ProcessMessagesUntil([&] { return !maximised(); }));
 }
 
 TEST_F(SampleWindowsTest, SizeBoxResizesTheWindowDownToItsMinimum) {

@@ -1,4 +1,6 @@
 // Windows: modal loops and their results, message boxes, the message loop, closing.
+#include <algorithm>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
@@ -180,6 +182,51 @@ TEST_F(WindowTest, InformationBoxHasNoCancel) {
     });
     UIMessageBox(nullptr, "用户名或密码错误！");
 }
+
+struct BoxKind : testcases::NamedCase {
+    std::function<void()> show;
+    const char* icon;
+};
+
+class MessageBoxKindTest : public WindowTest, public ::testing::WithParamInterface<BoxKind> {};
+
+// Each kind of box says what it is about with its own drawing, beside its text.
+TEST_P(MessageBoxKindTest, ShowsTheIconOfItsKindBesideItsText) {
+    Later(20, [this] {
+        CMessageBoxUI2* box = ShownBox();
+        ASSERT_NE(box, nullptr);
+        HWND h = box->GetHWND();
+        EXPECT_EQ(guisupport::WindowTitle(h), "提示");
+        CControlUI* icon = box->FindControl("icon");
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(icon->GetBkImage(), GetParam().icon);
+        auto pixels = guisupport::PixelsOf(h, icon->GetPos());
+        EXPECT_NE(std::count(pixels.begin(), pixels.end(), pixels.front()),
+                  static_cast<long>(pixels.size()))
+            << "the icon is blank";
+        // The text is centred on the icon's line, not hung from the top of its area.
+        const RECT& rcIcon = icon->GetPos();
+        const RECT& rcMsg = box->FindControl("msg")->GetPos();
+        EXPECT_EQ(rcIcon.top + rcIcon.bottom, rcMsg.top + rcMsg.bottom);
+        uitest::Screenshot(h, (std::string("message_box_") + GetParam().name).c_str());
+        guisupport::PressKey(h, VK_ESCAPE);
+    });
+    GetParam().show();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MessageBoxKindTest,
+    ::testing::Values(BoxKind{{"information"}, [] { UIMessageBox(nullptr, "保存成功！"); },
+                              "msg_info.svg"},
+                      BoxKind{{"warning"},
+                              [] {
+                                  UIMessageBox(nullptr, "用户名或密码错误！", nullptr,
+                                               MB_ICONWARNING);
+                              },
+                              "msg_warning.svg"},
+                      BoxKind{{"question"}, [] { UIMessageBox2(nullptr, "确定要删除吗?"); },
+                              "msg_question.svg"}),
+    testcases::kCaseName);
 
 TEST_F(WindowTest, QuitEndsTheMessageLoopAndAQuitPostedEarlyEndsTheNextOne) {
     Later(10, [] { PostQuitMessage(3); });

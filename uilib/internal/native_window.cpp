@@ -56,6 +56,8 @@ bool NativeWindow::event(QEvent* e) {
     ++m_eventDepth;
     bool handled = deliverPostedMessage(e) || showToolTip(e) || QWidget::event(e);
     if (e->type() == QEvent::ActivationChange) send(WM_ACTIVATE, isActiveWindow() ? 1 : 0, 0);
+    // A window manager may report the new state after the new size.
+    if (e->type() == QEvent::WindowStateChange) sendSize();
     if (--m_eventDepth == 0 && m_deleteWhenIdle) {
         m_deleteWhenIdle = false;
         deleteLater();
@@ -177,6 +179,10 @@ void NativeWindow::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void NativeWindow::resizeEvent(QResizeEvent*) {
+    sendSize();
+}
+
+void NativeWindow::sendSize() {
     WPARAM kind = isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
     send(WM_SIZE, kind, MAKELPARAM(width(), height()));
 }
@@ -245,6 +251,8 @@ UINT VirtualKeyOf(int key) {
             return VK_INSERT;
         case Qt::Key_Delete:
             return VK_DELETE;
+        case Qt::Key_Menu:
+            return VK_APPS;
         default:
             return 0;
     }

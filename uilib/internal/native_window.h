@@ -47,6 +47,7 @@ protected:
 
 private:
     LRESULT send(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
+    void sendSize();
     bool deliverPostedMessage(QEvent* e);
     bool showToolTip(QEvent* e);
     void completeActivation();

@@ -1,6 +1,7 @@
 #include "uilib/internal/ui_resources.h"
 
 #include <QFontMetrics>
+#include <QSvgRenderer>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,31 @@ std::unordered_map<std::string, QFont>& fontCache() {
 std::unordered_map<std::string, std::unique_ptr<QPixmap>>& imageCache() {
     static std::unordered_map<std::string, std::unique_ptr<QPixmap>> cache;
     return cache;
+}
+
+std::unordered_map<std::string, std::unique_ptr<QSvgRenderer>>& drawingCache() {
+    static std::unordered_map<std::string, std::unique_ptr<QSvgRenderer>> cache;
+    return cache;
+}
+
+bool IsVectorFile(const std::string& file) {
+    const std::string suffix = ".svg";
+    return file.size() > suffix.size() &&
+           file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A skin file decoded once, on first use; null (remembered too) when missing or unreadable.
+template <typename T, typename Decode>
+T* Decoded(std::unordered_map<std::string, std::unique_ptr<T>>& cache, const CDuiString& file,
+           Decode decode) {
+    auto it = cache.find(file.str());
+    if (it == cache.end()) {
+        std::unique_ptr<T> decoded;
+        std::string data;
+        if (CResourceManagerUI::GetFileData(file, data)) decoded = decode(data);
+        it = cache.emplace(file.str(), std::move(decoded)).first;
+    }
+    return it->second.get();
 }
 
 std::string FontKey(const TFontInfo& info) {
@@ -77,24 +103,28 @@ int FontHeight(const CPaintManagerUI* manager, int id) {
 }
 
 const QPixmap* SkinImage(const CDuiString& file) {
-    auto& cache = imageCache();
-    auto it = cache.find(file.str());
-    if (it == cache.end()) {
-        std::unique_ptr<QPixmap> pixmap;
-        std::string data;
-        if (CResourceManagerUI::GetFileData(file, data)) {
-            pixmap = std::make_unique<QPixmap>();
-            if (!pixmap->loadFromData(reinterpret_cast<const uchar*>(data.data()),
-                                      static_cast<uint>(data.size())))
-                pixmap.reset();
-        }
-        it = cache.emplace(file.str(), std::move(pixmap)).first;
-    }
-    return it->second.get();
+    return Decoded(imageCache(), file, [](const std::string& data) {
+        auto pixmap = std::make_unique<QPixmap>();
+        if (!pixmap->loadFromData(reinterpret_cast<const uchar*>(data.data()),
+                                  static_cast<uint>(data.size())))
+            pixmap.reset();
+        return pixmap;
+    });
+}
+
+QSvgRenderer* SkinDrawing(const CDuiString& file) {
+    if (!IsVectorFile(file.str())) return nullptr;
+    return Decoded(drawingCache(), file, [](const std::string& data) {
+        auto drawing = std::make_unique<QSvgRenderer>(
+            QByteArray(data.data(), static_cast<int>(data.size())));
+        if (!drawing->isValid()) drawing.reset();
+        return drawing;
+    });
 }
 
 void ClearResourceCaches() {
     imageCache().clear();
+    drawingCache().clear();
 }
 
 }  // namespace uilib_detail

@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPixmap>
 
+class QSvgRenderer;
+
 #include "uilib/dui_string.h"
 
 class CPaintManagerUI;
@@ -17,6 +19,9 @@ int FontHeight(const CPaintManagerUI* manager, int id);
 const QFontMetrics& MetricsOf(const QFont& font);
 // An image of the skin archive, decoded once; null when it is missing or unreadable.
 const QPixmap* SkinImage(const CDuiString& file);
+// A vector image (".svg") of the skin archive, parsed once; drawn at the painter's resolution,
+// so it stays sharp on scaled screens. Null for other files and when it is missing or unreadable.
+QSvgRenderer* SkinDrawing(const CDuiString& file);
 void ClearResourceCaches();
 
 }  // namespace uilib_detail

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 class QWidget;
 
 namespace uilib_detail {
@@ -9,5 +11,12 @@ bool X11SelectionOwned(const char* name);
 
 // Gives the X input focus to a mapped top-level window, stamped with the server's current time.
 void X11FocusWindow(QWidget* window);
+
+// Restacks a mapped top-level window directly below another one, or below the frame the window
+// manager put around that one. The first window must be one the window manager leaves alone.
+void X11StackBelow(QWidget* window, QWidget* above);
+
+// Runs onGone once, when the compositing manager running now exits. False when none runs.
+bool X11WatchCompositor(std::function<void()> onGone);
 
 }  // namespace uilib_detail
