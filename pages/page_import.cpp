@@ -1,5 +1,6 @@
 #include "pages/page_import.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/settings/config.h"
@@ -299,27 +300,37 @@ bool CPageImport::ConfirmUnlessSilenced(LPCTSTR pstrQuestion, const char* settin
     return true;
 }
 
+std::vector<tstring> CPageImport::MissingColumns(int sheet) const {
+    std::vector<tstring> missing;
+    const auto present = m_book->SheetColumns().find(sheet);
+    for (const tstring& column : m_book->ChosenColumns())
+        if (present == m_book->SheetColumns().end() || !present->second.count(column))
+            missing.push_back(column);
+    return missing;
+}
+
 bool CPageImport::PrepareSheetStep() {
     m_pSheetOptions->RemoveAll();
     if (!m_book->MatchSheetsToColumns().ok) return false;
-    for (const auto& [sheet, columns] : m_book->SheetColumns()) {
-        if (m_book->SheetsWithoutColumns().count(sheet)) continue;
+    std::vector<int> lacking(m_book->SheetsWithoutColumns().begin(), m_book->SheetsWithoutColumns().end());
+    for (const auto& entry : m_book->SheetColumns()) {
+        const int sheet = entry.first;
+        if (!MissingColumns(sheet).empty()) {
+            lacking.push_back(sheet);
+            continue;
+        }
         COptionUI* option = AddOption(m_pSheetOptions, m_book->SheetNames()[sheet]);
         option->Selected(true, false);
         option->SetTag(static_cast<UINT_PTR>(sheet));
     }
-    for (int sheet : m_book->SheetsWithoutColumns()) {
-        std::vector<tstring> missing;
-        const auto present = m_book->SheetColumns().find(sheet);
-        for (const tstring& column : m_book->ChosenColumns())
-            if (present == m_book->SheetColumns().end() || !present->second.count(column))
-                missing.push_back(column);
+    std::sort(lacking.begin(), lacking.end());
+    for (int sheet : lacking) {
         COptionUI* option = AddOption(m_pSheetOptions, m_book->SheetNames()[sheet]);
         option->SetTag(static_cast<UINT_PTR>(sheet));
         option->SetEnabled(false);
-        option->SetToolTip(MissingColumnsTip(missing).c_str());
+        option->SetToolTip(MissingColumnsTip(MissingColumns(sheet)).c_str());
     }
-    m_pSheetsAll->Selected(m_book->SheetsWithoutColumns().empty(), false);
+    m_pSheetsAll->Selected(lacking.empty(), false);
     return true;
 }
 

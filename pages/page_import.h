@@ -65,6 +65,8 @@ private:
     void PrepareFileStep();
     void PrepareColumnStep();
     bool PrepareSheetStep();
+    // The chosen columns the sheet lacks, in name order.
+    std::vector<tstring> MissingColumns(int sheet) const;
     void PrepareMatchStep();
     bool ValidateFileStep();
     bool ValidateColumnStep();

@@ -1,12 +1,14 @@
 // The import wizard and its run against a real service, with workbooks written by the test.
 #include <cstdio>
 
+#include "app/dlg_reconnect.h"
 #include "controls/combo_union_ui.h"
 #include "controls/list_item_ui.h"
 #include "pages/page_import.h"
 #include "tests/excel/workbook_fixtures.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
+#include "uilib/combo_ui.h"
 #include "uilib/layout_ui.h"
 #include "uilib/list_ui.h"
 
@@ -163,6 +165,198 @@ TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChang
     EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入0条");
     EXPECT_EQ(MarkedItems("import_nochange_tip"), 50) << "the last page shows its marks";
     EXPECT_EQ(MarkedItems("import_success_tip"), 0);
+}
+
+TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstandingBatch) {
+    const std::string path = m_dir.file("paused.xlsx");
+    MakeXlsx(path, {CustomerSheet(250)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    apptest::ClickControl(*m_main, "btn_start_import");
+    apptest::ClickControl(*m_main, "btn_start_import");
+    ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kPaused; }));
+    guisupport::ProcessMessagesUntil([] { return false; }, 100);
+    EXPECT_EQ(m_batches, std::vector<int>{100}) << "nothing is sent while paused";
+    EXPECT_EQ(apptest::ControlText(*m_main, "btn_start_import"), "继续导入");
+
+    apptest::ClickControl(*m_main, "btn_start_import");
+    apptest::ClickControl(*m_main, "btn_stop_import");
+    ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kIdle; }));
+    EXPECT_EQ(m_batches, (std::vector<int>{100, 100}));
+    EXPECT_EQ(MarkedItems("import_success_tip"), 100) << "the stopped batch still shows its results";
+    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据200条,成功导入200条");
+    EXPECT_EQ(CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"), 200);
+}
+
+TEST_F(ImportTest, OnlyTickedRowsOfThePageAreSentWithTheValueChosenInTheirCombo) {
+    const std::string path = m_dir.file("ticked.xlsx");
+    MakeXlsx(path, {CustomerSheet(5)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    CListUI& grid = ListNamed("import_list");
+    ASSERT_EQ(grid.GetCount(), 5);
+    for (int i = 0; i < 5; ++i)
+        static_cast<CImportListItemUI*>(grid.GetItemAt(i)->GetInterface("ImportListItem"))->SetImportChecked(i == 2);
+    // Row 2's colour (green) has no match: the operator picks the fourth common value.
+    auto* colorCell = static_cast<CComboUI*>(
+        static_cast<CContainerUI*>(grid.GetItemAt(2)->GetInterface("Container"))->GetItemAt(4)->GetInterface("Combo"));
+    ASSERT_NE(colorCell, nullptr);
+    EXPECT_TRUE(colorCell->GetText().IsEmpty());
+    colorCell->SelectItem(3, false, false);
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(m_batches, std::vector<int>{1});
+    EXPECT_EQ(Column("SELECT PlateID || '=' || Color AS v FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"),
+              std::vector<std::string>{"P00002=4"});
+}
+
+TEST_F(ImportTest, NoTickedRowIsRefused) {
+    const std::string path = m_dir.file("none.xlsx");
+    MakeXlsx(path, {CustomerSheet(3)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "opt_list_select_all");
+    apptest::ClickControl(*m_main, "opt_list_select_all");
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"请至少选择一项数据来导入！"});
+    EXPECT_TRUE(m_batches.empty());
+}
+
+TEST_F(ImportTest, ABatchLostWithTheConnectionEndsTheRunWithoutMarks) {
+    const std::string path = m_dir.file("failing.xlsx");
+    MakeXlsx(path, {CustomerSheet(150)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    CDlgReconnect::SetRetryInterval(100);
+    ExpectLostConnectionsSoon();
+    m_service.pause();
+    apptest::UiDriver driver;
+    driver.Then([] { return true; }, [&] { apptest::ClickControl(*m_main, "btn_start_import"); })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; }, [&] { m_service.resume(); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
+    CDlgReconnect::SetRetryInterval(0);
+    EXPECT_EQ(m_import->GetRunState(), CPageImport::kIdle);
+    EXPECT_EQ(m_import->LastNotice(), "导入因错误而中止，共处理数据0条,成功导入0条");
+    EXPECT_EQ(MarkedItems("import_success_tip") + MarkedItems("import_error_tip") +
+                  MarkedItems("import_nochange_tip"), 0);
+    EXPECT_TRUE(apptest::IsControlEnabled(*m_main, "btn_start_import")) << "the operator can start again";
+}
+
+TEST_F(ImportTest, OneColumnPassesWithoutTheQuestionWhenItIsSilenced) {
+    const std::string path = m_dir.file("one.xlsx");
+    MakeXlsx(path, {CustomerSheet(3)});
+    m_config->SetIntValue("Import", "AutoStep", 0);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepColumns);
+    CContainerUI& options = ContainerNamed("import_select_excel_types");
+    for (int i = 0; i < options.GetCount(); ++i)
+        static_cast<COptionUI*>(options.GetItemAt(i)->GetInterface("Option"))->Selected(i == 2, false);
+    Next();
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepSheets);
+    EXPECT_TRUE(m_boxes.empty()) << ::testing::PrintToString(m_boxes);
+}
+
+TEST_F(ImportTest, ASheetLackingThirtyColumnsIsDisabledWithItsTooltipCut) {
+    XlsxSheet full{"full", {{}, {}}};
+    XlsxSheet partial{"partial", {{std::string("C01")}, {std::string("x")}}};
+    for (int c = 1; c <= 31; ++c) {
+        full.rows[0].emplace_back(Numbered("C%02d", c));
+        full.rows[1].emplace_back(std::string("x"));
+    }
+    const std::string path = m_dir.file("sheets.xlsx");
+    MakeXlsx(path, {full, partial});
+    m_config->SetIntValue("Import", "AutoStep", 0);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    Next();
+    TickEvery("import_select_excel_types");
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepSheets);
+    CContainerUI& sheets = ContainerNamed("import_select_sheets");
+    ASSERT_EQ(sheets.GetCount(), 2);
+    EXPECT_TRUE(sheets.GetItemAt(0)->IsEnabled());
+    CControlUI* lacking = sheets.GetItemAt(1);
+    EXPECT_FALSE(lacking->IsEnabled());
+    std::string tip = "缺少的字段：";
+    for (int c = 2; c <= 31; ++c) tip += Numbered(c == 2 ? "C%02d" : ",C%02d", c);
+    EXPECT_EQ(lacking->GetToolTip(), tip.substr(0, 100) + "...");
+    EXPECT_FALSE(static_cast<COptionUI*>(m_main->FindControl("opt_excel_sheets_select_all"))->IsSelected());
+}
+
+TEST_F(ImportTest, ValuesOfALookupColumnAreListedTwentyAtATime) {
+    XlsxSheet sheet{"colors", {{std::string("PlateID"), std::string("Color")}}};
+    for (int i = 0; i < 45; ++i) sheet.rows.push_back({Numbered("P%05d", i), Numbered("shade %02d", i)});
+    const std::string path = m_dir.file("colors.xlsx");
+    MakeXlsx(path, {sheet});
+    RunWizardTo(path, CPageImport::kStepMatch);
+    ASSERT_FALSE(HasFatalFailure());
+    CListUI& types = ListNamed("import_list_excel_db_match_type");
+    const data_type_info_t* color = Caller().GetDictionary().find("Color");
+    Selector(types.GetItemAt(1))->Choose(color->DataTypeName.c_str(), "Color");
+    types.SelectItem(1);
+    CListUI& values = ListNamed("import_list_excel_db_match_value");
+    CControlUI* unknown = m_main->GetPaintManager().FindSubControlByName(types.GetItemAt(1), "import_match_unknown");
+    for (int shown : {20, 40}) {
+        ASSERT_EQ(values.GetCount(), shown + 1) << "the show-more row stays last";
+        EXPECT_TRUE(unknown->IsVisible());
+        CControlUI* more = m_main->GetPaintManager().FindSubControlByName(
+            values.GetItemAt(shown), "import_match_data_show_more");
+        ASSERT_NE(more, nullptr);
+        m_main->GetPaintManager().SendNotify(more, "click");
+    }
+    EXPECT_EQ(values.GetCount(), 45);
+    CControlUI* error = m_main->GetPaintManager().FindSubControlByName(types.GetItemAt(1), "import_match_error_tip");
+    EXPECT_TRUE(error->IsVisible()) << "every value listed, none matched";
+}
+
+TEST_F(ImportTest, AutoStepWithoutAPlateColumnGoesBackToTheStartWithANotice) {
+    XlsxSheet sheet{"noplate", {{std::string("Code"), std::string("Name")}, {std::string("T1"), std::string("A")}}};
+    const std::string path = m_dir.file("noplate.xlsx");
+    MakeXlsx(path, {sheet});
+    m_config->SetIntValue("Import", "AutoStep", 1);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    static_cast<COptionUI*>(m_main->FindControl("opt_show_import_steps"))->Selected(false, false);
+    Next();
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepFile);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"请添加车牌号码!"});
+    EXPECT_EQ(m_import->LastNotice(), "导入过程出现问题，详细情况请选中\"显示导入高级设置\"查看");
+}
+
+// A lookup type without values, added before the client logs in.
+class ImportNewTypeTest : public ImportTest {
+protected:
+    void SetUp() override {
+        DbConnection db;
+        ASSERT_TRUE(db.open(m_service.endpoint(), m_service.user(), m_service.password()).ok);
+        ASSERT_TRUE(db.execute("ALTER TABLE tabvehicleinfo ADD COLUMN Brand TEXT").ok);
+        ASSERT_TRUE(db.execute("INSERT INTO tabdatatypeinfo (ShowIndex, DataType, DataTypeName, "
+                               "DataTypeCategory, Type) VALUES (17, 'Brand', 'Brand', 1, 1)").ok);
+        ImportTest::SetUp();
+    }
+};
+
+TEST_F(ImportNewTypeTest, ANewCommonValueOfATypeWithoutValuesTakesValueIdZero) {
+    XlsxSheet sheet{"brands", {{std::string("PlateID"), std::string("Brand")},
+                               {std::string("P00001"), std::string("Volvo")}}};
+    const std::string path = m_dir.file("brands.xlsx");
+    MakeXlsx(path, {sheet});
+    RunWizardTo(path, CPageImport::kStepMatch);
+    ASSERT_FALSE(HasFatalFailure());
+    CListUI& types = ListNamed("import_list_excel_db_match_type");
+    Selector(types.GetItemAt(1))->Choose("Brand", "Brand");
+    types.SelectItem(1);
+    CListUI& values = ListNamed("import_list_excel_db_match_value");
+    ASSERT_EQ(values.GetCount(), 1);
+    values.SelectItem(0);
+    int inserted = 0;
+    Caller().Register(task_names::kInsertCommonData, [&](TaskContext) { ++inserted; });
+    apptest::ClickControl(*m_main, "import_dm_add_btn");
+    ASSERT_TRUE(WaitFor([&] { return inserted > 0; })) << ::testing::PrintToString(m_boxes);
+    EXPECT_EQ(Column("SELECT ValueID || '=' || Value AS v FROM tabcommondatainfo WHERE DataType = 'Brand'"),
+              std::vector<std::string>{"0=Volvo"});
+    EXPECT_EQ(m_import->ValueDropDown().GetList()->GetCount(), 1);
 }
 
 }  // namespace
