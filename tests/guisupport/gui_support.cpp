@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,10 +39,16 @@ void ProcessMessages() {
 }
 
 bool ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs) {
+    // processEvents with a time limit never sleeps: the wait would spin a core that the service
+    // under test needs. The thread sleeps until an event, and the timer wakes it for conditions
+    // that no event announces.
+    constexpr int kRecheckMs = 5;
+    QTimer recheck;
+    recheck.start(kRecheckMs);
     QDeadlineTimer deadline(timeoutMs);
     while (!done()) {
         if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
