@@ -50,6 +50,7 @@ public:
     ExcelImportBook& Workbook() { return *m_book; }
     // The text of the last notification the page showed.
     const CDuiString& LastNotice() const { return m_sLastNotice; }
+    HWND NoticeWindow() const { return m_hNotice; }
     CComboUnionWnd& TypeDropDown() { return m_typeDropDown; }
     CComboUnionWnd& ValueDropDown() { return m_valueDropDown; }
 

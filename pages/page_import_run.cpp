@@ -1,6 +1,7 @@
 // The last step of the import wizard: the preview grid of the workbook rows, and the run that
 // sends the ticked rows in batches and marks each with its result.
 #include <algorithm>
+#include <utility>
 
 #include "app/dialog_builder_callback_ex.h"
 #include "controls/list_item_ui.h"
@@ -21,6 +22,7 @@ constexpr int kTypeDate = 3;
 constexpr int kTypeDateTime = 4;
 constexpr int kTypeTimestamp = 5;
 constexpr int kTypeYesNo = 6;
+constexpr int kTypeTimePeriod = 7;
 constexpr int kTickColumnWidth = 90;
 
 CDuiString Formatted(const char* format, int a) {
@@ -40,6 +42,16 @@ const char* ErrorTip(int32_t code) {
         case kNoPlate: return "车牌号码不能为空";
         case kCodePlateConflict: return "客户代码和车牌号码和当前数据冲突！";
         default: return nullptr;
+    }
+}
+
+// The control class and style of a cell that shows and returns its value as text.
+std::pair<LPCTSTR, LPCTSTR> TextCellKind(int32_t type) {
+    switch (type) {
+        case kTypeDate: return {"Calendar", "calender_dateonly_inlist"};
+        case kTypeDateTime: return {"Calendar", "calender_inlist"};
+        case kTypeTimePeriod: return {"TimePeriod", "timeperiod_inlist"};
+        default: return {"EditAbleLabel", nullptr};
     }
 }
 
@@ -114,9 +126,11 @@ CControlUI* CPageImport::NewCell(const data_type_info_t& type, const tstring& te
         return option;
     }
     if (type.Type != kTypeLookup) {
-        CControlUI* label = m_pBuilderCallback->CreateControl("EditAbleLabel", m_pManager);
-        label->SetText(text.c_str());
-        return label;
+        const auto [controlClass, styleClass] = TextCellKind(type.Type);
+        CControlUI* cell = m_pBuilderCallback->CreateControl(controlClass, m_pManager);
+        if (styleClass) cell->SetAttribute("class", styleClass);
+        cell->SetText(text.c_str());
+        return cell;
     }
     auto* combo = new CComboUI;
     combo->SetAttribute("class", "list_combo");

@@ -67,7 +67,14 @@ protected:
         auto* cells = static_cast<CContainerUI*>(row->GetInterface("Container"));
         return static_cast<CComboUnionUI*>(cells->GetItemAt(1)->GetInterface("ComboUnion"));
     }
-    void Next() { apptest::ClickControl(*m_main, "btn_excel_next"); }
+    void Next() {
+        if (m_pictures) Picture(Numbered("import_step_%d", m_import->GetStep()));
+        apptest::ClickControl(*m_main, "btn_excel_next");
+    }
+    void Picture(const std::string& name) {
+        guisupport::ProcessMessagesUntil([] { return false; }, 50);
+        guisupport::SaveScreenshot(m_main->GetHWND(), name);
+    }
     void TickEvery(const char* list) {
         CContainerUI& options = ContainerNamed(list);
         for (int i = 0; i < options.GetCount(); ++i)
@@ -140,13 +147,16 @@ protected:
 
     CPageImport* m_import = nullptr;
     std::vector<int> m_batches;
+    bool m_pictures = false;
 };
 
 TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChange) {
     const std::string path = m_dir.file("customers.xlsx");
     MakeXlsx(path, {CustomerSheet(250)});
+    m_pictures = true;
     RunWizardTo(path, CPageImport::kStepPreview);
     ASSERT_FALSE(HasFatalFailure());
+    Picture("import_step_4");
     EXPECT_EQ(m_import->GetTotalRows(), 250);
     EXPECT_EQ(m_import->GetPageCount(), 3);
     apptest::ClickControl(*m_main, "opt_list_select_all_page");
@@ -154,6 +164,8 @@ TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChang
     ASSERT_TRUE(RunImport());
     EXPECT_EQ(m_batches, (std::vector<int>{100, 100, 50}));
     EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入250条");
+    Picture("import_done_marks");
+    guisupport::SaveScreenshot(m_import->NoticeWindow(), "import_summary_notice");
     EXPECT_TRUE(WaitFor([&] { return m_loads > loadsBefore; })) << "need_refresh_list reloads the list";
     const std::vector<std::string> stored = Stored(250);
     ASSERT_EQ(stored.size(), 250u);
@@ -179,6 +191,7 @@ TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstanding
     guisupport::ProcessMessagesUntil([] { return false; }, 100);
     EXPECT_EQ(m_batches, std::vector<int>{100}) << "nothing is sent while paused";
     EXPECT_EQ(apptest::ControlText(*m_main, "btn_start_import"), "继续导入");
+    Picture("import_run_paused");
 
     apptest::ClickControl(*m_main, "btn_start_import");
     apptest::ClickControl(*m_main, "btn_stop_import");
