@@ -100,7 +100,6 @@ private:
     void MatchTypesByName();
     void MatchValuesByText();
     void AddCellValueAsCommonValue();
-    void DeleteCommonValue(CControlUI* button);
     void OnCommonDataInserted(TaskContext ctx);
     void OnCommonDataDeleted(TaskContext ctx);
     void OnCommonDataUpdated(TaskContext ctx);

@@ -272,13 +272,6 @@ void CPageImport::AddCellValueAsCommonValue() {
     m_pCaller->RequestInsertCommonData(m_selectedType, cellText, highest + 1);
 }
 
-void CPageImport::DeleteCommonValue(CControlUI* button) {
-    CControlUI* item = button->GetParent();
-    if (!item || !m_valueDropDown.GetList() || m_valueDropDown.GetList()->GetItemIndex(item) < 0) return;
-    m_pCaller->RequestDeleteCommonData(m_selectedType, item->GetText().str(),
-                                       std::atoi(item->GetUserData().GetData()));
-}
-
 bool CPageImport::OnMatchStepFor(const TaskContext& ctx) const {
     return m_step == kStepMatch && ctx.Get(task_keys::ret).ok &&
            ctx.Get(task_keys::key) == m_selectedType;
