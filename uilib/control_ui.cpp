@@ -327,6 +327,8 @@ void CControlUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
         SetFloat(ParseBool(pstrValue));
     else if (AttributeIs(pstrName, "menu"))
         SetContextMenuUsed(ParseBool(pstrValue));
+    else
+        uilib_detail::NoteUnknownAttribute();
 }
 
 CControlUI* CControlUI::ApplyAttributeList(LPCTSTR pstrList) {

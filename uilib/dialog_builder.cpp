@@ -1,6 +1,9 @@
 #include "uilib/dialog_builder.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <functional>
 #include <map>
 #include <pugixml.hpp>
@@ -20,7 +23,27 @@
 
 struct CDialogBuilder::Document {
     pugi::xml_document xml;
+    std::string name;  // the skin file, or "(text)"
+    std::string text;  // kept for line numbers in reports
+
+    int LineOf(const pugi::xml_node& node) const {
+        auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, node.offset_debug()));
+        return 1 + static_cast<int>(std::count(text.begin(),
+                                               text.begin() + std::min(offset, text.size()), '\n'));
+    }
 };
+
+namespace {
+
+// A fault of a layout is reported once, however often the layout is built (a row template).
+void ReportOnce(const CDialogBuilder::Document& document, const pugi::xml_node& node,
+                const std::string& what) {
+    static std::set<std::string> reported;
+    std::string report = document.name + ":" + std::to_string(document.LineOf(node)) + ": " + what;
+    if (reported.insert(report).second) std::fprintf(stderr, "uilib: %s\n", report.c_str());
+}
+
+}  // namespace
 
 namespace {
 
@@ -63,42 +86,86 @@ bool IsResourceElement(const char* name) {
            std::strcmp(name, "Class") == 0 || std::strcmp(name, "Template") == 0;
 }
 
-// Builds one element and its children; elements nobody knows are skipped with their children.
+// The <Default> and <Class> definitions of one layout. Its own controls take these first, so
+// a page's definitions hold for the page even where another layout of the window defined the
+// same name first.
+struct LayoutResources {
+    std::map<std::string, std::string> defaults;
+    std::map<std::string, std::string> classes;
+
+    explicit LayoutResources(const pugi::xml_node& root) {
+        if (std::strcmp(root.name(), "Window") != 0) return;
+        for (const pugi::xml_node& node : root.children()) {
+            std::string name = uilib_detail::Utf8ToGbk(node.attribute("name").as_string());
+            if (std::strcmp(node.name(), "Default") == 0)
+                defaults.emplace(name, uilib_detail::ReadAttributeListOf(node));
+            else if (std::strcmp(node.name(), "Class") == 0)
+                classes.emplace(name, uilib_detail::ReadAttributeListOf(node));
+        }
+    }
+};
+
+// Builds one element and its children. An element nobody knows is reported and built as a
+// vertical layout, so that its children (and the names the program looks for) are kept.
 class TreeBuilder {
 public:
-    TreeBuilder(IDialogBuilderCallback* callback, CPaintManagerUI* manager)
-        : m_callback(callback), m_manager(manager) {}
+    TreeBuilder(IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                const CDialogBuilder::Document& document)
+        : m_callback(callback),
+          m_manager(manager),
+          m_document(document),
+          m_own(document.xml.document_element()) {}
 
     CControlUI* Build(const pugi::xml_node& node) {
         CControlUI* control = CreateBuiltin(node.name());
         if (!control && m_callback) control = m_callback->CreateControl(node.name(), m_manager);
-        if (!control) return nullptr;
+        if (!control) {
+            ReportOnce(m_document, node,
+                       std::string("unknown element <") + node.name() +
+                           ">, built as a VerticalLayout to keep its children");
+            control = new CVerticalLayoutUI;
+        }
         ApplyList(control, DefaultsFor(node.name()));
         // The classes go first so that the element's own attributes win.
         if (pugi::xml_attribute classes = node.attribute("class"))
             ApplyClasses(control, uilib_detail::Utf8ToGbk(classes.value()));
+        uilib_detail::TakeUnknownAttributeNote();
         for (const pugi::xml_attribute& attribute : node.attributes()) {
             if (std::strcmp(attribute.name(), "class") == 0) continue;
             control->SetAttribute(attribute.name(),
                                   uilib_detail::Utf8ToGbk(attribute.value()).c_str());
+            if (uilib_detail::TakeUnknownAttributeNote())
+                ReportOnce(m_document, node,
+                           std::string("unknown attribute ") + attribute.name() + " of <" +
+                               node.name() + ">");
         }
         auto* container = static_cast<CContainerUI*>(control->GetInterface("Container"));
         for (const pugi::xml_node& child : node.children()) {
             if (child.type() != pugi::node_element || IsResourceElement(child.name())) continue;
-            CControlUI* built = Build(child);
-            if (!built) continue;
-            if (container)
-                container->Add(built);
-            else
-                delete built;
+            if (!container) {
+                ReportOnce(m_document, child,
+                           std::string("<") + child.name() + "> dropped: <" + node.name() +
+                               "> holds no controls");
+                continue;
+            }
+            container->Add(Build(child));
         }
         return control;
     }
 
 private:
     std::string DefaultsFor(const char* element) const {
+        auto own = m_own.defaults.find(element);
+        if (own != m_own.defaults.end()) return own->second;
         return m_manager ? m_manager->GetDefaultAttributeList(element).str()
                          : CStyleManagerUI::Instance()->GetDefaultAttributeList(element).str();
+    }
+
+    std::string ClassList(const std::string& name) const {
+        auto own = m_own.classes.find(name);
+        if (own != m_own.classes.end()) return own->second;
+        return m_manager ? m_manager->GetClassAttributeList(name.c_str()).str()
+                         : CStyleManagerUI::Instance()->GetClassAttributeList(name.c_str()).str();
     }
 
     void ApplyClasses(CControlUI* control, const std::string& names) {
@@ -108,11 +175,7 @@ private:
             if (end == std::string::npos) end = names.size();
             std::string name = names.substr(start, end - start);
             start = end + 1;
-            if (name.empty()) continue;
-            ApplyList(control,
-                      m_manager
-                          ? m_manager->GetClassAttributeList(name.c_str()).str()
-                          : CStyleManagerUI::Instance()->GetClassAttributeList(name.c_str()).str());
+            if (!name.empty()) ApplyList(control, ClassList(name));
         }
     }
 
@@ -122,24 +185,36 @@ private:
 
     IDialogBuilderCallback* m_callback;
     CPaintManagerUI* m_manager;
+    const CDialogBuilder::Document& m_document;
+    LayoutResources m_own;
 };
 
-void ReadWindowResources(const pugi::xml_node& window, CPaintManagerUI* manager,
+// Gives the window the layout's fonts, defaults and classes. One that another layout of the
+// window defined differently stays as it was, and the clash is reported.
+void ReadWindowResources(const CDialogBuilder::Document& document, CPaintManagerUI* manager,
                          bool applyWindowAttributes) {
+    pugi::xml_node window = document.xml.document_element();
     if (applyWindowAttributes)
         for (const pugi::xml_attribute& attribute : window.attributes())
             manager->SetWindowAttribute(attribute.name(),
                                         uilib_detail::Utf8ToGbk(attribute.value()).c_str());
     for (const pugi::xml_node& node : window.children()) {
         std::string name = uilib_detail::Utf8ToGbk(node.attribute("name").as_string());
+        bool added = true;
         if (std::strcmp(node.name(), "Font") == 0)
-            manager->AddFont(node.attribute("id").as_int(), uilib_detail::ReadFont(node),
-                             node.attribute("default").as_bool());
+            added = manager->AddFont(node.attribute("id").as_int(), uilib_detail::ReadFont(node),
+                                     node.attribute("default").as_bool());
         else if (std::strcmp(node.name(), "Default") == 0)
-            manager->AddDefaultAttributeList(name.c_str(),
-                                             uilib_detail::ReadAttributeListOf(node).c_str());
+            added = manager->AddDefaultAttributeList(
+                name.c_str(), uilib_detail::ReadAttributeListOf(node).c_str());
         else if (std::strcmp(node.name(), "Class") == 0)
-            manager->AddClass(name.c_str(), uilib_detail::ReadAttributeListOf(node).c_str());
+            added = manager->AddClass(name.c_str(), uilib_detail::ReadAttributeListOf(node).c_str());
+        if (!added)
+            ReportOnce(document, node,
+                       std::string("<") + node.name() + " " +
+                           (name.empty() ? node.attribute("id").as_string() : name) +
+                           "> differs from the one another layout gave this window; the window "
+                           "keeps that one (this layout's controls use their own)");
     }
 }
 
@@ -199,6 +274,8 @@ bool CDialogBuilder::Load(LPCTSTR pstrXml) {
         return false;
     }
     auto document = std::make_shared<Document>();
+    document->name = inlineXml ? "(text)" : pstrXml;
+    document->text = text;
     pugi::xml_parse_result parsed = document->xml.load_buffer(text.data(), text.size());
     if (!parsed || !document->xml.document_element()) {
         m_sError.Format("layout %s: %s at offset %ld", inlineXml ? "(text)" : pstrXml,
@@ -214,10 +291,10 @@ CControlUI* CDialogBuilder::Create(LPCTSTR pstrXml, IDialogBuilderCallback* pCal
                                    CPaintManagerUI* pManager, CControlUI* pParent) {
     if (!Load(pstrXml)) return nullptr;
     pugi::xml_node root = m_document->xml.document_element();
-    TreeBuilder builder(pCallback, pManager);
+    TreeBuilder builder(pCallback, pManager, *m_document);
     CControlUI* built = nullptr;
     if (std::strcmp(root.name(), "Window") == 0) {
-        if (pManager) ReadWindowResources(root, pManager, !pParent && !pManager->GetRoot());
+        if (pManager) ReadWindowResources(*m_document, pManager, !pParent && !pManager->GetRoot());
         for (const pugi::xml_node& child : root.children()) {
             if (child.type() != pugi::node_element || IsResourceElement(child.name())) continue;
             if ((built = builder.Build(child))) break;
@@ -245,7 +322,7 @@ CControlUI* CDialogBuilder::CreateSet(LPCTSTR pstrTemplate, IDialogBuilderCallba
         m_sError.Format("no template %s", pstrTemplate ? pstrTemplate : "");
         return nullptr;
     }
-    TreeBuilder builder(pCallback, pManager);
+    TreeBuilder builder(pCallback, pManager, *m_document);
     CControlUI* first = nullptr;
     for (const pugi::xml_node& child : found.children()) {
         if (child.type() != pugi::node_element) continue;

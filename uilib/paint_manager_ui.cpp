@@ -578,9 +578,17 @@ void CPaintManagerUI::RemoveOptionGroup(LPCTSTR pStrGroupName, CControlUI* pCont
     if (it != m_pImpl->optionGroups.end()) RemoveItem(it->second, pControl);
 }
 
-void CPaintManagerUI::AddFont(int id, const TFontInfo& font, bool bDefault) {
+bool CPaintManagerUI::AddFont(int id, const TFontInfo& font, bool bDefault) {
+    auto it = m_pImpl->fonts.find(id);
+    if (it != m_pImpl->fonts.end()) {
+        const TFontInfo& had = it->second;
+        if (!(had.sFontName == font.sFontName) || had.iSize != font.iSize || had.bBold != font.bBold ||
+            had.bUnderline != font.bUnderline || had.bItalic != font.bItalic)
+            return false;
+    }
     m_pImpl->fonts[id] = font;
     if (bDefault) m_pImpl->defaultFont = id;
+    return true;
 }
 
 const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
@@ -595,9 +603,10 @@ int CPaintManagerUI::GetDefaultFontId() const {
                                      : CStyleManagerUI::Instance()->GetDefaultFontId();
 }
 
-void CPaintManagerUI::AddDefaultAttributeList(LPCTSTR pStrControlName,
+bool CPaintManagerUI::AddDefaultAttributeList(LPCTSTR pStrControlName,
                                               LPCTSTR pStrControlAttrList) {
-    m_pImpl->defaultAttributes[pStrControlName] = pStrControlAttrList;
+    return m_pImpl->defaultAttributes.emplace(pStrControlName, pStrControlAttrList).first->second ==
+           pStrControlAttrList;
 }
 
 CDuiString CPaintManagerUI::GetDefaultAttributeList(LPCTSTR pStrControlName) const {
@@ -606,8 +615,9 @@ CDuiString CPaintManagerUI::GetDefaultAttributeList(LPCTSTR pStrControlName) con
     return CStyleManagerUI::Instance()->GetDefaultAttributeList(pStrControlName);
 }
 
-void CPaintManagerUI::AddClass(LPCTSTR pStrClassName, LPCTSTR pStrControlAttrList) {
-    m_pImpl->classes[pStrClassName] = pStrControlAttrList;
+bool CPaintManagerUI::AddClass(LPCTSTR pStrClassName, LPCTSTR pStrControlAttrList) {
+    return m_pImpl->classes.emplace(pStrClassName, pStrControlAttrList).first->second ==
+           pStrControlAttrList;
 }
 
 CDuiString CPaintManagerUI::GetClassAttributeList(LPCTSTR pStrClassName) const {

@@ -105,14 +105,16 @@ public:
     void RemoveOptionGroup(LPCTSTR pStrGroupName, CControlUI* pControl);
 
     // Fonts of this window; ids not defined here fall back to the style's, then the default.
-    void AddFont(int id, const TFontInfo& font, bool bDefault = false);
+    // Layouts built into one window share its fonts, defaults and classes: a definition that
+    // differs from one already there is refused (false) and the first one stays.
+    bool AddFont(int id, const TFontInfo& font, bool bDefault = false);
     const TFontInfo& GetFontInfo(int id) const;
     int GetDefaultFontId() const;
 
     // Attribute lists of this window by control class name ("Button") and by class name.
-    void AddDefaultAttributeList(LPCTSTR pStrControlName, LPCTSTR pStrControlAttrList);
+    bool AddDefaultAttributeList(LPCTSTR pStrControlName, LPCTSTR pStrControlAttrList);
     CDuiString GetDefaultAttributeList(LPCTSTR pStrControlName) const;
-    void AddClass(LPCTSTR pStrClassName, LPCTSTR pStrControlAttrList);
+    bool AddClass(LPCTSTR pStrClassName, LPCTSTR pStrControlAttrList);
     CDuiString GetClassAttributeList(LPCTSTR pStrClassName) const;
 
     // Colours used by controls that have none of their own.

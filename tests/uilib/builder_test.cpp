@@ -23,6 +23,21 @@ const char kPanel[] =
 
 const char kPage[] = u8R"(<Window size="900,900"><Label name="page_label" text="页"/></Window>)";
 
+const char kFaulty[] =
+    u8R"(<Window size="300,200">
+  <VerticalLayout name="root">
+    <Label name="a" colour="#FF000000"/>
+    <Wibble name="w"><Label name="inner"/></Wibble>
+  </VerticalLayout>
+</Window>)";
+
+const char kPageA[] =
+    u8R"(<Window><Class name="pane" height="31"/><Font id="40" size="12"/>
+  <Label name="in_a" class="pane"/></Window>)";
+const char kPageB[] =
+    u8R"(<Window><Class name="pane" height="57"/><Font id="40" size="30"/>
+  <Label name="in_b" class="pane"/></Window>)";
+
 // A control of the program's own, made by the factory for "Gauge".
 class CGaugeUI : public CControlUI {
 public:
@@ -42,7 +57,8 @@ public:
 class BuilderTest : public uitest::SkinTest {
 protected:
     std::vector<std::pair<std::string, std::string>> Layouts() const override {
-        return {{"panel.xml", kPanel}, {"page.xml", kPage}};
+        return {{"panel.xml", kPanel}, {"page.xml", kPage}, {"faulty.xml", kFaulty},
+                {"page_a.xml", kPageA}, {"page_b.xml", kPageB}};
     }
 };
 
@@ -52,9 +68,9 @@ TEST_F(BuilderTest, BuildsNamedControlsAndAsksTheFactoryOnlyForUnknownNames) {
     ASSERT_NE(dlg.Create(nullptr, "panel", "panel.xml", &factory), nullptr);
     EXPECT_EQ(factory.asked, (std::vector<std::string>{"Gauge", "Mystery"}));
     EXPECT_STREQ(dlg.FindControl("custom")->GetClass(), "GaugeUI");
-    // An element nobody can make is skipped with everything inside it.
-    EXPECT_EQ(dlg.FindControl("unknown"), nullptr);
-    EXPECT_EQ(dlg.FindControl("lost"), nullptr);
+    // An element nobody can make keeps its children.
+    EXPECT_STREQ(dlg.FindControl("unknown")->GetClass(), "VerticalLayoutUI");
+    EXPECT_NE(dlg.FindControl("lost"), nullptr);
     EXPECT_EQ(dlg.FindControl("styled")->GetText(), "标题");
     CPaintManagerUI& pm = dlg.GetPaintManager();
     EXPECT_EQ(pm.FindSubControlByName(pm.FindControl("root"), "plain"), dlg.FindControl("plain"));
@@ -144,6 +160,38 @@ TEST(StyleManagerTest, ApplyingAnUnknownStyleKeepsTheCurrentOne) {
     EXPECT_EQ(styles->GetCurrentStyle(), "b");
     EXPECT_FALSE(styles->LoadStylesFromText("<NotStyles/>"));
     EXPECT_EQ(styles->GetCurrentStyle(), "b");
+}
+
+TEST_F(BuilderTest, UnknownElementsAndAttributesAreReportedOnceWithTheirLine) {
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        uitest::TestDialog dlg;
+        ASSERT_NE(dlg.Create(nullptr, "faulty", "faulty.xml"), nullptr);
+        EXPECT_NE(dlg.FindControl("inner"), nullptr);
+    }
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("faulty.xml:3: unknown attribute colour of <Label>"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("faulty.xml:4: unknown element <Wibble>"), std::string::npos) << log;
+    EXPECT_EQ(log.find("colour"), log.rfind("colour")) << "reported once: " << log;
+}
+
+TEST_F(BuilderTest, PagesOfOneWindowKeepTheirOwnClassesAndAClashIsReported) {
+    uitest::TestDialog dlg;
+    ASSERT_TRUE(dlg.Open("panel.xml"));
+    CPaintManagerUI& pm = dlg.GetPaintManager();
+    CDialogBuilder first, second;
+    testing::internal::CaptureStderr();
+    CControlUI* a = first.Create("page_a.xml", nullptr, &pm, pm.FindControl("root"));
+    CControlUI* b = second.Create("page_b.xml", nullptr, &pm, pm.FindControl("root"));
+    std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->GetFixedHeight(), 31);
+    EXPECT_EQ(b->GetFixedHeight(), 57);
+    EXPECT_EQ(pm.GetClassAttributeList("pane"), CDuiString("height=\"31\""));
+    EXPECT_EQ(pm.GetFontInfo(40).iSize, 12);
+    EXPECT_NE(log.find("page_b.xml:1: <Class pane> differs"), std::string::npos) << log;
+    EXPECT_NE(log.find("page_b.xml:1: <Font 40> differs"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -4,6 +4,20 @@
 
 namespace uilib_detail {
 
+namespace {
+thread_local bool g_unknownAttribute = false;
+}
+
+void NoteUnknownAttribute() {
+    g_unknownAttribute = true;
+}
+
+bool TakeUnknownAttributeNote() {
+    bool noted = g_unknownAttribute;
+    g_unknownAttribute = false;
+    return noted;
+}
+
 AttributeList ParseAttributeList(const char* list) {
     AttributeList attributes;
     if (!list) return attributes;

@@ -13,6 +13,11 @@ AttributeList ParseAttributeList(const char* list);
 // Writes the list back in the same form, choosing the quote each value allows.
 std::string FormatAttributeList(const AttributeList& attributes);
 
+// An attribute that no control class knew reached CControlUI::SetAttribute; the layout
+// builder takes the note after each attribute to report it.
+void NoteUnknownAttribute();
+bool TakeUnknownAttributeNote();
+
 inline bool AttributeIs(const char* name, const char* expected) {
     return std::strcmp(name, expected) == 0;
 }
