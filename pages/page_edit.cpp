@@ -19,15 +19,6 @@
 
 namespace {
 
-enum EditorType {
-    kTypeText = 0,
-    kTypeInteger = 2,
-    kTypeDate = 3,
-    kTypeDateTime = 4,
-    kTypeYesNo = 6,
-    kTypePeriod = 7,
-};
-
 constexpr int kPlateSelectorWidth = 150;
 constexpr const char* kPlateKey = "PlateID";
 constexpr const char* kPlateSelectorName = "pe_cmb_plateID";

@@ -18,11 +18,6 @@
 namespace {
 
 constexpr int kPageSizes[] = {100, 200, 300, 400, 500};
-constexpr int kTypeDate = 3;
-constexpr int kTypeDateTime = 4;
-constexpr int kTypeTimestamp = 5;
-constexpr int kTypeYesNo = 6;
-constexpr int kTypeTimePeriod = 7;
 constexpr int kTickColumnWidth = 90;
 
 CDuiString Formatted(const char* format, int a) {
@@ -50,7 +45,7 @@ std::pair<LPCTSTR, LPCTSTR> TextCellKind(int32_t type) {
     switch (type) {
         case kTypeDate: return {"Calendar", "calender_dateonly_inlist"};
         case kTypeDateTime: return {"Calendar", "calender_inlist"};
-        case kTypeTimePeriod: return {"TimePeriod", "timeperiod_inlist"};
+        case kTypePeriod: return {"TimePeriod", "timeperiod_inlist"};
         default: return {"EditAbleLabel", nullptr};
     }
 }

@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int kTypeDateTime = 4;
-constexpr int kTypeTimestamp = 5;
-constexpr int kTypeYesNo = 6;
 constexpr int kDefaultSortWidth = 40;
 constexpr int kWideColumnWidth = 150;
 constexpr int kColumnWidth = 100;
@@ -207,6 +204,8 @@ void CPageList::SetBusy(bool bBusy) {
     if (bBusy) EnableControl(m_pRefresh, false);
     EnableControl(m_pGotoButton, !bBusy);
     EnableControl(m_pPageSizeCombo, !bBusy);
+    // A new search or sort would change the rows under a walk that is half done.
+    EnableControl(m_pSearch, !bBusy);
     UpdatePageInfo();
 }
 
@@ -476,7 +475,7 @@ void CPageList::Notify(TNotifyUI& msg) {
         OnPageSizeChosen(static_cast<int>(msg.wParam));
     } else if (msg.sType == DUI_MSGTYPE_SORTLIST) {
         auto* item = static_cast<CListHeaderItemUI*>(sender->GetInterface("ListHeaderItem"));
-        if (item && m_pList && item->GetOwnerList() == m_pList) OnSort(msg);
+        if (item && m_pList && item->GetOwnerList() == m_pList && !m_bBusy) OnSort(msg);
     } else if (msg.sType == DUI_MSGTYPE_MENU && sender == m_pList) {
         ShowContextMenu(msg.ptMouse);
     } else if (msg.sType == DUI_MSGTYPE_ITEMCLICK && m_pMenu &&

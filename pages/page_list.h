@@ -49,8 +49,8 @@ public:
     void LoadCurrentPage();
     // Appends the rows of the selected grid items, in list order.
     void CollectSelectedRows(std::vector<row_info_t>& rows) const;
-    // While busy the page walk belongs to the caller: refresh, go-to and page size are
-    // disabled, the paging buttons too, and the page-loaded hook runs after every page load.
+    // While busy the page walk belongs to the caller: refresh, go-to, page size, search and
+    // sorting are off, the paging buttons too, and the page-loaded hook runs after every load.
     void SetBusy(bool bBusy);
     void SetPageLoadedHook(std::function<void()> hook);
     int GetTotal() const { return m_total; }

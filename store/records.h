@@ -56,8 +56,17 @@ struct data_type_info_t {
     int32_t ReadOnly = 0;
 };
 
-// Values of data_type_info_t::Type and DataTypeCategory the store acts on.
-constexpr int32_t kTypeLookup = 1;
+// Values of data_type_info_t::Type: how a column's text is stored, shown and edited.
+constexpr int32_t kTypeText = 0;
+constexpr int32_t kTypeLookup = 1;  // the decimal ValueID of a common value
+constexpr int32_t kTypeInteger = 2;
+constexpr int32_t kTypeDate = 3;
+constexpr int32_t kTypeDateTime = 4;
+constexpr int32_t kTypeTimestamp = 5;  // shown and edited as plain text
+constexpr int32_t kTypeYesNo = 6;      // stored as 1 or 0
+constexpr int32_t kTypePeriod = 7;
+
+// Values of data_type_info_t::DataTypeCategory.
 constexpr int32_t kCategoryCustomer = 0;
 constexpr int32_t kCategoryVehicle = 1;
 

@@ -405,7 +405,7 @@ TEST_F(PageListTest, TheExportPageWalksThePagesWhileBusy) {
     m_page->SetPageLoadedHook([&] { ++hooks; });
     m_page->SetBusy(true);
     for (const char* control : {"btn_refresh_page", "pl_btn_goto_page", "pl_combo_page_size",
-                                "btn_page_pre", "btn_page_next"})
+                                "btn_page_pre", "btn_page_next", "pl_edit_search"})
         EXPECT_FALSE(Enabled(control)) << control;
     EXPECT_FALSE(m_page->GotoPage(m_page->GetPageCount()));
     for (int page = 1; page < m_page->GetPageCount(); ++page) {
@@ -417,6 +417,7 @@ TEST_F(PageListTest, TheExportPageWalksThePagesWhileBusy) {
     EXPECT_FALSE(Enabled("btn_refresh_page")) << "a page load while busy leaves refresh off";
 
     m_page->SetBusy(false);
+    EXPECT_TRUE(Enabled("pl_edit_search"));
     EXPECT_TRUE(Enabled("pl_btn_goto_page"));
     EXPECT_TRUE(Enabled("pl_combo_page_size"));
     EXPECT_TRUE(Enabled("btn_page_pre"));
