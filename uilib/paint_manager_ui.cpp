@@ -6,6 +6,7 @@
 #include <QTimerEvent>
 #include <QWindow>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -253,6 +254,9 @@ struct CPaintManagerUI::Impl {
     bool flushScheduled = false;
     bool painting = false;
     WindowTracking tracking;
+    // A press on the caption that may still become a drag (or the first of a double click).
+    bool captionPressed = false;
+    POINT captionPress;
 };
 
 CPaintManagerUI::CPaintManagerUI() : m_pImpl(std::make_unique<Impl>()) {}
@@ -805,6 +809,16 @@ void CPaintManagerUI::DispatchMouseMove(POINT pt, UINT keyState) {
         m_pImpl->tracking.Track(native, native->mapToGlobal(QPoint(pt.x, pt.y)), m_szMinWindow);
         return;
     }
+    if (m_pImpl->captionPressed) {
+        POINT from = m_pImpl->captionPress;
+        if (std::abs(pt.x - from.x) + std::abs(pt.y - from.y) < QApplication::startDragDistance())
+            return;
+        m_pImpl->captionPressed = false;
+        if (StartWindowTracking(from) && m_pImpl->tracking.active && native)
+            m_pImpl->tracking.Track(native, native->mapToGlobal(QPoint(pt.x, pt.y)),
+                                    m_szMinWindow);
+        return;
+    }
     Qt::Edges edges = m_pEventClick ? Qt::Edges() : SizeBoxEdges(native, m_rcSizeBox, pt);
     if (edges) {
         if (native) native->setCursor(CursorForEdges(edges));
@@ -839,16 +853,19 @@ void CPaintManagerUI::UpdateHover(CControlUI* pNewHover, POINT pt) {
             SendEvent(*it, UIEVENT_MOUSEENTER, pt, 0);
 }
 
+bool CPaintManagerUI::InCaption(POINT pt) const {
+    auto* native = uilib_detail::NativeFromHandle(m_hWnd);
+    if (!native || m_rcCaption.bottom <= 0) return false;
+    RECT caption{m_rcCaption.left, m_rcCaption.top,
+                 m_rcCaption.right > 0 ? m_rcCaption.right : native->width(), m_rcCaption.bottom};
+    return caption.Contains(pt);
+}
+
 bool CPaintManagerUI::StartWindowTracking(POINT pt) {
     auto* native = uilib_detail::NativeFromHandle(m_hWnd);
     if (!native) return false;
     Qt::Edges edges = SizeBoxEdges(native, m_rcSizeBox, pt);
-    if (!edges) {
-        RECT caption{m_rcCaption.left, m_rcCaption.top,
-                     m_rcCaption.right > 0 ? m_rcCaption.right : native->width(),
-                     m_rcCaption.bottom};
-        if (m_rcCaption.bottom <= 0 || !caption.Contains(pt)) return false;
-    }
+    if (!edges && !InCaption(pt)) return false;
     QWindow* window = native->windowHandle();
     if (window && (edges ? window->startSystemResize(edges) : window->startSystemMove()))
         return true;
@@ -860,6 +877,14 @@ bool CPaintManagerUI::StartWindowTracking(POINT pt) {
 void CPaintManagerUI::DispatchButtonDown(int eventType, POINT pt, UINT keyState) {
     m_ptLastMousePos = pt;
     CControlUI* hit = FindControl(pt);
+    if (eventType == UIEVENT_BUTTONDOWN && !IsInteractive(hit) &&
+        !SizeBoxEdges(uilib_detail::NativeFromHandle(m_hWnd), m_rcSizeBox, pt) && InCaption(pt)) {
+        // The move starts once the mouse moves: a window manager's move would swallow the
+        // second press of a double click, which maximises.
+        m_pImpl->captionPressed = true;
+        m_pImpl->captionPress = pt;
+        return;
+    }
     if (eventType == UIEVENT_BUTTONDOWN &&
         (SizeBoxEdges(uilib_detail::NativeFromHandle(m_hWnd), m_rcSizeBox, pt) ||
          !IsInteractive(hit)) &&
@@ -890,8 +915,9 @@ void CPaintManagerUI::DispatchButtonDown(int eventType, POINT pt, UINT keyState)
 
 void CPaintManagerUI::DispatchButtonUp(int eventType, POINT pt, UINT keyState) {
     m_ptLastMousePos = pt;
-    if (m_pImpl->tracking.active) {
+    if (m_pImpl->tracking.active || m_pImpl->captionPressed) {
         m_pImpl->tracking.active = false;
+        m_pImpl->captionPressed = false;
         return;
     }
     CControlUI* target = m_pEventClick;

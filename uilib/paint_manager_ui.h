@@ -163,6 +163,7 @@ private:
     void DispatchMouseMove(POINT pt, UINT keyState);
     void DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
     void UpdateHover(CControlUI* pNewHover, POINT pt);
+    bool InCaption(POINT pt) const;
     // Moves the window by its caption or resizes it by its size box; false when pt is in neither.
     bool StartWindowTracking(POINT pt);
     void SendEvent(CControlUI* pControl, int type, POINT pt, UINT keyState, WPARAM wParam = 0,

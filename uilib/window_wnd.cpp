@@ -200,7 +200,9 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
 
 RECT CWindowWnd::GetWindowRect() const {
     if (!m_pNative) return RECT{};
-    return ToRect(QRect(m_pNative->mapToGlobal(QPoint(0, 0)), m_pNative->size()));
+    // The geometry Qt keeps, not a query of the X server: a window shown but not yet mapped by
+    // the window manager would report the top left corner of the screen.
+    return ToRect(m_pNative->geometry());
 }
 
 void CWindowWnd::MoveWindow(const RECT& rc) {
