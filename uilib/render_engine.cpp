@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QSvgRenderer>
+#include <QTextBoundaryFinder>
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <algorithm>
@@ -34,7 +35,6 @@ int QtAlignment(UINT uStyle) {
         flags |= Qt::AlignBottom;
     else
         flags |= Qt::AlignTop;
-    if (uStyle & DT_WORDBREAK) flags |= Qt::TextWrapAnywhere;
     return flags;
 }
 
@@ -134,47 +134,103 @@ std::vector<MarkupRun> ParseMarkup(CPaintManagerUI* manager, const char* text, D
     return runs;
 }
 
+// A place where a line may end: a word with the blanks after it, or one CJK character.
+struct Segment {
+    QString text;
+    int advance;     // with the trailing blanks
+    int inkAdvance;  // without them: blanks at a line's end take no room
+};
+
+std::vector<Segment> LineSegments(const QString& text, const QFontMetrics& metrics) {
+    std::vector<Segment> segments;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        if (end == start) continue;
+        QString piece = text.mid(start, end - start);
+        qsizetype ink = piece.size();
+        while (ink > 0 && piece.at(ink - 1).isSpace()) --ink;
+        int advance = metrics.horizontalAdvance(piece);
+        int inkAdvance = ink == piece.size() ? advance : metrics.horizontalAdvance(piece.left(ink));
+        segments.push_back(Segment{piece, advance, inkAdvance});
+        start = end;
+    }
+    return segments;
+}
+
+// Splits a word wider than a whole line into pieces that each fit from the line's start,
+// measuring every character once (unrounded, so that the sum matches the piece's width).
+std::vector<QString> CharacterPieces(const QString& word, const QFont& font, int firstRoom,
+                                     int lineWidth) {
+    QFontMetricsF metrics(font);
+    std::vector<QString> pieces;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, word);
+    qsizetype pieceStart = 0, charStart = 0;
+    qreal used = 0, room = firstRoom;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        qreal advance = metrics.horizontalAdvance(word.mid(charStart, end - charStart));
+        if (used + advance > room && charStart > pieceStart) {
+            pieces.push_back(word.mid(pieceStart, charStart - pieceStart));
+            pieceStart = charStart;
+            used = 0;
+            room = lineWidth;
+        }
+        used += advance;
+        charStart = end;
+    }
+    if (charStart > pieceStart) pieces.push_back(word.mid(pieceStart, charStart - pieceStart));
+    return pieces;
+}
+
 // Lays the runs out in lines no wider than maxWidth (0: unlimited) and calls place for each
-// piece with its position relative to the text's top left. Returns the size used.
+// piece with its position relative to the text's top left. Returns the size used. Lines end
+// between words; only a word wider than the line is broken inside. Each piece of text is
+// measured a bounded number of times, so long texts lay out in linear time.
 template <typename Place>
 SIZE LayoutRuns(const std::vector<MarkupRun>& runs, int maxWidth, bool wrap, Place place) {
-    int x = 0, y = 0, lineHeight = 0, width = 0;
-    auto newLine = [&] {
+    int x = 0, inkX = 0, y = 0, lineHeight = 0, width = 0;
+    auto newLine = [&](int nextHeight) {
         y += lineHeight;
-        width = std::max(width, x);
-        x = 0;
-        lineHeight = 0;
+        width = std::max(width, inkX);
+        x = inkX = 0;
+        lineHeight = nextHeight;
+    };
+    auto put = [&](const MarkupRun& run, const QString& piece, const QFontMetrics& metrics,
+                   int advance, int inkAdvance) {
+        place(run, piece, x, y, metrics);
+        inkX = x + inkAdvance;
+        x += advance;
     };
     for (const MarkupRun& run : runs) {
         QFontMetrics metrics(run.font);
         lineHeight = std::max(lineHeight, metrics.height());
         if (run.lineBreak) {
-            newLine();
+            newLine(0);
             continue;
         }
         x += run.spaceBefore;
-        QString rest = run.text;
-        while (!rest.isEmpty()) {
-            int fit = rest.size();
-            if (wrap && maxWidth > 0) {
-                while (fit > 1 && x + metrics.horizontalAdvance(rest.left(fit)) > maxWidth) --fit;
-                if (x > 0 && x + metrics.horizontalAdvance(rest.left(fit)) > maxWidth) {
-                    newLine();
-                    lineHeight = metrics.height();
-                    continue;
-                }
+        inkX = x;
+        int runAdvance = metrics.horizontalAdvance(run.text);
+        if (!wrap || maxWidth <= 0 || x + runAdvance <= maxWidth) {
+            put(run, run.text, metrics, runAdvance, runAdvance);
+            continue;
+        }
+        for (const Segment& segment : LineSegments(run.text, metrics)) {
+            if (x > 0 && x + segment.inkAdvance > maxWidth) newLine(metrics.height());
+            if (segment.inkAdvance <= maxWidth - x) {
+                put(run, segment.text, metrics, segment.advance, segment.inkAdvance);
+                continue;
             }
-            QString piece = rest.left(fit);
-            place(run, piece, x, y, metrics);
-            x += metrics.horizontalAdvance(piece);
-            rest = rest.mid(fit);
-            if (!rest.isEmpty()) {
-                newLine();
-                lineHeight = metrics.height();
+            std::vector<QString> pieces =
+                CharacterPieces(segment.text, run.font, maxWidth - x, maxWidth);
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (i > 0) newLine(metrics.height());
+                int advance = metrics.horizontalAdvance(pieces[i]);
+                put(run, pieces[i], metrics, advance, advance);
             }
         }
     }
-    width = std::max(width, x);
+    width = std::max(width, inkX);
     return SIZE{width, y + lineHeight};
 }
 
@@ -386,28 +442,18 @@ ShownText& ShownTextOf(const char* gbk) {
     return it->second;
 }
 
-}  // namespace
-
-void CRenderEngine::DrawText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
-                             LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
-    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
-    QPainter& painter = ctx.painter();
-    const QFont& font = FontOf(pManager, iFont);
-    ShownText& shown = ShownTextOf(pstrText);
-    QString text = shown.text;
-    QRect r = ToQRect(rc);
-    // Only a text wider than its place is shortened: eliding shapes the whole text again.
-    if (!(uStyle & DT_WORDBREAK) && (uStyle & DT_END_ELLIPSIS) && shown.WidthIn(font) > r.width())
-        text = uilib_detail::MetricsOf(font).elidedText(text, Qt::ElideRight, r.width());
-    painter.setFont(font);
-    painter.setPen(ToQColor(dwTextColor));
-    painter.drawText(r, QtAlignment(uStyle), text);
+// Plain text as runs: one per line, so that line feeds still end lines when wrapping.
+std::vector<MarkupRun> PlainRuns(const QString& text, const QFont& font, DWORD color) {
+    std::vector<MarkupRun> runs;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (!runs.empty()) runs.push_back(MarkupRun{{}, font, ToQColor(color), 0, true});
+        runs.push_back(MarkupRun{line, font, ToQColor(color), 0, false});
+    }
+    return runs;
 }
 
-void CRenderEngine::DrawHtmlText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
-                                 LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
-    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
-    std::vector<MarkupRun> runs = ParseMarkup(pManager, pstrText, dwTextColor, iFont);
+void DrawRuns(CRenderContext& ctx, const RECT& rc, const std::vector<MarkupRun>& runs,
+              UINT uStyle) {
     bool wrap = (uStyle & DT_WORDBREAK) != 0;
     SIZE used = LayoutRuns(runs, rc.GetWidth(), wrap, [](auto&&...) {});
     int left = rc.left, top = rc.top;
@@ -430,15 +476,41 @@ void CRenderEngine::DrawHtmlText(CRenderContext& ctx, CPaintManagerUI* pManager,
         });
 }
 
+}  // namespace
+
+void CRenderEngine::DrawText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
+                             LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
+    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
+    QPainter& painter = ctx.painter();
+    const QFont& font = FontOf(pManager, iFont);
+    ShownText& shown = ShownTextOf(pstrText);
+    if (uStyle & DT_WORDBREAK) {
+        DrawRuns(ctx, rc, PlainRuns(shown.text, font, dwTextColor), uStyle);
+        return;
+    }
+    QString text = shown.text;
+    QRect r = ToQRect(rc);
+    // Only a text wider than its place is shortened: eliding shapes the whole text again.
+    if ((uStyle & DT_END_ELLIPSIS) && shown.WidthIn(font) > r.width())
+        text = uilib_detail::MetricsOf(font).elidedText(text, Qt::ElideRight, r.width());
+    painter.setFont(font);
+    painter.setPen(ToQColor(dwTextColor));
+    painter.drawText(r, QtAlignment(uStyle), text);
+}
+
+void CRenderEngine::DrawHtmlText(CRenderContext& ctx, CPaintManagerUI* pManager, const RECT& rc,
+                                 LPCTSTR pstrText, DWORD dwTextColor, int iFont, UINT uStyle) {
+    if (!pstrText || !*pstrText || rc.IsEmpty()) return;
+    DrawRuns(ctx, rc, ParseMarkup(pManager, pstrText, dwTextColor, iFont), uStyle);
+}
+
 SIZE CRenderEngine::GetTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, UINT uStyle,
                                 int maxWidth) {
-    const QFontMetrics& metrics = uilib_detail::MetricsOf(FontOf(pManager, iFont));
+    const QFont& font = FontOf(pManager, iFont);
+    const QFontMetrics& metrics = uilib_detail::MetricsOf(font);
     QString text = FromGbk(pstrText ? pstrText : "");
-    if ((uStyle & DT_WORDBREAK) && maxWidth > 0) {
-        QRect bounds =
-            metrics.boundingRect(QRect(0, 0, maxWidth, 100000), QtAlignment(uStyle), text);
-        return SIZE{bounds.width(), bounds.height()};
-    }
+    if ((uStyle & DT_WORDBREAK) && maxWidth > 0)
+        return LayoutRuns(PlainRuns(text, font, 0), maxWidth, true, [](auto&&...) {});
     return SIZE{metrics.horizontalAdvance(text), metrics.height()};
 }
 
