@@ -38,8 +38,11 @@ ret_t update_data_type_info(DbConnection& db, const data_type_info_t& record) {
 }
 
 ret_t load_common_data(DbConnection& db, DataTypeDictionary::data_value_map& data_map) {
+    // The result is the whole table, so it replaces what the map held; a table left empty by
+    // deleting every value is a valid load that must clear the old values, not a failure.
+    data_map.clear();
     const ret_t loaded =
-        read_rows(db, "SELECT * FROM tabcommondatainfo", [&](const NetSqliteResultSet& row) {
+        read_rows_or_none(db, "SELECT * FROM tabcommondatainfo", [&](const NetSqliteResultSet& row) {
             const int32_t value_id = read_int(row, "ValueID");
             tstring data_type;
             tstring value;

@@ -3,7 +3,8 @@
 #include "store/db_connection.h"
 
 // Loads fill the caller's map and, when at least one row came back, replace the connection's
-// dictionary contents; an empty table is ok false, code 0. Writes change the connection's
+// dictionary contents; an empty tabdatatypeinfo is ok false, code 0, while an empty
+// tabcommondatainfo is a successful load of no values. Writes change the connection's
 // dictionary only when their statement succeeded.
 
 ret_t load_data_type_info(DbConnection& db, DataTypeDictionary::data_info_map& data_info);

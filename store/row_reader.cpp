@@ -1,7 +1,10 @@
 #include "store/row_reader.h"
 
-ret_t read_rows(DbConnection& db, const tstring& sql,
-                const std::function<bool(const NetSqliteResultSet&)>& read_row) {
+namespace {
+
+ret_t read_each_row(DbConnection& db, const tstring& sql,
+                    const std::function<bool(const NetSqliteResultSet&)>& read_row,
+                    bool none_is_ok) {
     std::unique_ptr<NetSqliteResultSet> result;
     const ret_t ran = db.query(sql, result);
     if (!ran.ok) return ran;
@@ -10,7 +13,19 @@ ret_t read_rows(DbConnection& db, const tstring& sql,
         if (!read_row(*result)) return ret_t(false, 0);
         any = true;
     }
-    return ret_t(any, 0);
+    return ret_t(any || none_is_ok, 0);
+}
+
+}  // namespace
+
+ret_t read_rows(DbConnection& db, const tstring& sql,
+                const std::function<bool(const NetSqliteResultSet&)>& read_row) {
+    return read_each_row(db, sql, read_row, false);
+}
+
+ret_t read_rows_or_none(DbConnection& db, const tstring& sql,
+                        const std::function<bool(const NetSqliteResultSet&)>& read_row) {
+    return read_each_row(db, sql, read_row, true);
 }
 
 int32_t read_int(const NetSqliteResultSet& row, const tstring& column) {

@@ -9,6 +9,9 @@
 // failed query returns its own result.
 ret_t read_rows(DbConnection& db, const tstring& sql,
                 const std::function<bool(const NetSqliteResultSet&)>& read_row);
+// As read_rows, but an empty result is a successful read: for tables where no rows is a valid state.
+ret_t read_rows_or_none(DbConnection& db, const tstring& sql,
+                        const std::function<bool(const NetSqliteResultSet&)>& read_row);
 
 int32_t read_int(const NetSqliteResultSet& row, const tstring& column);
 bool read_text(const NetSqliteResultSet& row, const tstring& column, tstring& text);

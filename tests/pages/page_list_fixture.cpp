@@ -22,6 +22,7 @@ PageListTest::PageListTest() : apptest::AppTest(DemoService()) {}
 
 void PageListTest::SetUp() {
     ASSERT_TRUE(m_db.open(m_service.endpoint(), m_service.user(), m_service.password()).ok);
+    BeforeLogIn();
     m_login = OpenLogin();
     m_main = LogIn(*m_login);
     ASSERT_NE(m_main, nullptr);

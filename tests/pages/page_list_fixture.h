@@ -17,6 +17,8 @@ class PageListTest : public apptest::AppTest {
 protected:
     PageListTest();
     void SetUp() override;
+    // Prepares the service's data before the log-in loads it.
+    virtual void BeforeLogIn() {}
 
     // A silent service counts as lost after 200 ms instead of 2 s (call while nothing is queued).
     void ExpectLostConnectionsSoon();

@@ -70,8 +70,31 @@ TEST_F(StoreTest, CommonDataKeepsDatabaseOrder) {
     DataTypeDictionary::data_value_map loaded;
     ASSERT_TRUE(load_common_data(db, loaded).ok);
     EXPECT_EQ(loaded.at("Size"), (common_value_list_t{{3, "c"}, {1, "a"}, {2, "b"}}));
-    exec("DELETE FROM tabcommondatainfo");
-    EXPECT_EQ(load_common_data(db, loaded), ret_t(false, 0));
 }
+
+// Every demo lookup value is a Color; removing them all, one by one or in one statement, leaves
+// tabcommondatainfo empty, and a reload must then drop them from the caller's map and the
+// connection's dictionary alike.
+class EmptiedLookupValues : public StoreTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void DeleteColorsOneByOne() {
+        const common_value_list_t values = db.dictionary().data_map().at("Color");
+        for (const auto& [value_id, text] : values) {
+            ASSERT_TRUE(delete_common_data(db, "Color", text, value_id).ok);
+        }
+    }
+};
+
+TEST_P(EmptiedLookupValues, ReloadForgetsEveryValue) {
+    DataTypeDictionary::data_value_map loaded{{"Stale", {{7, "old"}}}};
+    GetParam() ? DeleteColorsOneByOne() : exec("DELETE FROM tabcommondatainfo");
+    EXPECT_EQ(load_common_data(db, loaded), ret_t(true, 0));
+    EXPECT_TRUE(loaded.empty());
+    const auto& kept = db.dictionary().data_map();
+    EXPECT_TRUE(kept.count("Color") == 0 || kept.at("Color").empty());
+    EXPECT_EQ(db.dictionary().all_columns().size(), 11u);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeletedOneByOne, EmptiedLookupValues, ::testing::Bool());
 
 }  // namespace

@@ -111,6 +111,40 @@ TEST_F(TasksOnService, InsertedCustomerComesBackWithItsIdAndCanBeDeleted) {
     EXPECT_EQ(load().Get(ret), ret_t(false, 0));
 }
 
+// The demo's only lookup values are Colors: with all of them gone, a reload must leave the
+// caller's dictionary without them, whether they went through the caller or behind its back.
+class EmptiedLookupValues : public TasksOnService, public ::testing::WithParamInterface<bool> {
+protected:
+    void DeleteColorsThroughCaller() {
+        const common_value_list_t values = caller.GetDictionary().data_map().at("Color");
+        for (const auto& [value_id, text] : values) {
+            EXPECT_TRUE(Run(task_names::kDeleteCommonData,
+                            [&] { caller.RequestDeleteCommonData("Color", text, value_id); })
+                            .Get(ret)
+                            .ok);
+        }
+    }
+
+    void DeleteColorsInDatabase() {
+        DbConnection direct;
+        ASSERT_TRUE(direct.open(service.endpoint(), service.user(), service.password()).ok);
+        ASSERT_TRUE(direct.execute("DELETE FROM tabcommondatainfo").ok);
+    }
+};
+
+TEST_P(EmptiedLookupValues, ReloadLeavesNoneInTheCallersDictionary) {
+    LoadDictionary();
+    GetParam() ? DeleteColorsThroughCaller() : DeleteColorsInDatabase();
+    EXPECT_EQ(Run(task_names::kGetCommonDataMap, [&] { caller.RequestGetCommonDataMap(); })
+                  .Get(ret),
+              ret_t(true, 0));
+    const auto& values = caller.GetDictionary().data_map();
+    EXPECT_TRUE(values.count("Color") == 0 || values.at("Color").empty());
+    EXPECT_EQ(caller.GetDictionary().all_columns().size(), 11u);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeletedThroughCaller, EmptiedLookupValues, ::testing::Bool());
+
 TEST_F(TasksOnService, AServiceThatStopsAnsweringStartsTheConnectionLostHandler) {
     task.SetReplyWait(100, 2);
     std::vector<std::string> calls;
