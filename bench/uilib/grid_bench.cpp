@@ -4,16 +4,17 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
+#include "bench/uilib/bench_timing.h"
 #include "tests/guisupport/gui_support.h"
 #include "uilib/uilib.h"
 
 namespace {
+
+using benchtiming::MillisOf;
+using benchtiming::Report;
 
 constexpr int kRows = 500;
 constexpr int kColumns = 12;
@@ -21,7 +22,6 @@ constexpr int kRowHeight = 30;
 constexpr int kColumnWidth = 96;
 constexpr int kRounds = 21;
 
-using Clock = std::chrono::steady_clock;
 
 const char kLayout[] =
     u8R"(<Window size="1200,720">
@@ -29,25 +29,6 @@ const char kLayout[] =
 </Window>)";
 
 class Bench : public CDialogWnd {};
-
-double MillisOf(const std::function<void()>& fn) {
-    auto start = Clock::now();
-    fn();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void Report(const char* name, const std::vector<double>& project, const std::vector<double>& floor) {
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < project.size(); ++i) ratios.push_back(project[i] / floor[i]);
-    std::sort(ratios.begin(), ratios.end());
-    std::printf("%s: project %.2f ms, floor %.2f ms, ratio %.1f (spread %.1f-%.1f)\n", name,
-                Median(project), Median(floor), Median(ratios), ratios.front(), ratios.back());
-}
 
 CDuiString CellText(int row, int column) {
     CDuiString text;

@@ -1,0 +1,33 @@
+#pragma once
+// Timing and reporting shared by the uilib benchmarks: the two sides run alternately and the
+// report gives medians and the spread of the per-round ratios.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace benchtiming {
+
+inline double MillisOf(const std::function<void()>& fn) {
+    auto start = std::chrono::steady_clock::now();
+    fn();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+inline void Report(const char* name, const std::vector<double>& project,
+                   const std::vector<double>& floor) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < project.size(); ++i) ratios.push_back(project[i] / floor[i]);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("%s: project %.2f ms, floor %.2f ms, ratio %.1f (spread %.1f-%.1f)\n", name,
+                Median(project), Median(floor), Median(ratios), ratios.front(), ratios.back());
+}
+
+}  // namespace benchtiming
