@@ -82,6 +82,7 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
     UiEnsureApplication();
     m_pNative = new NativeWindow(this, FlagsForStyle(dwStyle, dwExStyle));
     ApplyExStyleAttributes(m_pNative, dwExStyle);
+    uilib_detail::X11UseDefaultColormap(m_pNative);
     if (pstrName) m_pNative->setWindowTitle(uilib_detail::FromGbk(pstrName));
     if (NativeWindow* parent = uilib_detail::NativeFromHandle(hwndParent)) {
         // Owned, not parented: the owner keeps the window above it without deleting it.

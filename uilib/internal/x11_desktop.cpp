@@ -109,6 +109,22 @@ bool X11WatchCompositor(std::function<void()> onGone) {
     return watch->Watch(connection, std::move(onGone));
 }
 
+void X11UseDefaultColormap(QWidget* window) {
+    xcb_connection_t* connection = X11Connection();
+    if (!connection || !window) return;
+    auto id = static_cast<xcb_window_t>(window->winId());
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id),
+                                        nullptr),
+        &std::free);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    // A translucent window has a visual of its own, which the default colormap cannot serve.
+    if (!attributes || !screen || attributes->visual != screen->root_visual) return;
+    const uint32_t colormap = screen->default_colormap;
+    xcb_change_window_attributes(connection, id, XCB_CW_COLORMAP, &colormap);
+    xcb_flush(connection);
+}
+
 void X11FocusWindow(QWidget* window) {
     xcb_connection_t* connection = X11Connection();
     if (!connection || !window) return;

@@ -16,6 +16,11 @@ void X11FocusWindow(QWidget* window);
 // manager put around that one. The first window must be one the window manager leaves alone.
 void X11StackBelow(QWidget* window, QWidget* above);
 
+// Gives a top-level window of the screen's own visual the screen's default colormap instead of
+// the private one Qt makes. Screen captures that read each colormap apart (xwd) otherwise
+// show an owned window drawn over another one as black.
+void X11UseDefaultColormap(QWidget* window);
+
 // Runs onGone once, when the compositing manager running now exits. False when none runs.
 bool X11WatchCompositor(std::function<void()> onGone);
 
