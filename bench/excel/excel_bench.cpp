@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
 #include "netsqlite/text_codec.h"
@@ -85,10 +86,7 @@ void WriteAsExport(const std::string& path) {
     if (!book.SaveAs(Utf8ToGbk(path)).ok) std::exit(1);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using benchtiming::Median;
 
 template <typename Project, typename Floor>
 void Compare(const char* name, double goal_ms, Project&& project, Floor&& floor) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "netsqlite/base64.h"
 #include "netsqlite/db_connection.h"
 #include "tests/support/test_service.h"
@@ -52,10 +53,7 @@ Pair Interleave(int calls, const std::function<void()>& project,
     return pair;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using benchtiming::Median;
 
 // `unit` turns seconds per call into the figure printed; the ratio is always project time over
 // floor time, so 1.0 is the floor.

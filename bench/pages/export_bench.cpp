@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "app/application.h"
 #include "app/dlg_login.h"
 #include "app/main_wnd.h"
@@ -34,23 +35,8 @@ constexpr int kRows = 65000;
 constexpr int kPageSize = 500;
 constexpr int kWaitMs = 120000;
 
-void Require(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-}
-
-double Milliseconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using benchtiming::Median;
+using benchtiming::Require;
 
 // The floor: every page read by the store and written by the workbook holder, nothing else.
 class Floor {
@@ -78,7 +64,7 @@ public:
                 "seeding vehicles");
     }
     double Export() {
-        return Milliseconds([&] {
+        return benchtiming::MillisOf([&] {
             ExcelExportBook book;
             Require(book.CreateWorkbook().ok, "create workbook");
             const auto& columns = m_db.dictionary().shown_columns();
@@ -138,7 +124,7 @@ public:
 
     double Export() {
         CMainWnd& main = *m_login->GetMainWnd();
-        return Milliseconds([&] {
+        return benchtiming::MillisOf([&] {
             main.GetPaintManager().SendNotify(main.FindControl("btn_start_export"), "click");
             Wait([&] { return !m_export->IsWalkingList(); }, "export");
             Require(m_export->GetExported() == kRows, "every row exported");

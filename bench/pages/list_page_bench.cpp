@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "app/application.h"
 #include "app/dlg_login.h"
 #include "app/main_wnd.h"
@@ -37,18 +38,8 @@ const char* const kVehicles =
     "SELECT '沪B' || i, (i * 7) % 100000 + 1, i % 5 + 1, '2026-02-' || printf('%02d', i % 28 + 1), "
     "'2026-12-31 23:59:59', i % 2 FROM n";
 
-void Require(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "%s failed\n", what);
-    std::exit(1);
-}
-
-double Milliseconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
+using benchtiming::Median;
+using benchtiming::Require;
 
 void WaitUntil(const std::function<bool()>& done, const char* what) {
     Require(guisupport::ProcessMessagesUntil(done, kWaitMs), what);
@@ -63,10 +54,6 @@ struct Series {
     void Add(double projectMs, double floorMs) {
         project.push_back(projectMs);
         floor.push_back(floorMs);
-    }
-    static double Median(std::vector<double> values) {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
     }
     void Print() const {
         std::vector<double> ratios;
@@ -89,7 +76,7 @@ public:
     }
     // What the client asks between the log-in and the first page.
     double FirstPage() {
-        return Milliseconds([&] {
+        return benchtiming::MillisOf([&] {
             DataTypeDictionary::data_info_map info;
             DataTypeDictionary::data_value_map values;
             Require(load_data_type_info(m_db, info).ok, "load_data_type_info");
@@ -99,10 +86,10 @@ public:
         });
     }
     double PageChange(int page) {
-        return Milliseconds([&] { Page({}, page); });
+        return benchtiming::MillisOf([&] { Page({}, page); });
     }
     double Search(const constraint_list_t& constraints) {
-        return Milliseconds([&] {
+        return benchtiming::MillisOf([&] {
             Count(constraints);
             Page(constraints, 0);
         });
@@ -174,7 +161,7 @@ public:
 private:
     double UntilLoaded(const std::function<void()>& act) {
         const int target = m_loads + 1;
-        return Milliseconds([&] {
+        return benchtiming::MillisOf([&] {
             act();
             WaitUntil([&] { return m_loads >= target; }, "page load");
         });

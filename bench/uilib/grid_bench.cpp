@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "bench/uilib/bench_timing.h"
+#include "bench/bench_timing.h"
 #include "tests/guisupport/gui_support.h"
 #include "uilib/uilib.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/uilib/bench_timing.h"
+#include "bench/bench_timing.h"
 #include "tests/guisupport/gui_support.h"
 #include "uilib/internal/text_codec.h"
 #include "uilib/internal/ui_resources.h"

@@ -1,13 +1,21 @@
 #pragma once
-// Timing and reporting shared by the uilib benchmarks: the two sides run alternately and the
-// report gives medians and the spread of the per-round ratios.
+// Timing and reporting shared by the benchmarks: the two sides run alternately and the report
+// gives medians and the spread of the per-round ratios.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
 namespace benchtiming {
+
+// A benchmark whose set-up fails has nothing to measure: say what failed and end.
+inline void Require(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "%s failed\n", what);
+    std::exit(1);
+}
 
 inline double MillisOf(const std::function<void()>& fn) {
     auto start = std::chrono::steady_clock::now();
