@@ -8,14 +8,22 @@
 
 namespace {
 
-// Jobs travel between the threads as pointers; a null one tells a reader to end.
-void SendJob(void* socket, ReaderJob* job) {
-    zmq_send(socket, &job, sizeof job, 0);
+void Wake(void* socket) {
+    zmq_send(socket, nullptr, 0, 0);
 }
 
-ReaderJob* ReceiveJob(void* socket, int flags) {
-    ReaderJob* job = nullptr;
-    return zmq_recv(socket, &job, sizeof job, flags) == sizeof job ? job : nullptr;
+bool AwaitWake(void* socket, int flags) {
+    return zmq_recv(socket, nullptr, 0, flags) >= 0;
+}
+
+std::unique_ptr<ReaderJob> Take(std::mutex& mutex, std::unique_ptr<ReaderJob>& slot) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::move(slot);
+}
+
+void Put(std::mutex& mutex, std::unique_ptr<ReaderJob>& slot, std::unique_ptr<ReaderJob> job) {
+    std::lock_guard<std::mutex> lock(mutex);
+    slot = std::move(job);
 }
 
 }  // namespace
@@ -27,7 +35,7 @@ ReaderPool::ReaderPool(void* context, std::vector<std::unique_ptr<Database>> rea
         reader->database = std::move(readers[i]);
         reader->socket = zmq_socket(context, ZMQ_PAIR);
         zmq_bind(reader->socket, endpoint.c_str());
-        reader->thread = std::thread(Serve, context, endpoint, reader->database.get());
+        reader->thread = std::thread(Serve, context, endpoint, reader.get());
         m_readers.push_back(std::move(reader));
         m_idle.push_back(i);
     }
@@ -35,35 +43,42 @@ ReaderPool::ReaderPool(void* context, std::vector<std::unique_ptr<Database>> rea
 
 ReaderPool::~ReaderPool() {
     for (auto& reader : m_readers) {
-        SendJob(reader->socket, nullptr);
+        Put(reader->mutex, reader->inbox, nullptr);
+        Wake(reader->socket);
         reader->thread.join();
-        while (ReaderJob* job = ReceiveJob(reader->socket, ZMQ_DONTWAIT)) delete job;
         zmq_close(reader->socket);
     }
 }
 
 void ReaderPool::Start(std::unique_ptr<ReaderJob> job) {
-    const size_t reader = m_idle.back();
+    const size_t index = m_idle.back();
     m_idle.pop_back();
-    SendJob(m_readers[reader]->socket, job.release());
+    Reader& reader = *m_readers[index];
+    Put(reader.mutex, reader.inbox, std::move(job));
+    Wake(reader.socket);
 }
 
-std::unique_ptr<ReaderJob> ReaderPool::Finished(size_t reader) {
-    std::unique_ptr<ReaderJob> job(ReceiveJob(m_readers[reader]->socket, ZMQ_DONTWAIT));
-    if (job) m_idle.push_back(reader);
+std::unique_ptr<ReaderJob> ReaderPool::Finished(size_t index) {
+    Reader& reader = *m_readers[index];
+    if (!AwaitWake(reader.socket, ZMQ_DONTWAIT)) return nullptr;
+    std::unique_ptr<ReaderJob> job = Take(reader.mutex, reader.outbox);
+    if (job) m_idle.push_back(index);
     return job;
 }
 
-void ReaderPool::Serve(void* context, std::string endpoint, Database* database) {
+void ReaderPool::Serve(void* context, std::string endpoint, Reader* reader) {
     // Stop signals are the main thread's to take.
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
     void* socket = zmq_socket(context, ZMQ_PAIR);
     zmq_connect(socket, endpoint.c_str());
-    while (ReaderJob* job = ReceiveJob(socket, 0)) {
-        job->reply = RequestHandler::AnswerQuery(*database, job->request.back().Bytes());
-        SendJob(socket, job);
+    while (AwaitWake(socket, 0)) {
+        std::unique_ptr<ReaderJob> job = Take(reader->mutex, reader->inbox);
+        if (!job) break;
+        job->reply = RequestHandler::AnswerQuery(*reader->database, job->request.back().Bytes());
+        Put(reader->mutex, reader->outbox, std::move(job));
+        Wake(socket);
     }
     zmq_close(socket);
 }

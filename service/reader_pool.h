@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,13 +33,18 @@ public:
     std::unique_ptr<ReaderJob> Finished(size_t reader);
 
 private:
+    // Jobs change hands under the reader's mutex; the pair socket only wakes the other side.
+    // ZeroMQ's own ordering would suffice, but tools that look for races cannot see it.
     struct Reader {
         std::unique_ptr<Database> database;
         void* socket;  // the service's end of the pair
         std::thread thread;
+        std::mutex mutex;
+        std::unique_ptr<ReaderJob> inbox;   // none on a wake-up tells the reader to end
+        std::unique_ptr<ReaderJob> outbox;
     };
 
-    static void Serve(void* context, std::string endpoint, Database* database);
+    static void Serve(void* context, std::string endpoint, Reader* reader);
 
     std::vector<std::unique_ptr<Reader>> m_readers;
     std::vector<size_t> m_idle;

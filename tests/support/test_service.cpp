@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +67,12 @@ TestService::TestService(Options options) : m_options(std::move(options)) {
 }
 
 TestService::~TestService() {
+    // A service that ended by itself (a crash, a sanitizer report) explains the failures it
+    // caused only in its own output.
+    if (m_pid > 0 && HasExited(m_pid)) {
+        m_pid = -1;
+        std::fprintf(stderr, "netsqlited ended on its own during the test:\n%s\n", log().c_str());
+    }
     stop();
 }
 
