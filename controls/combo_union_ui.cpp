@@ -119,7 +119,18 @@ void CComboUnionWnd::Notify(TNotifyUI& msg) {
         combo->Choose(ItemText(msg.pSender), msg.pSender->GetUserData());
         return;
     }
+    if (msg.sType == DUI_MSGTYPE_CLICK && m_pCombo && msg.pSender && IsItemButton(msg.pSender)) {
+        m_pCombo->GetManager()->SendNotify(msg);
+        return;
+    }
     CDialogWnd::Notify(msg);
+}
+
+bool CComboUnionWnd::IsItemButton(CControlUI* pControl) const {
+    if (!pControl->GetInterface("Button")) return false;
+    for (CControlUI* parent = pControl->GetParent(); parent; parent = parent->GetParent())
+        if (parent->GetInterface("ListItem")) return m_pList->GetItemIndex(parent) >= 0;
+    return false;
 }
 
 void CComboUnionWnd::WatchCombo(bool bWatch) {

@@ -121,6 +121,7 @@ void CPageImport::Notify(TNotifyUI& msg) {
         else if (name == "import_dm_add_btn") AddCellValueAsCommonValue();
         else if (name == "import_dm_auto_btn") MatchValuesByText();
         else if (name == "import_dm_auto_type_btn") MatchTypesByName();
+        else if (name == "delete_import_data_list_item") DeleteCommonValue(sender);
         else if (name == "btn_start_import") OnStartClicked();
         else if (name == "btn_stop_import") OnStopClicked();
         else if (name == "import_btn_page_pre" && m_pageIndex > 0) ShowPreviewPage(m_pageIndex - 1);

@@ -87,6 +87,7 @@ private:
     void EnsureDropDowns();
     void FillTypeDropDown();
     void FillValueDropDown(const tstring& dataType);
+    void AddCommonValueItem(const tstring& dataType, const common_value_t& value);
     CControlUI* NewTypeRow(const tstring& column);
     static CComboUnionUI* SelectorOf(CControlUI* row);
     static void SetRowStatus(CControlUI* row, MatchStatus status);
@@ -100,6 +101,8 @@ private:
     void MatchTypesByName();
     void MatchValuesByText();
     void AddCellValueAsCommonValue();
+    void DeleteCommonValue(CControlUI* button);
+    void RematchCells(const tstring& oldValue, const tstring& newValue);
     void OnCommonDataInserted(TaskContext ctx);
     void OnCommonDataDeleted(TaskContext ctx);
     void OnCommonDataUpdated(TaskContext ctx);

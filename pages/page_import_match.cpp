@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/dialog_builder_callback_ex.h"
+#include "controls/list_item_ui.h"
 #include "pages/find_sub_control.h"
 #include "pages/page_import.h"
 #include "store/data_type_dictionary.h"
@@ -59,8 +60,21 @@ void CPageImport::FillValueDropDown(const tstring& dataType) {
     list->RemoveAll();
     const auto values = m_pDictionary->data_map().find(dataType);
     if (values == m_pDictionary->data_map().end()) return;
-    for (const common_value_t& value : values->second)
-        list->Add(NewDropDownItem(value.second, std::to_string(value.first)));
+    for (const common_value_t& value : values->second) AddCommonValueItem(dataType, value);
+}
+
+// A common value in the drop-down, with the delete button that shows while the mouse is over it.
+void CPageImport::AddCommonValueItem(const tstring& dataType, const common_value_t& value) {
+    CControlUI* control = m_templates.CreateSet("import_data_list_item", m_pBuilderCallback,
+                                                &m_valueDropDown.GetPaintManager());
+    auto* item = control ? static_cast<CDataListItemUI*>(control->GetInterface("DataListItem")) : nullptr;
+    if (!item) return;
+    item->SetKey(dataType.c_str());
+    item->SetValue(value.second.c_str());
+    item->SetValueID(value.first);
+    item->SetUserData(std::to_string(value.first).c_str());
+    m_valueDropDown.GetList()->Add(item);
+    item->GetItemAt(kCellText)->SetText(value.second.c_str());
 }
 
 CComboUnionUI* CPageImport::SelectorOf(CControlUI* row) {
@@ -272,6 +286,14 @@ void CPageImport::AddCellValueAsCommonValue() {
     m_pCaller->RequestInsertCommonData(m_selectedType, cellText, highest + 1);
 }
 
+void CPageImport::DeleteCommonValue(CControlUI* button) {
+    CControlUI* parent = button->GetParent();
+    auto* item = parent ? static_cast<CDataListItemUI*>(parent->GetInterface("DataListItem")) : nullptr;
+    CListUI* list = m_valueDropDown.GetList();
+    if (!item || !list || list->GetItemIndex(item) < 0) return;
+    m_pCaller->RequestDeleteCommonData(item->GetKey().str(), item->GetValue().str(), item->GetValueID());
+}
+
 bool CPageImport::OnMatchStepFor(const TaskContext& ctx) const {
     return m_step == kStepMatch && ctx.Get(task_keys::ret).ok &&
            ctx.Get(task_keys::key) == m_selectedType;
@@ -279,8 +301,7 @@ bool CPageImport::OnMatchStepFor(const TaskContext& ctx) const {
 
 void CPageImport::OnCommonDataInserted(TaskContext ctx) {
     if (!OnMatchStepFor(ctx) || !m_valueDropDown.GetList()) return;
-    m_valueDropDown.GetList()->Add(
-        NewDropDownItem(ctx.Get(task_keys::value), std::to_string(ctx.Get(task_keys::id))));
+    AddCommonValueItem(m_selectedType, {ctx.Get(task_keys::id), ctx.Get(task_keys::value)});
 }
 
 void CPageImport::OnCommonDataDeleted(TaskContext ctx) {
@@ -289,10 +310,12 @@ void CPageImport::OnCommonDataDeleted(TaskContext ctx) {
     const tstring id = std::to_string(ctx.Get(task_keys::id));
     for (int i = list->GetCount() - 1; i >= 0; --i)
         if (list->GetItemAt(i)->GetUserData().str() == id) m_valueDropDown.RemoveItemAt(i);
+    const tstring deleted = ctx.Get(task_keys::value);
     for (int i = 0; i < ValueRowCount(); ++i) {
         CComboUnionUI* selector = SelectorOf(m_pValueList->GetItemAt(i));
-        if (selector->GetText().str() == ctx.Get(task_keys::value)) selector->Clear();
+        if (selector->GetText().str() == deleted) selector->Clear();
     }
+    RematchCells(deleted, tstring());
 }
 
 void CPageImport::OnCommonDataUpdated(TaskContext ctx) {
@@ -301,13 +324,30 @@ void CPageImport::OnCommonDataUpdated(TaskContext ctx) {
     const tstring id = std::to_string(ctx.Get(task_keys::id));
     const tstring newText = ctx.Get(task_keys::value);
     for (int i = 0; i < list->GetCount(); ++i) {
-        CControlUI* item = list->GetItemAt(i);
-        if (item->GetUserData().str() != id) continue;
-        const tstring oldText = item->GetText().str();
-        item->SetText(newText.c_str());
+        auto* item = static_cast<CDataListItemUI*>(list->GetItemAt(i)->GetInterface("DataListItem"));
+        if (!item || item->GetUserData().str() != id) continue;
+        const tstring oldText = item->GetValue().str();
+        item->SetValue(newText.c_str());
+        item->GetItemAt(kCellText)->SetText(newText.c_str());
         for (int r = 0; r < ValueRowCount(); ++r) {
             CComboUnionUI* selector = SelectorOf(m_pValueList->GetItemAt(r));
             if (selector->GetText().str() == oldText) selector->Choose(newText.c_str(), id.c_str());
         }
+        RematchCells(oldText, newText);
     }
+}
+
+// Cell texts not listed yet follow a renamed common value, or lose the match to a deleted one,
+// so the rows shown later and the preview do not offer a value that is gone.
+void CPageImport::RematchCells(const tstring& oldValue, const tstring& newValue) {
+    const auto matches = m_book->ValueMatching().find(m_selectedType);
+    if (matches == m_book->ValueMatching().end()) return;
+    std::vector<tstring> cells;
+    for (const auto& [cell, value] : matches->second)
+        if (value == oldValue) cells.push_back(cell);
+    for (const tstring& cell : cells) {
+        m_book->RemoveValueMatch(m_selectedType, cell);
+        if (!newValue.empty()) m_book->SetValueMatch(m_selectedType, newValue, cell);
+    }
+    if (!cells.empty()) m_book->SaveValueMatching();
 }

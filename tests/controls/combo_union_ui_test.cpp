@@ -133,6 +133,22 @@ TEST_F(ComboUnionTest, RemovingItemsShrinksTheOpenListAndTheLastOneClosesIt) {
     EXPECT_FALSE(m_dropDown.IsVisible());
 }
 
+TEST_F(ComboUnionTest, AButtonInsideAnItemActsForTheCombosWindowAndChoosesNothing) {
+    auto* item = new CListContainerElementUI;
+    item->SetFixedHeight(30);
+    m_dropDown.GetList()->Add(item);
+    auto* button = new CButtonUI;
+    button->SetName("delete_item");
+    item->Add(button);
+    ClickCombo(m_second);
+    ASSERT_TRUE(m_second->IsDropped());
+    guisupport::Click(m_dropDown, guisupport::CenterOf(button->GetPos()));
+    ProcessMessages();
+    EXPECT_EQ(m_window.Count("click", "delete_item"), 1);
+    EXPECT_TRUE(m_second->IsDropped());
+    EXPECT_EQ(m_window.Count("value_changed", "second"), 0);
+}
+
 TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {
     m_first->Clear();
     EXPECT_EQ(std::string(m_first->GetText()), "");

@@ -8,6 +8,8 @@
 #include "tests/excel/workbook_fixtures.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
+#include "tests/support/case_printing.h"
+#include "uilib/file_dialog.h"
 #include "uilib/combo_ui.h"
 #include "uilib/layout_ui.h"
 #include "uilib/list_ui.h"
@@ -371,6 +373,225 @@ TEST_F(ImportNewTypeTest, ANewCommonValueOfATypeWithoutValuesTakesValueIdZero) {
               std::vector<std::string>{"0=Volvo"});
     EXPECT_EQ(m_import->ValueDropDown().GetList()->GetCount(), 1);
 }
+
+// --- The workbook step: the file chosen through the desktop's dialog, and what refuses it ------
+
+struct FileCase : testcases::NamedCase {
+    void (*make)(const std::string& path);  // null: no file at the chosen path
+    bool chosen;                             // false: the operator cancels the dialog
+    const char* refusal;                     // null: the workbook opens and step 1 follows
+};
+
+class ImportFileStepTest : public ImportTest, public ::testing::WithParamInterface<FileCase> {
+protected:
+    void TearDown() override {
+        UISetFileDialogHook({});
+        ImportTest::TearDown();
+    }
+};
+
+TEST_P(ImportFileStepTest, TheChosenFileIsOpenedOrRefusedWithItsMessage) {
+    const std::string path = m_dir.file("chosen.xlsx");
+    if (GetParam().make) GetParam().make(path);
+    m_config->SetIntValue("Import", "AutoStep", 0);
+    apptest::SetControlText(*m_main, "edit_excel_file", "");
+    std::string start = "not asked";
+    bool bSave = true;
+    UISetFileDialogHook([&](bool bSaveDialog, CDuiString& dialogPath) {
+        start = dialogPath.str();
+        bSave = bSaveDialog;
+        dialogPath = path.c_str();
+        return GetParam().chosen;
+    });
+    apptest::ClickControl(*m_main, "btn_excel_file");
+    EXPECT_EQ(start, "") << "an empty box starts the dialog nowhere in particular";
+    EXPECT_FALSE(bSave);
+    EXPECT_EQ(apptest::ControlText(*m_main, "edit_excel_file"), GetParam().chosen ? path : "");
+    Next();
+    if (!GetParam().refusal) {
+        EXPECT_EQ(m_import->GetStep(), CPageImport::kStepColumns);
+        EXPECT_TRUE(m_boxes.empty()) << ::testing::PrintToString(m_boxes);
+        EXPECT_EQ(m_config->GetValue("Import", "FilePath"), path);
+        return;
+    }
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepFile);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{GetParam().refusal});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImportFileStepTest,
+    ::testing::Values(
+        FileCase{{"AWorkbookOpens"}, +[](const std::string& p) { MakeXlsx(p, {CustomerSheet(2)}); }, true, nullptr},
+        FileCase{{"CancelledLeavesNoPath"}, nullptr, false, "请选择文件！"},
+        FileCase{{"MissingFile"}, nullptr, true, "读取文件失败！"},
+        FileCase{{"NotAWorkbook"}, +[](const std::string& p) { WriteBytes(p, "plain text, not a workbook"); },
+                 true, "读取文件失败！"},
+        FileCase{{"OnlyAHeaderRow"}, +[](const std::string& p) { MakeXlsx(p, {TextSheet("s", {{"Code", "Name"}})}); },
+                 true, "excel表没有数据！"},
+        FileCase{{"BlankHeaderRow"},
+                 +[](const std::string& p) { MakeXlsx(p, {TextSheet("s", {{" ", " "}, {"T1", "A"}, {"T2", "B"}})}); },
+                 true, "excel表没有字段！"}),
+    testcases::kCaseName);
+
+TEST_F(ImportTest, TheDialogStartsInTheFolderOfTheShownPath) {
+    std::string start;
+    UISetFileDialogHook([&](bool, CDuiString& dialogPath) {
+        start = dialogPath.str();
+        return false;
+    });
+    const std::string earlier = m_dir.file("earlier.xlsx");
+    apptest::SetControlText(*m_main, "edit_excel_file", earlier.c_str());
+    apptest::ClickControl(*m_main, "btn_excel_file");
+    UISetFileDialogHook({});
+    EXPECT_EQ(start, m_dir.path().string() + "/");
+    EXPECT_EQ(apptest::ControlText(*m_main, "edit_excel_file"), earlier) << "a cancelled dialog changes nothing";
+}
+
+// Going back to the start closes the workbook and the later steps are no longer ready: the next
+// step is only reached through the workbook step again, which refuses a file that went bad.
+TEST_F(ImportTest, AfterGoingBackTheStepsAheadAreReachedOnlyThroughTheWorkbookStepAgain) {
+    const std::string path = m_dir.file("back.xlsx");
+    MakeXlsx(path, {CustomerSheet(3)});
+    RunWizardTo(path, CPageImport::kStepMatch);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepSheets);
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepFile);
+    EXPECT_FALSE(m_import->Workbook().WorkbookOpen());
+    EXPECT_FALSE(m_main->FindControl("btn_excel_pre")->IsVisible());
+    WriteBytes(path, "no longer a workbook");
+    Next();
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepFile);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"读取文件失败！"});
+}
+
+TEST_F(ImportTest, NoStepChangesWhileARunIsActive) {
+    const std::string path = m_dir.file("running.xlsx");
+    MakeXlsx(path, {CustomerSheet(250)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(m_main->FindControl("btn_excel_next")->IsVisible()) << "the last step has no next";
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    apptest::ClickControl(*m_main, "btn_start_import");
+    apptest::ClickControl(*m_main, "btn_start_import");
+    ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kPaused; }));
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepPreview) << "a paused run keeps its step";
+    apptest::ClickControl(*m_main, "btn_stop_import");
+    ASSERT_EQ(m_import->GetRunState(), CPageImport::kIdle);
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    EXPECT_EQ(m_import->GetStep(), CPageImport::kStepMatch);
+}
+
+// --- Common values changed while the values of a lookup column are matched ----------------------
+
+class ImportCommonValueTest : public ImportTest {
+protected:
+    // Step 3 with the colour column selected: white and black matched to the first two values.
+    void MatchColorsOf(int rows) {
+        const std::string path = m_dir.file("colors.xlsx");
+        MakeXlsx(path, {CustomerSheet(rows)});
+        RunWizardTo(path, CPageImport::kStepMatch);
+        ASSERT_FALSE(HasFatalFailure());
+        MatchTypes();
+        MatchColors();
+        ASSERT_EQ(m_import->ValueDropDown().GetList()->GetCount(), 5);
+    }
+    CComboUnionUI* ValueSelector(const char* cellText) {
+        CListUI& values = ListNamed("import_list_excel_db_match_value");
+        for (int i = 0; i < values.GetCount(); ++i)
+            if (values.GetItemAt(i)->GetUserData() == cellText) return Selector(values.GetItemAt(i));
+        return nullptr;
+    }
+    bool ColorRowShows(const char* mark) {
+        CControlUI* row = ListNamed("import_list_excel_db_match_type").GetItemAt(3);
+        return m_main->GetPaintManager().FindSubControlByName(row, mark)->IsVisible();
+    }
+    std::string ColorMatchOf(const char* cellText) {
+        const auto& matches = m_import->Workbook().ValueMatching().at("Color");
+        const auto found = matches.find(cellText);
+        return found == matches.end() ? "" : found->second;
+    }
+    bool AwaitTask(const char* task) {
+        int completed = 0;
+        Caller().Register(task, [&](TaskContext) { ++completed; });
+        const bool bDone = WaitFor([&] { return completed > 0; });
+        Caller().Unregister(task);
+        return bDone;
+    }
+};
+
+TEST_F(ImportCommonValueTest, TheDeleteButtonOfADropDownItemDeletesTheValueAndEveryMatchToIt) {
+    MatchColorsOf(6);
+    ASSERT_FALSE(HasFatalFailure());
+    // A text whose row is not listed yet, matched to the same value.
+    m_import->Workbook().SetValueMatch("Color", "白色", "ivory");
+    CComboUnionUI* white = ValueSelector("white");
+    ASSERT_NE(white, nullptr);
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(white->GetPos()));
+    ASSERT_TRUE(WaitFor([&] { return white->IsDropped(); }));
+    CComboUnionWnd& dropDown = m_import->ValueDropDown();
+    dropDown.GetPaintManager().UpdateLayout();
+    CListUI* items = dropDown.GetList();
+    ASSERT_EQ(items->GetCurSel(), 0) << "the open list selects the value the row shows";
+    CControlUI* remove = dropDown.GetPaintManager().FindSubControlByName(items->GetItemAt(0),
+                                                                           "delete_import_data_list_item");
+    ASSERT_TRUE(remove && remove->IsVisible());
+    guisupport::SaveScreenshot(dropDown.GetHWND(), "import_value_drop_down");
+
+    int deleted = 0;
+    Caller().Register(task_names::kDeleteCommonData, [&](TaskContext) { ++deleted; });
+    guisupport::Click(dropDown.GetHWND(), guisupport::CenterOf(remove->GetPos()));
+    ASSERT_TRUE(WaitFor([&] { return deleted > 0; })) << ::testing::PrintToString(m_boxes);
+    EXPECT_EQ(Column("SELECT Value AS v FROM tabcommondatainfo WHERE DataType = 'Color' ORDER BY ValueID"),
+              (std::vector<std::string>{"黑色", "银色", "红色", "蓝色"}));
+    ASSERT_EQ(items->GetCount(), 4);
+    EXPECT_EQ(CComboUnionWnd::ItemText(items->GetItemAt(0)), "黑色");
+    EXPECT_TRUE(white->GetText().IsEmpty());
+    EXPECT_EQ(ColorMatchOf("white"), "");
+    EXPECT_EQ(ColorMatchOf("ivory"), "") << "a match of a row not listed goes with the value";
+    EXPECT_EQ(ColorMatchOf("black"), "黑色");
+    EXPECT_TRUE(ColorRowShows("import_match_error_tip"));
+}
+
+// "UpdateCommonData" is sent by the configuration page; the wizard follows it only on the
+// matching step and for the type whose values it lists.
+struct RenameCase : testcases::NamedCase {
+    int typeRow;     // the type-match row selected when the rename completes
+    bool bPreview;   // the wizard went on to the preview before it
+    bool bFollowed;
+};
+
+class ImportRenameTest : public ImportCommonValueTest, public ::testing::WithParamInterface<RenameCase> {};
+
+TEST_P(ImportRenameTest, ARenamedCommonValueIsFollowedOnlyWhereItIsListed) {
+    MatchColorsOf(6);
+    ASSERT_FALSE(HasFatalFailure());
+    m_import->Workbook().SetValueMatch("Color", "白色", "ivory");
+    ListNamed("import_list_excel_db_match_type").SelectItem(GetParam().typeRow);
+    if (GetParam().bPreview) {
+        Next();
+        ASSERT_EQ(m_import->GetStep(), CPageImport::kStepPreview) << ::testing::PrintToString(m_boxes);
+    }
+    Caller().RequestUpdateCommonData("Color", "珍珠白", 1);
+    ASSERT_TRUE(AwaitTask(task_names::kUpdateCommonData));
+    const char* shown = GetParam().bFollowed ? "珍珠白" : "白色";
+    EXPECT_EQ(CComboUnionWnd::ItemText(m_import->ValueDropDown().GetList()->GetItemAt(0)), shown);
+    // Selecting another type row empties the value list.
+    if (CComboUnionUI* white = ValueSelector("white")) EXPECT_EQ(std::string(white->GetText()), shown);
+    EXPECT_EQ(ColorMatchOf("white"), shown);
+    EXPECT_EQ(ColorMatchOf("ivory"), shown);
+    EXPECT_EQ(ColorMatchOf("black"), "黑色");
+}
+
+INSTANTIATE_TEST_SUITE_P(Completions, ImportRenameTest,
+                         ::testing::Values(RenameCase{{"ColorListed"}, 3, false, true},
+                                           RenameCase{{"PlateRowSelected"}, 2, false, false},
+                                           RenameCase{{"OnThePreview"}, 3, true, false}),
+                         testcases::kCaseName);
 
 }  // namespace
 }  // namespace pagetest
