@@ -132,7 +132,7 @@ private:
     void StartRun();
     void TakeBatch();
     void OnRowsImported(TaskContext ctx);
-    void ShowResult(CImportListItemUI* item, const insert_result_t& result, bool bScroll);
+    void ShowResult(CImportListItemUI* item, const insert_result_t& result);
     void FinishRun(bool bFailed);
     bool AllPages() const;
 

@@ -182,7 +182,7 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
             ShowMessage("内存不足！");
             break;
         }
-        if (m_rowStates[row].done) ShowResult(item, m_rowStates[row].result, false);
+        if (m_rowStates[row].done) ShowResult(item, m_rowStates[row].result);
         if (AllPages()) {
             item->SetImportChecked(true);
             item->SetImportEnabled(false);
@@ -395,14 +395,21 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
     }
     const insert_result_list_t& results = ctx.Get(task_keys::results);
     const size_t marked = std::min(results.size(), m_batchItems.size());
+    int lastSucceeded = -1;
     for (size_t k = 0; k < marked; ++k) {
         const int index = m_batchItems[k];
         const int row = m_pageIndex * m_pageSize + index;
-        if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k], true);
+        if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k]);
         m_rowStates[row] = {true, results[k]};
         ++m_processed;
-        if (results[k].ok) ++m_succeeded;
+        if (results[k].ok) {
+            ++m_succeeded;
+            lastSucceeded = index;
+        }
     }
+    // The grid shows the last row that went in; scrolling row by row would lay out the whole
+    // page once per row.
+    if (lastSucceeded >= 0) m_pGrid->EnsureVisible(lastSucceeded);
     m_pProgress->SetValue(m_toProcess ? m_processed * 100 / m_toProcess : 0);
     m_batchItems.clear();
     if (m_runState == kPauseRequested) SetRunState(kPaused);
@@ -410,10 +417,9 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
     else if (m_runState == kStopRequested) FinishRun(false);
 }
 
-void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& result, bool bScroll) {
+void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& result) {
     if (result.ok) {
         item->ShowTip("import_success_tip", "导入成功");
-        if (bScroll) m_pGrid->EnsureVisible(m_pGrid->GetItemIndex(item));
     } else if (result.code == kNothingToImport) {
         item->ShowTip("import_nochange_tip", "导入数据没有变化");
     } else if (const char* tip = ErrorTip(result.code)) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
+#include "bench/pages/bench_login.h"
 #include "app/application.h"
 #include "app/dlg_login.h"
 #include "app/main_wnd.h"
@@ -119,15 +120,7 @@ public:
 
     // From the main window appearing until the first page is in the grid.
     double LogIn() {
-        m_login = ShowLoginDialog("LedgerDesk");
-        Require(m_login != nullptr, "login dialog");
-        m_login->FindControl("edit_user_name")->SetText("admin");
-        m_login->FindControl("edit_user_pass")->SetText("admin123");
-        m_login->GetPaintManager().UpdateLayout();
-        guisupport::Click(m_login->GetHWND(),
-                          guisupport::CenterOf(m_login->FindControl("ok")->GetPos()));
-        WaitUntil([&] { return m_login->GetMainWnd() && m_login->GetMainWnd()->IsVisible(); },
-                  "log-in");
+        m_login = benchtiming::LogInAsOperator(kWaitMs);
         const auto start = std::chrono::steady_clock::now();
         m_page = static_cast<CPageList*>(
             m_login->GetMainWnd()->GetPage(kPageList)->GetInterface("PageList"));
@@ -179,10 +172,7 @@ private:
 int main() {
     guisupport::EnsureApplication();
     LoadedSkin skin;
-    UISetMessageBoxHook([](const CDuiString& text, bool) {
-        std::fprintf(stderr, "unexpected message box: %s\n", text.GetData());
-        return 1;
-    });
+    benchtiming::EndOnMessageBox();
     testsupport::TestService service;
     Store store(service);
     store.Seed();
