@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "excel/biff8_workbook.h"
 #include "excel/vellum_excel_file.h"
 #include "netsqlite/types.h"
 
@@ -18,17 +19,26 @@ public:
     ret_t SaveAs(const tstring& path);
     // Fails when rows were written since the last ResetNextRow.
     ret_t WriteHeader(const row_t& titles);
-    // Every cell is tried; false when any cell could not be written (a row beyond what an .xls
-    // sheet holds), so an export never loses rows without saying so.
+    // Rows follow the last one written; a full sheet goes on in a new sheet of the workbook that
+    // starts with the header again, so every row is kept. False when any cell could not be
+    // written (a column beyond what an .xls sheet holds), so an export never loses cells
+    // without saying so.
     ret_t WriteRows(const std::vector<row_t>& rows);
 
+    // The row of the current sheet written next.
     int NextRow() const { return m_next_row; }
     void ResetNextRow() { m_next_row = 0; }
+    // Rows a sheet takes, its header included (at least two): the most an .xls sheet holds, or
+    // fewer in tests.
+    void SetRowsPerSheet(int rows) { m_rows_per_sheet = rows; }
 
 private:
     bool WriteRow(int row, const row_t& cells);
+    bool StartNextSheet();
 
     bool m_available = true;
     VellumExcelFile m_file;
+    int m_rows_per_sheet = kBiff8MaxRows;
     int m_next_row = 0;
+    row_t m_header;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 #include "excel/biff8_workbook.h"
 #include "excel/excel_dates.h"
@@ -54,6 +55,12 @@ bool VellumExcelFile::CreateNew() {
     m_book = WorkbookData{SheetData("Sheet1")};
     m_sheet = 0;
     return true;
+}
+
+void VellumExcelFile::AddSheet() {
+    WorkbookData& book = Book();
+    book.emplace_back("Sheet" + std::to_string(book.size() + 1));
+    m_sheet = static_cast<int>(book.size()) - 1;
 }
 
 void VellumExcelFile::Close() {

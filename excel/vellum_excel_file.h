@@ -20,6 +20,8 @@ public:
     bool Open(const tstring& path);
     // A new workbook with one empty sheet "Sheet1", selected.
     bool CreateNew();
+    // Appends an empty sheet named as Excel names it ("Sheet" and its number) and selects it.
+    void AddSheet();
     void Close();
     // Writes the workbook as .xls and closes it. The file is written beside the target and
     // renamed over it, so a failed save leaves an existing file as it was.

@@ -176,9 +176,8 @@ void CPageExport::ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNo
         Finish(Outcome::kDone);
         return;
     }
-    WriteHeader();
-    WriteRows(rows);
-    Finish(Outcome::kDone);
+    const bool written = WriteHeader() && WriteRows(rows);
+    Finish(written ? Outcome::kDone : Outcome::kWriteFailed);
 }
 
 void CPageExport::StartListWalk() {
@@ -190,7 +189,10 @@ void CPageExport::StartListWalk() {
     }
     if (m_pProgress) m_pProgress->SetValue(0);
     ShowControl(m_pProgress, true);
-    WriteHeader();
+    if (!WriteHeader()) {
+        Finish(Outcome::kWriteFailed);
+        return;
+    }
     m_bWalking = true;
     m_bEmptyPageSeen = false;
     m_restorePage = m_pPageList->GetPageIndex();
@@ -210,7 +212,7 @@ void CPageExport::WriteLoadedPage() {
         return;
     }
     if (!WriteRows(rows)) {
-        Finish(Outcome::kTooManyRows);
+        Finish(Outcome::kWriteFailed);
         return;
     }
     ShowProgress();
@@ -269,8 +271,8 @@ void CPageExport::Finish(Outcome outcome) {
         UIMessageBox(owner, "与数据库的连接已断开，导出已停止，文件没有保存！");
     else if (outcome == Outcome::kLoadFailed)
         UIMessageBox(owner, "读取客户列表失败，导出已停止，文件没有保存！");
-    else if (outcome == Outcome::kTooManyRows)
-        UIMessageBox(owner, "xls文件最多只能保存65535行数据，导出已停止，文件没有保存！");
+    else if (outcome == Outcome::kWriteFailed)
+        UIMessageBox(owner, "写入excel表格失败，导出已停止，文件没有保存！");
     else if (m_exported > 0)
         SaveWorkbook();
     m_book.ResetNextRow();

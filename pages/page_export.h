@@ -32,10 +32,12 @@ public:
     // For tests: whether a walk of the whole list is running, and rows written by the last export.
     bool IsWalkingList() const { return m_bWalking; }
     int GetExported() const { return m_exported; }
+    // For tests: a sheet full after fewer rows than an .xls sheet holds.
+    void SetRowsPerSheet(int rows) { m_book.SetRowsPerSheet(rows); }
 
 private:
     // How an export ends: written and saved, or stopped with nothing replacing the target.
-    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kTooManyRows };
+    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kWriteFailed };
 
     void FindControls();
     void ShowStep(int step);

@@ -1,12 +1,10 @@
 // Exporting the whole customer list with page size 500: from the start click until the workbook
 // is saved, next to the floor of the same work without the pages (the store reading every page
 // on a connection of its own and the workbook holder writing and saving the same cells),
-// interleaved over several repeats. 65,000 rows: the most a sheet of an .xls workbook holds,
-// with room for the header.
+// interleaved over several repeats. 100,000 rows fill the first sheet of the .xls workbook and go
+// on in a second; the goal is the whole export in under 15 s, with the peak RSS beside it.
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -31,11 +29,11 @@
 namespace {
 
 constexpr int kRepeats = 3;
-constexpr int kRows = 65000;
+constexpr int kRows = 100000;
+constexpr double kGoalMs = 15000;
 constexpr int kPageSize = 500;
 constexpr int kWaitMs = 120000;
 
-using benchtiming::Median;
 using benchtiming::Require;
 
 // The floor: every page read by the store and written by the workbook holder, nothing else.
@@ -161,18 +159,16 @@ int main() {
     floor.Seed();
     Client client(service, scratch.file("export.xls"));
 
-    std::vector<double> project, floors, ratios;
+    std::vector<double> project, floors;
     for (int repeat = 0; repeat < kRepeats; ++repeat) {
         floors.push_back(floor.Export());
         project.push_back(client.Export());
-        ratios.push_back(project.back() / floors.back());
     }
-    const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
-    std::printf("export_all_%d_rows_page_%d: project %.1f ms, floor %.1f ms, ratio %.2f (spread %.2f to %.2f)\n",
-                kRows, kPageSize, Median(project), Median(floors), Median(ratios), *low, *high);
+    const std::string name = "export_all_" + std::to_string(kRows) + "_rows_page_" + std::to_string(kPageSize);
+    benchtiming::Report(name.c_str(), project, floors);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("export_peak_rss: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("export goal: < %.0f ms; peak RSS %.1f MB\n", kGoalMs, usage.ru_maxrss / 1024.0);
     UISetMessageBoxHook({});
     return 0;
 }

@@ -1,8 +1,12 @@
-// The export holder: header and rows, the .xls limits, and saving without harming existing files.
+// The export holder: header and rows, full sheets going on in new ones, the .xls column limit, and
+// saving without harming existing files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <ostream>
+#include <string>
 
 #include "excel/biff8_workbook.h"
 #include "excel/excel_export_book.h"
@@ -22,23 +26,77 @@ TEST(ExportBookTest, WritesTheHeaderOnlyOnceUntilTheRowsAreReset) {
     EXPECT_EQ(book.WriteHeader({"again"}), ret_t(true, 0));
 }
 
-TEST(ExportBookTest, SaysSoWhenRowsDoNotFitAnXlsSheet) {
-    ScratchDir scratch;
+TEST(ExportBookTest, SaysSoWhenColumnsDoNotFitAnXlsSheet) {
     ExcelExportBook book;
     ASSERT_TRUE(book.CreateWorkbook().ok);
-    ASSERT_TRUE(book.WriteHeader({"n"}).ok);
-    std::vector<ExcelExportBook::row_t> rows(kBiff8MaxRows, ExcelExportBook::row_t{"x"});
-    EXPECT_EQ(book.WriteRows(rows), ret_t(false, 0));
-    ASSERT_TRUE(book.SaveAs(scratch.file("full.xls")).ok);
-    ExcelImportBook check;
-    ASSERT_TRUE(check.OpenForImport(scratch.file("full.xls")).ok);
-    EXPECT_EQ(check.UsedRowCount(), kBiff8MaxRows);
-    EXPECT_EQ(check.GetCellText(kBiff8MaxRows - 1, 0), "x");
-
-    ASSERT_TRUE(book.CreateWorkbook().ok);
-    book.ResetNextRow();
+    EXPECT_EQ(book.WriteHeader(ExcelExportBook::row_t(kBiff8MaxColumns + 1, "t")), ret_t(false, 0));
     EXPECT_EQ(book.WriteRows({ExcelExportBook::row_t(kBiff8MaxColumns + 1, "w")}), ret_t(false, 0));
 }
+
+using Rows = std::vector<ExcelExportBook::row_t>;
+
+// Every sheet of the file as our own reader sees it: its name, then its rows.
+std::vector<std::pair<tstring, Rows>> ReadSheets(const std::string& path) {
+    ExcelImportBook book;
+    EXPECT_TRUE(book.OpenForImport(path).ok);
+    std::vector<std::pair<tstring, Rows>> sheets;
+    for (int sheet = 0; sheet < book.SheetCount(); ++sheet) {
+        book.LoadSheet(sheet);
+        Rows rows(book.UsedRowCount());
+        for (int r = 0; r < book.UsedRowCount(); ++r)
+            for (int c = 0; c < book.UsedColumnCount(); ++c) rows[r].push_back(book.GetCellText(r, c));
+        sheets.emplace_back(book.SheetName(sheet), rows);
+    }
+    return sheets;
+}
+
+struct SheetCase {
+    int rows_per_sheet;
+    int rows;
+    std::vector<int> sheet_rows;  // header included
+};
+
+void PrintTo(const SheetCase& c, std::ostream* out) {
+    *out << c.rows << " rows, sheets of " << c.rows_per_sheet;
+}
+
+class FullSheets : public ::testing::TestWithParam<SheetCase> {};
+
+TEST_P(FullSheets, GoOnInANewSheetThatStartsWithTheHeaderAgain) {
+    const SheetCase& sheet_case = GetParam();
+    ScratchDir scratch;
+    ExcelExportBook book;
+    book.SetRowsPerSheet(sheet_case.rows_per_sheet);
+    ASSERT_TRUE(book.CreateWorkbook().ok);
+    const ExcelExportBook::row_t header{"n", "name"};
+    ASSERT_TRUE(book.WriteHeader(header).ok);
+    Rows written;
+    for (int i = 1; i <= sheet_case.rows; ++i) written.push_back({std::to_string(i), "v" + std::to_string(i)});
+    // In batches of three, so sheets fill inside a batch and at its end.
+    for (std::size_t first = 0; first < written.size(); first += 3) {
+        const std::size_t last = std::min(first + 3, written.size());
+        ASSERT_TRUE(book.WriteRows(Rows(written.begin() + first, written.begin() + last)).ok);
+    }
+    ASSERT_TRUE(book.SaveAs(scratch.file("sheets.xls")).ok);
+
+    Rows read;
+    std::vector<int> sheet_rows;
+    int number = 0;
+    for (const auto& [name, rows] : ReadSheets(scratch.file("sheets.xls"))) {
+        EXPECT_EQ(name, "Sheet" + std::to_string(++number));
+        EXPECT_EQ(rows.front(), header) << name;
+        sheet_rows.push_back(static_cast<int>(rows.size()));
+        read.insert(read.end(), rows.begin() + 1, rows.end());
+    }
+    EXPECT_EQ(sheet_rows, sheet_case.sheet_rows);
+    EXPECT_EQ(read, written) << "every row once, in order";
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, FullSheets,
+                         ::testing::Values(SheetCase{3, 2, {3}},  // exactly full: no empty sheet
+                                           SheetCase{3, 3, {3, 2}},
+                                           SheetCase{4, 10, {4, 4, 4, 2}},
+                                           SheetCase{2, 3, {2, 2, 2}}));
 
 TEST(ExportBookTest, SavingReplacesTheTargetOrLeavesItAsItWas) {
     ScratchDir scratch;

@@ -1,10 +1,12 @@
 // LibreOffice headless as the independent reader and writer: every .xls we write opens there with
-// the same cells, and one workbook saved by it as .xls, .xlsx, .xlsm and .ods reads the same
-// through both of our readers. Each test starts LibreOffice as few times as it can.
+// the same cells, rows beyond a full sheet in the next sheet, and one workbook saved by it as
+// .xls, .xlsx, .xlsm and .ods reads the same through both of our readers. Each test starts
+// LibreOffice as few times as it can.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "excel/biff8_workbook.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
 #include "netsqlite/text_codec.h"
@@ -99,6 +101,21 @@ TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
         EXPECT_EQ(ReadCsv(scratch.file("csv/" + name + ".csv")), Padded(rows));
         EXPECT_EQ(ReadAllRows(scratch.file(name + ".xls")), Padded(rows));
     }
+}
+
+TEST(OfficeTest, ASheetFullAtTheXlsLimitGoesOnInASecondSheetThatLibreOfficeReads) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    Rows rows{{"n"}};
+    for (int i = 1; i <= kBiff8MaxRows; ++i) rows.push_back({std::to_string(i)});
+    WriteXls(scratch.file("full.xls"), rows);
+    ASSERT_TRUE(Office(scratch).Convert({scratch.file("full.xls")}, kCsvUtf8EverySheetFilter,
+                                        scratch.file("csv")));
+    const Rows first = ReadCsv(scratch.file("csv/full-Sheet1.csv"));
+    ASSERT_EQ(first.size(), static_cast<std::size_t>(kBiff8MaxRows));
+    EXPECT_EQ(first.back(), std::vector<std::string>{std::to_string(kBiff8MaxRows - 1)});
+    EXPECT_EQ(ReadCsv(scratch.file("csv/full-Sheet2.csv")),
+              (Rows{{"n"}, {std::to_string(kBiff8MaxRows)}}));
 }
 
 TEST(OfficeTest, OneWorkbookReadsAlikeAsXlsXlsxXlsmAndOds) {

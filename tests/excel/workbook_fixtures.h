@@ -46,6 +46,9 @@ private:
 
 // The CSV filter LibreOffice writes with: comma, double quote, UTF-8.
 inline const char* kCsvUtf8Filter = "csv:Text - txt - csv (StarCalc):44,34,76";
+// The same for every sheet, each into a file of its own: "<name>-<sheet name>.csv".
+inline const char* kCsvUtf8EverySheetFilter =
+    "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1";
 
 // LibreOffice's CSV of a sheet whose texts hold no comma, quote or line break.
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path);

@@ -1,6 +1,6 @@
 // The export page against a real service: the save dialog's suffix rule, the three modes, a
-// walk of the whole list that ends on a shrunken list or a lost connection, and the written
-// workbook read back by LibreOffice.
+// walk of the whole list that ends on a shrunken list or a lost connection, rows beyond a full
+// sheet in the next sheet, and the written workbook read back by LibreOffice.
 #include <sys/stat.h>
 
 #include "app/dlg_reconnect.h"
@@ -93,11 +93,26 @@ protected:
         return rows;
     }
 
-    // The written workbook as LibreOffice reads it, back in GBK.
+    // The written workbook's first sheet as LibreOffice reads it, back in GBK.
     Rows ReadBack() {
         const std::string csvDir = m_dir.file("csv");
         EXPECT_TRUE(Office(m_scratch).Convert({m_target}, kCsvUtf8Filter, csvDir));
-        Rows rows = ReadCsv(csvDir + "/customers.csv");
+        return ReadCsvGbk(csvDir + "/customers.csv");
+    }
+
+    // Every sheet of the written workbook as LibreOffice reads it; sheets as Excel names them.
+    std::vector<Rows> ReadBackSheets(int sheets) {
+        const std::string csvDir = m_dir.file("csv");
+        EXPECT_TRUE(Office(m_scratch).Convert({m_target}, kCsvUtf8EverySheetFilter, csvDir));
+        std::vector<Rows> read;
+        for (int sheet = 1; sheet <= sheets; ++sheet)
+            read.push_back(ReadCsvGbk(csvDir + "/customers-Sheet" + std::to_string(sheet) + ".csv"));
+        EXPECT_FALSE(Exists(csvDir + "/customers-Sheet" + std::to_string(sheets + 1) + ".csv"));
+        return read;
+    }
+
+    static Rows ReadCsvGbk(const std::string& path) {
+        Rows rows = ReadCsv(path);
         for (auto& row : rows)
             for (auto& cell : row) cell = Utf8ToGbk(cell);
         return rows;
@@ -184,6 +199,36 @@ TEST_F(PageExportTest, TheWholeListIsWalkedPageByPageAndTheListReturnsToItsPage)
     Rows shown = Shown(items);
     EXPECT_EQ(written[0], shown[0]) << "the header is the list's columns in order";
     for (int item = 0; item < 20; ++item) EXPECT_EQ(written[21 + item], shown[1 + item]);
+}
+
+TEST_F(PageExportTest, AFullSheetGoesOnInANewSheetThatStartsWithTheHeaderAgain) {
+    ShowRows(45);
+    m_export->SetRowsPerSheet(20);
+    const int loads = m_loads;
+    StartExport("opt_export_all");
+    ASSERT_TRUE(WaitForExportEnd());
+    ASSERT_TRUE(WaitForLoads(loads + 4 - m_loads)) << "three pages and the page shown before";
+    EXPECT_EQ(m_export->GetExported(), 45);
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出45行");
+    EXPECT_TRUE(m_boxes.empty());
+
+    SKIP_WITHOUT_OFFICE();
+    std::vector<int> items;
+    for (int item = 0; item < 20; ++item) items.push_back(item);
+    const Rows shown = Shown(items);
+    Rows rows;
+    std::vector<size_t> sizes;
+    for (const Rows& sheet : ReadBackSheets(3)) {
+        ASSERT_FALSE(sheet.empty());
+        EXPECT_EQ(sheet[0], shown[0]) << "every sheet starts with the header";
+        sizes.push_back(sheet.size());
+        rows.insert(rows.end(), sheet.begin() + 1, sheet.end());
+    }
+    EXPECT_EQ(sizes, (std::vector<size_t>{20, 20, 8}));
+    ASSERT_EQ(rows.size(), 45u);
+    EXPECT_EQ(Rows(rows.begin(), rows.begin() + 20), Rows(shown.begin() + 1, shown.end()))
+        << "the first page's rows first, as the list shows them";
+    EXPECT_EQ(rows.back()[ColumnOf("Code") - 1], "T0045");
 }
 
 TEST_F(PageExportTest, TheCurrentPageIsWrittenAsTheListShowsIt) {
