@@ -64,7 +64,18 @@ void CComboUnionWnd::SelectOwnersItem() {
     for (int i = 0; i < m_pList->GetCount() && match < 0; ++i)
         if (ItemText(m_pList->GetItemAt(i)) == m_pCombo->GetText()) match = i;
     m_pList->SelectItem(match, false, false);
+    LeaveClicksToRow(match);
     if (match < 0) m_pList->GetList()->SetScrollPos(SIZE{0, 0});
+}
+
+// A selected row of cells gives its cells the mouse so that they can be edited; a drop-down row
+// is only ever chosen, so its cells other than buttons leave the click to the row.
+void CComboUnionWnd::LeaveClicksToRow(int iIndex) {
+    CControlUI* item = m_pList->GetItemAt(iIndex);
+    auto* row = item ? static_cast<CContainerUI*>(item->GetInterface("Container")) : nullptr;
+    if (!row) return;
+    for (int i = 0; i < row->GetCount(); ++i)
+        if (!row->GetItemAt(i)->GetInterface("Button")) row->GetItemAt(i)->SetMouseEnabled(false);
 }
 
 int CComboUnionWnd::WantedHeight() {
@@ -117,6 +128,10 @@ void CComboUnionWnd::Notify(TNotifyUI& msg) {
         CComboUnionUI* combo = m_pCombo;
         CloseDropDown();
         combo->Choose(ItemText(msg.pSender), msg.pSender->GetUserData());
+        return;
+    }
+    if (msg.sType == DUI_MSGTYPE_ITEMSELECT && msg.pSender == m_pList) {
+        LeaveClicksToRow(m_pList->GetCurSel());
         return;
     }
     if (msg.sType == DUI_MSGTYPE_CLICK && m_pCombo && msg.pSender && IsItemButton(msg.pSender)) {

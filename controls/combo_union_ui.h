@@ -46,6 +46,7 @@ private:
     void WatchCombo(bool bWatch);
     bool IsItemButton(CControlUI* pControl) const;
     void SelectOwnersItem();
+    void LeaveClicksToRow(int iIndex);
     int WantedHeight();
     void Place();
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/dialog_builder_callback_ex.h"
+#include "controls/list_item_ui.h"
 #include "tests/controls/controls_test_support.h"
 
 namespace {
@@ -133,20 +134,32 @@ TEST_F(ComboUnionTest, RemovingItemsShrinksTheOpenListAndTheLastOneClosesIt) {
     EXPECT_FALSE(m_dropDown.IsVisible());
 }
 
-TEST_F(ComboUnionTest, AButtonInsideAnItemActsForTheCombosWindowAndChoosesNothing) {
-    auto* item = new CListContainerElementUI;
+// A row of cells selected on opening would give its cells the mouse: its text still chooses it,
+// and its button acts for the combo's window without choosing.
+TEST_F(ComboUnionTest, ARowOfCellsIsChosenByItsTextAndItsButtonActsForTheCombosWindow) {
+    auto* item = new CListTextContainerElementUI;
     item->SetFixedHeight(30);
     m_dropDown.GetList()->Add(item);
+    auto* label = new CLabelUI;
+    label->SetText("自定义");
+    item->Add(label);
     auto* button = new CButtonUI;
     button->SetName("delete_item");
+    button->SetFixedWidth(40);
     item->Add(button);
+    m_second->SetText("自定义");
     ClickCombo(m_second);
-    ASSERT_TRUE(m_second->IsDropped());
+    ASSERT_EQ(m_dropDown.GetList()->GetCurSel(), 10);
     guisupport::Click(m_dropDown, guisupport::CenterOf(button->GetPos()));
     ProcessMessages();
     EXPECT_EQ(m_window.Count("click", "delete_item"), 1);
     EXPECT_TRUE(m_second->IsDropped());
     EXPECT_EQ(m_window.Count("value_changed", "second"), 0);
+    guisupport::Click(m_dropDown, guisupport::CenterOf(label->GetPos()));
+    ProcessMessages();
+    EXPECT_FALSE(m_second->IsDropped());
+    EXPECT_EQ(m_window.Count("value_changed", "second"), 1);
+    EXPECT_EQ(m_window.Count("click", "delete_item"), 1);
 }
 
 TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {

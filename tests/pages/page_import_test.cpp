@@ -541,6 +541,14 @@ TEST_F(ImportCommonValueTest, TheDeleteButtonOfADropDownItemDeletesTheValueAndEv
                                                                            "delete_import_data_list_item");
     ASSERT_TRUE(remove && remove->IsVisible());
     guisupport::SaveScreenshot(dropDown.GetHWND(), "import_value_drop_down");
+    // The text of the shown value chooses it again; the list opens again for the delete.
+    const RECT shownItem = items->GetItemAt(0)->GetPos();
+    guisupport::Click(dropDown.GetHWND(), POINT{shownItem.left + 20, (shownItem.top + shownItem.bottom) / 2});
+    ASSERT_TRUE(WaitFor([&] { return !white->IsDropped(); })) << "the shown value is chosen again";
+    EXPECT_EQ(std::string(white->GetText()), "白色");
+    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(white->GetPos()));
+    ASSERT_TRUE(WaitFor([&] { return white->IsDropped(); }));
+    dropDown.GetPaintManager().UpdateLayout();
 
     int deleted = 0;
     Caller().Register(task_names::kDeleteCommonData, [&](TaskContext) { ++deleted; });
