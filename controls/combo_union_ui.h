@@ -64,6 +64,7 @@ public:
     ~CComboUnionUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_COMBO; }
 
     void SetDropDown(CComboUnionWnd* pDropDown);
     CComboUnionWnd* GetDropDown() const { return m_pDropDown; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "uilib/accessible_ui.h"
 #include "uilib/internal/attribute_list.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
@@ -209,6 +210,7 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
     if (m_bSelected == bSelected) return;
     m_bSelected = bSelected;
     Invalidate();
+    uilib_detail::AnnounceStateChange(this, uilib_detail::AccessibleChange::Checked);
     if (!m_pManager) return;
     if (m_sGroupName.IsEmpty()) {
         if (bTriggerEvent) m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);
@@ -221,6 +223,12 @@ void COptionUI::Selected(bool bSelected, bool bTriggerEvent) {
             if (member != this) static_cast<COptionUI*>(member)->Selected(false, bTriggerEvent);
     }
     if (bTriggerEvent) m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);
+}
+
+UIROLE COptionUI::GetAccessibleRole() const {
+    if (m_checkStyle == CHECK_RADIO || (m_checkStyle == CHECK_NONE && !m_sGroupName.IsEmpty()))
+        return UIROLE_RADIO;
+    return UIROLE_CHECKBOX;
 }
 
 UINT COptionUI::GetControlFlags() const {

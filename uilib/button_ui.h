@@ -9,6 +9,7 @@ public:
     CButtonUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_BUTTON; }
     UINT GetControlFlags() const override;
     // Sends "click"; false when the button is hidden or disabled.
     bool Activate() override;
@@ -52,6 +53,8 @@ public:
     ~COptionUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    // Options of a group exclude each other like radio buttons, whatever they look like.
+    UIROLE GetAccessibleRole() const override;
     // Space toggles a focused option; Enter still presses the dialog's default button.
     UINT GetControlFlags() const override;
     bool Activate() override;
@@ -95,6 +98,7 @@ public:
     CProgressUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_PROGRESS; }
 
     int GetMinValue() const { return m_nMin; }
     void SetMinValue(int nMin);

@@ -15,6 +15,9 @@ public:
     ~CComboUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    // Its items show to accessibility clients in the drop-down's window, while it is open.
+    UIROLE GetAccessibleRole() const override { return UIROLE_COMBO; }
+    int GetAccessibleChildCount() const override { return 0; }
     UINT GetControlFlags() const override;
 
     // The chosen item's text; with nothing chosen, the text set with SetText.

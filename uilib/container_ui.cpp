@@ -140,6 +140,19 @@ void CScrollBarUI::PaintStatusImage(CRenderContext& ctx) {
 
 CContainerUI::CContainerUI() = default;
 
+int CContainerUI::GetAccessibleChildCount() const {
+    return static_cast<int>(m_items.size()) + (m_pVerticalScrollBar ? 1 : 0) +
+           (m_pHorizontalScrollBar ? 1 : 0);
+}
+
+CControlUI* CContainerUI::GetAccessibleChildAt(int iIndex) const {
+    int count = static_cast<int>(m_items.size());
+    if (iIndex >= 0 && iIndex < count) return m_items[iIndex];
+    if (iIndex == count && m_pVerticalScrollBar) return m_pVerticalScrollBar;
+    if (iIndex == count + (m_pVerticalScrollBar ? 1 : 0)) return m_pHorizontalScrollBar;
+    return nullptr;
+}
+
 CContainerUI::~CContainerUI() {
     // Children go first, while the manager can still forget them one by one.
     for (CControlUI* item : m_items)

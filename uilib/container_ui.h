@@ -11,6 +11,7 @@ public:
     CScrollBarUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_SCROLLBAR; }
 
     void SetOwner(CContainerUI* pOwner) { m_pOwner = pOwner; }
     // Shown or hidden by the owner's layout, which has already made room for it: unlike
@@ -57,6 +58,9 @@ public:
 
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    // The children, then the scroll bars.
+    int GetAccessibleChildCount() const override;
+    CControlUI* GetAccessibleChildAt(int iIndex) const override;
 
     // The children (for a list: its rows).
     virtual CControlUI* GetItemAt(int iIndex) const;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "uilib/accessible_ui.h"
 #include "uilib/internal/attribute_list.h"
 #include "uilib/paint_manager_ui.h"
 #include "uilib/render_engine.h"
@@ -11,6 +12,7 @@ CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
     if (m_pManager) m_pManager->ReapObjects(this);
+    uilib_detail::ForgetAccessible(this);
 }
 
 void CControlUI::SetName(LPCTSTR pstrName) {
@@ -177,6 +179,7 @@ void CControlUI::SetEnabled(bool bEnable) {
     m_bEnabled = bEnable;
     if (!bEnable && m_bFocused && m_pManager) m_pManager->SetFocus(nullptr);
     Invalidate();
+    uilib_detail::AnnounceStateChange(this, uilib_detail::AccessibleChange::Enabled);
 }
 
 void CControlUI::SetFocus() {

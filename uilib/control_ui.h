@@ -35,6 +35,26 @@ enum : UINT {
     UISTATE_CAPTURED = 0x00000040,
 };
 
+// What a control is to screen readers and UI test tools. UIROLE_NONE: the control is not shown
+// to them; its children count as its parent's (a list's scrolled body).
+enum UIROLE {
+    UIROLE_NONE,
+    UIROLE_PANE,
+    UIROLE_LABEL,
+    UIROLE_BUTTON,
+    UIROLE_CHECKBOX,
+    UIROLE_RADIO,
+    UIROLE_EDIT,
+    UIROLE_COMBO,
+    UIROLE_PROGRESS,
+    UIROLE_LIST,
+    UIROLE_LISTITEM,
+    UIROLE_COLUMNHEADER,
+    UIROLE_MENU,
+    UIROLE_MENUITEM,
+    UIROLE_SCROLLBAR,
+};
+
 class CControlUI {
 public:
     CControlUI();
@@ -50,6 +70,10 @@ public:
     virtual UINT GetControlFlags() const;
     // What a click or Enter on the control does; false when it cannot act now.
     virtual bool Activate();
+    // How accessibility clients see the control and the controls inside it, in layout order.
+    virtual UIROLE GetAccessibleRole() const { return UIROLE_PANE; }
+    virtual int GetAccessibleChildCount() const { return 0; }
+    virtual CControlUI* GetAccessibleChildAt(int) const { return nullptr; }
 
     CPaintManagerUI* GetManager() const { return m_pManager; }
     virtual void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true);

@@ -17,6 +17,7 @@ public:
     ~CEditUI() override;
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_EDIT; }
     UINT GetControlFlags() const override;
 
     void SetText(LPCTSTR pstrText) override;

@@ -7,6 +7,7 @@ public:
     CLabelUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_LABEL; }
 
     // An auto-width or wrapped label asks for a new layout when its text changes.
     void SetText(LPCTSTR pstrText) override;

@@ -68,6 +68,7 @@ class CListRowUI : public TControl, public IListItemUI {
 public:
     void* GetInterface(LPCTSTR pstrName) override;
     UINT GetControlFlags() const override { return 0; }
+    UIROLE GetAccessibleRole() const override { return UIROLE_LISTITEM; }
 
     int GetIndex() const override { return m_iIndex; }
     void SetIndex(int iIndex) override { m_iIndex = iIndex; }
@@ -145,6 +146,7 @@ public:
     CListHeaderItemUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_COLUMNHEADER; }
     UINT GetControlFlags() const override;
 
     CListUI* GetOwnerList() const;
@@ -193,6 +195,8 @@ class CListBodyUI : public CVerticalLayoutUI {
 public:
     explicit CListBodyUI(CListUI* pOwner) : m_pOwner(pOwner) {}
     LPCTSTR GetClass() const override;
+    // Accessibility clients see the rows as the list's own children.
+    UIROLE GetAccessibleRole() const override { return UIROLE_NONE; }
     void SetScrollPos(SIZE szPos) override;
     void DoEvent(TEventUI& event) override;
 
@@ -213,6 +217,7 @@ public:
     CListUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_LIST; }
     UINT GetControlFlags() const override;
 
     CListHeaderUI* GetHeader() const { return m_pHeader; }

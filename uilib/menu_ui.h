@@ -11,6 +11,7 @@ class CMenuElementUI : public CListLabelElementUI {
 public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_MENUITEM; }
     SIZE EstimateSize(SIZE szAvailable) override;
 };
 
@@ -19,6 +20,7 @@ public:
     CMenuUI();
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
+    UIROLE GetAccessibleRole() const override { return UIROLE_MENU; }
     // Menus have no lasting selection: a press only makes the row current.
     void ItemPressed(int iIndex, UINT keyState, bool bRightButton) override;
     // The arrow keys move the current row; Enter and Space choose it as a click would.

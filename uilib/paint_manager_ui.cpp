@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "uilib/accessible_ui.h"
 #include "uilib/internal/event_loops.h"
 #include "uilib/internal/native_window.h"
 #include "uilib/internal/render_context.h"
@@ -424,6 +425,7 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl) {
         m_pFocus = pControl;
         SendEvent(pControl, UIEVENT_SETFOCUS, m_ptLastMousePos, 0);
         SendNotify(pControl, DUI_MSGTYPE_SETFOCUS);
+        uilib_detail::AnnounceFocus(pControl);
     }
 }
 

@@ -86,6 +86,24 @@ bool ApplyTag(const std::string& tag, std::vector<MarkupState>& stack, int& pend
     return true;
 }
 
+// Walks marked-up text: onTag(tag) for each "<...>" (false: not a tag of ours, it is text), and
+// onChars(start, length) for everything else, a GBK character never split.
+template <typename OnChars, typename OnTag>
+void WalkMarkup(const char* text, OnChars onChars, OnTag onTag) {
+    for (const char* p = text; *p;) {
+        const char* close = *p == '<' ? std::strchr(p, '>') : nullptr;
+        if (close) {
+            if (!onTag(std::string(p + 1, close))) onChars(p, close + 1 - p);
+            p = close + 1;
+            continue;
+        }
+        // A GBK lead byte carries its trail byte along, whatever that byte is.
+        std::size_t length = static_cast<unsigned char>(*p) >= 0x81 && p[1] ? 2 : 1;
+        onChars(p, length);
+        p += length;
+    }
+}
+
 std::vector<MarkupRun> ParseMarkup(CPaintManagerUI* manager, const char* text, DWORD color,
                                    int iFont) {
     std::vector<MarkupRun> runs;
@@ -107,29 +125,19 @@ std::vector<MarkupRun> ParseMarkup(CPaintManagerUI* manager, const char* text, D
         pending.clear();
         pendingSpace = 0;
     };
-    for (const char* p = text; *p;) {
-        const char* close = *p == '<' ? std::strchr(p, '>') : nullptr;
-        if (close) {
-            std::string tag(p + 1, close);
+    WalkMarkup(
+        text, [&](const char* chars, std::size_t length) { pending.append(chars, length); },
+        [&](const std::string& tag) {
             flush();
             bool lineBreak = false;
-            if (ApplyTag(tag, stack, pendingSpace, lineBreak)) {
-                if (lineBreak) {
-                    MarkupRun run = makeRun();
-                    run.lineBreak = true;
-                    runs.push_back(run);
-                }
-            } else {
-                pending.append(p, close + 1);
+            if (!ApplyTag(tag, stack, pendingSpace, lineBreak)) return false;
+            if (lineBreak) {
+                MarkupRun run = makeRun();
+                run.lineBreak = true;
+                runs.push_back(run);
             }
-            p = close + 1;
-            continue;
-        }
-        // A GBK lead byte carries its trail byte along, whatever that byte is.
-        bool doubleByte = static_cast<unsigned char>(*p) >= 0x81 && p[1];
-        pending.append(p, doubleByte ? 2 : 1);
-        p += doubleByte ? 2 : 1;
-    }
+            return true;
+        });
     flush();
     return runs;
 }
@@ -518,6 +526,24 @@ SIZE CRenderEngine::GetHtmlTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText,
                                     int maxWidth) {
     std::vector<MarkupRun> runs = ParseMarkup(pManager, pstrText ? pstrText : "", 0, iFont);
     return LayoutRuns(runs, maxWidth, maxWidth > 0, [](auto&&...) {});
+}
+
+CDuiString CRenderEngine::GetPlainText(LPCTSTR pstrText) {
+    std::string plain;
+    std::vector<MarkupState> stack{MarkupState{-1, false, false, false, 0}};
+    int space = 0;
+    WalkMarkup(
+        pstrText ? pstrText : "",
+        [&](const char* chars, std::size_t length) { plain.append(chars, length); },
+        [&](const std::string& tag) {
+            bool lineBreak = false;
+            if (!ApplyTag(tag, stack, space, lineBreak)) return false;
+            if (lineBreak) plain += '\n';
+            return true;
+        });
+    std::size_t first = plain.find_first_not_of(" \n");
+    if (first == std::string::npos) return CDuiString();
+    return plain.substr(first, plain.find_last_not_of(" \n") + 1 - first);
 }
 
 int CRenderEngine::HitTestText(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, int x) {

@@ -51,6 +51,9 @@ public:
                             int maxWidth = 0);
     static SIZE GetHtmlTextSize(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont,
                                 int maxWidth = 0);
+    // The text of marked-up text without its tags (<n> becomes a line feed), as a screen reader
+    // reads it.
+    static CDuiString GetPlainText(LPCTSTR pstrText);
     // Character index (in characters, not bytes) of the text position nearest to x.
     static int HitTestText(CPaintManagerUI* pManager, LPCTSTR pstrText, int iFont, int x);
 

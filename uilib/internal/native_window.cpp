@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "uilib/accessible_ui.h"
 #include "uilib/internal/posted_message.h"
 #include "uilib/internal/render_context.h"
 #include "uilib/internal/text_codec.h"
@@ -27,6 +28,7 @@ LPARAM PointParam(const QPointF& pos) {
 
 NativeWindow::NativeWindow(CWindowWnd* owner, Qt::WindowFlags flags)
     : QWidget(nullptr, flags), m_owner(owner) {
+    InstallAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
