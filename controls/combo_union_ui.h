@@ -12,8 +12,8 @@ class CComboUnionUI;
 // The shared drop-down. It opens under one combo at a time; a click on an item gives that combo
 // the item's text and user data, and a click on a button inside an item (a delete button) goes
 // to the notifiers of the combo's window, which own the list's content. It follows the combo's
-// window, and closes when the keyboard goes to any window but the drop-down and the combo's. It must be created before, and may be
-// destroyed before or after, the combos bound to it.
+// window, and closes when the keyboard goes to any window but the drop-down and the combo's.
+// It must be created before, and may be destroyed before or after, the combos bound to it.
 class CComboUnionWnd : public CDialogWnd, public INotifyUI, private IMessageFilterUI {
 public:
     static constexpr int kMaxHeight = 1000;

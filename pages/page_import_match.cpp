@@ -68,7 +68,10 @@ void CPageImport::AddCommonValueItem(const tstring& dataType, const common_value
     CControlUI* control = m_templates.CreateSet("import_data_list_item", m_pBuilderCallback,
                                                 &m_valueDropDown.GetPaintManager());
     auto* item = control ? static_cast<CDataListItemUI*>(control->GetInterface("DataListItem")) : nullptr;
-    if (!item) return;
+    if (!item) {
+        delete control;
+        return;
+    }
     item->SetKey(dataType.c_str());
     item->SetValue(value.second.c_str());
     item->SetValueID(value.first);
