@@ -6,14 +6,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "excel/compound_file.h"
+#include "excel/little_endian.h"
 #include "netsqlite/text_codec.h"
 
 namespace {
 
+constexpr std::size_t kRecordHeaderSize = 4;
 constexpr std::size_t kMaxRecordData = 8224;
 constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWindow1 = 0x003D,
                    kFont = 0x0031, kXf = 0x00E0, kStyle = 0x0293, kBoundSheet = 0x0085,
@@ -36,10 +39,11 @@ public:
         std::memcpy(&bits, &value, sizeof bits);
         return u32(static_cast<uint32_t>(bits)).u32(static_cast<uint32_t>(bits >> 32));
     }
-    Bytes& utf16(const std::u16string& text) {
-        for (char16_t unit : text) u16(unit);
+    Bytes& utf16(const char16_t* units, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) u16(units[i]);
         return *this;
     }
+    void clear() { m_data.clear(); }
     const std::string& data() const { return m_data; }
     std::size_t size() const { return m_data.size(); }
 
@@ -72,9 +76,10 @@ std::u16string Utf16FromGbk(const tstring& gbk) {
 }
 
 void AppendRecord(std::string& stream, uint16_t type, const Bytes& body) {
-    Bytes header;
-    header.u16(type).u16(static_cast<uint16_t>(body.size()));
-    stream += header.data();
+    const std::size_t at = stream.size();
+    stream.resize(at + kRecordHeaderSize);
+    StoreLe16(stream, at, type);
+    StoreLe16(stream, at + 2, static_cast<uint16_t>(body.size()));
     stream += body.data();
 }
 
@@ -88,7 +93,7 @@ void AppendFormats(std::string& stream) {
     Bytes font;
     const std::u16string face = u"Arial";
     font.u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0);
-    font.u8(static_cast<uint8_t>(face.size())).u8(1).utf16(face);
+    font.u8(static_cast<uint8_t>(face.size())).u8(1).utf16(face.data(), face.size());
     // Font index 4 does not exist in BIFF, so five are written to make index 5 and up line up.
     for (int i = 0; i < 5; ++i) AppendRecord(stream, kFont, font);
     for (uint16_t i = 0; i <= kStyleXfCount; ++i) {
@@ -103,29 +108,48 @@ void AppendFormats(std::string& stream) {
     AppendRecord(stream, kStyle, normal_style);
 }
 
-// The shared string table: every distinct text once, in order of first use.
+template <class Visit>
+void ForEachTextCell(const WorkbookData& book, Visit&& visit) {
+    for (const SheetData& sheet : book)
+        for (const auto& [row, cells] : sheet.rows())
+            for (const auto& [column, value] : cells)
+                if (value.kind == CellValue::Kind::Text) visit(value.text);
+}
+
+// The shared string table: every distinct text of the book once, numbered in order of first use.
+// It refers to the texts in the book, which outlives it, and keeps each text cell's number in
+// the order the sheets are written, so a cell needs no second look-up.
 class StringTable {
 public:
-    uint32_t Add(const tstring& text) {
-        ++m_total;
-        auto [it, inserted] = m_index.emplace(text, static_cast<uint32_t>(m_texts.size()));
-        if (inserted) m_texts.push_back(text);
-        return it->second;
+    explicit StringTable(const WorkbookData& book) {
+        std::size_t cells = 0;
+        ForEachTextCell(book, [&](const tstring&) { ++cells; });
+        m_index.reserve(cells);
+        m_cell_numbers.reserve(cells);
+        ForEachTextCell(book, [&](const tstring& text) {
+            const auto [it, added] = m_index.try_emplace(text, static_cast<uint32_t>(m_texts.size()));
+            if (added) m_texts.push_back(text);
+            m_cell_numbers.push_back(it->second);
+        });
     }
+
+    // The number of the next text cell, taken in the order of the book's cells.
+    uint32_t NextCellNumber() { return m_cell_numbers[m_next_cell++]; }
 
     // SST and its CONTINUE records. A string's 3-byte header never splits; its characters may,
     // and the continuing record then starts with the option byte again.
     void Append(std::string& stream) const {
         Bytes record;
         uint16_t type = kSst;
-        record.u32(m_total).u32(static_cast<uint32_t>(m_texts.size()));
+        record.u32(static_cast<uint32_t>(m_cell_numbers.size()))
+            .u32(static_cast<uint32_t>(m_texts.size()));
         auto flush = [&]() {
             AppendRecord(stream, type, record);
-            record = Bytes();
+            record.clear();
             type = kContinue;
         };
-        for (const tstring& text : m_texts) {
-            const std::u16string units = Utf16FromGbk(text);
+        for (const std::string_view text : m_texts) {
+            const std::u16string units = Utf16FromGbk(tstring(text));
             if (record.size() + 3 > kMaxRecordData) flush();
             record.u16(static_cast<uint16_t>(units.size())).u8(1);
             std::size_t done = 0;
@@ -136,7 +160,7 @@ public:
                 }
                 const std::size_t fits = (kMaxRecordData - record.size()) / 2;
                 const std::size_t count = std::min(fits, units.size() - done);
-                record.utf16(units.substr(done, count));
+                record.utf16(units.data() + done, count);
                 done += count;
             }
         }
@@ -144,9 +168,10 @@ public:
     }
 
 private:
-    uint32_t m_total = 0;
-    std::vector<tstring> m_texts;
-    std::unordered_map<tstring, uint32_t> m_index;
+    std::vector<std::string_view> m_texts;
+    std::unordered_map<std::string_view, uint32_t> m_index;
+    std::vector<uint32_t> m_cell_numbers;
+    std::size_t m_next_cell = 0;
 };
 
 void CheckAddress(int row, int column) {
@@ -154,8 +179,7 @@ void CheckAddress(int row, int column) {
         throw WorkbookError("cell beyond the size of an .xls sheet");
 }
 
-std::string SheetStream(const SheetData& sheet, bool selected, StringTable& strings) {
-    std::string stream;
+void AppendSheet(std::string& stream, const SheetData& sheet, bool selected, StringTable& strings) {
     AppendRecord(stream, kBof, BofBody(0x0010));
     Bytes dimensions;
     const bool empty = sheet.rows().empty();
@@ -163,13 +187,14 @@ std::string SheetStream(const SheetData& sheet, bool selected, StringTable& stri
     dimensions.u16(empty ? 0 : sheet.first_used_column());
     dimensions.u16(empty ? 0 : sheet.last_used_column() + 1).u16(0);
     AppendRecord(stream, kDimensions, dimensions);
+    Bytes cell;
     for (const auto& [row, cells] : sheet.rows()) {
         for (const auto& [column, value] : cells) {
             CheckAddress(row, column);
-            Bytes cell;
+            cell.clear();
             cell.u16(static_cast<uint16_t>(row)).u16(static_cast<uint16_t>(column)).u16(kCellXf);
             if (value.kind == CellValue::Kind::Text) {
-                cell.u32(strings.Add(value.text));
+                cell.u32(strings.NextCellNumber());
                 AppendRecord(stream, kLabelSst, cell);
             } else if (value.kind == CellValue::Kind::Number) {
                 cell.f64(value.number);
@@ -181,52 +206,41 @@ std::string SheetStream(const SheetData& sheet, bool selected, StringTable& stri
     window2.u16(selected ? 0x06B6 : 0x00B6).u16(0).u16(0).u16(64).u16(0).u16(0).u16(0).u32(0);
     AppendRecord(stream, kWindow2, window2);
     AppendRecord(stream, kEof, Bytes());
-    return stream;
 }
 
-// The globals up to the sheet list; its length does not depend on the offsets.
-std::string GlobalsHead(const WorkbookData& book, const std::vector<uint32_t>& sheet_offsets) {
-    std::string stream;
+// The globals: the sheet list, whose offsets are filled in as the sheets follow (their places
+// are returned), and the string table.
+std::vector<std::size_t> AppendGlobals(std::string& stream, const WorkbookData& book,
+                                       const StringTable& strings) {
     AppendRecord(stream, kBof, BofBody(0x0005));
     AppendRecord(stream, kCodepage, Bytes().u16(1200));
     Bytes window1;
     window1.u16(0).u16(0).u16(0x4000).u16(0x2000).u16(0x38).u16(0).u16(0).u16(1).u16(0x258);
     AppendRecord(stream, kWindow1, window1);
     AppendFormats(stream);
-    for (std::size_t i = 0; i < book.size(); ++i) {
-        const std::u16string name = Utf16FromGbk(book[i].name());
+    std::vector<std::size_t> offset_places;
+    for (const SheetData& sheet_data : book) {
+        const std::u16string name = Utf16FromGbk(sheet_data.name());
         Bytes sheet;
-        sheet.u32(sheet_offsets[i])
-            .u8(0)
-            .u8(0)
-            .u8(static_cast<uint8_t>(name.size()))
-            .u8(1)
-            .utf16(name);
+        sheet.u32(0).u8(0).u8(0).u8(static_cast<uint8_t>(name.size())).u8(1).utf16(name.data(), name.size());
+        offset_places.push_back(stream.size() + kRecordHeaderSize);
         AppendRecord(stream, kBoundSheet, sheet);
     }
-    return stream;
+    strings.Append(stream);
+    AppendRecord(stream, kEof, Bytes());
+    return offset_places;
 }
 
 }  // namespace
 
 std::string BuildBiff8WorkbookStream(const WorkbookData& book) {
-    // The sheets come first for their strings; the globals then hold the string table and each
-    // sheet's offset in the stream.
-    StringTable strings;
-    std::vector<std::string> sheets;
-    for (std::size_t i = 0; i < book.size(); ++i)
-        sheets.push_back(SheetStream(book[i], i == 0, strings));
-    std::string tail;
-    strings.Append(tail);
-    AppendRecord(tail, kEof, Bytes());
-    std::vector<uint32_t> offsets(book.size(), 0);
-    uint32_t offset = static_cast<uint32_t>(GlobalsHead(book, offsets).size() + tail.size());
-    for (std::size_t i = 0; i < sheets.size(); ++i) {
-        offsets[i] = offset;
-        offset += static_cast<uint32_t>(sheets[i].size());
+    StringTable strings(book);
+    std::string stream;
+    const std::vector<std::size_t> offset_places = AppendGlobals(stream, book, strings);
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        StoreLe32(stream, offset_places[i], static_cast<uint32_t>(stream.size()));
+        AppendSheet(stream, book[i], i == 0, strings);
     }
-    std::string stream = GlobalsHead(book, offsets) + tail;
-    for (const std::string& sheet : sheets) stream += sheet;
     return stream;
 }
 

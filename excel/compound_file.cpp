@@ -21,15 +21,6 @@ constexpr uint32_t kFatSector = 0xFFFFFFFD;
 constexpr uint32_t kDifatSector = 0xFFFFFFFC;
 constexpr uint32_t kNoStream = 0xFFFFFFFF;
 
-void Put16(std::string& out, std::size_t at, uint16_t value) {
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>(value >> 8);
-}
-
-void Put32(std::string& out, std::size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 std::size_t SectorsFor(std::size_t bytes) {
     return (bytes + kSectorSize - 1) / kSectorSize;
 }
@@ -72,20 +63,20 @@ std::vector<uint32_t> BuildFat(const Layout& layout) {
 std::string BuildHeader(const Layout& layout) {
     std::string header(kSectorSize, '\0');
     header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    Put16(header, 24, 0x003E);  // minor version
-    Put16(header, 26, 0x0003);  // major version 3: 512-byte sectors
-    Put16(header, 28, 0xFFFE);  // little-endian
-    Put16(header, 30, 9);       // sector size 2^9
-    Put16(header, 32, 6);       // mini sector size 2^6
-    Put32(header, 44, static_cast<uint32_t>(layout.fat_sectors));
-    Put32(header, 48, static_cast<uint32_t>(layout.directory_sector()));
-    Put32(header, 56, kMiniStreamCutoff);
-    Put32(header, 60, kEndOfChain);  // no mini FAT
-    Put32(header, 68,
+    StoreLe16(header, 24, 0x003E);  // minor version
+    StoreLe16(header, 26, 0x0003);  // major version 3: 512-byte sectors
+    StoreLe16(header, 28, 0xFFFE);  // little-endian
+    StoreLe16(header, 30, 9);       // sector size 2^9
+    StoreLe16(header, 32, 6);       // mini sector size 2^6
+    StoreLe32(header, 44, static_cast<uint32_t>(layout.fat_sectors));
+    StoreLe32(header, 48, static_cast<uint32_t>(layout.directory_sector()));
+    StoreLe32(header, 56, kMiniStreamCutoff);
+    StoreLe32(header, 60, kEndOfChain);  // no mini FAT
+    StoreLe32(header, 68,
           layout.difat_sectors ? static_cast<uint32_t>(layout.difat_start()) : kEndOfChain);
-    Put32(header, 72, static_cast<uint32_t>(layout.difat_sectors));
+    StoreLe32(header, 72, static_cast<uint32_t>(layout.difat_sectors));
     for (std::size_t i = 0; i < kHeaderFatSlots; ++i)
-        Put32(header, 76 + 4 * i,
+        StoreLe32(header, 76 + 4 * i,
               i < layout.fat_sectors ? static_cast<uint32_t>(layout.fat_start() + i) : kFreeSector);
     return header;
 }
@@ -98,12 +89,12 @@ std::string BuildDifat(const Layout& layout) {
     for (std::size_t sector = 0; sector < layout.difat_sectors; ++sector) {
         const std::size_t base = sector * kSectorSize;
         for (std::size_t slot = 0; slot + 1 < kIdsPerSector; ++slot, ++fat_index)
-            Put32(difat, base + 4 * slot,
+            StoreLe32(difat, base + 4 * slot,
                   fat_index < layout.fat_sectors
                       ? static_cast<uint32_t>(layout.fat_start() + fat_index)
                       : kFreeSector);
         const bool last = sector + 1 == layout.difat_sectors;
-        Put32(difat, base + kSectorSize - 4,
+        StoreLe32(difat, base + kSectorSize - 4,
               last ? kEndOfChain : static_cast<uint32_t>(layout.difat_start() + sector + 1));
     }
     return difat;
@@ -111,15 +102,15 @@ std::string BuildDifat(const Layout& layout) {
 
 void PutDirectoryEntry(std::string& out, std::size_t at, const std::u16string& name, uint8_t type,
                        uint32_t child, uint32_t start, uint32_t size) {
-    for (std::size_t i = 0; i < name.size(); ++i) Put16(out, at + 2 * i, name[i]);
-    Put16(out, at + 64, static_cast<uint16_t>((name.size() + 1) * 2));
+    for (std::size_t i = 0; i < name.size(); ++i) StoreLe16(out, at + 2 * i, name[i]);
+    StoreLe16(out, at + 64, static_cast<uint16_t>((name.size() + 1) * 2));
     out[at + 66] = static_cast<char>(type);
     out[at + 67] = 1;  // black: a one-entry tree needs no balancing
-    Put32(out, at + 68, kNoStream);
-    Put32(out, at + 72, kNoStream);
-    Put32(out, at + 76, child);
-    Put32(out, at + 116, start);
-    Put32(out, at + 120, size);
+    StoreLe32(out, at + 68, kNoStream);
+    StoreLe32(out, at + 72, kNoStream);
+    StoreLe32(out, at + 76, child);
+    StoreLe32(out, at + 116, start);
+    StoreLe32(out, at + 120, size);
 }
 
 std::string BuildDirectory(const std::u16string& stream_name, std::size_t stream_bytes) {
@@ -129,7 +120,7 @@ std::string BuildDirectory(const std::u16string& stream_name, std::size_t stream
                       static_cast<uint32_t>(stream_bytes));
     for (std::size_t entry = 2; entry < kSectorSize / kDirectoryEntrySize; ++entry)
         for (std::size_t link = 68; link <= 76; link += 4)
-            Put32(directory, entry * kDirectoryEntrySize + link, kNoStream);
+            StoreLe32(directory, entry * kDirectoryEntrySize + link, kNoStream);
     return directory;
 }
 
@@ -137,18 +128,19 @@ std::string BuildDirectory(const std::u16string& stream_name, std::size_t stream
 
 std::string BuildCompoundFile(const std::u16string& stream_name, std::string stream) {
     if (stream.size() < kMiniStreamCutoff) stream.resize(kMiniStreamCutoff, '\0');
-    const Layout layout = PlanLayout(stream.size());
-    std::string file = BuildHeader(layout);
-    file.reserve(kSectorSize * (layout.total() + 1));
-    file += stream;
-    file.resize(kSectorSize * (1 + layout.stream_sectors), '\0');
+    const std::size_t stream_bytes = stream.size();
+    const Layout layout = PlanLayout(stream_bytes);
+    // The file is built in the stream's own buffer: a workbook stream may be tens of megabytes.
+    stream.reserve(kSectorSize * (layout.total() + 1));
+    stream.resize(kSectorSize * layout.stream_sectors, '\0');
     std::string fat(layout.fat_sectors * kSectorSize, '\0');
     const std::vector<uint32_t> ids = BuildFat(layout);
-    for (std::size_t i = 0; i < ids.size(); ++i) Put32(fat, 4 * i, ids[i]);
-    file += fat;
-    file += BuildDifat(layout);
-    file += BuildDirectory(stream_name, stream.size());
-    return file;
+    for (std::size_t i = 0; i < ids.size(); ++i) StoreLe32(fat, 4 * i, ids[i]);
+    stream += fat;
+    stream += BuildDifat(layout);
+    stream += BuildDirectory(stream_name, stream_bytes);
+    stream.insert(0, BuildHeader(layout));
+    return stream;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
-// Little-endian numbers read from the bytes of .xls files; reading past the end throws.
+// Little-endian numbers in the bytes of .xls files: read (reading past the end throws) and
+// stored over bytes already there.
 
 #include <cstdint>
 #include <string>
@@ -14,4 +15,14 @@ inline uint16_t LoadLe16(const std::string& bytes, std::size_t at) {
 
 inline uint32_t LoadLe32(const std::string& bytes, std::size_t at) {
     return LoadLe16(bytes, at) | static_cast<uint32_t>(LoadLe16(bytes, at + 2)) << 16;
+}
+
+inline void StoreLe16(std::string& bytes, std::size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+inline void StoreLe32(std::string& bytes, std::size_t at, uint32_t value) {
+    StoreLe16(bytes, at, static_cast<uint16_t>(value & 0xFFFF));
+    StoreLe16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
 }

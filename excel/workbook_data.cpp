@@ -2,22 +2,44 @@
 
 #include <algorithm>
 
+namespace {
+
+// Where the cell of `column` is or would go in its row.
+template <class Cells>
+auto FindColumn(Cells& cells, int column) {
+    return std::lower_bound(cells.begin(), cells.end(), column,
+                            [](const auto& cell, int wanted) { return cell.first < wanted; });
+}
+
+}  // namespace
+
 const CellValue& SheetData::cell(int row, int column) const {
     static const CellValue empty;
     auto row_it = m_rows.find(row);
     if (row_it == m_rows.end()) return empty;
-    auto cell_it = row_it->second.find(column);
-    return cell_it == row_it->second.end() ? empty : cell_it->second;
+    auto cell_it = FindColumn(row_it->second, column);
+    return cell_it == row_it->second.end() || cell_it->first != column ? empty : cell_it->second;
 }
 
 void SheetData::set_cell(int row, int column, CellValue value) {
     if (row < 0 || column < 0) throw WorkbookError("cell address out of range");
-    if (value.kind == CellValue::Kind::Empty) {
-        auto row_it = m_rows.find(row);
-        if (row_it != m_rows.end()) row_it->second.erase(column);
+    const bool empty = value.kind == CellValue::Kind::Empty;
+    auto row_it = m_rows.find(row);
+    if (row_it == m_rows.end()) {
+        if (empty) return;
+        row_it = m_rows.emplace(row, row_cells_t()).first;
+    }
+    row_cells_t& cells = row_it->second;
+    auto cell_it = FindColumn(cells, column);
+    const bool present = cell_it != cells.end() && cell_it->first == column;
+    if (empty) {
+        if (present) cells.erase(cell_it);
         return;
     }
-    m_rows[row][column] = std::move(value);
+    if (present)
+        cell_it->second = std::move(value);
+    else
+        cells.emplace(cell_it, column, std::move(value));
     m_first_column = m_first_column < 0 ? column : std::min(m_first_column, column);
     m_last_column = std::max(m_last_column, column);
 }

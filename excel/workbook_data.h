@@ -2,6 +2,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "netsqlite/types.h"
@@ -20,9 +21,12 @@ struct CellValue {
     static CellValue Other() { return {Kind::Other, 0, {}}; }
 };
 
-// One worksheet held in memory: its cells by 0-based row and column.
+// One worksheet held in memory: its cells by 0-based row and column. A row keeps its cells in a
+// vector ordered by column, which costs far less memory than a tree for the rows of an export.
 class SheetData {
 public:
+    using row_cells_t = std::vector<std::pair<int, CellValue>>;
+
     explicit SheetData(tstring name) : m_name(std::move(name)) {}
 
     const tstring& name() const { return m_name; }
@@ -40,11 +44,11 @@ public:
     int first_used_column() const;
     int last_used_column() const;
 
-    const std::map<int, std::map<int, CellValue>>& rows() const { return m_rows; }
+    const std::map<int, row_cells_t>& rows() const { return m_rows; }
 
 private:
     tstring m_name;
-    std::map<int, std::map<int, CellValue>> m_rows;
+    std::map<int, row_cells_t> m_rows;
     int m_first_column = -1;
     int m_last_column = -1;
 };

@@ -1,5 +1,5 @@
-// The export holder: header and rows, full sheets going on in new ones, the .xls column limit, and
-// saving without harming existing files.
+// The export holder: header and rows, full sheets going on in new ones, the .xls column limit,
+// cells kept as last written, and saving without harming existing files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -97,6 +97,27 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullSheets,
                                            SheetCase{3, 3, {3, 2}},
                                            SheetCase{4, 10, {4, 4, 4, 2}},
                                            SheetCase{2, 3, {2, 2, 2}}));
+
+TEST(ExportBookTest, CellsWrittenInAnyOrderAndOverwrittenAreSavedAsLastWritten) {
+    ScratchDir scratch;
+    VellumExcelFile file;
+    ASSERT_TRUE(file.CreateNew());
+    file.SetCellText(0, 3, "d");
+    file.SetCellText(0, 1, "b");
+    file.SetCellText(0, 2, "c");
+    file.SetCellText(0, 1, "B");
+    file.SetCellText(0, 2, "");
+    file.SetCellText(1, 0, "");
+    EXPECT_EQ(file.UsedColumnCount(), 3) << "columns 1 to 3: clearing does not narrow";
+    EXPECT_EQ(file.UsedRowCount(), 1);
+    file.SaveAs(scratch.file("order.xls"));
+
+    ASSERT_TRUE(file.Open(scratch.file("order.xls")));
+    ASSERT_TRUE(file.LoadSheet(0));
+    std::vector<tstring> row;
+    for (int column = 0; column < 5; ++column) row.push_back(file.GetCellText(0, column));
+    EXPECT_EQ(row, (std::vector<tstring>{"", "B", "", "d", ""}));
+}
 
 TEST(ExportBookTest, SavingReplacesTheTargetOrLeavesItAsItWas) {
     ScratchDir scratch;
