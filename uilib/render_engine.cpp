@@ -142,32 +142,78 @@ std::vector<MarkupRun> ParseMarkup(CPaintManagerUI* manager, const char* text, D
     return runs;
 }
 
-// A place where a line may end: a word with the blanks after it, or one CJK character.
-struct Segment {
+// The part of a word that lies in one run: "<b>ab</b>cd" is one word of two parts.
+struct WordPart {
+    const MarkupRun* run;
+    const QFontMetrics* metrics;
     QString text;
-    int advance;     // with the trailing blanks
-    int inkAdvance;  // without them: blanks at a line's end take no room
+    int space;       // the run's spaceBefore, on its first part
+    int advance;     // of the text, with its trailing blanks
+    int inkAdvance;  // without them (0 for blanks only): blanks at a line's end take no room
 };
 
-std::vector<Segment> LineSegments(const QString& text, const QFontMetrics& metrics) {
-    std::vector<Segment> segments;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
-    qsizetype start = 0;
-    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
-        if (end == start) continue;
-        QString piece = text.mid(start, end - start);
-        qsizetype ink = piece.size();
-        while (ink > 0 && piece.at(ink - 1).isSpace()) --ink;
-        int advance = metrics.horizontalAdvance(piece);
-        int inkAdvance = ink == piece.size() ? advance : metrics.horizontalAdvance(piece.left(ink));
-        segments.push_back(Segment{piece, advance, inkAdvance});
-        start = end;
+// A place where a line may end: a word with the blanks after it, or one CJK character. Where it
+// ends is found in the paragraph's whole text, so a word may span runs.
+struct Word {
+    std::vector<WordPart> parts;
+    int advance = 0;
+    int inkAdvance = 0;
+
+    void Add(WordPart part) {
+        if (part.inkAdvance > 0) inkAdvance = advance + part.space + part.inkAdvance;
+        advance += part.space + part.advance;
+        parts.push_back(std::move(part));
     }
-    return segments;
+};
+
+WordPart MakePart(const MarkupRun& run, const QFontMetrics& metrics, QString text, int space) {
+    qsizetype ink = text.size();
+    while (ink > 0 && text.at(ink - 1).isSpace()) --ink;
+    int advance = metrics.horizontalAdvance(text);
+    int inkAdvance = ink == text.size() ? advance : metrics.horizontalAdvance(text.left(ink));
+    return WordPart{&run, &metrics, std::move(text), space, advance, inkAdvance};
+}
+
+// Positions in text where a line may end, the text's end included.
+std::vector<qsizetype> LineBoundaries(const QString& text) {
+    std::vector<qsizetype> ends;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary())
+        if (end > 0) ends.push_back(end);
+    if (ends.empty() || ends.back() != text.size()) ends.push_back(text.size());
+    return ends;
+}
+
+// The words of a paragraph (runs without line breaks). A run without text still joins the
+// word where it stands, for its space and line height.
+std::vector<Word> ParagraphWords(const MarkupRun* runs, const QFontMetrics* metrics,
+                                 std::size_t count) {
+    QString all;
+    for (std::size_t i = 0; i < count; ++i) all += runs[i].text;
+    std::vector<qsizetype> ends = LineBoundaries(all);
+    std::vector<Word> words(1);
+    auto boundary = ends.begin();
+    qsizetype pos = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        qsizetype runEnd = pos + runs[i].text.size();
+        int space = runs[i].spaceBefore;
+        if (pos == runEnd) words.back().Add(MakePart(runs[i], metrics[i], {}, space));
+        while (pos < runEnd) {
+            while (*boundary <= pos) ++boundary;
+            qsizetype partEnd = std::min(*boundary, runEnd);
+            words.back().Add(MakePart(runs[i], metrics[i], all.mid(pos, partEnd - pos), space));
+            space = 0;
+            pos = partEnd;
+            if (partEnd == *boundary) words.emplace_back();
+        }
+    }
+    if (words.size() > 1 && words.back().parts.empty()) words.pop_back();
+    return words;
 }
 
 // Splits a word wider than a whole line into pieces that each fit from the line's start,
-// measuring every character once (unrounded, so that the sum matches the piece's width).
+// measuring every character once (unrounded, so that the sum matches the piece's width). With
+// less room than a line left, the first piece may be empty: the word starts on the next line.
 std::vector<QString> CharacterPieces(const QString& word, const QFont& font, int firstRoom,
                                      int lineWidth) {
     QFontMetricsF metrics(font);
@@ -177,7 +223,7 @@ std::vector<QString> CharacterPieces(const QString& word, const QFont& font, int
     qreal used = 0, room = firstRoom;
     for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
         qreal advance = metrics.horizontalAdvance(word.mid(charStart, end - charStart));
-        if (used + advance > room && charStart > pieceStart) {
+        if (used + advance > room && (charStart > pieceStart || room < lineWidth)) {
             pieces.push_back(word.mid(pieceStart, charStart - pieceStart));
             pieceStart = charStart;
             used = 0;
@@ -192,51 +238,81 @@ std::vector<QString> CharacterPieces(const QString& word, const QFont& font, int
 
 // Lays the runs out in lines no wider than maxWidth (0: unlimited) and calls place for each
 // piece with its position relative to the text's top left. Returns the size used. Lines end
-// between words; only a word wider than the line is broken inside. Each piece of text is
-// measured a bounded number of times, so long texts lay out in linear time.
+// between words, wherever the runs' pieces meet; only a word wider than the line is broken
+// inside. Each piece of text is measured a bounded number of times, so long texts lay out in
+// linear time.
 template <typename Place>
 SIZE LayoutRuns(const std::vector<MarkupRun>& runs, int maxWidth, bool wrap, Place place) {
+    if (maxWidth <= 0) wrap = false;
+    std::vector<QFontMetrics> metrics;
+    std::vector<int> advances;
+    metrics.reserve(runs.size());
+    for (const MarkupRun& run : runs) {
+        metrics.emplace_back(run.font);
+        advances.push_back(metrics.back().horizontalAdvance(run.text));
+    }
     int x = 0, inkX = 0, y = 0, lineHeight = 0, width = 0;
-    auto newLine = [&](int nextHeight) {
+    auto newLine = [&] {
         y += lineHeight;
         width = std::max(width, inkX);
-        x = inkX = 0;
-        lineHeight = nextHeight;
+        x = inkX = lineHeight = 0;
     };
-    auto put = [&](const MarkupRun& run, const QString& piece, const QFontMetrics& metrics,
-                   int advance, int inkAdvance) {
-        place(run, piece, x, y, metrics);
+    auto put = [&](const MarkupRun& run, const QString& piece, const QFontMetrics& fm, int advance,
+                   int inkAdvance) {
+        lineHeight = std::max(lineHeight, fm.height());
+        if (!piece.isEmpty()) place(run, piece, x, y, fm);
         inkX = x + inkAdvance;
         x += advance;
     };
-    for (const MarkupRun& run : runs) {
-        QFontMetrics metrics(run.font);
-        lineHeight = std::max(lineHeight, metrics.height());
-        if (run.lineBreak) {
-            newLine(0);
-            continue;
-        }
-        x += run.spaceBefore;
-        inkX = x;
-        int runAdvance = metrics.horizontalAdvance(run.text);
-        if (!wrap || maxWidth <= 0 || x + runAdvance <= maxWidth) {
-            put(run, run.text, metrics, runAdvance, runAdvance);
-            continue;
-        }
-        for (const Segment& segment : LineSegments(run.text, metrics)) {
-            if (x > 0 && x + segment.inkAdvance > maxWidth) newLine(metrics.height());
-            if (segment.inkAdvance <= maxWidth - x) {
-                put(run, segment.text, metrics, segment.advance, segment.inkAdvance);
+    auto putPart = [&](const WordPart& part) {
+        x += part.space;
+        put(*part.run, part.text, *part.metrics, part.advance, part.inkAdvance);
+    };
+    // A word wider than the whole line: its parts break inside where they must.
+    auto breakWord = [&](const Word& word) {
+        for (const WordPart& part : word.parts) {
+            if (x + part.space + part.inkAdvance <= maxWidth) {
+                putPart(part);
                 continue;
             }
+            x += part.space;
             std::vector<QString> pieces =
-                CharacterPieces(segment.text, run.font, maxWidth - x, maxWidth);
+                CharacterPieces(part.text, part.run->font, maxWidth - x, maxWidth);
             for (std::size_t i = 0; i < pieces.size(); ++i) {
-                if (i > 0) newLine(metrics.height());
-                int advance = metrics.horizontalAdvance(pieces[i]);
-                put(run, pieces[i], metrics, advance, advance);
+                if (i > 0) newLine();
+                int advance = part.metrics->horizontalAdvance(pieces[i]);
+                put(*part.run, pieces[i], *part.metrics, advance, advance);
             }
         }
+    };
+    auto layoutParagraph = [&](std::size_t first, std::size_t count) {
+        int total = 0;
+        for (std::size_t i = first; i < first + count; ++i) total += runs[i].spaceBefore + advances[i];
+        if (!wrap || x + total <= maxWidth) {
+            for (std::size_t i = first; i < first + count; ++i) {
+                x += runs[i].spaceBefore;
+                put(runs[i], runs[i].text, metrics[i], advances[i], advances[i]);
+            }
+            return;
+        }
+        for (const Word& word : ParagraphWords(&runs[first], &metrics[first], count)) {
+            if (x > 0 && x + word.inkAdvance > maxWidth) newLine();
+            if (word.inkAdvance > maxWidth - x) {
+                breakWord(word);
+                continue;
+            }
+            for (const WordPart& part : word.parts) putPart(part);
+        }
+    };
+    std::size_t first = 0;
+    for (std::size_t i = 0; i <= runs.size(); ++i) {
+        if (i < runs.size() && !runs[i].lineBreak) continue;
+        if (i > first) layoutParagraph(first, i - first);
+        if (i < runs.size()) {
+            lineHeight = std::max(lineHeight, metrics[i].height());
+            newLine();
+        }
+        first = i + 1;
     }
     width = std::max(width, inkX);
     return SIZE{width, y + lineHeight};

@@ -24,8 +24,20 @@ struct WrapCase {
     friend std::ostream& operator<<(std::ostream& os, const WrapCase& c) { return os << c.name; }
 };
 
+void ExpectSize(SIZE actual, SIZE expected, int maxWidth) {
+    // Pieces are measured one by one, so a line's width may differ from the whole's by rounding.
+    EXPECT_LE(std::abs(actual.cx - expected.cx), 2) << actual.cx << " vs " << expected.cx;
+    EXPECT_LE(actual.cx, maxWidth);
+    EXPECT_EQ(actual.cy, expected.cy);
+}
+
 class TextWrapTest : public uitest::SkinTest, public ::testing::WithParamInterface<WrapCase> {
 protected:
+    void ExpectMarkedUpSize() const {
+        int maxWidth = MaxWidth();
+        ExpectSize(CRenderEngine::GetHtmlTextSize(nullptr, GetParam().text, -1, maxWidth),
+                   Expected(), maxWidth);
+    }
     int MaxWidth() const { return WidthOf(GetParam().fits) + WidthOf(GetParam().spare) / 2; }
     SIZE Expected() const {
         int widest = 0;
@@ -34,13 +46,6 @@ protected:
     }
 };
 
-void ExpectSize(SIZE actual, SIZE expected, int maxWidth) {
-    // Pieces are measured one by one, so a line's width may differ from the whole's by rounding.
-    EXPECT_LE(std::abs(actual.cx - expected.cx), 2) << actual.cx << " vs " << expected.cx;
-    EXPECT_LE(actual.cx, maxWidth);
-    EXPECT_EQ(actual.cy, expected.cy);
-}
-
 TEST_P(TextWrapTest, PlainTextWrapsWhereExpected) {
     int maxWidth = MaxWidth();
     ExpectSize(CRenderEngine::GetTextSize(nullptr, GetParam().text, -1, DT_WORDBREAK, maxWidth),
@@ -48,9 +53,7 @@ TEST_P(TextWrapTest, PlainTextWrapsWhereExpected) {
 }
 
 TEST_P(TextWrapTest, MarkedUpTextWrapsWhereExpected) {
-    int maxWidth = MaxWidth();
-    ExpectSize(CRenderEngine::GetHtmlTextSize(nullptr, GetParam().text, -1, maxWidth), Expected(),
-               maxWidth);
+    ExpectMarkedUpSize();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,6 +80,43 @@ INSTANTIATE_TEST_SUITE_P(
                  "四",
                  {"alpha 一二三", "四五六"}},
         WrapCase{"short_text_keeps_its_size", "车牌 ABC 123", "车牌 ABC 123", "x", {"车牌 ABC 123"}}),
+    testcases::kCaseName);
+
+// Markup that leaves widths alone (underline, colour), so plain lines give the expected size.
+class MarkupWrapTest : public TextWrapTest {};
+
+TEST_P(MarkupWrapTest, AWordSpanningPiecesOfMarkupWrapsWhole) {
+    ExpectMarkedUpSize();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MarkupWrapTest,
+    ::testing::Values(
+        WrapCase{"word_of_two_pieces",
+                 "alpha beta <u>gam</u>ma delta",
+                 "alpha beta gam",
+                 "ma",
+                 {"alpha beta", "gamma delta"}},
+        WrapCase{"word_of_three_pieces",
+                 "one two <c #FFFF0000>th</c><u>re</u>e four",
+                 "one two thr",
+                 "ee",
+                 {"one two", "three four"}},
+        WrapCase{"blank_between_pieces_still_ends_a_line",
+                 "alpha <u>beta</u> gamma",
+                 "alpha beta",
+                 " gam",
+                 {"alpha beta", "gamma"}},
+        WrapCase{"over_long_word_of_pieces_breaks_inside",
+                 "go <u>abcdefghij</u>abcdefghijabc",
+                 "abcdefghij",
+                 "a",
+                 {"go", "abcdefghij", "abcdefghij", "abc"}},
+        WrapCase{"line_break_tag_ends_the_word",
+                 "alpha<n>beta gamma",
+                 "beta gamma",
+                 "x",
+                 {"alpha", "beta gamma"}}),
     testcases::kCaseName);
 
 class TextMeasureTest : public uitest::SkinTest {};
