@@ -1,5 +1,6 @@
 #include "uilib/label_ui.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "uilib/internal/attribute_list.h"
@@ -67,7 +68,8 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
         SIZE text = m_bShowHtml
                         ? CRenderEngine::GetHtmlTextSize(m_pManager, m_sText, m_iFont)
                         : CRenderEngine::GetTextSize(m_pManager, m_sText, m_iFont, m_uTextStyle);
-        size.cx = text.cx + m_rcTextPadding.left + m_rcTextPadding.right;
+        // Even without text it keeps to its size: a width of 0 would stretch it instead.
+        size.cx = std::max(1, text.cx + m_rcTextPadding.left + m_rcTextPadding.right);
     }
     // A single line does not stretch vertically: it takes its font's height with some air.
     if (size.cy == 0 && (m_uTextStyle & DT_SINGLELINE)) {

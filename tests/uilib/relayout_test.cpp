@@ -109,6 +109,10 @@ TEST_F(RelayoutTest, AnAutoWidthLabelFollowsItsText) {
     Repaint();
     EXPECT_GT(pages->GetWidth(), narrow);
     EXPECT_EQ(dlg.FindControl("next")->GetPos().left, pages->GetPos().right);
+    pages->SetText("");
+    Repaint();
+    EXPECT_LE(pages->GetWidth(), 1) << "an empty auto-width label stretched";
+    EXPECT_EQ(dlg.FindControl("next")->GetPos().left, pages->GetPos().right);
 }
 
 TEST_F(RelayoutTest, WhatChangedWhileHiddenIsLaidOutWhenShown) {
