@@ -29,8 +29,8 @@ void CDlgLogin::InitWindow() {
     m_pBtnOk = FindControlAs<CButtonUI>(m_pm, "ok", "Button");
     m_pLabelMsg = FindControlAs<CLabelUI>(m_pm, "label_msg", "Label");
     if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
-    m_caller.Register(task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
-    m_caller.Register(task_names::kLogin, [this](TaskContext ctx) { OnLogin(ctx); });
+    m_handlers.Register(m_caller, task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
+    m_handlers.Register(m_caller, task_names::kLogin, [this](TaskContext ctx) { OnLogin(ctx); });
     if (m_pEditIp) {
         m_pEditIp->SetFocus();
         if (CConfig* config = CConfig::Instance())
@@ -106,8 +106,7 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
 }
 
 void CDlgLogin::OnLoginDone() {
-    m_caller.Unregister(task_names::kOpenDb);
-    m_caller.Unregister(task_names::kLogin);
+    m_handlers.Clear();
     ShowWindow(false);
     m_pMainWnd = std::make_unique<CMainWnd>();
     m_pMainWnd->SetCaptionText(m_sCaption);

@@ -56,6 +56,7 @@ private:
     CDialogBuilderCallbackEx m_builderCallback;
     Async_Task m_task;
     db_task_caller m_caller;
+    task_handler_set m_handlers;
     CDuiString m_sCaption;
     CEditUI* m_pEditUserName = nullptr;
     CEditUI* m_pEditUserPass = nullptr;

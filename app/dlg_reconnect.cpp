@@ -34,7 +34,6 @@ CDlgReconnect::CDlgReconnect() {
 
 CDlgReconnect::~CDlgReconnect() {
     --g_instanceCount;
-    if (m_pCaller) m_pCaller->Unregister(task_names::kOpenDb);
 }
 
 HWND CDlgReconnect::CreateFromSkin(HWND hwndParent) {
@@ -48,7 +47,8 @@ void CDlgReconnect::InitWindow() {
 
 void CDlgReconnect::Attach(db_task_caller* pCaller) {
     m_pCaller = pCaller;
-    m_pCaller->Register(task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
+    m_handlers.Register(*m_pCaller, task_names::kOpenDb,
+                        [this](TaskContext ctx) { OnOpenDb(ctx); });
 }
 
 void CDlgReconnect::SetMessage(LPCTSTR pstrText) {

@@ -2,11 +2,10 @@
 // The modal dialog that reopens the database after a lost connection, until it succeeds or the
 // operator gives up, which ends the application.
 #include "app/dialog_builder_callback_ex.h"
-#include "tasks/task_context.h"
+#include "tasks/db_task_caller.h"
 #include "uilib/dialog_wnd.h"
 
 class CLabelUI;
-class db_task_caller;
 
 class CDlgReconnect : public CDialogWnd, public INotifyUI {
 public:
@@ -20,7 +19,6 @@ public:
     static int GetInstanceCount();
 
     CDlgReconnect();
-    // Removes every "OpenDb" handler from the caller.
     ~CDlgReconnect() override;
 
     // Creates the window, hidden, from "DlgReconnect.xml" over the parent.
@@ -46,4 +44,5 @@ private:
     CDialogBuilderCallbackEx m_builderCallback;
     db_task_caller* m_pCaller = nullptr;
     CLabelUI* m_pLabelMsg = nullptr;
+    task_handler_set m_handlers;
 };

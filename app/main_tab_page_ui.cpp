@@ -31,3 +31,7 @@ void CMainTabPageUI::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBui
         m_pManager->AddNotifier(this);
     }
 }
+
+void CMainTabPageUI::RegisterTaskHandler(const tstring& task_name, task_handler_t handler) {
+    m_taskHandlers.Register(*m_pCaller, task_name, std::move(handler));
+}

@@ -1,12 +1,11 @@
 #pragma once
 // The base of the main window's five pages.
 #include "app/tab_page_ui.h"
+#include "tasks/db_task_caller.h"
 #include "uilib/ui_notify.h"
 
 class CMainWnd;
 class CDialogBuilderCallbackEx;
-class db_task_caller;
-class DataTypeDictionary;
 
 // A page overrides InitPage (and calls this one first) to find its controls and register its
 // task handlers. Every page is a notifier of the main window's paint manager, so its Notify sees
@@ -31,6 +30,9 @@ public:
     void OnWindowMessage(UINT, WPARAM, LPARAM) override {}
 
 protected:
+    // Registers with the caller for as long as the page lives.
+    void RegisterTaskHandler(const tstring& task_name, task_handler_t handler);
+
     CMainWnd* m_pMainWnd = nullptr;
     CDialogBuilderCallbackEx* m_pBuilderCallback = nullptr;
     db_task_caller* m_pCaller = nullptr;
@@ -38,4 +40,5 @@ protected:
 
 private:
     CPaintManagerUI* m_pNotifyingManager = nullptr;
+    task_handler_set m_taskHandlers;
 };

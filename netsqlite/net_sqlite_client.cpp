@@ -27,7 +27,7 @@ bool StartsWith(ZmqReply& reply, const char (&prefix)[N]) {
 
 // The text after the prefix, up to the reply's first zero byte.
 template <size_t N>
-std::string Detail(ZmqReply& reply, const char (&prefix)[N]) {
+std::string Detail(ZmqReply& reply, const char (&)[N]) {
     const char* detail = reply.data() + N - 1;
     return std::string(detail, strnlen(detail, reply.size() - (N - 1)));
 }

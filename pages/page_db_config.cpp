@@ -49,10 +49,10 @@ void CPageDbConfig::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuil
 
 void CPageDbConfig::RegisterHandlers() {
     using namespace task_names;
-    m_pCaller->Register(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
-    m_pCaller->Register(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
-    m_pCaller->Register(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
-    m_pCaller->Register(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
+    RegisterTaskHandler(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
+    RegisterTaskHandler(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
+    RegisterTaskHandler(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
+    RegisterTaskHandler(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
 }
 
 void CPageDbConfig::Notify(TNotifyUI& msg) {

@@ -97,7 +97,7 @@ void CPageEdit::FindControls() {
 void CPageEdit::RegisterHandlers() {
     using namespace task_names;
     const auto on = [this](const char* name, void (CPageEdit::*handler)(TaskContext)) {
-        m_pCaller->Register(name, [this, handler](TaskContext ctx) { (this->*handler)(ctx); });
+        RegisterTaskHandler(name, [this, handler](TaskContext ctx) { (this->*handler)(ctx); });
     };
     on(kLoadCustomerByID, &CPageEdit::OnCustomerLoaded);
     on(kLoadCustomerVehicles, &CPageEdit::OnVehiclesLoaded);

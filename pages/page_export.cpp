@@ -73,7 +73,7 @@ void CPageExport::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilde
     FindControls();
     if (m_pPageList) m_pPageList->SetPageLoadedHook([this] { WriteLoadedPage(); });
     // Registered after the list page, so this runs once the list has shown the page.
-    m_pCaller->Register(task_names::kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
+    RegisterTaskHandler(task_names::kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
     ShowStep(0);
     if (m_pFileEdit) m_pFileEdit->SetText(LastExportPath().c_str());
     if (m_pDoneMsg) m_pDoneMsg->SetText("");

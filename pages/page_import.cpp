@@ -101,12 +101,12 @@ void CPageImport::FindControls() {
 
 void CPageImport::RegisterHandlers() {
     using namespace task_names;
-    m_pCaller->Register(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
-    m_pCaller->Register(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
-    m_pCaller->Register(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
+    RegisterTaskHandler(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
+    RegisterTaskHandler(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
+    RegisterTaskHandler(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
     // Rows are only sent in batches; a single-row import completes with nothing to show.
-    m_pCaller->Register(kImportRow, [](TaskContext) {});
-    m_pCaller->Register(kImportRows, [this](TaskContext ctx) { OnRowsImported(ctx); });
+    RegisterTaskHandler(kImportRow, [](TaskContext) {});
+    RegisterTaskHandler(kImportRows, [this](TaskContext ctx) { OnRowsImported(ctx); });
 }
 
 void CPageImport::Notify(TNotifyUI& msg) {

@@ -110,14 +110,14 @@ void CPageList::FillPageSizes() {
 
 void CPageList::RegisterHandlers() {
     using namespace task_names;
-    m_pCaller->Register(kOpenDb, [](TaskContext) {});
-    m_pCaller->Register(kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
-    m_pCaller->Register(kGetRowCount, [this](TaskContext ctx) { OnRowCount(ctx); });
-    m_pCaller->Register(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
-    m_pCaller->Register(kDeleteRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
-    m_pCaller->Register(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
-    m_pCaller->Register(kMergeRows, [this](TaskContext ctx) { OnRowsMerged(ctx); });
-    m_pCaller->Register(kDeleteAllRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
+    RegisterTaskHandler(kOpenDb, [](TaskContext) {});
+    RegisterTaskHandler(kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
+    RegisterTaskHandler(kGetRowCount, [this](TaskContext ctx) { OnRowCount(ctx); });
+    RegisterTaskHandler(kGetCommonDataMap, [this](TaskContext ctx) { OnCommonDataMap(ctx); });
+    RegisterTaskHandler(kDeleteRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
+    RegisterTaskHandler(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
+    RegisterTaskHandler(kMergeRows, [this](TaskContext ctx) { OnRowsMerged(ctx); });
+    RegisterTaskHandler(kDeleteAllRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
 }
 
 // --- Paging ----------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "tasks/db_task_caller.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/settings/config.h"
@@ -32,6 +33,12 @@ output_slot<T> Out(task_key<T> key) {
     return {key};
 }
 
+template <class Handlers>
+auto FindHandler(Handlers& handlers, task_handler_id id) {
+    return std::find_if(handlers.begin(), handlers.end(),
+                        [id](const auto& handler) { return handler.id == id; });
+}
+
 tstring DbSetting(const char* key) {
     CConfig* config = CConfig::Instance();
     return config ? config->GetValue("Db", key) : tstring();
@@ -50,12 +57,30 @@ void db_task_caller::Attach(Async_Task* task) {
     AddSystemHandler(task_names::kDeleteCommonData, &db_task_caller::OnCommonDataDeleted);
 }
 
-void db_task_caller::Register(const tstring& task_name, task_handler_t handler) {
-    m_pageHandlers[task_name].push_back(std::move(handler));
+task_handler_id db_task_caller::Register(const tstring& task_name, task_handler_t handler) {
+    return Add(m_pageHandlers, task_name, std::move(handler));
+}
+
+void db_task_caller::Unregister(task_handler_id id) {
+    for (auto entry = m_pageHandlers.begin(); entry != m_pageHandlers.end(); ++entry) {
+        std::vector<registered_handler>& handlers = entry->second;
+        const auto found = FindHandler(handlers, id);
+        if (found == handlers.end()) continue;
+        handlers.erase(found);
+        if (handlers.empty()) m_pageHandlers.erase(entry);
+        return;
+    }
 }
 
 void db_task_caller::Unregister(const tstring& task_name) {
     m_pageHandlers.erase(task_name);
+}
+
+task_handler_id db_task_caller::Add(handler_table_t& table, const tstring& task_name,
+                                    task_handler_t handler) {
+    const task_handler_id id{++m_lastHandlerId};
+    table[task_name].push_back({id, std::move(handler)});
+    return id;
 }
 
 void db_task_caller::SetConnectionLostHandler(task_handler_t handler) {
@@ -78,20 +103,36 @@ void db_task_caller::RunHandlers(const handler_table_t& table, const tstring& na
     if (found == table.end()) {
         return;
     }
-    // A copy: a handler that changes the tables cannot pull the list from under this loop.
-    const std::vector<task_handler_t> handlers = found->second;
-    for (const task_handler_t& handler : handlers) {
-        handler(ctx);
+    // A copy: a handler that changes the tables cannot pull the list, or the handler running,
+    // from under this loop. One removed meanwhile may belong to an owner already destroyed.
+    const std::vector<registered_handler> handlers = found->second;
+    for (const registered_handler& entry : handlers) {
+        if (Holds(table, name, entry.id)) entry.handler(ctx);
     }
+}
+
+bool db_task_caller::Holds(const handler_table_t& table, const tstring& name, task_handler_id id) {
+    const auto found = table.find(name);
+    return found != table.end() && FindHandler(found->second, id) != found->second.end();
 }
 
 void db_task_caller::AddSystemHandler(const char* task_name,
                                       void (db_task_caller::*handler)(TaskContext)) {
-    m_systemHandlers[task_name].push_back([this, handler](TaskContext ctx) {
+    Add(m_systemHandlers, task_name, [this, handler](TaskContext ctx) {
         if (ctx.Get(ret).ok) {
             (this->*handler)(ctx);
         }
     });
+}
+
+void task_handler_set::Register(db_task_caller& caller, const tstring& task_name,
+                                task_handler_t handler) {
+    m_registered.emplace_back(&caller, caller.Register(task_name, std::move(handler)));
+}
+
+void task_handler_set::Clear() {
+    for (const auto& [caller, id] : m_registered) caller->Unregister(id);
+    m_registered.clear();
 }
 
 template <class Api, class... Slots>

@@ -2,7 +2,9 @@
 // The UI-side hub of the tasks: one request function per task, and the dispatch of completed
 // tasks by name to the handlers registered for it. UI thread only.
 #include <boost/function.hpp>
+#include <cstdint>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "store/data_type_dictionary.h"
@@ -10,6 +12,8 @@
 #include "tasks/task_keys.h"
 
 typedef boost::function<void(TaskContext)> task_handler_t;
+// Names one registered handler, so its owner can remove exactly that one.
+enum class task_handler_id : uint64_t {};
 
 class db_task_caller {
 public:
@@ -21,8 +25,12 @@ public:
     void Attach(Async_Task* task);
     Async_Task* GetTask() const { return m_task; }
 
-    // Handlers of one name run in registration order, after the system handlers.
-    void Register(const tstring& task_name, task_handler_t handler);
+    // Handlers of one name run in registration order, after the system handlers. A handler
+    // registered during a dispatch first runs for the next completion.
+    task_handler_id Register(const tstring& task_name, task_handler_t handler);
+    // Removes the one handler (nothing if it is gone already); removed during a dispatch, it is
+    // not called by the rest of that dispatch.
+    void Unregister(task_handler_id id);
     // Removes every handler registered under the name, whoever registered it.
     void Unregister(const tstring& task_name);
     // Runs after a task's handlers when its "ret" is {false, kDbConnectionLost}, with a context
@@ -64,14 +72,20 @@ public:
     void RequestImportRows(const row_list_t& rows, const insert_result_list_t& results);
 
 private:
-    typedef std::map<tstring, std::vector<task_handler_t>> handler_table_t;
+    struct registered_handler {
+        task_handler_id id;
+        task_handler_t handler;
+    };
+    typedef std::map<tstring, std::vector<registered_handler>> handler_table_t;
 
     template <class Api, class... Slots>
     void Request(const char* task_name, const Slots&... slots);
     void OpenDbAt(const tstring& host);
     void AddSystemHandler(const char* task_name, void (db_task_caller::*handler)(TaskContext));
+    task_handler_id Add(handler_table_t& table, const tstring& task_name, task_handler_t handler);
     static void RunHandlers(const handler_table_t& table, const tstring& name,
                             const TaskContext& ctx);
+    static bool Holds(const handler_table_t& table, const tstring& name, task_handler_id id);
 
     void OnDataTypeInfo(TaskContext ctx);
     void OnCommonDataMap(TaskContext ctx);
@@ -85,4 +99,23 @@ private:
     handler_table_t m_pageHandlers;
     task_handler_t m_connectionLost;
     DataTypeDictionary m_dictionary;
+    uint64_t m_lastHandlerId = 0;
+};
+
+// The handlers one owner registered: destroying the set with its owner removes exactly those, so
+// a completion arriving later never reaches the destroyed owner and other owners' handlers of
+// the same names keep running. Every caller used must outlive the set.
+class task_handler_set {
+public:
+    task_handler_set() = default;
+    task_handler_set(const task_handler_set&) = delete;
+    task_handler_set& operator=(const task_handler_set&) = delete;
+    ~task_handler_set() { Clear(); }
+
+    void Register(db_task_caller& caller, const tstring& task_name, task_handler_t handler);
+    // Removes every handler of this set.
+    void Clear();
+
+private:
+    std::vector<std::pair<db_task_caller*, task_handler_id>> m_registered;
 };

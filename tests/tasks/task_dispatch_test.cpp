@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +100,95 @@ TEST_F(TaskDispatch, UnregisterRemovesEveryPageHandlerOfTheNameButNotTheSystemOn
     EXPECT_EQ(pageCalls, 0);
     EXPECT_EQ(caller.GetDictionary().data_map().count("Brand"), 1u);
 }
+
+// Something that registers handlers and dies before their tasks complete, as a page does.
+struct Owner {
+    Owner(db_task_caller& caller, std::vector<std::string>& calls, const std::string& name) {
+        for (const char* task : {task_names::kInsertCommonData, task_names::kLogin}) {
+            handlers.Register(caller, task, [&calls, name](TaskContext) { calls.push_back(name); });
+        }
+    }
+    task_handler_set handlers;
+};
+
+TEST_F(TaskDispatch, ADestroyedOwnersHandlersMissLaterCompletionsAndOthersOfTheNameStillRun) {
+    std::vector<std::string> calls;
+    Owner first(caller, calls, "first");
+    auto destroyed = std::make_unique<Owner>(caller, calls, "destroyed");
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { calls.push_back("plain"); });
+    Owner last(caller, calls, "last");
+
+    caller.RequestInsertCommonData("Brand", "Audi", 4);
+    caller.RequestLogin("admin", "admin123");
+    destroyed.reset();  // with both completions on their way
+    ASSERT_TRUE(WaitFor([&] { return calls.size() == 5; }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"first", "plain", "last", "first", "last"}));
+    EXPECT_EQ(caller.GetDictionary().data_map().count("Brand"), 1u) << "system handlers stay";
+}
+
+class DispatchMutation;
+
+struct MutationCase : testcases::NamedCase {
+    void (*mutate)(DispatchMutation& test);
+    std::vector<std::string> expected;
+};
+
+// Handler "A" changes the handlers of its own task the first time it runs; "B" and "D" come
+// after it. Two completions of that task follow, "|" between them.
+class DispatchMutation : public TaskDispatch, public ::testing::WithParamInterface<MutationCase> {
+public:
+    using TaskDispatch::caller;
+    void Record(const std::string& who) { calls.push_back(who); }
+
+    std::vector<std::string> calls;
+    std::unique_ptr<task_handler_set> ownerOfA = std::make_unique<task_handler_set>();
+    std::unique_ptr<task_handler_set> ownerOfD = std::make_unique<task_handler_set>();
+    task_handler_id b{};
+};
+
+TEST_P(DispatchMutation, ChangesTakeEffectWithoutBreakingTheRunningDispatch) {
+    // The label is read after the change: a handler freed while it runs would show here.
+    ownerOfA->Register(caller, task_names::kLogin, [this, label = std::string("A")](TaskContext) {
+        if (calls.empty()) GetParam().mutate(*this);
+        Record(label);
+    });
+    b = caller.Register(task_names::kLogin, [this](TaskContext) { Record("B"); });
+    ownerOfD->Register(caller, task_names::kLogin, [this](TaskContext) { Record("D"); });
+    int completed = 0;
+    caller.Register(task_names::kInsertCommonData, [&](TaskContext) { ++completed; });
+
+    // Completions arrive in order: once the insert's has run, the login's has too.
+    for (int round = 1; round <= 2; ++round) {
+        if (round == 2) calls.push_back("|");
+        caller.RequestLogin("admin", "admin123");
+        caller.RequestInsertCommonData("Brand", "Audi", round);
+        ASSERT_TRUE(WaitFor([&] { return completed == round; }));
+    }
+    EXPECT_EQ(calls, GetParam().expected);
+}
+
+using M = DispatchMutation;
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, DispatchMutation,
+    ::testing::Values(MutationCase{"DestroysItsOwnOwner",
+                                   [](M& t) { t.ownerOfA.reset(); },
+                                   {"A", "B", "D", "|", "B", "D"}},
+                      MutationCase{"UnregistersTheNext",
+                                   [](M& t) { t.caller.Unregister(t.b); },
+                                   {"A", "D", "|", "A", "D"}},
+                      MutationCase{"DestroysALaterOwner",
+                                   [](M& t) { t.ownerOfD.reset(); },
+                                   {"A", "B", "|", "A", "B"}},
+                      MutationCase{"UnregistersTheWholeName",
+                                   [](M& t) { t.caller.Unregister(task_names::kLogin); },
+                                   {"A", "|"}},
+                      MutationCase{"RegistersAnother",
+                                   [](M& t) {
+                                       t.caller.Register(task_names::kLogin,
+                                                         [&t](TaskContext) { t.Record("C"); });
+                                   },
+                                   {"A", "B", "D", "|", "A", "B", "D", "C"}}),
+    testcases::kCaseName);
 
 TEST_F(TaskDispatch, AFailedSystemTaskLeavesTheDictionaryAlone) {
     task.insertCommonData = [](TaskContext& ctx) { ctx.Get(task_keys::ret) = ret_t(false, 0); };
