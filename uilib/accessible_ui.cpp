@@ -377,6 +377,10 @@ void InstallAccessibility() {
     QAccessible::installFactory(WindowFactory);
 }
 
+QString AccessibleNameOf(CControlUI* control) {
+    return NameOf(control);
+}
+
 void SetAccessibleListener(void (*listener)(QAccessibleEvent*)) {
     g_listener = listener;
 }

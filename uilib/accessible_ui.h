@@ -5,11 +5,15 @@
 // control tree as parents and children. No Qt in this header.
 class CControlUI;
 class QAccessibleEvent;
+class QString;
 
 namespace uilib_detail {
 
 // Once per program, before the first window: windows answer with their controls as children.
 void InstallAccessibility();
+
+// The name clients read for the control.
+QString AccessibleNameOf(CControlUI* control);
 
 // What changed of a control, for clients that listen.
 enum class AccessibleChange { Checked, Enabled };

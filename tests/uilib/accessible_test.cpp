@@ -215,6 +215,18 @@ TEST_F(AccessibleTest, FocusMovesAreAnnouncedAndShown) {
               (std::vector<QString>{Utf8(u8"按日"), Utf8(u8"按月"), Utf8(u8"取消")}));
 }
 
+// While an edit is edited, typing goes to a native line edit over it, a child of the window.
+TEST_F(AccessibleTest, TheNativeEditOverAnEditIsNamedAfterIt) {
+    dlg.GetPaintManager().SetFocus(dlg.FindControl("secret"));
+    ASSERT_TRUE(dlg.Find<CEditUI>("secret")->IsEditing());
+    QAccessibleInterface* native = window->child(window->childCount() - 1);
+    ASSERT_NE(native, window->child(0));
+    EXPECT_EQ(native->role(), QAccessible::EditableText);
+    EXPECT_EQ(native->text(QAccessible::Name), Utf8(u8"密码"));
+    EXPECT_EQ(native->parent(), window);
+    EXPECT_EQ(window->indexOfChild(native), window->childCount() - 1);
+}
+
 TEST_F(AccessibleTest, ClientsPressButtonsAndFocusControls) {
     QAccessibleActionInterface* cancel = Named(u8"取消")->actionInterface();
     ASSERT_NE(cancel, nullptr);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "uilib/accessible_ui.h"
 #include "uilib/edit_ui.h"
 #include "uilib/internal/native_window.h"
 #include "uilib/internal/text_codec.h"
@@ -47,6 +48,8 @@ EditOverlay::EditOverlay(CEditUI* owner, QWidget* parent) : QLineEdit(parent), m
         [this](QChar c) { return !m_owner || m_owner->OnEditChar(c.unicode()); }, this));
     setFrame(false);
     setAttribute(Qt::WA_InputMethodEnabled, true);
+    // Clients that follow the keyboard into the native edit hear which edit it is.
+    setAccessibleName(AccessibleNameOf(owner));
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (m_owner) m_owner->OnEditChanged(CDuiString(ToGbk(text)));
     });
