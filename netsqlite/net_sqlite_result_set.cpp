@@ -1,5 +1,6 @@
 #include "netsqlite/net_sqlite_result_set.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -13,8 +14,9 @@ bool IsSeparator(char c) {
 }
 
 // Decodes whole groups while all four characters are in the alphabet, which is all of a cell
-// but its padded end; stops at a separator, padding, a quote or anything else.
-const char* DecodePlainGroups(const char* p, const char* end, char*& out) {
+// but its padded end; stops at a separator, padding, a quote or anything else. `zeros` gains a
+// bit when a decoded byte is zero, so that only such cells are searched for their cut.
+const char* DecodePlainGroups(const char* p, const char* end, char*& out, uint32_t& zeros) {
     for (; end - p >= 4; p += 4) {
         const uint32_t a = netsqlite::Base64Sextet(p[0]);
         const uint32_t b = netsqlite::Base64Sextet(p[1]);
@@ -22,6 +24,8 @@ const char* DecodePlainGroups(const char* p, const char* end, char*& out) {
         const uint32_t d = netsqlite::Base64Sextet(p[3]);
         if ((a | b | c | d) >= 64) break;
         const uint32_t n = (a << 18) | (b << 12) | (c << 6) | d;
+        const uint32_t word = n | 0xFF000000u;  // three decoded bytes; the fourth is never zero
+        zeros |= (word - 0x01010101u) & ~word & 0x80808080u;
         out[0] = static_cast<char>(n >> 16);
         out[1] = static_cast<char>(n >> 8);
         out[2] = static_cast<char>(n);
@@ -62,11 +66,19 @@ bool NetSqliteResultSet::Parse(const char* payload, size_t length) {
     std::string unquoted;
     for (const char* p = payload; p < end;) {
         char* cell = out;
-        const std::string_view rest = RestOfToken(DecodePlainGroups(p, end, out), end, p, unquoted);
+        uint32_t zeros = 0;
+        const std::string_view rest =
+            RestOfToken(DecodePlainGroups(p, end, out, zeros), end, p, unquoted);
         if (p == end) break;  // an unfinished last line is dropped
-        if (!netsqlite::Base64DecodeTo(rest, out)) out = cell;  // invalid: the whole cell is empty
-        AddCell(cell, out);
-        out = cell + m_cells.back().length;
+        const char* tail = out;
+        size_t cellLength = 0;  // an invalid cell is empty as a whole
+        if (netsqlite::Base64DecodeTo(rest, out)) {
+            cellLength = out - cell;
+            if (zeros != 0 || std::find(tail, static_cast<const char*>(out), '\0') != out)
+                cellLength = strnlen(cell, cellLength);
+        }
+        m_cells.push_back({static_cast<size_t>(cell - m_bytes.get()), cellLength});
+        out = cell + cellLength;
         *out++ = '\0';
         if (*p == '\n') m_lineEnds.push_back(m_cells.size());
         ++p;
@@ -76,12 +88,6 @@ bool NetSqliteResultSet::Parse(const char* payload, size_t length) {
 
     for (size_t i = 0; i < m_lineEnds[0]; ++i) m_columns.emplace(CellView(i), i);
     return true;
-}
-
-void NetSqliteResultSet::AddCell(const char* begin, const char* end) {
-    const auto* zero = static_cast<const char*>(std::memchr(begin, '\0', end - begin));
-    m_cells.push_back({static_cast<size_t>(begin - m_bytes.get()),
-                       static_cast<size_t>((zero ? zero : end) - begin)});
 }
 
 std::string_view NetSqliteResultSet::CellView(size_t index) const {

@@ -36,7 +36,6 @@ private:
         size_t length;
     };
 
-    void AddCell(const char* begin, const char* end);
     std::string_view CellView(size_t index) const;
 
     int32_t m_cursor = 0;

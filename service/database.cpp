@@ -74,15 +74,15 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
             return nullptr;
         }
     }
-    return std::unique_ptr<Database>(new Database(db));
+    return std::unique_ptr<Database>(new Database(db, false));
 }
 
 std::unique_ptr<Database> Database::OpenReader(const std::string& path, std::string& error) {
     sqlite3* db = OpenConnection(path, SQLITE_OPEN_READONLY, kReaderTuningFrom, error);
-    return db ? std::unique_ptr<Database>(new Database(db)) : nullptr;
+    return db ? std::unique_ptr<Database>(new Database(db, true)) : nullptr;
 }
 
-Database::Database(sqlite3* db) : m_db(db) {
+Database::Database(sqlite3* db, bool reader) : m_db(db), m_reader(reader) {
     sqlite3_set_authorizer(m_db, Authorize, this);
     sqlite3_progress_handler(m_db, kInterruptCheckEvery, OnProgress, this);
 }
@@ -108,51 +108,50 @@ int Database::OnProgress(void* self) {
     return database->m_timedOut;
 }
 
-bool Database::Execute(std::string_view sql, std::string* reply, std::string& error) {
+Database::Outcome Database::Execute(std::string_view sql, std::string* reply,
+                                    std::string& error) {
     m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.requestTimeoutMs);
     m_timedOut = false;
     m_rowsStart = reply ? reply->size() : 0;
-    if (!Finish(RunStatements(sql, reply, error), error)) return false;
+    const Outcome outcome = Finish(RunStatements(sql, reply, error), error);
     // A reply needs its header line even when no statement had columns: zero columns, no rows.
-    if (reply && reply->size() == m_rowsStart) reply->push_back('\n');
-    return true;
+    if (outcome == Outcome::kDone && reply && reply->size() == m_rowsStart) reply->push_back('\n');
+    return outcome;
 }
 
-bool Database::ReadsOnly(std::string_view sql) {
-    const char* next = sql.data();
-    const char* end = next + sql.size();
-    bool reads = true;
-    while (reads && next < end) {
-        sqlite3_stmt* statement = nullptr;
-        reads = sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) ==
-                    SQLITE_OK &&
-                (!statement || sqlite3_stmt_readonly(statement));
-        sqlite3_finalize(statement);
-    }
-    return reads;
-}
-
-bool Database::RunStatements(std::string_view sql, std::string* reply, std::string& error) {
+// Each statement is prepared once, here: whether it writes is read from the same statement.
+Database::Outcome Database::RunStatements(std::string_view sql, std::string* reply,
+                                          std::string& error) {
     const char* next = sql.data();
     const char* end = next + sql.size();
     while (next < end) {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) !=
             SQLITE_OK) {
+            if (m_reader) return Outcome::kNeedsWriter;
             error = LastError();
-            return false;
+            return Outcome::kFailed;
         }
         if (!statement) continue;  // only blanks or a comment were left
-        const bool ok = BeginBeforeWriting(statement, error) && Step(statement, reply, error);
+        const Outcome outcome = RunStatement(statement, reply, error);
         sqlite3_finalize(statement);
-        if (!ok) return false;
+        if (outcome != Outcome::kDone) return outcome;
     }
-    return true;
+    return Outcome::kDone;
+}
+
+Database::Outcome Database::RunStatement(sqlite3_stmt* statement, std::string* reply,
+                                         std::string& error) {
+    const bool writes = !sqlite3_stmt_readonly(statement);
+    // A reader has run only reads so far: dropping its work changes nothing.
+    if (writes && m_reader) return Outcome::kNeedsWriter;
+    return BeginBeforeWriting(writes, error) && Step(statement, reply, error) ? Outcome::kDone
+                                                                             : Outcome::kFailed;
 }
 
 // Reads need no transaction of their own; the first write opens the one the request commits.
-bool Database::BeginBeforeWriting(sqlite3_stmt* statement, std::string& error) {
-    if (sqlite3_stmt_readonly(statement) || !sqlite3_get_autocommit(m_db)) return true;
+bool Database::BeginBeforeWriting(bool writes, std::string& error) {
+    if (!writes || !sqlite3_get_autocommit(m_db)) return true;
     return Control("BEGIN", error);
 }
 
@@ -177,12 +176,12 @@ bool Database::Step(sqlite3_stmt* statement, std::string* reply, std::string& er
     return false;
 }
 
-bool Database::Finish(bool ok, std::string& error) {
-    if (sqlite3_get_autocommit(m_db)) return ok;
-    if (ok && Control("COMMIT", error)) return true;
+Database::Outcome Database::Finish(Outcome outcome, std::string& error) {
+    if (sqlite3_get_autocommit(m_db)) return outcome;
+    if (outcome == Outcome::kDone && Control("COMMIT", error)) return outcome;
     std::string ignored;
     Control("ROLLBACK", ignored);
-    return false;
+    return Outcome::kFailed;
 }
 
 bool Database::Control(const char* sql, std::string& error) {

@@ -27,12 +27,13 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // kNeedsWriter only on a reader: a statement writes or does not prepare there (the writer
+    // may hold temporary tables), and the request must go to the writer instead.
+    enum class Outcome { kDone, kFailed, kNeedsWriter };
+
     // Runs every statement of `sql`. With `reply` set, the rows of the last statement that has
     // columns are appended to it in the reply's cell format. On failure `error` says why.
-    bool Execute(std::string_view sql, std::string* reply, std::string& error);
-
-    // True when every statement of `sql` prepares and only reads.
-    bool ReadsOnly(std::string_view sql);
+    Outcome Execute(std::string_view sql, std::string* reply, std::string& error);
 
     void SetLimits(const Limits& limits) { m_limits = limits; }
     // Makes a running statement give up, so that a stop request is not kept waiting.
@@ -41,20 +42,22 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    explicit Database(sqlite3* db);
+    Database(sqlite3* db, bool reader);
 
     static int Authorize(void* self, int action, const char*, const char*, const char*,
                          const char*);
     static int OnProgress(void* self);
 
-    bool RunStatements(std::string_view sql, std::string* reply, std::string& error);
+    Outcome RunStatements(std::string_view sql, std::string* reply, std::string& error);
+    Outcome RunStatement(sqlite3_stmt* statement, std::string* reply, std::string& error);
     bool Step(sqlite3_stmt* statement, std::string* reply, std::string& error);
-    bool BeginBeforeWriting(sqlite3_stmt* statement, std::string& error);
-    bool Finish(bool ok, std::string& error);
+    bool BeginBeforeWriting(bool writes, std::string& error);
+    Outcome Finish(Outcome outcome, std::string& error);
     bool Control(const char* sql, std::string& error);
     std::string LastError() const;
 
     sqlite3* m_db;
+    const bool m_reader;
     Limits m_limits;
     const std::atomic<bool>* m_stopRequested = nullptr;
     bool m_controlling = false;  // the service's own BEGIN, COMMIT or ROLLBACK is running

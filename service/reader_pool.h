@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -9,11 +10,11 @@
 #include "service/database.h"
 #include "service/frame.h"
 
-// A query that only reads, on its way to a reader and back.
+// A query on its way to a reader and back.
 struct ReaderJob {
     std::string peer;
     Message request;  // the envelope and the request frame "query:SQL\0"
-    std::string reply;
+    std::optional<std::string> reply;  // nothing: the writer must answer it
 };
 
 // Read-only queries on connections of their own, each on its own thread: in WAL mode they read

@@ -49,19 +49,19 @@ std::string RequestHandler::Handle(const std::string& peer, int connection,
     const bool query = TakePrefix(text, kQuery, rest);
     if (!query && !TakePrefix(text, kNonQuery, rest)) return "failed:unknown request";
     if (!opened) return "failed:the database has not been opened";
-    return AnswerSql(m_database, rest, query);
+    return *AnswerSql(m_database, rest, query);  // the writer handles everything itself
 }
 
-bool RequestHandler::ReadsOnly(const std::string& peer, int connection,
-                               std::string_view request) {
+bool RequestHandler::IsQueryOfOpenedPeer(const std::string& peer, int connection,
+                                         std::string_view request) {
     std::string_view text;
     std::string_view sql;
     std::string refusal;
     return m_sessions.IsOpen(peer, connection) && TextOf(request, text, refusal) &&
-           TakePrefix(text, kQuery, sql) && m_database.ReadsOnly(sql);
+           TakePrefix(text, kQuery, sql);
 }
 
-std::string RequestHandler::AnswerQuery(Database& reader, std::string_view request) {
+std::optional<std::string> RequestHandler::AnswerQuery(Database& reader, std::string_view request) {
     const size_t prefix = sizeof kQuery - 1;
     return AnswerSql(reader, request.substr(prefix, request.size() - 1 - prefix), true);
 }
@@ -77,10 +77,18 @@ std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
     return kSuccess;
 }
 
-std::string RequestHandler::AnswerSql(Database& database, std::string_view sql, bool wants_rows) {
+std::optional<std::string> RequestHandler::AnswerSql(Database& database, std::string_view sql,
+                                                     bool wants_rows) {
     // The rows are written straight after the prefix, so the reply is never copied.
     std::string reply = kSuccess;
     std::string error;
-    if (database.Execute(sql, wants_rows ? &reply : nullptr, error)) return reply;
-    return "error:" + error;
+    switch (database.Execute(sql, wants_rows ? &reply : nullptr, error)) {
+        case Database::Outcome::kDone:
+            return reply;
+        case Database::Outcome::kFailed:
+            return "error:" + error;
+        case Database::Outcome::kNeedsWriter:
+            break;
+    }
+    return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,14 +22,16 @@ public:
     std::string Handle(const std::string& peer, int connection, std::string_view request);
     void ConnectionClosed(int connection) { m_sessions.ConnectionClosed(connection); }
 
-    // True for a well-formed "query:" of an opened peer whose statements only read: a reader
-    // connection may answer it through AnswerQuery.
-    bool ReadsOnly(const std::string& peer, int connection, std::string_view request);
-    static std::string AnswerQuery(Database& reader, std::string_view request);
+    // True for a well-formed "query:" of an opened peer: a reader connection may try it through
+    // AnswerQuery.
+    bool IsQueryOfOpenedPeer(const std::string& peer, int connection, std::string_view request);
+    // Nothing when the query must be handled by the writer after all.
+    static std::optional<std::string> AnswerQuery(Database& reader, std::string_view request);
 
 private:
     std::string HandleOpen(const std::string& peer, int connection, std::string_view credentials);
-    static std::string AnswerSql(Database& database, std::string_view sql, bool wants_rows);
+    static std::optional<std::string> AnswerSql(Database& database, std::string_view sql,
+                                                bool wants_rows);
 
     Database& m_database;
     std::string m_user;

@@ -8,13 +8,11 @@
 namespace {
 
 std::string_view CellBytes(sqlite3_stmt* statement, int column) {
-    // Numbers go out as their text form; text and blobs as stored.
-    const int type = sqlite3_column_type(statement, column);
-    if (type == SQLITE_NULL) return {};
-    const void* bytes = type == SQLITE_BLOB ? sqlite3_column_blob(statement, column)
-                                            : sqlite3_column_text(statement, column);
+    // Numbers go out as their text form, text and blobs as stored (SQLite's text of a blob is
+    // its bytes), NULL as nothing.
+    const unsigned char* bytes = sqlite3_column_text(statement, column);
     if (!bytes) return {};
-    return {static_cast<const char*>(bytes),
+    return {reinterpret_cast<const char*>(bytes),
             static_cast<size_t>(sqlite3_column_bytes(statement, column))};
 }
 
@@ -23,11 +21,11 @@ template <typename CellOf>
 void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
     thread_local std::vector<std::string_view> cells;
     const int columns = sqlite3_column_count(statement);
-    cells.clear();
+    cells.resize(columns);
     size_t size = columns > 0 ? columns : 1;  // the commas and the line feed
     for (int i = 0; i < columns; ++i) {
-        cells.push_back(cellOf(i));
-        size += netsqlite::Base64EncodedSize(cells.back().size());
+        cells[i] = cellOf(i);
+        size += netsqlite::Base64EncodedSize(cells[i].size());
     }
     const size_t start = out.size();
     out.resize(start + size);

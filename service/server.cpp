@@ -108,7 +108,8 @@ void Server::AnswerOneRequest() {
 
 void Server::Dispatch(const std::string& peer, Message request) {
     const int connection = request.back().Connection();
-    if (m_readers->HasIdle() && m_handler.ReadsOnly(peer, connection, request.back().Bytes())) {
+    if (m_readers->HasIdle() &&
+        m_handler.IsQueryOfOpenedPeer(peer, connection, request.back().Bytes())) {
         m_peersAtReaders.insert(peer);
         m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}}));
         return;
@@ -118,7 +119,10 @@ void Server::Dispatch(const std::string& peer, Message request) {
 
 void Server::Deliver(std::unique_ptr<ReaderJob> job) {
     if (!job) return;
-    Reply(job->request, std::move(job->reply));
+    Message& request = job->request;
+    Reply(request, job->reply ? std::move(*job->reply)
+                              : m_handler.Handle(job->peer, request.back().Connection(),
+                                                 request.back().Bytes()));
     m_peersAtReaders.erase(job->peer);
     const auto waiting = m_waiting.find(job->peer);
     if (waiting == m_waiting.end()) return;

@@ -12,9 +12,9 @@
 #include "service/reader_pool.h"
 #include "service/request_handler.h"
 
-// One ROUTER socket serves every client: read-only queries go to the reader connections while
-// one is free, everything else is answered in turn here. Each peer gets its answers in the order
-// of its requests. Replies to a client that has gone are dropped by ZeroMQ, so a vanished client
+// One ROUTER socket serves every client: queries go to the reader connections while one is free
+// (one that turns out to write comes back), everything else is answered in turn here. Each peer
+// gets its answers in the order of its requests. Replies to a client that has gone are dropped by ZeroMQ, so a vanished client
 // never holds up the others.
 class Server {
 public:

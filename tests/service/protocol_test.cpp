@@ -68,6 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"ResultFormat", true,
                   "query:SELECT 'a' AS x, NULL AS y, 3 AS z, 1.5 AS w" + kZero,
                   "success:" + Line({"x", "y", "z", "w"}) + Line({"a", "", "3", "1.5"})},
+        ReplyCase{"BlobsAsStored", true, "query:SELECT X'00FF41' AS b, X'' AS e" + kZero,
+                  "success:" + Line({"b", "e"}) + Line({std::string("\0\xff" "A", 3), ""})},
         ReplyCase{"HeaderOnlyForNoRows", true, "query:SELECT Code FROM tabcustomerinfo" + kZero,
                   "success:" + Line({"Code"})},
         ReplyCase{"LastStatementWithRowsAnswers", true,
@@ -86,6 +88,20 @@ TEST_F(Protocol, FailedRequestChangesNothing) {
               "error:no such table: nosuch");
     EXPECT_EQ(peer.Ask("query:SELECT count(*) AS n FROM tabcustomerinfo"),
               "success:" + Line({"n"}) + Line({"0"}));
+}
+
+TEST_F(Protocol, QueriesAReaderCannotAnswerAreAnsweredByTheWriter) {
+    RawPeer peer(Endpoint());
+    ASSERT_TRUE(peer.Open());
+    // A temporary table lives on the writer's connection only.
+    EXPECT_EQ(peer.Ask("nonquery:CREATE TEMP TABLE scratch (x); INSERT INTO scratch VALUES (7)"),
+              "success:");
+    EXPECT_EQ(peer.Ask("query:SELECT x FROM scratch"), "success:" + Line({"x"}) + Line({"7"}));
+    EXPECT_EQ(peer.Ask("query:INSERT INTO tabcustomerinfo (Code) VALUES ('kept') RETURNING Code"),
+              "success:" + Line({"Code"}) + Line({"kept"}));
+    EXPECT_EQ(FileColumn(s_service->databasePath(), "SELECT Code FROM tabcustomerinfo"),
+              Values{"kept"});
+    EXPECT_EQ(peer.Ask("nonquery:DROP TABLE scratch; DELETE FROM tabcustomerinfo"), "success:");
 }
 
 TEST_F(Protocol, OpeningIsPerPeerAndAFailedReopenKeepsIt) {
