@@ -19,7 +19,7 @@ constexpr const char* kTuning[] = {
 
 // Another process (a backup, the sqlite3 shell) may hold a lock briefly.
 constexpr int kBusyTimeoutMs = 200;
-constexpr int kInterruptCheckEvery = 10000;  // virtual machine steps
+constexpr int kInterruptCheckEvery = 1000;  // virtual machine steps, some microseconds
 
 constexpr char kTransactionControl[] = "transaction control is not allowed inside a request";
 
@@ -104,16 +104,24 @@ int Database::Authorize(void* self, int action, const char*, const char*, const 
 int Database::OnProgress(void* self) {
     auto* database = static_cast<Database*>(self);
     if (database->m_stopRequested && database->m_stopRequested->load()) return 1;
-    database->m_timedOut = Clock::now() > database->m_deadline;
-    return database->m_timedOut;
+    const Clock::time_point now = Clock::now();
+    database->m_timedOut = now > database->m_deadline;
+    // Until the first write the request has changed nothing and can go elsewhere.
+    database->m_readsTooLong =
+        now > database->m_readsDeadline && sqlite3_get_autocommit(database->m_db);
+    return database->m_timedOut || database->m_readsTooLong;
 }
 
-Database::Outcome Database::Execute(std::string_view sql, std::string* reply,
-                                    std::string& error) {
-    m_deadline = Clock::now() + std::chrono::milliseconds(m_limits.requestTimeoutMs);
+Database::Outcome Database::Execute(std::string_view sql, std::string* reply, std::string& error,
+                                    Clock::duration reads_for) {
+    const Clock::time_point now = Clock::now();
+    m_deadline = now + std::chrono::milliseconds(m_limits.requestTimeoutMs);
     m_timedOut = false;
+    m_readsDeadline = reads_for == Clock::duration::max() ? Clock::time_point::max() : now + reads_for;
+    m_readsTooLong = false;
     m_rowsStart = reply ? reply->size() : 0;
     const Outcome outcome = Finish(RunStatements(sql, reply, error), error);
+    if (m_readsTooLong) return Outcome::kElsewhere;
     // A reply needs its header line even when no statement had columns: zero columns, no rows.
     if (outcome == Outcome::kDone && reply && reply->size() == m_rowsStart) reply->push_back('\n');
     return outcome;
@@ -128,7 +136,7 @@ Database::Outcome Database::RunStatements(std::string_view sql, std::string* rep
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) !=
             SQLITE_OK) {
-            if (m_reader) return Outcome::kNeedsWriter;
+            if (m_reader) return Outcome::kElsewhere;
             error = LastError();
             return Outcome::kFailed;
         }
@@ -144,7 +152,7 @@ Database::Outcome Database::RunStatement(sqlite3_stmt* statement, std::string* r
                                          std::string& error) {
     const bool writes = !sqlite3_stmt_readonly(statement);
     // A reader has run only reads so far: dropping its work changes nothing.
-    if (writes && m_reader) return Outcome::kNeedsWriter;
+    if (writes && m_reader) return Outcome::kElsewhere;
     return BeginBeforeWriting(writes, error) && Step(statement, reply, error) ? Outcome::kDone
                                                                              : Outcome::kFailed;
 }

@@ -27,21 +27,24 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // kNeedsWriter only on a reader: a statement writes or does not prepare there (the writer
-    // may hold temporary tables), and the request must go to the writer instead.
-    enum class Outcome { kDone, kFailed, kNeedsWriter };
+    using Clock = std::chrono::steady_clock;
+
+    // kElsewhere: the request was given up with nothing of it kept, and another connection must
+    // run it. A reader gives up at a statement that writes or does not prepare there (the writer
+    // may hold temporary tables); the writer when its reads outrun their time.
+    enum class Outcome { kDone, kFailed, kElsewhere };
 
     // Runs every statement of `sql`. With `reply` set, the rows of the last statement that has
     // columns are appended to it in the reply's cell format. On failure `error` says why.
-    Outcome Execute(std::string_view sql, std::string* reply, std::string& error);
+    // `reads_for` is how long the request may read before it writes anything.
+    Outcome Execute(std::string_view sql, std::string* reply, std::string& error,
+                    Clock::duration reads_for = Clock::duration::max());
 
     void SetLimits(const Limits& limits) { m_limits = limits; }
     // Makes a running statement give up, so that a stop request is not kept waiting.
     void InterruptWhen(const std::atomic<bool>* stop_requested) { m_stopRequested = stop_requested; }
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     Database(sqlite3* db, bool reader);
 
     static int Authorize(void* self, int action, const char*, const char*, const char*,
@@ -63,5 +66,7 @@ private:
     bool m_controlling = false;  // the service's own BEGIN, COMMIT or ROLLBACK is running
     Clock::time_point m_deadline;
     bool m_timedOut = false;
+    Clock::time_point m_readsDeadline;
+    bool m_readsTooLong = false;
     size_t m_rowsStart = 0;  // where the rows begin in the reply being built
 };

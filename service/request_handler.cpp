@@ -29,6 +29,12 @@ bool TextOf(std::string_view request, std::string_view& text, std::string& refus
     return false;
 }
 
+// The SQL of a request IsQueryOfOpenedPeer accepted.
+std::string_view SqlOfQuery(std::string_view request) {
+    const size_t prefix = sizeof kQuery - 1;
+    return request.substr(prefix, request.size() - 1 - prefix);
+}
+
 }  // namespace
 
 RequestHandler::RequestHandler(Database& database, std::string user, std::string password)
@@ -61,9 +67,13 @@ bool RequestHandler::IsQueryOfOpenedPeer(const std::string& peer, int connection
            TakePrefix(text, kQuery, sql);
 }
 
+std::optional<std::string> RequestHandler::AnswerQueryWithin(std::string_view request,
+                                                             Database::Clock::duration reads_for) {
+    return AnswerSql(m_database, SqlOfQuery(request), true, reads_for);
+}
+
 std::optional<std::string> RequestHandler::AnswerQuery(Database& reader, std::string_view request) {
-    const size_t prefix = sizeof kQuery - 1;
-    return AnswerSql(reader, request.substr(prefix, request.size() - 1 - prefix), true);
+    return AnswerSql(reader, SqlOfQuery(request), true);
 }
 
 std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
@@ -78,16 +88,17 @@ std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
 }
 
 std::optional<std::string> RequestHandler::AnswerSql(Database& database, std::string_view sql,
-                                                     bool wants_rows) {
+                                                     bool wants_rows,
+                                                     Database::Clock::duration reads_for) {
     // The rows are written straight after the prefix, so the reply is never copied.
     std::string reply = kSuccess;
     std::string error;
-    switch (database.Execute(sql, wants_rows ? &reply : nullptr, error)) {
+    switch (database.Execute(sql, wants_rows ? &reply : nullptr, error, reads_for)) {
         case Database::Outcome::kDone:
             return reply;
         case Database::Outcome::kFailed:
             return "error:" + error;
-        case Database::Outcome::kNeedsWriter:
+        case Database::Outcome::kElsewhere:
             break;
     }
     return std::nullopt;

@@ -22,16 +22,21 @@ public:
     std::string Handle(const std::string& peer, int connection, std::string_view request);
     void ConnectionClosed(int connection) { m_sessions.ConnectionClosed(connection); }
 
-    // True for a well-formed "query:" of an opened peer: a reader connection may try it through
-    // AnswerQuery.
+    // True for a well-formed "query:" of an opened peer: AnswerQueryWithin or a reader connection
+    // through AnswerQuery may try it.
     bool IsQueryOfOpenedPeer(const std::string& peer, int connection, std::string_view request);
+    // Nothing when the query read for longer than `reads_for` before writing: a reader must
+    // answer it.
+    std::optional<std::string> AnswerQueryWithin(std::string_view request,
+                                                 Database::Clock::duration reads_for);
     // Nothing when the query must be handled by the writer after all.
     static std::optional<std::string> AnswerQuery(Database& reader, std::string_view request);
 
 private:
     std::string HandleOpen(const std::string& peer, int connection, std::string_view credentials);
-    static std::optional<std::string> AnswerSql(Database& database, std::string_view sql,
-                                                bool wants_rows);
+    static std::optional<std::string> AnswerSql(
+        Database& database, std::string_view sql, bool wants_rows,
+        Database::Clock::duration reads_for = Database::Clock::duration::max());
 
     Database& m_database;
     std::string m_user;

@@ -3,6 +3,7 @@
 #include <zmq.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -14,6 +15,9 @@ namespace {
 // How often a waiting service looks at the stop flag, should a signal arrive between checks.
 constexpr int kStopCheckMs = 200;
 constexpr char kMonitorEndpoint[] = "inproc://connections";
+// A query that is done within this is answered here: handing it to a reader thread would cost
+// more than it saves. A longer one is given up and goes to a reader, so it holds up nobody.
+constexpr auto kQuickQuery = std::chrono::milliseconds(1);
 
 // Reads every frame of one message: the routing envelope, then the request.
 Message ReceiveFrames(void* socket) {
@@ -110,8 +114,14 @@ void Server::Dispatch(const std::string& peer, Message request) {
     const int connection = request.back().Connection();
     if (m_readers->HasIdle() &&
         m_handler.IsQueryOfOpenedPeer(peer, connection, request.back().Bytes())) {
-        m_peersAtReaders.insert(peer);
-        m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}}));
+        std::optional<std::string> quick =
+            m_handler.AnswerQueryWithin(request.back().Bytes(), kQuickQuery);
+        if (quick) {
+            Reply(request, std::move(*quick));
+        } else {
+            m_peersAtReaders.insert(peer);
+            m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}}));
+        }
         return;
     }
     Reply(request, m_handler.Handle(peer, connection, request.back().Bytes()));

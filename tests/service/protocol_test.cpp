@@ -90,19 +90,49 @@ TEST_F(Protocol, FailedRequestChangesNothing) {
               "success:" + Line({"n"}) + Line({"0"}));
 }
 
-TEST_F(Protocol, QueriesAReaderCannotAnswerAreAnsweredByTheWriter) {
+// Queries are tried where they are cheapest and move on when they cannot be answered there: a
+// long one to a reader, and from a reader to the writer when it writes or reads a temporary
+// table (those live on the writer's connection only). The answer is the writer's, written once.
+struct HandOverCase : testcases::NamedCase {
+    std::string query;
+    std::string reply;
+    Values codes;  // in the database file afterwards
+};
+
+class HandOver : public Protocol, public testing::WithParamInterface<HandOverCase> {};
+
+TEST_P(HandOver, AnswersAsTheWriterWouldAndWritesOnce) {
     RawPeer peer(Endpoint());
     ASSERT_TRUE(peer.Open());
-    // A temporary table lives on the writer's connection only.
-    EXPECT_EQ(peer.Ask("nonquery:CREATE TEMP TABLE scratch (x); INSERT INTO scratch VALUES (7)"),
+    ASSERT_EQ(peer.Ask("nonquery:CREATE TEMP TABLE scratch (x); INSERT INTO scratch VALUES (7)"),
               "success:");
-    EXPECT_EQ(peer.Ask("query:SELECT x FROM scratch"), "success:" + Line({"x"}) + Line({"7"}));
-    EXPECT_EQ(peer.Ask("query:INSERT INTO tabcustomerinfo (Code) VALUES ('kept') RETURNING Code"),
-              "success:" + Line({"Code"}) + Line({"kept"}));
+    EXPECT_EQ(peer.Ask("query:" + GetParam().query), GetParam().reply);
     EXPECT_EQ(FileColumn(s_service->databasePath(), "SELECT Code FROM tabcustomerinfo"),
-              Values{"kept"});
+              GetParam().codes);
     EXPECT_EQ(peer.Ask("nonquery:DROP TABLE scratch; DELETE FROM tabcustomerinfo"), "success:");
 }
+
+const std::string kLongCount =
+    "SELECT count(*) AS n FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+    "WHERE x < 200000) SELECT x FROM c)";
+const std::string kCounted = "success:" + Line({"n"}) + Line({"200000"});
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, HandOver,
+    testing::Values(
+        HandOverCase{"LongRead", kLongCount, kCounted, {}},
+        HandOverCase{"TemporaryTable", "SELECT x FROM scratch",
+                     "success:" + Line({"x"}) + Line({"7"}), {}},
+        HandOverCase{"LongReadOfATemporaryTable", kLongCount + ", scratch", kCounted, {}},
+        HandOverCase{"WriteWithRows",
+                     "INSERT INTO tabcustomerinfo (Code) VALUES ('kept') RETURNING Code",
+                     "success:" + Line({"Code"}) + Line({"kept"}),
+                     {"kept"}},
+        HandOverCase{"LongReadThenWrite",
+                     kLongCount + "; INSERT INTO tabcustomerinfo (Code) VALUES ('once') RETURNING Code",
+                     "success:" + Line({"Code"}) + Line({"once"}),
+                     {"once"}}),
+    testcases::kCaseName);
 
 TEST_F(Protocol, OpeningIsPerPeerAndAFailedReopenKeepsIt) {
     RawPeer opened(Endpoint());
