@@ -199,9 +199,14 @@ void CPageImport::UpdatePagingControls() {
         text.Format("第%d/%d页", m_pageCount ? m_pageIndex + 1 : 0, m_pageCount);
         page->SetText(text);
     }
+    // As on the list page: no step past either end, and nothing while a batch runs.
     const bool bFree = m_runState != kRunning;
-    for (const char* name : {"import_btn_page_pre", "import_btn_page_next", "import_btn_goto_page"})
-        EnableControl(FindSubControlAs<CControlUI>(this, name, "Button"), bFree);
+    auto button = [this](const char* name) {
+        return FindSubControlAs<CControlUI>(this, name, "Button");
+    };
+    EnableControl(button("import_btn_page_pre"), bFree && m_pageIndex > 0);
+    EnableControl(button("import_btn_page_next"), bFree && m_pageIndex + 1 < m_pageCount);
+    EnableControl(button("import_btn_goto_page"), bFree);
     EnableControl(m_pPageSizeCombo, bFree);
 }
 

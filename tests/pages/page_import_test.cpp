@@ -181,6 +181,25 @@ TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChang
     EXPECT_EQ(MarkedItems("import_success_tip"), 0);
 }
 
+TEST_F(ImportTest, PreviewPagingStopsAtEitherEndAsTheListDoes) {
+    const std::string path = m_dir.file("paged.xlsx");
+    MakeXlsx(path, {CustomerSheet(250)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    auto enabled = [&](const char* name) { return m_main->FindControl(name)->IsEnabled(); };
+    auto shown = [&] {
+        return apptest::ControlText(*m_main, "import_cur_page") + (enabled("import_btn_page_pre") ? " pre" : "") +
+               (enabled("import_btn_page_next") ? " next" : "");
+    };
+    EXPECT_EQ(shown(), "第1/3页 next");
+    apptest::ClickControl(*m_main, "import_btn_page_next");
+    EXPECT_EQ(shown(), "第2/3页 pre next");
+    apptest::ClickControl(*m_main, "import_btn_page_next");
+    EXPECT_EQ(shown(), "第3/3页 pre");
+    apptest::ClickControl(*m_main, "import_btn_page_pre");
+    EXPECT_EQ(shown(), "第2/3页 pre next");
+}
+
 TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstandingBatch) {
     const std::string path = m_dir.file("paused.xlsx");
     MakeXlsx(path, {CustomerSheet(250)});
