@@ -56,10 +56,13 @@ bool NetSqliteResultSet::Parse(const char* payload, size_t length) {
     m_cells.clear();
     m_lineEnds.clear();
     m_columns.clear();
+    if (length >= std::numeric_limits<uint32_t>::max()) return false;
     // Base64 never decodes to more bytes than it has characters, and each cell's zero byte
     // takes the place of its separator.
     m_bytes.reset(new char[length + 1]);
-    m_cells.reserve(length / 32);  // a guess that spares most regrowth
+    // Every cell but an empty one takes at least four characters and its separator: regrowth
+    // is rare, and the pages reserved beyond the last cell are never touched.
+    m_cells.reserve(length / 4 + 1);
 
     const char* end = payload + length;
     char* out = m_bytes.get();
@@ -77,7 +80,8 @@ bool NetSqliteResultSet::Parse(const char* payload, size_t length) {
             if (zeros != 0 || std::find(tail, static_cast<const char*>(out), '\0') != out)
                 cellLength = strnlen(cell, cellLength);
         }
-        m_cells.push_back({static_cast<size_t>(cell - m_bytes.get()), cellLength});
+        m_cells.push_back(
+            {static_cast<uint32_t>(cell - m_bytes.get()), static_cast<uint32_t>(cellLength)});
         out = cell + cellLength;
         *out++ = '\0';
         if (*p == '\n') m_lineEnds.push_back(m_cells.size());

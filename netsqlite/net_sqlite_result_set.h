@@ -17,7 +17,9 @@
 // valid Base64 reads as empty; decoded text is cut at its first zero byte.
 class NetSqliteResultSet {
 public:
-    // False when the payload holds no complete line. The payload is not needed afterwards.
+    // False when the payload holds no complete line, or is 4 GiB or longer (the service sends
+    // at most its reply limit, 64 MiB unless set otherwise). The payload is not needed
+    // afterwards.
     bool Parse(const char* payload, size_t length);
     // Moves to the next data row; false once the rows are exhausted.
     bool Next();
@@ -31,9 +33,9 @@ public:
     size_t RowCount() const { return m_lineEnds.empty() ? 0 : m_lineEnds.size() - 1; }
 
 private:
-    struct Cell {
-        size_t offset;
-        size_t length;
+    struct Cell {  // small, as a reply has a great many
+        uint32_t offset;
+        uint32_t length;
     };
 
     std::string_view CellView(size_t index) const;
