@@ -70,10 +70,14 @@ tstring page_columns(const DbConnection& db) {
 }
 
 tstring sort_clause(const DbConnection& db, const sort_type_t& sort) {
+    // Ties are broken by customer, then by vehicle row (null for a customer without vehicles):
+    // without a total order SQLite may put tied rows differently from one page to the next. The
+    // default order is that of the index on the vehicles' CustomerID, so it needs no sort.
+    const tstring tie_breakers = "tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc";
     const auto& [order, column] = sort;
-    if (column.empty()) return "tabcustomerinfo.CustomerID asc";
+    if (column.empty()) return tie_breakers;
     return table_of_category(db.category_of(column)) + sql::name(column) +
-           (order == 1 ? " asc" : " desc");
+           (order == 1 ? " asc, " : " desc, ") + tie_breakers;
 }
 
 ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& constraints,

@@ -20,7 +20,7 @@ ret_t load_rows_page(DbConnection& db, const sort_type_t& sort,
                      int32_t page_size, std::vector<row_info_t>& rows);
 
 // Parts of the list statements: " WHERE ..." (empty without a term), the selected columns of
-// a page, and the ORDER BY text.
+// a page, and the ORDER BY text: the chosen column first, then a total order among its ties.
 tstring search_condition(const DbConnection& db,
                          const std::vector<search_constraint_t>& constraints);
 tstring page_columns(const DbConnection& db);

@@ -144,11 +144,12 @@ TEST_F(Composition, PageColumnsAndSort) {
     EXPECT_EQ(page_columns(db),
               "tabcustomerinfo.Code, tabcustomerinfo.Name, tabvehicleinfo.Alias, "
               "tabvehicleinfo.Color, tabvehicleinfo.PlateID, tabcustomerinfo.CustomerID");
-    EXPECT_EQ(sort_clause(db, {1, "PlateID"}), "tabvehicleinfo.PlateID asc");
+    const tstring ties = ", tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc";
+    EXPECT_EQ(sort_clause(db, {1, "PlateID"}), "tabvehicleinfo.PlateID asc" + ties);
     for (int order : {0, 2, -1})
-        EXPECT_EQ(sort_clause(db, {order, "Name"}), "tabcustomerinfo.Name desc");
-    EXPECT_EQ(sort_clause(db, {0, ""}), "tabcustomerinfo.CustomerID asc");
-    EXPECT_EQ(sort_clause(db, {1, "Nobody"}), "tabcustomerinfo.Nobody asc");
+        EXPECT_EQ(sort_clause(db, {order, "Name"}), "tabcustomerinfo.Name desc" + ties);
+    EXPECT_EQ(sort_clause(db, {0, ""}), "tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc");
+    EXPECT_EQ(sort_clause(db, {1, "Nobody"}), "tabcustomerinfo.Nobody asc" + ties);
 }
 
 }  // namespace
