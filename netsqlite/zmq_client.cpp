@@ -16,7 +16,6 @@ void zmq_client::Connect(const char* endpoint) {
     if (m_socket) {
         const int linger = kLingerMs;
         zmq_setsockopt(m_socket, ZMQ_LINGER, &linger, sizeof linger);
-        ApplyReplyWait();
         zmq_connect(m_socket, endpoint);
     }
     // Set even when creation failed: the next request then reports NET_SQLITE_NOT_SEND.
@@ -39,14 +38,6 @@ void zmq_client::Close() {
 void zmq_client::SetReplyWait(int poll_interval_ms, int poll_attempts) {
     m_pollIntervalMs = poll_interval_ms;
     m_pollAttempts = poll_attempts;
-    ApplyReplyWait();
-}
-
-// The polls' wait in one: a receive that waits for the reply itself saves a poll per request.
-void zmq_client::ApplyReplyWait() {
-    if (!m_socket) return;
-    const int wait = m_pollIntervalMs * m_pollAttempts;
-    zmq_setsockopt(m_socket, ZMQ_RCVTIMEO, &wait, sizeof wait);
 }
 
 bool zmq_client::Request(const char* data, size_t length, ZmqReply& reply, int& error) {
@@ -59,9 +50,23 @@ bool zmq_client::Request(const char* data, size_t length, ZmqReply& reply, int& 
         error = NET_SQLITE_NOT_SEND;
         return false;
     }
+    if (!WaitForReply()) {
+        error = NET_SQLITE_TIME_OUT;
+        return false;
+    }
     if (zmq_msg_recv(reply.message(), m_socket, 0) <= 0) {
         error = NET_SQLITE_TIME_OUT;
         return false;
     }
     return true;
+}
+
+bool zmq_client::WaitForReply() {
+    for (int attempt = 0; attempt < m_pollAttempts; ++attempt) {
+        zmq_pollitem_t item{m_socket, 0, ZMQ_POLLIN, 0};
+        const int ready = zmq_poll(&item, 1, m_pollIntervalMs);
+        if (ready < 0) return false;
+        if (ready > 0 && (item.revents & ZMQ_POLLIN)) return true;
+    }
+    return false;
 }

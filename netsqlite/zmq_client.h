@@ -46,7 +46,7 @@ public:
     void SetReplyWait(int poll_interval_ms, int poll_attempts);
 
 private:
-    void ApplyReplyWait();
+    bool WaitForReply();
 
     void* m_context = nullptr;
     void* m_socket = nullptr;
