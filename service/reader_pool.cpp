@@ -76,7 +76,9 @@ void ReaderPool::Serve(void* context, std::string endpoint, Reader* reader) {
     while (AwaitWake(socket, 0)) {
         std::unique_ptr<ReaderJob> job = Take(reader->mutex, reader->inbox);
         if (!job) break;
+        const auto start = std::chrono::steady_clock::now();
         job->reply = RequestHandler::AnswerQuery(*reader->database, job->request.back().Bytes());
+        job->took = std::chrono::steady_clock::now() - start;
         Put(reader->mutex, reader->outbox, std::move(job));
         Wake(socket);
     }

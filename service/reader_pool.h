@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,6 +16,7 @@ struct ReaderJob {
     std::string peer;
     Message request;  // the envelope and the request frame "query:SQL\0"
     std::optional<std::string> reply;  // nothing: the writer must answer it
+    std::chrono::steady_clock::duration took;
 };
 
 // Read-only queries on connections of their own, each on its own thread: in WAL mode they read

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "netsqlite/net_sqlite_client.h"
@@ -18,6 +20,8 @@ constexpr char kMonitorEndpoint[] = "inproc://connections";
 // A query that is done within this is answered here: handing it to a reader thread would cost
 // more than it saves. A longer one is given up and goes to a reader, so it holds up nobody.
 constexpr auto kQuickQuery = std::chrono::milliseconds(1);
+// Kinds of query remembered as slow; more are forgotten all at once.
+constexpr size_t kSlowKindsKept = 256;
 
 // Reads every frame of one message: the routing envelope, then the request.
 Message ReceiveFrames(void* socket) {
@@ -28,6 +32,13 @@ Message ReceiveFrames(void* socket) {
         frames.push_back(std::move(frame));
     } while (frames.back().More());
     return frames;
+}
+
+// A query with its literals left out, as a hash: the list asks the same kind of query for
+// every page and search. Two kinds that share a hash only share where they are first tried.
+size_t KindOf(std::string_view request) {
+    const size_t literal = request.find_first_of("'0123456789");
+    return std::hash<std::string_view>()(request.substr(0, literal));
 }
 
 // Sends `reply` as the last frame, handing its buffer to ZeroMQ instead of copying it.
@@ -112,24 +123,29 @@ void Server::AnswerOneRequest() {
 
 void Server::Dispatch(const std::string& peer, Message request) {
     const int connection = request.back().Connection();
-    if (m_readers->HasIdle() &&
-        m_handler.IsQueryOfOpenedPeer(peer, connection, request.back().Bytes())) {
-        std::optional<std::string> quick =
-            m_handler.AnswerQueryWithin(request.back().Bytes(), kQuickQuery);
-        if (quick) {
-            Reply(request, std::move(*quick));
-        } else {
-            m_peersAtReaders.insert(peer);
-            m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}}));
-        }
+    const std::string_view bytes = request.back().Bytes();
+    if (!m_readers->HasIdle() || !m_handler.IsQueryOfOpenedPeer(peer, connection, bytes)) {
+        Reply(request, m_handler.Handle(peer, connection, bytes));
         return;
     }
-    Reply(request, m_handler.Handle(peer, connection, request.back().Bytes()));
+    // A kind of query that ran long last time goes to a reader without trying here again.
+    const size_t kind = KindOf(bytes);
+    std::optional<std::string> quick;
+    if (!m_slowKinds.count(kind)) quick = m_handler.AnswerQueryWithin(bytes, kQuickQuery);
+    if (quick) {
+        Reply(request, std::move(*quick));
+        return;
+    }
+    if (m_slowKinds.size() >= kSlowKindsKept) m_slowKinds.clear();
+    m_slowKinds.insert(kind);
+    m_peersAtReaders.insert(peer);
+    m_readers->Start(std::make_unique<ReaderJob>(ReaderJob{peer, std::move(request), {}, {}}));
 }
 
 void Server::Deliver(std::unique_ptr<ReaderJob> job) {
     if (!job) return;
     Message& request = job->request;
+    if (job->took <= kQuickQuery) m_slowKinds.erase(KindOf(request.back().Bytes()));
     Reply(request, job->reply ? std::move(*job->reply)
                               : m_handler.Handle(job->peer, request.back().Connection(),
                                                  request.back().Bytes()));

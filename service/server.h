@@ -43,4 +43,5 @@ private:
     std::unique_ptr<ReaderPool> m_readers;
     std::unordered_set<std::string> m_peersAtReaders;  // their next request waits its turn
     std::unordered_map<std::string, std::deque<Message>> m_waiting;
+    std::unordered_set<size_t> m_slowKinds;  // of queries that outran the time to answer here
 };

@@ -112,10 +112,19 @@ TEST_P(HandOver, AnswersAsTheWriterWouldAndWritesOnce) {
     EXPECT_EQ(peer.Ask("nonquery:DROP TABLE scratch; DELETE FROM tabcustomerinfo"), "success:");
 }
 
-const std::string kLongCount =
-    "SELECT count(*) AS n FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
-    "WHERE x < 200000) SELECT x FROM c)";
-const std::string kCounted = "success:" + Line({"n"}) + Line({"200000"});
+// Long or short by `to`, the same kind of query either way.
+std::string CountTo(int to) {
+    return "SELECT count(*) AS n FROM (WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+           "FROM c WHERE x < " +
+           std::to_string(to) + ") SELECT x FROM c)";
+}
+
+std::string Counted(int to) {
+    return "success:" + Line({"n"}) + Line({std::to_string(to)});
+}
+
+const std::string kLongCount = CountTo(200000);
+const std::string kCounted = Counted(200000);
 
 INSTANTIATE_TEST_SUITE_P(
     Queries, HandOver,
@@ -133,6 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "success:" + Line({"Code"}) + Line({"once"}),
                      {"once"}}),
     testcases::kCaseName);
+
+TEST_F(Protocol, AKindOfQueryThatRanLongIsAnsweredInOrderWhenItRunsShort) {
+    RawPeer peer(Endpoint());
+    ASSERT_TRUE(peer.Open());
+    const std::vector<int> counts = {200000, 3, 3, 200000, 4};
+    for (int to : counts) peer.Send("query:" + CountTo(to) + kZero);
+    for (int to : counts) EXPECT_EQ(peer.Receive(), Counted(to));
+}
 
 TEST_F(Protocol, OpeningIsPerPeerAndAFailedReopenKeepsIt) {
     RawPeer opened(Endpoint());
