@@ -37,6 +37,29 @@ inline uint8_t Base64Sextet(char c) {
     return kBase64DecodeTable[static_cast<uint8_t>(c)];
 }
 
+// Each character's sextet shifted to its place in a group of four, or the top bit alone for a
+// character outside the alphabet.
+constexpr std::array<uint32_t, 256> MakeBase64ShiftedTable(int shift) {
+    std::array<uint32_t, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = kBase64DecodeTable[c] < 64 ? uint32_t{kBase64DecodeTable[c]} << shift
+                                              : 0x80000000u;
+    return table;
+}
+inline constexpr std::array<uint32_t, 256> kBase64First = MakeBase64ShiftedTable(18);
+inline constexpr std::array<uint32_t, 256> kBase64Second = MakeBase64ShiftedTable(12);
+inline constexpr std::array<uint32_t, 256> kBase64Third = MakeBase64ShiftedTable(6);
+inline constexpr std::array<uint32_t, 256> kBase64Fourth = MakeBase64ShiftedTable(0);
+
+// The 24 bits of four alphabet characters, or a value with the top bit set when any of them is
+// outside the alphabet (padding included): four lookups and no shifts.
+inline uint32_t Base64DecodeQuad(const char* group) {
+    return kBase64First[static_cast<uint8_t>(group[0])] |
+           kBase64Second[static_cast<uint8_t>(group[1])] |
+           kBase64Third[static_cast<uint8_t>(group[2])] |
+           kBase64Fourth[static_cast<uint8_t>(group[3])];
+}
+
 // Writes the bytes of one group of four; false, writing nothing, when the group is not valid
 // Base64.
 inline bool Base64DecodeGroup(const char* group, char*& out) {

@@ -18,12 +18,8 @@ bool IsSeparator(char c) {
 // bit when a decoded byte is zero, so that only such cells are searched for their cut.
 const char* DecodePlainGroups(const char* p, const char* end, char*& out, uint32_t& zeros) {
     for (; end - p >= 4; p += 4) {
-        const uint32_t a = netsqlite::Base64Sextet(p[0]);
-        const uint32_t b = netsqlite::Base64Sextet(p[1]);
-        const uint32_t c = netsqlite::Base64Sextet(p[2]);
-        const uint32_t d = netsqlite::Base64Sextet(p[3]);
-        if ((a | b | c | d) >= 64) break;
-        const uint32_t n = (a << 18) | (b << 12) | (c << 6) | d;
+        const uint32_t n = netsqlite::Base64DecodeQuad(p);
+        if (n >> 31) break;
         const uint32_t word = n | 0xFF000000u;  // three decoded bytes; the fourth is never zero
         zeros |= (word - 0x01010101u) & ~word & 0x80808080u;
         out[0] = static_cast<char>(n >> 16);

@@ -103,14 +103,11 @@ std::string LargePayload() {
 void DecodeOnePass(const char* p, size_t size, char* out) {
     const char* end = p + size;
     while (end - p >= 4) {
-        const uint32_t a = netsqlite::Base64Sextet(p[0]);
-        if (a >= 64) {  // a separator
+        const uint32_t n = netsqlite::Base64DecodeQuad(p);
+        if (n >> 31) {  // a separator or a cell's padded end
             ++p;
             continue;
         }
-        const uint32_t n = (a << 18) | ((netsqlite::Base64Sextet(p[1]) & 63) << 12) |
-                           ((netsqlite::Base64Sextet(p[2]) & 63) << 6) |
-                           (netsqlite::Base64Sextet(p[3]) & 63);
         out[0] = static_cast<char>(n >> 16);
         out[1] = static_cast<char>(n >> 8);
         out[2] = static_cast<char>(n);
