@@ -1,5 +1,6 @@
 #include "excel/excel_dates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -44,6 +45,36 @@ bool IsValidDate(int year, int month, int day) {
 
 bool IsValidTime(int hour, int minute, int second) {
     return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+struct LocalClock {
+    long offset;  // seconds east of UTC
+    bool daylight_saving;
+};
+
+LocalClock LocalClockAt(std::time_t time) {
+    std::tm fields{};
+    localtime_r(&time, &fields);
+    return {fields.tm_gmtoff, fields.tm_isdst > 0};
+}
+
+// The moment local clocks show `wall` (a local date and time counted in seconds as if it were
+// UTC), as mktime with tm_isdst -1 finds it but without mktime's reload of the time zone on every
+// call. A time shown twice is taken the first time; for a time skipped by a change of offset,
+// mktime's choice is kept: the reading in daylight saving time, else the offset from before.
+std::time_t TimeFromLocalWall(long long wall) {
+    // Offsets stay within a day of UTC, so only those a day either side can apply.
+    const long before = LocalClockAt(wall - kSecondsPerDay).offset;
+    const long after = LocalClockAt(wall + kSecondsPerDay).offset;
+    const std::time_t by_before = wall - before;
+    const std::time_t by_after = wall - after;
+    const LocalClock at_by_before = LocalClockAt(by_before);
+    const LocalClock at_by_after = LocalClockAt(by_after);
+    const bool before_fits = at_by_before.offset == before;
+    const bool after_fits = at_by_after.offset == after;
+    if (before_fits && after_fits) return std::min(by_before, by_after);
+    if (before_fits || after_fits) return before_fits ? by_before : by_after;
+    return at_by_after.daylight_saving && !at_by_before.daylight_saving ? by_after : by_before;
 }
 
 }  // namespace
@@ -101,15 +132,8 @@ bool TimeFromSerial(double serial, std::time_t& time) {
         return true;
     }
     if (year > 3001) return false;
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = static_cast<int>(second_of_day / 3600);
-    fields.tm_min = static_cast<int>(second_of_day / 60 % 60);
-    fields.tm_sec = static_cast<int>(second_of_day % 60);
-    fields.tm_isdst = -1;
-    const std::time_t local = std::mktime(&fields);
+    const std::time_t local =
+        TimeFromLocalWall((days + kSerialOriginDays) * kSecondsPerDay + second_of_day);
     if (local < 0 || local > kLastTime) return false;
     time = local;
     return true;

@@ -109,4 +109,39 @@ TEST(SerialTimeTest, ReadsTheDayInLocalTime) {
     EXPECT_EQ(FormatLocalTime(time, "%Y-%m-%d %H:%M:%S"), "2024-03-15 00:00:00");
 }
 
+struct ClockChangeCase : testcases::NamedCase {
+    double serial;
+    const char* local;
+};
+
+class ClockChangeTest : public ::testing::TestWithParam<ClockChangeCase> {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "America/New_York", 1);
+        ::tzset();
+    }
+};
+
+// A time the clocks skip reads as mktime reads it; a time they show twice is the first one.
+TEST_P(ClockChangeTest, ReadsTimesAroundAChangeOfOffset) {
+    std::time_t time = -1;
+    ASSERT_TRUE(TimeFromSerial(GetParam().serial, time));
+    EXPECT_EQ(FormatLocalTime(time, "%Y-%m-%d %H:%M:%S %Z"), GetParam().local);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NewYork2024, ClockChangeTest,
+    ::testing::Values(
+        ClockChangeCase{{"BeforeTheSkip"}, SerialFromDateTime(2024, 3, 10, 1, 59, 59),
+                        "2024-03-10 01:59:59 EST"},
+        ClockChangeCase{{"SkippedHour"}, SerialFromDateTime(2024, 3, 10, 2, 30, 0),
+                        "2024-03-10 03:30:00 EDT"},
+        ClockChangeCase{{"AfterTheSkip"}, SerialFromDateTime(2024, 3, 10, 3, 0, 0),
+                        "2024-03-10 03:00:00 EDT"},
+        ClockChangeCase{{"RepeatedHour"}, SerialFromDateTime(2024, 11, 3, 1, 30, 0),
+                        "2024-11-03 01:30:00 EDT"},
+        ClockChangeCase{{"AfterTheRepeat"}, SerialFromDateTime(2024, 11, 3, 2, 0, 0),
+                        "2024-11-03 02:00:00 EST"}),
+    testcases::kCaseName);
+
 }  // namespace
