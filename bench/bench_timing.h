@@ -38,4 +38,24 @@ inline void Report(const char* name, const std::vector<double>& project,
                 Median(project), Median(floor), Median(ratios), ratios.front(), ratios.back());
 }
 
+// Times the project and its floor in turn, `repeats` times, each side first in every other
+// repeat, so that the machine's moods fall on both. Each side returns its own time in ms (set-up
+// outside it). Reports as Report does and returns the project's median.
+inline double CompareInterleaved(const char* name, int repeats,
+                                 const std::function<double()>& project,
+                                 const std::function<double()>& floor) {
+    std::vector<double> projectMs, floorMs;
+    for (int r = 0; r < repeats; ++r) {
+        if (r % 2 == 0) {
+            projectMs.push_back(project());
+            floorMs.push_back(floor());
+        } else {
+            floorMs.push_back(floor());
+            projectMs.push_back(project());
+        }
+    }
+    Report(name, projectMs, floorMs);
+    return Median(projectMs);
+}
+
 }  // namespace benchtiming

@@ -53,7 +53,7 @@ double store_import_ms() {
     DbConnection db;
     connect(db, svc, svc.endpoint());
     seed(db);
-    return elapsed_ms([&] { import_all(db); });
+    return benchtiming::MillisOf([&] { import_all(db); });
 }
 
 // One REQ socket, one request at a time, replies read and dropped.
@@ -75,7 +75,7 @@ double raw_replay_ms(const std::vector<std::string>& requests) {
         zmq_msg_close(&reply);
     };
     round_trip("open:" + svc.user() + "," + svc.password());
-    const double ms = elapsed_ms([&] {
+    const double ms = benchtiming::MillisOf([&] {
         for (const std::string& request : requests) round_trip(request);
     });
     zmq_close(socket);
@@ -121,7 +121,7 @@ int main() {
                 kBatch);
     std::printf("store_import_bench round trips: %zu requests, %.4f per row (%zu writes)\n",
                 requests.size(), double(requests.size()) / kRows, writes.size());
-    const double project_ms = compare_interleaved("store_import_bench", kRepeats, store_import_ms,
+    const double project_ms = benchtiming::CompareInterleaved("store_import_bench", kRepeats, store_import_ms,
                                                   [&] { return raw_replay_ms(writes); });
     std::printf("store_import_bench goal: project under %.0f ms, %s\n", kGoalMs,
                 project_ms < kGoalMs ? "met" : "not met");

@@ -89,10 +89,10 @@ int main() {
                                                                    {}},
           {"store_list_bench search \"1\" over six columns", search("1")}}) {
         const auto sql = statements_of(recorder, recorded, constraints);
-        compare_interleaved(
-            name, kRepeats, [&] { return elapsed_ms([&] { count_and_page(db, constraints); }); },
+        benchtiming::CompareInterleaved(
+            name, kRepeats, [&] { return benchtiming::MillisOf([&] { count_and_page(db, constraints); }); },
             [&] {
-                return elapsed_ms([&] {
+                return benchtiming::MillisOf([&] {
                     for (const std::string& statement : sql) run_in_sqlite(file, statement);
                 });
             });
