@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev libpugixml-dev libzip-dev zlib1g-dev
   liborcus-dev libixion-dev libfreexl-dev libxlsxwriter-dev libreoffice-calc-nogui
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-wqy-microhei
+  xvfb xauth fonts-wqy-microhei tzdata
 )
 
 missing=()

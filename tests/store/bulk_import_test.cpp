@@ -276,7 +276,9 @@ protected:
               "('SP2', 1, '2'), ('SP3', 2, '4'), ('SP4', 2, '1'), ('NC1', 3, '1'), ('ORPHAN', 999, "
               "'2')",
               GetParam().before}) {
-            if (*sql) ASSERT_TRUE(db.execute(sql).ok) << sql;
+            if (*sql) {
+                ASSERT_TRUE(db.execute(sql).ok) << sql;
+            }
         }
     }
     static tstring dump(DbConnection& db) {
