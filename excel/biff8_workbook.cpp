@@ -3,11 +3,16 @@
 // (codepage 1200), so no text depends on the reader's code page.
 #include "excel/biff8_workbook.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
+#include <fstream>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "excel/compound_file.h"
@@ -75,11 +80,15 @@ std::u16string Utf16FromGbk(const tstring& gbk) {
     return Utf16FromUtf8(GbkToUtf8(gbk));
 }
 
+std::string RecordHeader(uint16_t type, std::size_t data_size) {
+    std::string header(kRecordHeaderSize, '\0');
+    StoreLe16(header, 0, type);
+    StoreLe16(header, 2, static_cast<uint16_t>(data_size));
+    return header;
+}
+
 void AppendRecord(std::string& stream, uint16_t type, const Bytes& body) {
-    const std::size_t at = stream.size();
-    stream.resize(at + kRecordHeaderSize);
-    StoreLe16(stream, at, type);
-    StoreLe16(stream, at + 2, static_cast<uint16_t>(body.size()));
+    stream += RecordHeader(type, body.size());
     stream += body.data();
 }
 
@@ -108,142 +117,240 @@ void AppendFormats(std::string& stream) {
     AppendRecord(stream, kStyle, normal_style);
 }
 
-template <class Visit>
-void ForEachTextCell(const WorkbookData& book, Visit&& visit) {
-    for (const SheetData& sheet : book)
-        for (const auto& [row, cells] : sheet.rows())
-            for (const auto& [column, value] : cells)
-                if (value.kind == CellValue::Kind::Text) visit(value.text);
-}
-
-// The shared string table: every distinct text of the book once, numbered in order of first use.
-// It refers to the texts in the book, which outlives it, and keeps each text cell's number in
-// the order the sheets are written, so a cell needs no second look-up.
-class StringTable {
-public:
-    explicit StringTable(const WorkbookData& book) {
-        std::size_t cells = 0;
-        ForEachTextCell(book, [&](const tstring&) { ++cells; });
-        m_index.reserve(cells);
-        m_cell_numbers.reserve(cells);
-        ForEachTextCell(book, [&](const tstring& text) {
-            const auto [it, added] = m_index.try_emplace(text, static_cast<uint32_t>(m_texts.size()));
-            if (added) m_texts.push_back(text);
-            m_cell_numbers.push_back(it->second);
-        });
-    }
-
-    // The number of the next text cell, taken in the order of the book's cells.
-    uint32_t NextCellNumber() { return m_cell_numbers[m_next_cell++]; }
-
-    // SST and its CONTINUE records. A string's 3-byte header never splits; its characters may,
-    // and the continuing record then starts with the option byte again.
-    void Append(std::string& stream) const {
-        Bytes record;
-        uint16_t type = kSst;
-        record.u32(static_cast<uint32_t>(m_cell_numbers.size()))
-            .u32(static_cast<uint32_t>(m_texts.size()));
-        auto flush = [&]() {
-            AppendRecord(stream, type, record);
-            record.clear();
-            type = kContinue;
-        };
-        for (const std::string_view text : m_texts) {
-            const std::u16string units = Utf16FromGbk(tstring(text));
-            if (record.size() + 3 > kMaxRecordData) flush();
-            record.u16(static_cast<uint16_t>(units.size())).u8(1);
-            std::size_t done = 0;
-            while (done < units.size()) {
-                if (record.size() + 2 > kMaxRecordData) {
-                    flush();
-                    record.u8(1);
-                }
-                const std::size_t fits = (kMaxRecordData - record.size()) / 2;
-                const std::size_t count = std::min(fits, units.size() - done);
-                record.utf16(units.data() + done, count);
-                done += count;
-            }
-        }
-        flush();
-    }
-
-private:
-    std::vector<std::string_view> m_texts;
-    std::unordered_map<std::string_view, uint32_t> m_index;
-    std::vector<uint32_t> m_cell_numbers;
-    std::size_t m_next_cell = 0;
-};
+// Texts shared while fewer than this many are; the rest get an entry each.
+constexpr std::size_t kSharedTextLimit = 4096;
 
 void CheckAddress(int row, int column) {
-    if (row >= kBiff8MaxRows || column >= kBiff8MaxColumns)
+    if (row < 0 || column < 0 || row >= kBiff8MaxRows || column >= kBiff8MaxColumns)
         throw WorkbookError("cell beyond the size of an .xls sheet");
 }
 
-void AppendSheet(std::string& stream, const SheetData& sheet, bool selected, StringTable& strings) {
-    AppendRecord(stream, kBof, BofBody(0x0010));
+// BOF and DIMENSIONS of a sheet, whose used range runs to one past its last row and column.
+std::string SheetHead(int first_row, int last_row, int first_column, int last_column) {
+    std::string head;
+    AppendRecord(head, kBof, BofBody(0x0010));
+    const bool empty = last_row < 0;
     Bytes dimensions;
-    const bool empty = sheet.rows().empty();
-    dimensions.u32(empty ? 0 : sheet.first_used_row()).u32(empty ? 0 : sheet.last_used_row() + 1);
-    dimensions.u16(empty ? 0 : sheet.first_used_column());
-    dimensions.u16(empty ? 0 : sheet.last_used_column() + 1).u16(0);
-    AppendRecord(stream, kDimensions, dimensions);
-    Bytes cell;
-    for (const auto& [row, cells] : sheet.rows()) {
-        for (const auto& [column, value] : cells) {
-            CheckAddress(row, column);
-            cell.clear();
-            cell.u16(static_cast<uint16_t>(row)).u16(static_cast<uint16_t>(column)).u16(kCellXf);
-            if (value.kind == CellValue::Kind::Text) {
-                cell.u32(strings.NextCellNumber());
-                AppendRecord(stream, kLabelSst, cell);
-            } else if (value.kind == CellValue::Kind::Number) {
-                cell.f64(value.number);
-                AppendRecord(stream, kNumber, cell);
-            }
-        }
-    }
-    Bytes window2;
-    window2.u16(selected ? 0x06B6 : 0x00B6).u16(0).u16(0).u16(64).u16(0).u16(0).u16(0).u32(0);
-    AppendRecord(stream, kWindow2, window2);
-    AppendRecord(stream, kEof, Bytes());
+    dimensions.u32(empty ? 0 : first_row).u32(empty ? 0 : last_row + 1);
+    dimensions.u16(empty ? 0 : first_column).u16(empty ? 0 : last_column + 1).u16(0);
+    AppendRecord(head, kDimensions, dimensions);
+    return head;
 }
 
-// The globals: the sheet list, whose offsets are filled in as the sheets follow (their places
-// are returned), and the string table.
-std::vector<std::size_t> AppendGlobals(std::string& stream, const WorkbookData& book,
-                                       const StringTable& strings) {
+std::string SheetTail(bool selected) {
+    std::string tail;
+    Bytes window2;
+    window2.u16(selected ? 0x06B6 : 0x00B6).u16(0).u16(0).u16(64).u16(0).u16(0).u16(0).u32(0);
+    AppendRecord(tail, kWindow2, window2);
+    AppendRecord(tail, kEof, Bytes());
+    return tail;
+}
+
+// The globals before the string table: formats and the sheet list, whose offsets are filled in
+// once the sheets' places are known (the places of those offsets are returned).
+std::string GlobalsHead(const std::vector<tstring>& sheet_names,
+                        std::vector<std::size_t>& offset_places) {
+    std::string stream;
     AppendRecord(stream, kBof, BofBody(0x0005));
     AppendRecord(stream, kCodepage, Bytes().u16(1200));
     Bytes window1;
     window1.u16(0).u16(0).u16(0x4000).u16(0x2000).u16(0x38).u16(0).u16(0).u16(1).u16(0x258);
     AppendRecord(stream, kWindow1, window1);
     AppendFormats(stream);
-    std::vector<std::size_t> offset_places;
-    for (const SheetData& sheet_data : book) {
-        const std::u16string name = Utf16FromGbk(sheet_data.name());
+    for (const tstring& sheet_name : sheet_names) {
+        const std::u16string name = Utf16FromGbk(sheet_name);
         Bytes sheet;
         sheet.u32(0).u8(0).u8(0).u8(static_cast<uint8_t>(name.size())).u8(1).utf16(name.data(), name.size());
         offset_places.push_back(stream.size() + kRecordHeaderSize);
         AppendRecord(stream, kBoundSheet, sheet);
     }
-    strings.Append(stream);
-    AppendRecord(stream, kEof, Bytes());
-    return offset_places;
+    return stream;
+}
+
+// Writes the file beside `path`, then renames it over `path`.
+void WriteFileReplacing(const std::string& path, const std::function<void(std::ostream&)>& write) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw WorkbookError("cannot create a file beside " + path);
+    // mkstemp makes the file private; the workbook gets the permissions of any new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    try {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        write(out);
+        out.close();
+        if (!out || std::rename(temp.c_str(), path.c_str()) != 0)
+            throw WorkbookError("cannot write " + path);
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
 }
 
 }  // namespace
 
-std::string BuildBiff8WorkbookStream(const WorkbookData& book) {
-    StringTable strings(book);
-    std::string stream;
-    const std::vector<std::size_t> offset_places = AppendGlobals(stream, book, strings);
-    for (std::size_t i = 0; i < book.size(); ++i) {
-        StoreLe32(stream, offset_places[i], static_cast<uint32_t>(stream.size()));
-        AppendSheet(stream, book[i], i == 0, strings);
-    }
-    return stream;
+SpoolFile::SpoolFile() : m_file(std::tmpfile(), &std::fclose) {
+    if (!m_file) throw WorkbookError("cannot create a temporary file");
 }
 
-std::string BuildXlsFile(const WorkbookData& book) {
-    return BuildCompoundFile(u"Workbook", BuildBiff8WorkbookStream(book));
+void SpoolFile::Append(const std::string& bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) != bytes.size())
+        throw WorkbookError("cannot write a temporary file");
+    m_size += bytes.size();
+}
+
+void SpoolFile::CopyTo(std::ostream& out, std::size_t from, std::size_t to) {
+    std::FILE* file = m_file.get();
+    if (std::fflush(file) != 0 || std::fseek(file, static_cast<long>(from), SEEK_SET) != 0)
+        throw WorkbookError("cannot read a temporary file");
+    char buffer[64 * 1024];
+    for (std::size_t left = to - from; left > 0;) {
+        const std::size_t read = std::fread(buffer, 1, std::min(left, sizeof buffer), file);
+        if (read == 0) throw WorkbookError("cannot read a temporary file");
+        out.write(buffer, static_cast<std::streamsize>(read));
+        left -= read;
+    }
+    if (std::fseek(file, 0, SEEK_END) != 0) throw WorkbookError("cannot read a temporary file");
+}
+
+Biff8StringTable::Biff8StringTable() : m_record(8, '\0') {}
+
+uint32_t Biff8StringTable::Add(const tstring& text) {
+    ++m_cells;
+    const auto shared = m_shared.find(text);
+    if (shared != m_shared.end()) return shared->second;
+    const uint32_t entry = m_entries++;
+    if (m_shared.size() < kSharedTextLimit) m_shared.emplace(text, entry);
+    AppendUnits(Utf16FromGbk(text));
+    return entry;
+}
+
+// A string's 3-byte header never splits; its characters may, and the continuing record then
+// starts with the option byte again.
+void Biff8StringTable::AppendUnits(const std::u16string& units) {
+    Bytes bytes;
+    if (m_record.size() + 3 > kMaxRecordData) FlushRecord();
+    m_record += bytes.u16(static_cast<uint16_t>(units.size())).u8(1).data();
+    for (std::size_t done = 0; done < units.size();) {
+        if (m_record.size() + 2 > kMaxRecordData) {
+            FlushRecord();
+            m_record += '\1';
+        }
+        const std::size_t count = std::min((kMaxRecordData - m_record.size()) / 2, units.size() - done);
+        bytes.clear();
+        m_record += bytes.utf16(units.data() + done, count).data();
+        done += count;
+    }
+}
+
+void Biff8StringTable::FlushRecord() {
+    m_records.Append(RecordHeader(m_records.size() == 0 ? kSst : kContinue, m_record.size()) + m_record);
+    m_record.clear();
+}
+
+std::size_t Biff8StringTable::size() const {
+    return m_records.size() + kRecordHeaderSize + m_record.size();
+}
+
+// The counts, known only now, replace the first record's placeholders.
+void Biff8StringTable::WriteTo(std::ostream& out) {
+    const std::string counts = Bytes().u32(m_cells).u32(m_entries).data();
+    if (m_records.size() == 0) {
+        out << RecordHeader(kSst, m_record.size()) << counts << m_record.substr(counts.size());
+        return;
+    }
+    m_records.CopyTo(out, 0, kRecordHeaderSize);
+    out << counts;
+    m_records.CopyTo(out, kRecordHeaderSize + counts.size(), m_records.size());
+    out << RecordHeader(kContinue, m_record.size()) << m_record;
+}
+
+void Biff8BookWriter::AddSheet(const tstring& name) {
+    Sheet sheet;
+    sheet.name = name;
+    sheet.cells_from = m_cells.size();
+    m_sheets.push_back(sheet);
+}
+
+void Biff8BookWriter::SetText(int row, int column, const tstring& text) {
+    CheckNextCell(row, column);
+    if (!text.empty()) AppendCell(row, column, kLabelSst, Bytes().u32(m_strings.Add(text)).data());
+}
+
+void Biff8BookWriter::SetNumber(int row, int column, double value) {
+    CheckNextCell(row, column);
+    AppendCell(row, column, kNumber, Bytes().f64(value).data());
+}
+
+void Biff8BookWriter::CheckNextCell(int row, int column) const {
+    if (m_sheets.empty()) throw WorkbookError("no sheet to write to");
+    CheckAddress(row, column);
+    const Sheet& sheet = m_sheets.back();
+    if (row < sheet.last_row || (row == sheet.last_row && column <= sheet.last_written_column))
+        throw WorkbookError("cells of a sheet are written in order");
+}
+
+void Biff8BookWriter::AppendCell(int row, int column, uint16_t type, const std::string& value) {
+    Sheet& sheet = m_sheets.back();
+    Bytes cell;
+    cell.u16(static_cast<uint16_t>(row)).u16(static_cast<uint16_t>(column)).u16(kCellXf);
+    m_cells.Append(RecordHeader(type, cell.size() + value.size()) + cell.data() + value);
+    if (sheet.first_row < 0) sheet.first_row = row;
+    sheet.last_row = row;
+    sheet.last_written_column = column;
+    sheet.first_column = sheet.first_column < 0 ? column : std::min(sheet.first_column, column);
+    sheet.last_column = std::max(sheet.last_column, column);
+}
+
+void Biff8BookWriter::SaveAs(const tstring& path) {
+    WriteFileReplacing(GbkToUtf8(path), [&](std::ostream& out) { WriteTo(out); });
+}
+
+// The stream's parts are sized first, so that the sheet list can say where each sheet starts
+// and the container where the stream ends, before any of it is written.
+void Biff8BookWriter::WriteTo(std::ostream& out) {
+    std::vector<tstring> names;
+    for (const Sheet& sheet : m_sheets) names.push_back(sheet.name);
+    std::vector<std::size_t> offset_places;
+    std::string globals = GlobalsHead(names, offset_places);
+    std::string globals_end;
+    AppendRecord(globals_end, kEof, Bytes());
+    std::vector<std::string> heads, tails;
+    std::vector<std::size_t> cell_ends;
+    std::size_t offset = globals.size() + m_strings.size() + globals_end.size();
+    for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+        const Sheet& sheet = m_sheets[i];
+        heads.push_back(SheetHead(sheet.first_row, sheet.last_row, sheet.first_column, sheet.last_column));
+        tails.push_back(SheetTail(i == 0));
+        cell_ends.push_back(i + 1 < m_sheets.size() ? m_sheets[i + 1].cells_from : m_cells.size());
+        StoreLe32(globals, offset_places[i], static_cast<uint32_t>(offset));
+        offset += heads[i].size() + cell_ends[i] - sheet.cells_from + tails[i].size();
+    }
+    WriteCompoundFile(out, u"Workbook", offset, [&](std::ostream& stream) {
+        stream << globals;
+        m_strings.WriteTo(stream);
+        stream << globals_end;
+        for (std::size_t i = 0; i < m_sheets.size(); ++i) {
+            stream << heads[i];
+            m_cells.CopyTo(stream, m_sheets[i].cells_from, cell_ends[i]);
+            stream << tails[i];
+        }
+    });
+}
+
+void SaveXlsFile(const WorkbookData& book, const tstring& path) {
+    Biff8BookWriter writer;
+    for (const SheetData& sheet : book) {
+        writer.AddSheet(sheet.name());
+        for (const auto& [row, cells] : sheet.rows())
+            for (const auto& [column, value] : cells) {
+                if (value.kind == CellValue::Kind::Text)
+                    writer.SetText(row, column, value.text);
+                else if (value.kind == CellValue::Kind::Number)
+                    writer.SetNumber(row, column, value.number);
+            }
+    }
+    writer.SaveAs(path);
 }

@@ -126,21 +126,22 @@ std::string BuildDirectory(const std::u16string& stream_name, std::size_t stream
 
 }  // namespace
 
-std::string BuildCompoundFile(const std::u16string& stream_name, std::string stream) {
-    if (stream.size() < kMiniStreamCutoff) stream.resize(kMiniStreamCutoff, '\0');
-    const std::size_t stream_bytes = stream.size();
-    const Layout layout = PlanLayout(stream_bytes);
-    // The file is built in the stream's own buffer: a workbook stream may be tens of megabytes.
-    stream.reserve(kSectorSize * (layout.total() + 1));
-    stream.resize(kSectorSize * layout.stream_sectors, '\0');
+void WriteCompoundFile(std::ostream& out, const std::u16string& stream_name,
+                       std::size_t stream_bytes,
+                       const std::function<void(std::ostream&)>& write_stream) {
+    const std::size_t stored_bytes = std::max(stream_bytes, kMiniStreamCutoff);
+    const Layout layout = PlanLayout(stored_bytes);
+    out << BuildHeader(layout);
+    const std::streampos stream_start = out.tellp();
+    write_stream(out);
+    // A stream of another length than its directory entry says would be a broken file.
+    if (out.tellp() - stream_start != static_cast<std::streamoff>(stream_bytes))
+        throw WorkbookError("workbook stream of an unexpected length");
+    out << std::string(kSectorSize * layout.stream_sectors - stream_bytes, '\0');
     std::string fat(layout.fat_sectors * kSectorSize, '\0');
     const std::vector<uint32_t> ids = BuildFat(layout);
     for (std::size_t i = 0; i < ids.size(); ++i) StoreLe32(fat, 4 * i, ids[i]);
-    stream += fat;
-    stream += BuildDifat(layout);
-    stream += BuildDirectory(stream_name, stream_bytes);
-    stream.insert(0, BuildHeader(layout));
-    return stream;
+    out << fat << BuildDifat(layout) << BuildDirectory(stream_name, stored_bytes);
 }
 
 namespace {

@@ -1,18 +1,28 @@
 #include "excel/excel_export_book.h"
 
+#include <string>
+
 #include "excel/holder_support.h"
 
 using excel_detail::Guarded;
 
 ret_t ExcelExportBook::CreateWorkbook() {
     m_header.clear();
-    return {Guarded(false, [&] { return m_file.CreateNew(); }), 0};
+    return {Guarded(false,
+                    [&] {
+                        m_writer = std::make_unique<Biff8BookWriter>();
+                        m_writer->AddSheet("Sheet1");
+                        return true;
+                    }),
+            0};
 }
 
+// A saved workbook is closed; one that could not be saved stays open.
 ret_t ExcelExportBook::SaveAs(const tstring& path) {
     return {Guarded(false,
                     [&] {
-                        m_file.SaveAs(path);
+                        Writer().SaveAs(path);
+                        m_writer.reset();
                         return true;
                     }),
             0};
@@ -35,9 +45,10 @@ ret_t ExcelExportBook::WriteRows(const std::vector<row_t>& rows) {
     return {written, 0};
 }
 
+// A new sheet is named as Excel names it: "Sheet" and its number.
 bool ExcelExportBook::StartNextSheet() {
     const bool added = Guarded(false, [&] {
-        m_file.AddSheet();
+        Writer().AddSheet("Sheet" + std::to_string(Writer().SheetCount() + 1));
         return true;
     });
     if (!added) return false;
@@ -53,10 +64,15 @@ bool ExcelExportBook::WriteRow(int row, const row_t& cells) {
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
         written = Guarded(false,
                           [&] {
-                              m_file.SetCellText(row, column, cells[column]);
+                              Writer().SetText(row, column, cells[column]);
                               return true;
                           }) &&
                   written;
     }
     return written;
+}
+
+Biff8BookWriter& ExcelExportBook::Writer() {
+    if (!m_writer) throw WorkbookError("no workbook open");
+    return *m_writer;
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "excel/biff8_workbook.h"
-#include "excel/vellum_excel_file.h"
 #include "netsqlite/types.h"
 
-// The export page's workbook: a new workbook filled row by row and saved as .xls. No operation
-// throws; each returns {ok, 0}.
+// The export page's workbook: a new workbook filled row by row and saved as .xls. Rows go to
+// temporary files as they are written, so an export of any length holds little more than the
+// rows at hand. No operation throws; each returns {ok, 0}.
 class ExcelExportBook {
 public:
     using row_t = std::vector<tstring>;
@@ -17,7 +18,7 @@ public:
 
     ret_t CreateWorkbook();
     ret_t SaveAs(const tstring& path);
-    // Fails when rows were written since the last ResetNextRow.
+    // Fails when rows were written since the last ResetNextRow, and on a row already written.
     ret_t WriteHeader(const row_t& titles);
     // Rows follow the last one written; a full sheet goes on in a new sheet of the workbook that
     // starts with the header again, so every row is kept. False when any cell could not be
@@ -35,9 +36,10 @@ public:
 private:
     bool WriteRow(int row, const row_t& cells);
     bool StartNextSheet();
+    Biff8BookWriter& Writer();
 
     bool m_available = true;
-    VellumExcelFile m_file;
+    std::unique_ptr<Biff8BookWriter> m_writer;
     int m_rows_per_sheet = kBiff8MaxRows;
     int m_next_row = 0;
     row_t m_header;

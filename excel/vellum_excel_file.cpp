@@ -1,39 +1,12 @@
 #include "excel/vellum_excel_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "excel/biff8_workbook.h"
 #include "excel/excel_dates.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
-
-namespace {
-
-void WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw WorkbookError("cannot create a file beside " + path);
-    // mkstemp makes the file private; the workbook gets the permissions of any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw WorkbookError("cannot write " + path);
-    }
-}
-
-}  // namespace
 
 VellumExcelFile::~VellumExcelFile() {
     Close();
@@ -70,7 +43,7 @@ void VellumExcelFile::Close() {
 }
 
 void VellumExcelFile::SaveAs(const tstring& path) {
-    WriteFileReplacing(GbkToUtf8(path), BuildXlsFile(Book()));
+    SaveXlsFile(Book(), path);
     Close();
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "excel/workbook_data.h"
 
 namespace {
@@ -14,11 +16,17 @@ std::string Pattern(std::size_t size) {
     return bytes;
 }
 
+std::string BuildCompoundFile(const std::string& stream) {
+    std::ostringstream file;
+    WriteCompoundFile(file, u"Workbook", stream.size(), [&](std::ostream& out) { out << stream; });
+    return file.str();
+}
+
 class CompoundFileSizes : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(CompoundFileSizes, ReadsBackTheStreamItHolds) {
     const std::string stream = Pattern(GetParam());
-    const std::string file = BuildCompoundFile(u"Workbook", stream);
+    const std::string file = BuildCompoundFile(stream);
     EXPECT_EQ(file.size() % 512, 0u);
     std::string read = ReadCompoundStream(file, u"Workbook");
     ASSERT_GE(read.size(), stream.size());
@@ -30,8 +38,14 @@ TEST_P(CompoundFileSizes, ReadsBackTheStreamItHolds) {
 INSTANTIATE_TEST_SUITE_P(Bytes, CompoundFileSizes,
                          ::testing::Values(0, 1, 512, 4095, 4096, 4097, 7 * 1024 * 1024 + 1));
 
+TEST(CompoundFileTest, RefusesToWriteAStreamOfAnotherLengthThanAnnounced) {
+    std::ostringstream file;
+    EXPECT_THROW(WriteCompoundFile(file, u"Workbook", 5000, [](std::ostream& out) { out << "short"; }),
+                 WorkbookError);
+}
+
 TEST(CompoundFileTest, RefusesBrokenContainers) {
-    const std::string file = BuildCompoundFile(u"Workbook", Pattern(10000));
+    const std::string file = BuildCompoundFile(Pattern(10000));
     EXPECT_THROW(ReadCompoundStream(file, u"Book"), WorkbookError);
     EXPECT_THROW(ReadCompoundStream(file.substr(0, 511), u"Workbook"), WorkbookError);
     EXPECT_THROW(ReadCompoundStream(file.substr(0, 4096), u"Workbook"), WorkbookError);

@@ -11,6 +11,7 @@
 #include "excel/biff8_workbook.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
+#include "excel/vellum_excel_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -23,6 +24,10 @@ TEST(ExportBookTest, WritesTheHeaderOnlyOnceUntilTheRowsAreReset) {
     EXPECT_EQ(book.WriteRows({{"1", "2"}, {"3"}}), ret_t(true, 0));
     EXPECT_EQ(book.NextRow(), 3);
     book.ResetNextRow();
+    // Written rows are already on their way to the file: they are not written again.
+    EXPECT_EQ(book.WriteHeader({"again"}), ret_t(false, 0));
+    book.ResetNextRow();
+    ASSERT_TRUE(book.CreateWorkbook().ok);
     EXPECT_EQ(book.WriteHeader({"again"}), ret_t(true, 0));
 }
 
@@ -31,6 +36,51 @@ TEST(ExportBookTest, SaysSoWhenColumnsDoNotFitAnXlsSheet) {
     ASSERT_TRUE(book.CreateWorkbook().ok);
     EXPECT_EQ(book.WriteHeader(ExcelExportBook::row_t(kBiff8MaxColumns + 1, "t")), ret_t(false, 0));
     EXPECT_EQ(book.WriteRows({ExcelExportBook::row_t(kBiff8MaxColumns + 1, "w")}), ret_t(false, 0));
+}
+
+struct RefusedCell {
+    const char* why;
+    int row;
+    int column;
+};
+
+void PrintTo(const RefusedCell& c, std::ostream* out) { *out << c.why; }
+
+class RefusedCells : public ::testing::TestWithParam<RefusedCell> {};
+
+// Cells go to the file as they come, so each must follow the last one of its sheet.
+TEST_P(RefusedCells, AreRefusedAndLeaveTheBookAsItWas) {
+    ScratchDir scratch;
+    Biff8BookWriter writer;
+    writer.AddSheet("Sheet1");
+    writer.SetText(2, 1, "b");
+    writer.SetNumber(2, 3, 4.5);
+    EXPECT_THROW(writer.SetText(GetParam().row, GetParam().column, "x"), WorkbookError);
+    EXPECT_THROW(writer.SetNumber(GetParam().row, GetParam().column, 1), WorkbookError);
+    writer.SetText(3, 0, "next");
+    writer.SaveAs(scratch.file("refused.xls"));
+
+    VellumExcelFile file;
+    ASSERT_TRUE(file.Open(scratch.file("refused.xls")));
+    ASSERT_TRUE(file.LoadSheet(0));
+    EXPECT_EQ(file.UsedRowCount(), 2);
+    EXPECT_EQ(file.UsedColumnCount(), 4);
+    EXPECT_EQ(file.GetCellText(2, 1), "b");
+    EXPECT_EQ(file.GetCellValue(2, 3).number, 4.5);
+    EXPECT_EQ(file.GetCellText(3, 0), "next");
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, RefusedCells,
+                         ::testing::Values(RefusedCell{"an earlier row", 1, 5},
+                                           RefusedCell{"the last cell again", 2, 3},
+                                           RefusedCell{"left of the last cell", 2, 2},
+                                           RefusedCell{"beyond the last row", kBiff8MaxRows, 0},
+                                           RefusedCell{"beyond the last column", 4, kBiff8MaxColumns},
+                                           RefusedCell{"a negative column", 4, -1}));
+
+TEST(ExportBookTest, AWriterWithoutASheetRefusesCells) {
+    Biff8BookWriter writer;
+    EXPECT_THROW(writer.SetText(0, 0, "x"), WorkbookError);
 }
 
 using Rows = std::vector<ExcelExportBook::row_t>;

@@ -80,6 +80,15 @@ Rows ManyDistinctRows() {
     return rows;
 }
 
+// More distinct texts than the writer shares: later texts get an entry for every cell, earlier
+// and repeated ones keep sharing theirs, and all of them read back in their cells.
+Rows BeyondTheSharedTextsRows() {
+    Rows rows{{"n", u8"有效", "late"}};
+    for (int r = 0; r < 5000; ++r)
+        rows.push_back({u8"值" + std::to_string(r), r % 2 ? u8"是" : u8"否", r < 4500 ? "" : "late"});
+    return rows;
+}
+
 // One text longer than a record: its characters continue in the next record.
 Rows LongTextRows() {
     std::string long_text;
@@ -91,7 +100,8 @@ TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
     SKIP_WITHOUT_OFFICE();
     ScratchDir scratch;
     const std::vector<std::pair<std::string, Rows>> books{
-        {"chinese", ChineseRows()}, {"many", ManyDistinctRows()}, {"long", LongTextRows()}};
+        {"chinese", ChineseRows()}, {"many", ManyDistinctRows()}, {"long", LongTextRows()},
+        {"beyond", BeyondTheSharedTextsRows()}};
     std::vector<std::string> files;
     for (const auto& [name, rows] : books)
         files.push_back(WriteXls(scratch.file(name + ".xls"), rows));
