@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "app/dialog_builder_callback_ex.h"
 #include "controls/list_item_ui.h"
@@ -53,6 +54,7 @@ void CPageDbConfig::RegisterHandlers() {
     RegisterTaskHandler(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
     RegisterTaskHandler(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
     RegisterTaskHandler(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
+    RegisterTaskHandler(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
 }
 
 void CPageDbConfig::Notify(TNotifyUI& msg) {
@@ -95,9 +97,21 @@ void CPageDbConfig::FillTypeList() {
         row->GetItemAt(kCellDataType)->SetText(info->DataType.c_str());
         row->GetItemAt(kCellName)->SetText(info->DataTypeName.c_str());
         row->GetItemAt(kCellTypeName)->SetText(TypeName(info->Type));
-        auto* show = FindSubControlAs<COptionUI>(row, "opt_db_show", "Option");
-        if (show) show->Selected(info->ShowList != 0, false);
+        ShowStoredTick(row, *info);
     }
+}
+
+void CPageDbConfig::ShowStoredTick(CControlUI* row, const data_type_info_t& info) {
+    auto* show = FindSubControlAs<COptionUI>(row, "opt_db_show", "Option");
+    if (show) show->Selected(info.ShowList != 0, false);
+}
+
+CControlUI* CPageDbConfig::TypeRowOf(const tstring& dataType) const {
+    for (int i = 0; i < m_pTypeList->GetCount(); ++i) {
+        CControlUI* row = m_pTypeList->GetItemAt(i);
+        if (row->GetUserData() == dataType.c_str()) return row;
+    }
+    return nullptr;
 }
 
 tstring CPageDbConfig::SelectedDataType() const {
@@ -111,6 +125,17 @@ void CPageDbConfig::ShowColumnInList(COptionUI* option) {
     data_type_info_t changed = *info;
     changed.ShowList = option->IsSelected() ? 1 : 0;
     m_pCaller->RequestUpdateDataTypeInfo(changed);
+}
+
+// The click has already moved the tick; a refused write must not leave it showing a change the
+// database does not hold. The dictionary changes only on success, so it holds the stored value.
+void CPageDbConfig::OnDataTypeUpdated(TaskContext ctx) {
+    if (ctx.Get(task_keys::ret).ok) return;
+    const tstring& dataType = ctx.Get(task_keys::data_type).DataType;
+    const data_type_info_t* info = m_pDictionary->find(dataType);
+    CControlUI* row = TypeRowOf(dataType);
+    if (info && row) ShowStoredTick(row, *info);
+    ShowMessage("设置失败");
 }
 
 // --- The value list --------------------------------------------------------------------------
@@ -148,6 +173,28 @@ int CPageDbConfig::ValueRowCount() const {
 CDataListItemUI* CPageDbConfig::ValueRowAt(int index) const {
     return static_cast<CDataListItemUI*>(
         m_pValueList->GetItemAt(index)->GetInterface("DataListItem"));
+}
+
+CDataListItemUI* CPageDbConfig::FindValueRow(
+    const std::function<bool(const CDataListItemUI&)>& matches) const {
+    for (int i = 0; i < ValueRowCount(); ++i) {
+        CDataListItemUI* row = ValueRowAt(i);
+        if (matches(*row)) return row;
+    }
+    return nullptr;
+}
+
+CDataListItemUI* CPageDbConfig::StoredRow(const tstring& dataType, int32_t valueId) const {
+    return FindValueRow([&](const CDataListItemUI& row) {
+        return row.GetValueID() == valueId && row.GetKey() == dataType.c_str();
+    });
+}
+
+CDataListItemUI* CPageDbConfig::PendingRow(const tstring& dataType, int32_t valueId) const {
+    return FindValueRow([&](const CDataListItemUI& row) {
+        return row.GetValueID() == -1 && row.GetTag() == static_cast<UINT_PTR>(valueId) &&
+               row.GetKey() == dataType.c_str();
+    });
 }
 
 CDataListItemUI* CPageDbConfig::ValueRowOf(CControlUI* control) const {
@@ -226,57 +273,47 @@ void CPageDbConfig::ShowMessage(LPCTSTR pstrText) {
 
 // --- Completions of the value requests -------------------------------------------------------
 
+// Rows are matched by ValueID, not by text: two values of a type may read the same, and only the
+// one the request named was written.
 void CPageDbConfig::OnCommonDataInserted(TaskContext ctx) {
     m_pTypeList->SetEnabled(true);
     const tstring& dataType = ctx.Get(task_keys::key);
-    const tstring& value = ctx.Get(task_keys::value);
     const int32_t valueId = ctx.Get(task_keys::id);
     const bool ok = ctx.Get(task_keys::ret).ok;
     if (dataType != SelectedDataType()) return;
-    for (int i = 0; i < ValueRowCount(); ++i) {
-        CDataListItemUI* row = ValueRowAt(i);
-        if (row->GetValue() != value.c_str() || row->GetKey() != dataType.c_str()) continue;
-        if (!ok) {
-            m_pValueList->Remove(row);
-            ShowMessage("添加失败");
-        } else if (row->GetValueID() == -1) {
-            // Stored now: a later edit of the row updates it instead of inserting it again.
-            row->SetValueID(valueId);
-            row->SetTag(0);
-        }
-        return;
+    CDataListItemUI* row = PendingRow(dataType, valueId);
+    if (row && ok) {
+        // Stored now: a later edit of the row updates it instead of inserting it again.
+        row->SetValueID(valueId);
+        row->SetTag(0);
+    } else if (row) {
+        m_pValueList->Remove(row);
+        ShowMessage("添加失败");
+    } else if (ok) {
+        const tstring& value = ctx.Get(task_keys::value);
+        m_pValueList->AddAt(NewValueRow(dataType, valueId, value), ValueRowCount());
     }
-    if (ok) m_pValueList->AddAt(NewValueRow(dataType, valueId, value), ValueRowCount());
 }
 
 void CPageDbConfig::OnCommonDataUpdated(TaskContext ctx) {
     m_pTypeList->SetEnabled(true);
-    const tstring& dataType = ctx.Get(task_keys::key);
-    const int32_t valueId = ctx.Get(task_keys::id);
-    for (int i = 0; i < ValueRowCount(); ++i) {
-        CDataListItemUI* row = ValueRowAt(i);
-        if (row->GetValueID() != valueId || row->GetKey() != dataType.c_str()) continue;
-        if (ctx.Get(task_keys::ret).ok) {
-            row->SetValue(ctx.Get(task_keys::value).c_str());
-        } else {
-            ShowMessage("设置失败");
-        }
-        row->GetItemAt(0)->SetText(row->GetValue());
-        return;
+    CDataListItemUI* row = StoredRow(ctx.Get(task_keys::key), ctx.Get(task_keys::id));
+    if (!row) return;
+    if (ctx.Get(task_keys::ret).ok) {
+        row->SetValue(ctx.Get(task_keys::value).c_str());
+    } else {
+        ShowMessage("设置失败");
     }
+    row->GetItemAt(0)->SetText(row->GetValue());
 }
 
 void CPageDbConfig::OnCommonDataDeleted(TaskContext ctx) {
     m_pTypeList->SetEnabled(true);
-    const CDuiString dataType = ctx.Get(task_keys::key).c_str();
-    const CDuiString value = ctx.Get(task_keys::value).c_str();
-    const bool ok = ctx.Get(task_keys::ret).ok;
-    for (int i = ValueRowCount() - 1; i >= 0; --i) {
-        CDataListItemUI* row = ValueRowAt(i);
-        if (row->GetValue() != value || row->GetKey() != dataType) continue;
-        if (ok)
-            m_pValueList->Remove(row);
-        else
-            ShowMessage("删除失败");
+    CDataListItemUI* row = StoredRow(ctx.Get(task_keys::key), ctx.Get(task_keys::id));
+    if (!row) return;
+    if (ctx.Get(task_keys::ret).ok) {
+        m_pValueList->Remove(row);
+    } else {
+        ShowMessage("删除失败");
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The data configuration page: every data type with the tick that shows it in the customer
 // list, and the lookup values of the selected lookup type, added, renamed and deleted in place.
+#include <functional>
+
 #include "app/main_tab_page_ui.h"
 #include "tasks/task_keys.h"
 #include "uilib/dialog_builder.h"
@@ -35,6 +37,8 @@ private:
     void OnCommonDataInserted(TaskContext ctx);
     void OnCommonDataUpdated(TaskContext ctx);
     void OnCommonDataDeleted(TaskContext ctx);
+    // A refused tick goes back to the stored one.
+    void OnDataTypeUpdated(TaskContext ctx);
 
     // Operator actions.
     void FillTypeList();
@@ -45,10 +49,16 @@ private:
     void ShowColumnInList(COptionUI* option);
 
     CControlUI* BuildRow(LPCTSTR pstrTemplate);
+    void ShowStoredTick(CControlUI* row, const data_type_info_t& info);
+    CControlUI* TypeRowOf(const tstring& dataType) const;
     CDataListItemUI* NewValueRow(const tstring& dataType, int32_t valueId, const tstring& value);
     // The value row holding the control, or null (the add row and other lists are not values).
     CDataListItemUI* ValueRowOf(CControlUI* control) const;
     CDataListItemUI* ValueRowAt(int index) const;
+    CDataListItemUI* FindValueRow(const std::function<bool(const CDataListItemUI&)>& matches) const;
+    // The row stored under the ValueID, or the new row whose insert asked for it.
+    CDataListItemUI* StoredRow(const tstring& dataType, int32_t valueId) const;
+    CDataListItemUI* PendingRow(const tstring& dataType, int32_t valueId) const;
     // Rows of the value list before the add row (all rows when there is none).
     int ValueRowCount() const;
     tstring SelectedDataType() const;

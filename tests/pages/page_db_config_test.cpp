@@ -2,9 +2,12 @@
 // renamed and deleted in place, and the "shown in the list" tick.
 #include "pages/page_db_config.h"
 
+#include <algorithm>
+
 #include "controls/list_item_ui.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
+#include "tests/support/case_printing.h"
 #include "uilib/list_ui.h"
 #include "uilib/message_box.h"
 
@@ -63,6 +66,22 @@ protected:
         m_main->GetPaintManager().SetFocus(label);
         label->SetText(text);
         m_main->GetPaintManager().SetFocus(nullptr);
+    }
+    // Shows the row's delete button as the selection does, and clicks it.
+    void ClickDelete(int row) {
+        ValueList().SelectItem(row);
+        m_main->GetPaintManager().UpdateLayout();
+        guisupport::Click(m_main->GetHWND(),
+                          guisupport::CenterOf(ValueRow(row)->GetItemAt(1)->GetPos()));
+    }
+    COptionUI& ShowOption(const char* dataType) {
+        m_main->GetPaintManager().UpdateLayout();
+        CControlUI* option = m_main->GetPaintManager().FindSubControlByName(
+            TypeList().GetItemAt(RowOfType(dataType)), "opt_db_show");
+        return *static_cast<COptionUI*>(option->GetInterface("Option"));
+    }
+    void ClickShowOption(const char* dataType) {
+        guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(ShowOption(dataType).GetPos()));
     }
     bool WaitForDone(int count = 1) {
         const int target = m_done + count;
@@ -132,9 +151,7 @@ TEST_F(DbConfigTest, AddsRenamesAndDeletesValuesInPlace) {
     AddValue("");
     EXPECT_EQ(ValueList().GetCount(), 7);
 
-    ValueList().SelectItem(1);
-    m_main->GetPaintManager().UpdateLayout();
-    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(ValueRow(1)->GetItemAt(1)->GetPos()));
+    ClickDelete(1);
     ASSERT_TRUE(WaitForDone());
     EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "银色", "红色", "蓝色", "墨绿"}));
     EXPECT_EQ(CountRows("SELECT 1 FROM tabcommondatainfo WHERE Value = '黑色'"), 0);
@@ -170,10 +187,7 @@ TEST_F(DbConfigTest, UncheckingShowChangesOnlyShowListAndTheListFollows) {
     const std::vector<std::string> before = Column(fields);
     ASSERT_GE(ColumnOf("Color"), 0);
     SelectType("Color");
-    m_main->GetPaintManager().UpdateLayout();
-    CControlUI* option = m_main->GetPaintManager().FindSubControlByName(
-        TypeList().GetItemAt(RowOfType("Color")), "opt_db_show");
-    guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(option->GetPos()));
+    ClickShowOption("Color");
     ASSERT_TRUE(WaitForDone());
     EXPECT_EQ(Column("SELECT ShowList AS v FROM tabdatatypeinfo WHERE DataType = 'Color'"),
               std::vector<std::string>{"0"});
@@ -182,6 +196,100 @@ TEST_F(DbConfigTest, UncheckingShowChangesOnlyShowListAndTheListFollows) {
     ASSERT_TRUE(Refresh());
     EXPECT_EQ(ColumnOf("Color"), -1);
 }
+
+TEST_F(DbConfigTest, ValuesThatReadTheSameAreToldApartByTheirValueID) {
+    SelectType("Color");
+    AddValue("黑色");
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(ValueRow(5)->GetValueID(), 6) << "the new row is the one stored";
+    ClickDelete(5);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "黑色", "银色", "红色", "蓝色"}));
+    EXPECT_EQ(StoredColors()[1], "2=黑色");
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+// A write the database refuses: the page says so, shows what is stored, and the same action
+// succeeds once the database accepts it again.
+class RefusedWriteTest;
+struct RefusedWrite : testcases::NamedCase {
+    const char* statement;  // what the trigger refuses
+    const char* message;
+    std::vector<std::string> storedAfterRetry;  // Color's values and its ShowList
+    void (RefusedWriteTest::*act)();
+};
+
+class RefusedWriteTest : public DbConfigTest, public testing::WithParamInterface<RefusedWrite> {
+public:
+    void RenameBlack() { EditRow(1, "墨黑"); }
+    void DeleteBlack() { ClickDelete(1); }
+    // The same text as a stored value: only the new row may go when its insert fails.
+    void AddBlackAgain() { AddValue("黑色"); }
+    void UntickColor() { ClickShowOption("Color"); }
+
+protected:
+    void Refuse(bool refused) {
+        Exec(refused ? std::string("CREATE TRIGGER refuse BEFORE ") + GetParam().statement +
+                           " BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                     : "DROP TRIGGER refuse");
+    }
+    // Color's values as "ValueID=Value" and its tick, as the page shows them and as stored.
+    std::vector<std::string> Shown() {
+        std::vector<std::string> shown;
+        for (int i = 0; i < ValueList().GetCount(); ++i)
+            if (CDataListItemUI* row = ValueRow(i))
+                shown.push_back(std::to_string(row->GetValueID()) + "=" +
+                                row->GetItemAt(0)->GetText().str());
+        std::sort(shown.begin(), shown.end());
+        shown.push_back(std::string("ShowList=") + (ShowOption("Color").IsSelected() ? "1" : "0"));
+        return shown;
+    }
+    std::vector<std::string> Stored() {
+        std::vector<std::string> stored = StoredColors();
+        std::sort(stored.begin(), stored.end());
+        const auto tick =
+            Column("SELECT 'ShowList=' || ShowList AS v FROM tabdatatypeinfo WHERE DataType = "
+                   "'Color'");
+        stored.insert(stored.end(), tick.begin(), tick.end());
+        return stored;
+    }
+};
+
+TEST_P(RefusedWriteTest, ShowsTheFailureAndWhatIsStoredAndStaysUsable) {
+    SelectType("Color");
+    const std::vector<std::string> before = Stored();
+    ASSERT_EQ(Shown(), before);
+    Refuse(true);
+    (this->*GetParam().act)();
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(m_boxes, std::vector<std::string>{GetParam().message});
+    EXPECT_EQ(Stored(), before);
+    EXPECT_EQ(Shown(), before);
+
+    Refuse(false);
+    (this->*GetParam().act)();
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(Stored(), GetParam().storedAfterRetry);
+    EXPECT_EQ(Shown(), GetParam().storedAfterRetry);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, RefusedWriteTest,
+    testing::Values(
+        RefusedWrite{{"Rename"}, "UPDATE ON tabcommondatainfo", "设置失败",
+                     {"1=白色", "2=墨黑", "3=银色", "4=红色", "5=蓝色", "ShowList=1"},
+                     &RefusedWriteTest::RenameBlack},
+        RefusedWrite{{"Delete"}, "DELETE ON tabcommondatainfo", "删除失败",
+                     {"1=白色", "3=银色", "4=红色", "5=蓝色", "ShowList=1"},
+                     &RefusedWriteTest::DeleteBlack},
+        RefusedWrite{{"Add"}, "INSERT ON tabcommondatainfo", "添加失败",
+                     {"1=白色", "2=黑色", "3=银色", "4=红色", "5=蓝色", "6=黑色", "ShowList=1"},
+                     &RefusedWriteTest::AddBlackAgain},
+        RefusedWrite{{"Tick"}, "UPDATE ON tabdatatypeinfo", "设置失败",
+                     {"1=白色", "2=黑色", "3=银色", "4=红色", "5=蓝色", "ShowList=0"},
+                     &RefusedWriteTest::UntickColor}),
+    testcases::kCaseName);
 
 }  // namespace
 }  // namespace pagetest
