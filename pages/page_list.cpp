@@ -500,6 +500,10 @@ LRESULT CPageList::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool&
     } else if (!ctrl && wParam == VK_DELETE && HasListFocus()) {
         DeleteSelectedRows();
         bHandled = true;
+    } else if (!ctrl && wParam == VK_RETURN && HasListFocus()) {
+        // Enter on the grid edits the current row, as a double click does.
+        EditCurrentRow();
+        bHandled = true;
     }
     return 0;
 }

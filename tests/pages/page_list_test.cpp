@@ -352,10 +352,13 @@ TEST_F(PageListTest, EditingARowByMenuOrDoubleClickAndTheKeys) {
     ChooseFromMenu("menu_edit_customer");
     m_main->GetPaintManager().UpdateLayout();
     guisupport::DoubleClick(m_main->GetHWND(), guisupport::CenterOf(List().GetItemAt(5)->GetPos()));
+    guisupport::PressKey(m_main->GetHWND(), VK_DOWN);
+    guisupport::PressKey(m_main->GetHWND(), VK_RETURN);
     m_main->GetPaintManager().RemoveNotifier(&requests);
     EXPECT_EQ(requests.customers,
               (std::vector<int>{static_cast<int>(List().GetItemAt(2)->GetTag()),
-                                static_cast<int>(List().GetItemAt(5)->GetTag())}));
+                                static_cast<int>(List().GetItemAt(5)->GetTag()),
+                                static_cast<int>(List().GetItemAt(6)->GetTag())}));
 
     // Delete on the grid asks about the selected rows; Ctrl+F goes to the search box.
     m_nextAnswer = 1;
