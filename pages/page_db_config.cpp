@@ -233,7 +233,17 @@ void CPageDbConfig::OnValueEdited(CControlUI* label, bool bChanged) {
     CDataListItemUI* row = ValueRowOf(label);
     if (!row) return;
     const tstring text = label->GetText().str();
-    if (row->GetValueID() == -1) {
+    const int32_t insertInFlight = static_cast<int32_t>(row->GetTag());
+    if (row->GetValueID() == -1 && insertInFlight != 0) {
+        // Requests run in order, so a rename sent now finds the value its insert stores first.
+        if (!bChanged) return;
+        if (text.empty()) {
+            label->SetText(row->GetValue());
+            return;
+        }
+        RequestStarted();
+        m_pCaller->RequestUpdateCommonData(row->GetKey().str(), text, insertInFlight);
+    } else if (row->GetValueID() == -1) {
         if (text.empty()) {
             m_pValueList->Remove(row);
             return;

@@ -158,6 +158,18 @@ TEST_F(DbConfigTest, AddsRenamesAndDeletesValuesInPlace) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
+TEST_F(DbConfigTest, ANewValueRenamedBeforeItsInsertCompletesIsStoredOnceUnderTheNewName) {
+    SelectType("Color");
+    AddValue("绿色");
+    EditRow(5, "墨绿");
+    ASSERT_TRUE(WaitForDone(2));
+    EXPECT_EQ(StoredColors().back(), "6=墨绿");
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabcommondatainfo WHERE Value IN ('绿色', '墨绿')"), 1);
+    EXPECT_EQ(ValueRow(5)->GetValueID(), 6);
+    EXPECT_EQ(ShownValues().back(), "墨绿");
+    EXPECT_TRUE(m_boxes.empty());
+}
+
 TEST_F(DbConfigTest, AFailedInsertRemovesTheRow) {
     SelectType("Color");
     // Taken behind the page's back: the page's next ValueID is already stored.
