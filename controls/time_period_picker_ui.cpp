@@ -157,8 +157,9 @@ void CTimePeriodPickerUI::Press(POINT pt) {
     int x = pt.x - GetGrid().left;
     int row = DayRowAt(pt.y);
     auto isOn = [&](int slot) {
+        if (slot < 0) return false;
         const Shape& s = m_shapes[slot];
-        return slot >= 0 && s.active && row >= 0 && row < kDaysPerWeek && (s.days & (1 << row)) &&
+        return s.active && row >= 0 && row < kDaysPerWeek && (s.days & (1 << row)) &&
                s.startX <= x && x < s.endX;
     };
     int hit = -1;

@@ -2,10 +2,15 @@
 // window's filter and field selection, and the month view that drops down from it.
 #include "controls/calendar_ui.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+
 #include <cstdlib>
 #include <string>
 
 #include "app/dialog_builder_callback_ex.h"
+#include "uilib/internal/native_window.h"
 #include "tests/controls/controls_test_support.h"
 #include "tests/support/case_printing.h"
 
@@ -317,12 +322,14 @@ TEST_F(CalendarWindowTest, TypedLettersAndPastedTextChangeNothing) {
     calendar->SetSelAll();
     ASSERT_TRUE(guisupport::TypeText(m_window, "x"));
     EXPECT_EQ(std::string(calendar->GetText()), kStart);
-    struct Pasting : CCalendarUI {
-        using CCalendarUI::OnEditChanged;
-    };
-    static_cast<Pasting*>(calendar)->OnEditChanged("2021-01-01 00:00:0a");
+    auto* edit = uilib_detail::NativeFromHandle(m_window)->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    QApplication::clipboard()->setText("abc");
+    edit->end(false);
+    edit->paste();
     EXPECT_EQ(std::string(calendar->GetText()), kStart);
     EXPECT_EQ(m_window.Count("textchanged", "cal"), 0);
+    calendar->SetSelAll();
     ASSERT_TRUE(guisupport::TypeText(m_window, "2014-2-30 1:2:3"));
     EXPECT_EQ(std::string(calendar->GetText()), "2014-03-02 01:02:03");
     ASSERT_NE(calendar->GetPopup(), nullptr);
