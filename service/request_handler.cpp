@@ -60,11 +60,12 @@ std::string RequestHandler::Handle(const std::string& peer, int connection,
 
 bool RequestHandler::IsQueryOfOpenedPeer(const std::string& peer, int connection,
                                          std::string_view request) {
+    // The prefix first: a write is not searched for stray zero bytes here and again in Handle.
     std::string_view text;
     std::string_view sql;
     std::string refusal;
-    return m_sessions.IsOpen(peer, connection) && TextOf(request, text, refusal) &&
-           TakePrefix(text, kQuery, sql);
+    return TakePrefix(request, kQuery, sql) && m_sessions.IsOpen(peer, connection) &&
+           TextOf(request, text, refusal);
 }
 
 std::optional<std::string> RequestHandler::AnswerQueryWithin(std::string_view request,

@@ -14,9 +14,8 @@
 
 // One ROUTER socket serves every client: a query that takes long goes to a reader connection
 // while one is free (one that turns out to write comes back), everything else is answered in
-// turn here. Each peer
-// gets its answers in the order of its requests. Replies to a client that has gone are dropped by ZeroMQ, so a vanished client
-// never holds up the others.
+// turn here. Each peer gets its answers in the order of its requests. Replies to a client that
+// has gone are dropped by ZeroMQ, so a vanished client never holds up the others.
 class Server {
 public:
     Server(RequestHandler& handler, std::vector<std::unique_ptr<Database>> readers);
