@@ -1,5 +1,7 @@
 #include "excel/excel_import_book.h"
 
+#include <algorithm>
+
 #include "excel/excel_dates.h"
 #include "excel/holder_support.h"
 
@@ -50,20 +52,23 @@ void ExcelImportBook::ScanSheets() {
     }
 }
 
+// Only the sparse rows after the last filled one are cut, and only 11 or more of them: a run of
+// rows that lack a second cell (vehicles listed by plate alone) inside the data keeps the rows
+// after it. Walking up from the bottom reads no more than that tail.
 int ExcelImportBook::ScanEffectiveRows(int rows, int columns) {
-    int sparse = 0;
-    for (int row = 0; row < rows; ++row) {
-        sparse = RowFilled(row, columns) ? 0 : sparse + 1;
-        if (sparse == kSparseRowsEndingData) return row - (kSparseRowsEndingData - 1);
-    }
-    return rows;
+    int last_filled = rows - 1;
+    while (last_filled >= 0 && !RowFilled(last_filled, columns)) --last_filled;
+    const int sparse_tail = rows - 1 - last_filled;
+    return sparse_tail >= kSparseRowsEndingData ? last_filled + 1 : rows;
 }
 
+// Two cells with text fill a row; in a sheet of one column, its one cell does.
 bool ExcelImportBook::RowFilled(int row, int columns) {
+    const int needed = std::min(columns, 2);
     int filled = 0;
-    for (int column = 0; column < columns && filled < 2; ++column)
+    for (int column = 0; column < columns && filled < needed; ++column)
         if (!GetTrimmedText(row, column).empty()) ++filled;
-    return filled >= 2;
+    return needed > 0 && filled >= needed;
 }
 
 int ExcelImportBook::SheetCount() {

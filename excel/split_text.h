@@ -4,7 +4,8 @@
 
 #include "netsqlite/types.h"
 
-// Cuts text at every separator. Empty pieces at the start and in the middle are kept, an empty
+// Cuts GBK text at every separator character (an ASCII one; the second byte of a two-byte
+// character is never taken for it). Empty pieces at the start and in the middle are kept, an empty
 // last piece is dropped: "a::b" gives a, "", b; "a:" gives a; "" gives nothing.
 std::vector<tstring> SplitText(const tstring& text, char separator);
 

@@ -140,16 +140,33 @@ std::vector<std::vector<std::string>> RowsWithTail(int filled, int total) {
     return rows;
 }
 
+// Rows 0 to filled - 1 filled, then `gap` rows with a plate alone, then filled rows to `total`.
+std::vector<std::vector<std::string>> RowsWithGap(int filled, int gap, int total) {
+    std::vector<std::vector<std::string>> rows = RowsWithTail(total, total);
+    for (int r = filled; r < filled + gap; ++r) rows[r][1] = "";
+    return rows;
+}
+
+std::vector<std::vector<std::string>> OneColumn(int total) {
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < total; ++r) rows.push_back({"P" + std::to_string(r)});
+    return rows;
+}
+
 TEST_F(ImportBookTest, CutsTrailingSparseRowsOnlyFromSheetsOverAHundredRows) {
     ASSERT_TRUE(m_book
                     .OpenForImport(Xlsx("trim.xlsx", {TextSheet("long", RowsWithTail(200, 500)),
                                                       TextSheet("short", RowsWithTail(5, 100)),
-                                                      TextSheet("gap", RowsWithTail(300, 310))}))
+                                                      TextSheet("gap", RowsWithTail(300, 310)),
+                                                      TextSheet("inner gap", RowsWithGap(50, 30, 400)),
+                                                      TextSheet("plates", OneColumn(150))}))
                     .ok);
     m_book.ScanSheets();
-    EXPECT_EQ(m_book.SheetNames(), (std::vector<tstring>{"long", "short", "gap"}));
-    EXPECT_EQ(m_book.EffectiveRowCounts(), (std::vector<int>{200, 100, 310}));
-    EXPECT_EQ(m_book.UsedColumnCounts(), (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(m_book.SheetNames(),
+              (std::vector<tstring>{"long", "short", "gap", "inner gap", "plates"}));
+    // Sparse rows inside the data keep the rows after them; a lone column fills its rows.
+    EXPECT_EQ(m_book.EffectiveRowCounts(), (std::vector<int>{200, 100, 310, 400, 150}));
+    EXPECT_EQ(m_book.UsedColumnCounts(), (std::vector<int>{2, 2, 2, 2, 1}));
 }
 
 TEST_F(ImportBookTest, ReadsAnXlsWrittenByTheExportHolder) {

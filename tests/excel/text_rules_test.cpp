@@ -12,12 +12,13 @@ namespace {
 struct SplitCase : testcases::NamedCase {
     const char* text;
     std::vector<tstring> pieces;
+    char separator = ':';
 };
 
 class SplitTextTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitTextTest, CutsAtEverySeparatorAndDropsOnlyAnEmptyLastPiece) {
-    EXPECT_EQ(SplitText(GetParam().text, ':'), GetParam().pieces);
+    EXPECT_EQ(SplitText(GetParam().text, GetParam().separator), GetParam().pieces);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -28,7 +29,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{{"LeadingSeparator"}, ":a", {"", "a"}},
                       SplitCase{{"DoubledSeparator"}, "a::b", {"a", "", "b"}},
                       SplitCase{{"OnlySeparators"}, "::", {"", ""}},
-                      SplitCase{{"GbkTrailByteIsNoSeparator"}, "颜色:车主", {"颜色", "车主"}}),
+                      SplitCase{{"GbkTrailByteIsNoSeparator"}, "颜色:车主", {"颜色", "车主"}},
+                      // The second byte of 區 in GBK is "^".
+                      SplitCase{{"GbkTrailByteEqualToTheSeparator"}, "東區^鳳^", {"東區", "鳳"}, '^'}),
     testcases::kCaseName);
 
 TEST(JoinTextTest, PutsTheSeparatorBetweenPieces) {
