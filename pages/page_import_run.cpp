@@ -199,8 +199,9 @@ void CPageImport::UpdatePagingControls() {
         text.Format("第%d/%d页", m_pageCount ? m_pageIndex + 1 : 0, m_pageCount);
         page->SetText(text);
     }
-    // As on the list page: no step past either end, and nothing while a batch runs.
-    const bool bFree = m_runState != kRunning;
+    // As on the list page: no step past either end, and nothing while a batch is out: its
+    // results are marked on the page it was taken from.
+    const bool bFree = m_runState == kIdle || m_runState == kPaused;
     auto button = [this](const char* name) {
         return FindSubControlAs<CControlUI>(this, name, "Button");
     };
@@ -364,8 +365,9 @@ void CPageImport::TakeBatch() {
                 return;
             }
             ShowPreviewPage(page);
-            m_currentItem = m_rowCounter % m_pageSize;
         }
+        // The page size may have changed while the run was paused.
+        m_currentItem = m_rowCounter % m_pageSize;
     }
     m_batchItems.clear();
     row_list_t batch;

@@ -223,6 +223,36 @@ TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstanding
     EXPECT_EQ(CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"), 200);
 }
 
+// Paging waits for an outstanding batch, whose marks belong to its page; a page size chosen
+// while paused changes the pages but not which rows are still to go.
+TEST_F(ImportTest, PagingWaitsForTheBatchAndAPausedRunGoesOnAfterTheRowsItSent) {
+    const std::string path = m_dir.file("resized.xlsx");
+    MakeXlsx(path, {CustomerSheet(250)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    for (int batch = 0; batch < 2; ++batch) {
+        apptest::ClickControl(*m_main, "btn_start_import");
+        apptest::ClickControl(*m_main, "btn_start_import");
+        ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kPaused; }));
+    }
+    ASSERT_EQ(m_import->GetPageIndex(), 1);
+    auto* pageSizes = static_cast<CComboUI*>(m_main->FindControl("import_combo_page_size")->GetInterface("Combo"));
+    pageSizes->SelectItem(2, false, true);  // 300 rows a page
+    ASSERT_EQ(m_import->GetPageCount(), 1);
+
+    apptest::ClickControl(*m_main, "btn_start_import");
+    apptest::ClickControl(*m_main, "btn_stop_import");
+    ASSERT_EQ(m_import->GetRunState(), CPageImport::kStopRequested);
+    for (const char* name : {"import_btn_page_pre", "import_btn_page_next", "import_btn_goto_page",
+                             "import_combo_page_size"})
+        EXPECT_FALSE(apptest::IsControlEnabled(*m_main, name)) << name;
+    ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kIdle; }));
+    EXPECT_EQ(m_batches, (std::vector<int>{100, 100, 50}));
+    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入250条");
+    EXPECT_EQ(CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"), 250);
+}
+
 TEST_F(ImportTest, OnlyTickedRowsOfThePageAreSentWithTheValueChosenInTheirCombo) {
     const std::string path = m_dir.file("ticked.xlsx");
     MakeXlsx(path, {CustomerSheet(5)});
