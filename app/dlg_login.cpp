@@ -49,7 +49,10 @@ void CDlgLogin::Notify(TNotifyUI& msg) {
 
 void CDlgLogin::Close(UINT nRet) {
     CDialogWnd::Close(nRet);
-    if (!m_pMainWnd) PostQuitMessage(0);
+    if (m_pMainWnd) return;
+    // At the end the worker may still await a reply for seconds: the window goes now, not then.
+    ShowWindow(false);
+    PostQuitMessage(0);
 }
 
 LRESULT CDlgLogin::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -90,7 +93,8 @@ void CDlgLogin::OnOpenDb(TaskContext ctx) {
 void CDlgLogin::OnLogin(TaskContext ctx) {
     const ret_t result = ctx.Get(task_keys::ret);
     if (result.ok) {
-        SetBusy(false);
+        // "ok" stays disabled until the dialog hides: a second press would log in twice.
+        m_busy.reset();
         PostMessage(WM_LOGIN_DONE, 0, 0);
     } else if (result.code == kDbConnectionLost) {
         // The connection went, not the password: blaming the password would send the operator
@@ -108,6 +112,8 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
 void CDlgLogin::OnLoginDone() {
     m_handlers.Clear();
     ShowWindow(false);
+    // The dialog stays alive, hidden, as long as the program: it keeps no password meanwhile.
+    if (m_pEditUserPass) m_pEditUserPass->SetText("");
     m_pMainWnd = std::make_unique<CMainWnd>();
     m_pMainWnd->SetCaptionText(m_sCaption);
     if (!m_pMainWnd->CreateFromSkin(m_sCaption)) {

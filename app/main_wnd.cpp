@@ -101,6 +101,7 @@ void CMainWnd::Navigate(const CDuiString& option) {
 
 void CMainWnd::Close(UINT) {
     if (UIMessageBox2(m_hWnd, "确定要退出？") != 0) return;
+    m_bClosing = true;
     ShowWindow(false);
     m_pm.SetTimer(CloseTimerHost(), kCloseTimer, kCloseDelayMs);
 }
@@ -138,6 +139,8 @@ LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 void CMainWnd::OnConnectionLost(TaskContext ctx) {
     // Further failures while the dialog is open are its business, not a second dialog's.
     if (ctx.Get(task_keys::ret).code != kDbConnectionLost || m_bReconnecting) return;
+    // The operator has chosen to quit: no dialog over a window already gone.
+    if (m_bClosing) return;
     m_bReconnecting = true;
     RunReconnectDialog();
     m_bReconnecting = false;
@@ -152,6 +155,8 @@ void CMainWnd::RunReconnectDialog() {
     dialog.SetMessage("数据库已断开，正在重新连接...");
     m_pCaller->RequestOpenDb();
     m_pReconnect = &dialog;
-    dialog.ShowModal();
+    const UINT result = dialog.ShowModal();
     m_pReconnect = nullptr;
+    // Given up: the application ends, and the window goes now, not after the worker's last wait.
+    if (result != IDOK) ShowWindow(false);
 }

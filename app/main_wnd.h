@@ -62,5 +62,7 @@ private:
     CTabLayoutUI* m_pMainTab = nullptr;
     CDlgReconnect* m_pReconnect = nullptr;
     bool m_bReconnecting = false;
+    // Quitting was confirmed; the window closes for good a second later.
+    bool m_bClosing = false;
     CDuiString m_sCaption;
 };

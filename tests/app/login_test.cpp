@@ -100,9 +100,15 @@ TEST_F(Login, LostConnectionDuringLoginOpensAgainOnTheNextTry) {
 
 TEST_F(Login, GoodLoginHandsOverToTheMainWindowWhichLoadsTheDataTypes) {
     auto login = OpenLogin();
+    bool okEnabledBeforeHandOver = true;
+    login->GetTaskCaller().Register(
+        "Login", [&](TaskContext) { okEnabledBeforeHandOver = IsControlEnabled(*login, "ok"); });
     CMainWnd* main = LogIn(*login);
     ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(okEnabledBeforeHandOver) << "a second press would log in twice";
     EXPECT_FALSE(login->IsVisible()) << "the login dialog stays alive, hidden";
+    EXPECT_EQ(ControlText(*login, "edit_user_pass"), "") << "no password kept all session";
+    EXPECT_EQ(ControlText(*login, "edit_user_name"), "admin");
     EXPECT_TRUE(IsWindow(login->GetHWND()));
     EXPECT_EQ(login->GetTask().GetTargetWindow(), main->GetHWND());
     EXPECT_EQ(ControlText(*main, "title"), "LedgerDesk");
@@ -133,6 +139,8 @@ TEST_F(Login, CancelEndsTheApplication) {
     auto login = OpenLogin();
     ClickControl(*login, "cancel");
     EXPECT_EQ(UiDriver().Run(), 0);
+    // Destroying the dialog may wait seconds for the worker: the window is gone before that.
+    EXPECT_FALSE(login->IsVisible());
 }
 
 }  // namespace

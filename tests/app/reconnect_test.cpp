@@ -132,6 +132,26 @@ TEST_F(Reconnect, CancelEndsTheApplication) {
         .Then([] { return false; });
     EXPECT_EQ(driver.Run(), 0);
     EXPECT_EQ(m_main->GetReconnectDialog(), nullptr);
+    // Destroying the windows may wait for the worker: the main window is gone before that.
+    EXPECT_FALSE(m_main->IsVisible());
+}
+
+// Quitting is confirmed while tasks are failing: they end with the program, no dialog asks to
+// reconnect a window the operator has just closed.
+TEST_F(Reconnect, NoDialogAfterQuittingIsConfirmed) {
+    ASSERT_NE(m_main, nullptr);
+    CountFailures();
+    PauseService(*m_login);
+    RequestRowCounts(2);
+    m_nextAnswer = 0;
+    m_main->Close();
+    int mostDialogs = 0;
+    UiDriver driver;
+    driver.Watch([&] { mostDialogs = std::max(mostDialogs, CDlgReconnect::GetInstanceCount()); })
+        .Then([] { return false; });
+    EXPECT_EQ(driver.Run(), 0);
+    EXPECT_EQ(m_failures, 2) << "both failed before the end";
+    EXPECT_EQ(mostDialogs, 0);
 }
 
 }  // namespace
