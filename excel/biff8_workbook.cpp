@@ -119,6 +119,8 @@ void AppendFormats(std::string& stream) {
 
 // Texts shared while fewer than this many are; the rest get an entry each.
 constexpr std::size_t kSharedTextLimit = 4096;
+// The longest text a cell holds in Excel; a string's length field would overflow past 65,535.
+constexpr std::size_t kMaxCellTextUnits = 32767;
 
 void CheckAddress(int row, int column) {
     if (row < 0 || column < 0 || row >= kBiff8MaxRows || column >= kBiff8MaxColumns)
@@ -218,12 +220,17 @@ void SpoolFile::CopyTo(std::ostream& out, std::size_t from, std::size_t to) {
 Biff8StringTable::Biff8StringTable() : m_record(8, '\0') {}
 
 uint32_t Biff8StringTable::Add(const tstring& text) {
-    ++m_cells;
     const auto shared = m_shared.find(text);
-    if (shared != m_shared.end()) return shared->second;
+    if (shared != m_shared.end()) {
+        ++m_cells;
+        return shared->second;
+    }
+    const std::u16string units = Utf16FromGbk(text);
+    if (units.size() > kMaxCellTextUnits) throw WorkbookError("text longer than an .xls cell holds");
+    ++m_cells;
     const uint32_t entry = m_entries++;
     if (m_shared.size() < kSharedTextLimit) m_shared.emplace(text, entry);
-    AppendUnits(Utf16FromGbk(text));
+    AppendUnits(units);
     return entry;
 }
 

@@ -33,7 +33,7 @@ private:
 class Biff8StringTable {
 public:
     Biff8StringTable();
-    // The entry a text cell refers to.
+    // The entry a text cell refers to; throws WorkbookError for a text no cell holds.
     uint32_t Add(const tstring& text);
     // The bytes of the SST record and its CONTINUE records.
     std::size_t size() const;
@@ -58,8 +58,9 @@ public:
     // The sheet the following cells go to; the first one added is selected.
     void AddSheet(const tstring& name);
     int SheetCount() const { return static_cast<int>(m_sheets.size()); }
-    // Throw WorkbookError without a sheet, for a cell beyond kBiff8MaxRows/Columns, and for a
-    // cell not after the last one written in its sheet. An empty text is no cell.
+    // Throw WorkbookError without a sheet, for a cell beyond kBiff8MaxRows/Columns, for a cell
+    // not after the last one written in its sheet, and for a text longer than an Excel cell
+    // holds (32,767 characters). An empty text is no cell.
     void SetText(int row, int column, const tstring& text);
     void SetNumber(int row, int column, double value);
     // Writes the .xls file beside `path` (GBK) and renames it over it, so a failed save leaves

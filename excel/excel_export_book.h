@@ -22,8 +22,8 @@ public:
     ret_t WriteHeader(const row_t& titles);
     // Rows follow the last one written; a full sheet goes on in a new sheet of the workbook that
     // starts with the header again, so every row is kept. False when any cell could not be
-    // written (a column beyond what an .xls sheet holds), so an export never loses cells
-    // without saying so.
+    // written (a column beyond what an .xls sheet holds, a text longer than a cell holds), so
+    // an export never loses cells without saying so.
     ret_t WriteRows(const std::vector<row_t>& rows);
 
     // The row of the current sheet written next.

@@ -1,8 +1,7 @@
 // workbook-tool: shows how the import reads a workbook, and writes one as the export does.
-//   workbook-tool dump FILE                  every sheet's counts, then its rows as the import
-//   reads them workbook-tool dates FILE SHEET COLUMN    the date-time text of each cell of a column
-//   (0-based) workbook-tool write OUT.xls < rows.tsv   UTF-8 tab-separated rows, the first line the
-//   header
+//   workbook-tool dump FILE                 every sheet's counts, then its rows as the import reads them
+//   workbook-tool dates FILE SHEET COLUMN   the date-time text of each cell of a 0-based column
+//   workbook-tool write OUT.xls < rows.tsv  UTF-8 tab-separated rows, the first line the header
 // Text is UTF-8 on the terminal and GBK inside, as everywhere in the program.
 #include <cstdlib>
 #include <iostream>

@@ -1,6 +1,7 @@
 #include "pages/page_export.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "app/settings/config.h"
 #include "excel/choose_workbook_file.h"
 #include "pages/find_sub_control.h"
+#include "netsqlite/text_codec.h"
 #include "pages/page_list.h"
 #include "store/data_type_dictionary.h"
 #include "tasks/db_task_caller.h"
@@ -41,9 +43,21 @@ tstring WithXlsSuffix(const tstring& path) {
     return path + ".xls";
 }
 
+// Paths are GBK like every text of the program; the file system's names are UTF-8.
 bool FileExists(const tstring& path) {
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
+    return ::stat(GbkToUtf8(path).c_str(), &info) == 0;
+}
+
+// Saving makes a new file in the target's folder and renames it over the target, so that folder
+// must take new files, and the target must not be a folder itself.
+bool CanSaveAt(const tstring& path) {
+    const std::string file = GbkToUtf8(path);
+    const size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+    struct stat info;
+    const bool isFolder = ::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return !isFolder && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 void ShowControl(CControlUI* control, bool bShow) {
@@ -74,6 +88,7 @@ void CPageExport::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilde
     if (m_pPageList) m_pPageList->SetPageLoadedHook([this] { WriteLoadedPage(); });
     // Registered after the list page, so this runs once the list has shown the page.
     RegisterTaskHandler(task_names::kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
+    RegisterTaskHandler(task_names::kGetRowCount, [this](TaskContext ctx) { OnRowCount(ctx); });
     ShowStep(0);
     if (m_pFileEdit) m_pFileEdit->SetText(LastExportPath().c_str());
     if (m_pDoneMsg) m_pDoneMsg->SetText("");
@@ -141,8 +156,14 @@ void CPageExport::StartExport() {
         UIMessageBox(owner, "请选择要保存的文件！");
         return;
     }
+    // Found now rather than after every row has been read.
+    if (!CanSaveAt(path)) {
+        UIMessageBox(owner, "不能在这个位置保存文件，请选择一个存在并且可以写入的文件夹！");
+        return;
+    }
     if (!ConfirmTarget(path) || !m_pPageList) return;
     RememberExportPath(path);
+    m_target = path;
     // Without a workbook every row would be lost and only the save would say so: stop here.
     if (!m_book.CreateWorkbook().ok) {
         UIMessageBox(owner, "创建excel表格失败！");
@@ -194,21 +215,35 @@ void CPageExport::StartListWalk() {
         return;
     }
     m_bWalking = true;
-    m_bEmptyPageSeen = false;
     m_restorePage = m_pPageList->GetPageIndex();
     m_pPageList->SetBusy(true);
-    m_pPageList->GotoPage(0);
+    AskForPage(0);
+}
+
+bool CPageExport::AskForPage(int page) {
+    m_wantedPage = page;
+    return m_pPageList->GotoPage(page);
 }
 
 // --- Walking the list --------------------------------------------------------------------------
 
 void CPageExport::WriteLoadedPage() {
     if (!m_bWalking) return;
+    // The operator went to another page of the list, or a recount there left fewer pages: the
+    // walk asks again for its own page, and has read everything when the list no longer has it.
+    if (m_pPageList->GetPageIndex() != m_wantedPage) {
+        if (!AskForPage(m_wantedPage)) Finish(Outcome::kDone);
+        return;
+    }
     const std::vector<row_info_t>& rows = m_pPageList->GetRows();
     // A failed load and a page emptied by deletions elsewhere look alike here; the load's
     // result, seen next in OnPageLoaded, tells them apart.
     if (rows.empty()) {
         m_bEmptyPageSeen = true;
+        return;
+    }
+    if (!RowsHoldExportedColumns(rows)) {
+        Finish(Outcome::kColumnsHidden);
         return;
     }
     if (!WriteRows(rows)) {
@@ -217,20 +252,44 @@ void CPageExport::WriteLoadedPage() {
     }
     ShowProgress();
     // The list may have shrunk or grown since it was counted: its last page ends the walk too.
-    const bool lastPage = m_pPageList->GetPageIndex() + 1 >= m_pPageList->GetPageCount();
-    if (m_exported >= m_total || lastPage || !m_pPageList->GotoPage(m_pPageList->GetPageIndex() + 1))
-        Finish(Outcome::kDone);
+    const bool lastPage = m_wantedPage + 1 >= m_pPageList->GetPageCount();
+    if (m_exported >= m_total || lastPage || !AskForPage(m_wantedPage + 1)) Finish(Outcome::kDone);
 }
 
 void CPageExport::OnPageLoaded(TaskContext ctx) {
     if (!m_bWalking || !m_bEmptyPageSeen) return;
     m_bEmptyPageSeen = false;
-    // A page without rows reads as {false, 0}: the list has ended early, which is no failure.
+    if (ctx.Get(task_keys::ret).code == kDbConnectionLost) {
+        Finish(Outcome::kConnectionLost);
+        return;
+    }
+    // A page without rows and a query that failed both read as {false, 0}.
+    m_bRecounting = true;
+    m_pPageList->ReloadList();
+}
+
+// Runs after the list page has taken the count.
+void CPageExport::OnRowCount(TaskContext ctx) {
+    if (!m_bRecounting) return;
+    m_bRecounting = false;
     const ret_t ret = ctx.Get(task_keys::ret);
-    if (ret.ok || ret.code == 0)
-        Finish(Outcome::kDone);
+    const bool pageStillThere =
+        ret.ok && ctx.Get(task_keys::count) > static_cast<long long>(m_wantedPage) * m_pPageList->GetPageSize();
+    if (ret.code == kDbConnectionLost)
+        Finish(Outcome::kConnectionLost);
     else
-        Finish(ret.code == kDbConnectionLost ? Outcome::kConnectionLost : Outcome::kLoadFailed);
+        Finish(ret.ok && !pageStillThere ? Outcome::kDone : Outcome::kLoadFailed);
+}
+
+// A column hidden on the data configuration page during the walk is no longer read by the
+// list's page query: its cells would be written empty.
+bool CPageExport::RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const {
+    const row_info_t& row = rows.front();
+    return std::all_of(m_columns.begin(), m_columns.end(), [&](const data_type_info_t& column) {
+        const value_map_t& values =
+            column.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
+        return values.count(column.DataType) != 0;
+    });
 }
 
 void CPageExport::ShowProgress() {
@@ -271,6 +330,8 @@ void CPageExport::Finish(Outcome outcome) {
         UIMessageBox(owner, "与数据库的连接已断开，导出已停止，文件没有保存！");
     else if (outcome == Outcome::kLoadFailed)
         UIMessageBox(owner, "读取客户列表失败，导出已停止，文件没有保存！");
+    else if (outcome == Outcome::kColumnsHidden)
+        UIMessageBox(owner, "导出时客户列表隐藏了要导出的列，导出已停止，文件没有保存，请重新导出！");
     else if (outcome == Outcome::kWriteFailed)
         UIMessageBox(owner, "写入excel表格失败，导出已停止，文件没有保存！");
     else if (m_exported > 0)
@@ -283,15 +344,16 @@ void CPageExport::Finish(Outcome outcome) {
 void CPageExport::EndListWalk() {
     m_bWalking = false;
     m_bEmptyPageSeen = false;
+    m_bRecounting = false;
     m_pPageList->SetBusy(false);
     // The list keeps the page count of its last count, so the remembered page still exists.
     m_pPageList->GotoPage(m_restorePage);
 }
 
 void CPageExport::SaveWorkbook() {
-    const tstring path = LastExportPath();
-    if (!m_book.SaveAs(path).ok) {
-        UIMessageBox(m_pManager->GetPaintWindow(), "保存文件失败！");
+    if (!m_book.SaveAs(m_target).ok) {
+        UIMessageBox(m_pManager->GetPaintWindow(),
+                     "保存文件失败，请确认磁盘有足够的空间、文件夹可以写入，然后重新导出！");
         return;
     }
     CDuiString done;

@@ -37,7 +37,7 @@ public:
 
 private:
     // How an export ends: written and saved, or stopped with nothing replacing the target.
-    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kWriteFailed };
+    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kColumnsHidden, kWriteFailed };
 
     void FindControls();
     void ShowStep(int step);
@@ -47,9 +47,13 @@ private:
     bool ConfirmTarget(const tstring& path);
     void ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNoRows);
     void StartListWalk();
+    // Asks the list for the page the walk writes next; false when the list has no such page.
+    bool AskForPage(int page);
     // The list page's hook: writes the page just loaded and asks for the next one.
     void WriteLoadedPage();
     void OnPageLoaded(TaskContext ctx);
+    void OnRowCount(TaskContext ctx);
+    bool RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const;
     bool WriteHeader();
     bool WriteRows(const std::vector<row_info_t>& rows);
     void ShowProgress();
@@ -80,7 +84,14 @@ private:
     int m_total = 0;
     int m_exported = 0;
     int m_restorePage = 0;
+    // The list page the walk asked for last; the operator may show another one meanwhile.
+    int m_wantedPage = 0;
+    // Where the workbook is saved: the path the operator confirmed at the start.
+    tstring m_target;
     bool m_bWalking = false;
     // The list's page-loaded hook saw an empty page; the load's result decides how the walk ends.
     bool m_bEmptyPageSeen = false;
+    // An empty page came back without a lost connection: a count of the list tells a list that
+    // shrank meanwhile from a page that could not be read.
+    bool m_bRecounting = false;
 };

@@ -1,5 +1,5 @@
 // LibreOffice headless as the independent reader and writer: every .xls we write opens there with
-// the same cells, rows beyond a full sheet in the next sheet, and one workbook saved by it as
+// the same cells, a text too long for a cell is refused, rows beyond a full sheet in the next sheet, and one workbook saved by it as
 // .xls, .xlsx, .xlsm and .ods reads the same through both of our readers. Each test starts
 // LibreOffice as few times as it can.
 #include <gtest/gtest.h>
@@ -110,6 +110,31 @@ TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ReadCsv(scratch.file("csv/" + name + ".csv")), Padded(rows));
         EXPECT_EQ(ReadAllRows(scratch.file(name + ".xls")), Padded(rows));
+    }
+}
+
+// A cell holds at most 32,767 characters: a longer text is refused, and the cells after it stay
+// readable (past 65,535 the string's length field overflowed and garbled the rest of the book).
+TEST(OfficeTest, ATextLongerThanACellHoldsIsRefusedAndTheCellsAfterItStayIntact) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    const std::vector<std::pair<std::size_t, bool>> lengths{{32767, true}, {32768, false}, {70000, false}};
+    std::vector<std::string> files;
+    for (const auto& [characters, kept] : lengths) {
+        ExcelExportBook book;
+        ASSERT_TRUE(book.CreateWorkbook().ok);
+        ASSERT_TRUE(book.WriteHeader({"a", "b"}).ok);
+        EXPECT_EQ(book.WriteRows({{tstring(characters, 'x'), "after"}}).ok, kept) << characters;
+        ASSERT_TRUE(book.WriteRows({{"next", "row"}}).ok);
+        files.push_back(scratch.file("long" + std::to_string(characters) + ".xls"));
+        ASSERT_TRUE(book.SaveAs(files.back()).ok);
+    }
+    ASSERT_TRUE(Office(scratch).Convert(files, kCsvUtf8Filter, scratch.file("csv")));
+    for (const auto& [characters, kept] : lengths) {
+        const std::string text = kept ? std::string(characters, 'x') : "";
+        EXPECT_EQ(ReadCsv(scratch.file("csv/long" + std::to_string(characters) + ".csv")),
+                  (Rows{{"a", "b"}, {text, "after"}, {"next", "row"}}))
+            << characters;
     }
 }
 

@@ -3,6 +3,9 @@
 // sheet in the next sheet, and the written workbook read back by LibreOffice.
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "app/dlg_reconnect.h"
 #include "netsqlite/text_codec.h"
 #include "pages/page_export.h"
@@ -263,13 +266,37 @@ TEST_F(PageExportTest, NoSelectedRowsSaysSoAndWritesNoFile) {
     EXPECT_TRUE(Enabled("btn_start_export"));
 }
 
-TEST_F(PageExportTest, AnExistingFileIsKeptWhenTheOverwriteIsRefused) {
-    WriteBytes(m_target, "old");
+class ExistingTarget : public PageExportTest, public ::testing::WithParamInterface<const char*> {};
+
+// Paths are GBK in the program and UTF-8 on disk: a Chinese name must be found all the same.
+TEST_P(ExistingTarget, IsKeptWhenTheOverwriteIsRefused) {
+    const std::string onDisk = m_dir.file(GetParam());
+    WriteBytes(onDisk, "old");
+    m_target = Utf8ToGbk(onDisk);
     m_nextAnswer = 1;
     StartExport("opt_export_cur_page");
     EXPECT_EQ(m_boxes, std::vector<std::string>{"文件已存在，确定要覆盖吗？"});
-    EXPECT_EQ(ReadBytes(m_target), "old");
+    EXPECT_EQ(ReadBytes(onDisk), "old");
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, ExistingTarget, ::testing::Values("customers.xls", u8"客户名单.xls"));
+
+class UnwritableTarget : public PageExportTest, public ::testing::WithParamInterface<const char*> {};
+
+// Said before the list is read, not after every row has been.
+TEST_P(UnwritableTarget, IsRefusedBeforeAnyRowIsRead) {
+    ASSERT_TRUE(std::filesystem::create_directory(m_dir.file("folder.xls")));
+    m_target = m_dir.file(GetParam());
+    StartExport("opt_export_all");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{
+                           "不能在这个位置保存文件，请选择一个存在并且可以写入的文件夹！"});
+    EXPECT_FALSE(m_export->IsWalkingList());
+    EXPECT_TRUE(Enabled("btn_start_export"));
+    EXPECT_FALSE(std::filesystem::is_regular_file(m_target));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UnwritableTarget,
+                         ::testing::Values("missing/customers.xls", "folder.xls"));
 
 TEST_F(PageExportTest, AWalkEndsAfterTheLastPageWhenRowsWereDeletedMeanwhile) {
     ShowRows(45);
@@ -283,6 +310,77 @@ TEST_F(PageExportTest, AWalkEndsAfterTheLastPageWhenRowsWereDeletedMeanwhile) {
     EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出25行");
     EXPECT_TRUE(Enabled("pl_btn_goto_page")) << "the list is no longer busy";
 }
+
+class DisturbedWalk;
+
+struct WalkDisturbance {
+    const char* what;
+    void (DisturbedWalk::*act)();
+    const char* message;  // nullptr: the walk writes every row once
+};
+
+void PrintTo(const WalkDisturbance& d, std::ostream* out) { *out << d.what; }
+
+class DisturbedWalk : public PageExportTest, public ::testing::WithParamInterface<WalkDisturbance> {
+public:
+    // What the operator or the database does once the first page is written.
+    void GoToFirstListPage() {
+        m_main->SelectNavOption(0);
+        apptest::SetControlText(*m_main, "pl_edit_goto_page", "1");
+        ClickControl(*m_main, "pl_edit_goto_page");
+        guisupport::TypeKey(VK_RETURN);
+    }
+    void BreakThePageQuery() { Exec("ALTER TABLE tabcustomerinfo RENAME COLUMN Name TO Renamed"); }
+    void HideAShownColumn() {
+        data_type_info_t hidden = **Caller().GetDictionary().shown_columns().begin();
+        hidden.ShowList = 0;
+        Caller().RequestUpdateDataTypeInfo(hidden);
+    }
+};
+
+TEST_P(DisturbedWalk, NeitherRepeatsNorLosesRowsNorSavesWhatItCouldNotRead) {
+    ShowRows(45);
+    WriteBytes(m_target, "old");
+    bool disturbed = false;
+    Caller().Register(task_names::kLoadDbRange, [&](TaskContext) {
+        if (m_export->IsWalkingList() && m_export->GetExported() == 20 && !disturbed) {
+            disturbed = true;
+            (this->*GetParam().act)();
+        }
+    });
+    StartExport("opt_export_all");
+    ASSERT_TRUE(WaitForExportEnd());
+    ASSERT_TRUE(disturbed);
+    EXPECT_TRUE(Enabled("pl_edit_search")) << "the list is no longer busy";
+    if (GetParam().message) {
+        EXPECT_EQ(m_boxes, (std::vector<std::string>{"文件已存在，确定要覆盖吗？", GetParam().message}));
+        EXPECT_EQ(ReadBytes(m_target), "old");
+        EXPECT_EQ(Text("export_done_msg"), "");
+        return;
+    }
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"文件已存在，确定要覆盖吗？"});
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出45行");
+    SKIP_WITHOUT_OFFICE();
+    const Rows written = ReadBack();
+    ASSERT_EQ(written.size(), 46u);
+    const int code = ColumnOf("Code") - 1;
+    for (int row = 1; row <= 45; ++row) {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "T%04d", row);
+        EXPECT_EQ(written[row][code], expected) << "every row once, in list order";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Walks, DisturbedWalk,
+    ::testing::Values(
+        WalkDisturbance{"the operator goes to another page of the list",
+                        &DisturbedWalk::GoToFirstListPage, nullptr},
+        WalkDisturbance{"a page query fails on the service", &DisturbedWalk::BreakThePageQuery,
+                        "读取客户列表失败，导出已停止，文件没有保存！"},
+        WalkDisturbance{"a shown column is hidden on the configuration page",
+                        &DisturbedWalk::HideAShownColumn,
+                        "导出时客户列表隐藏了要导出的列，导出已停止，文件没有保存，请重新导出！"}));
 
 TEST_F(PageExportTest, ALostConnectionEndsTheWalkAndKeepsTheExistingFile) {
     ShowRows(45);
