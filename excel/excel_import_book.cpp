@@ -99,6 +99,12 @@ tstring ExcelImportBook::GetTrimmedText(int row, int column) {
     return TrimSpaces(GetCellText(row, column));
 }
 
+tstring ExcelImportBook::GetYesNoText(int row, int column) {
+    const CellValue value = Guarded(CellValue(), [&] { return m_file.GetCellValue(row, column); });
+    if (value.kind == CellValue::Kind::Boolean) return value.number != 0 ? "1" : "0";
+    return GetTrimmedText(row, column);
+}
+
 tstring ExcelImportBook::GetDateTimeText(int row, int column) {
     return CellTimeText(row, column, "%Y-%m-%d %H:%M:%S");
 }

@@ -39,6 +39,9 @@ public:
     tstring GetCellText(int row, int column);
     // The cell text without leading and trailing spaces.
     tstring GetTrimmedText(int row, int column);
+    // "1" for a cell holding TRUE, "0" for FALSE, else the trimmed text: a yes/no column reads
+    // its booleans, which the cell text leaves empty.
+    tstring GetYesNoText(int row, int column);
     // "%Y-%m-%d %H:%M:%S" and "%Y-%m-%d" in local time; "" for a cell that holds no date.
     tstring GetDateTimeText(int row, int column);
     tstring GetDateText(int row, int column);

@@ -7,10 +7,10 @@
 
 #include "netsqlite/types.h"
 
-// A cell as Excel's Value2 gives it: numbers and dates as doubles, text as text, and everything
-// else (booleans, errors) as "other". Text is GBK like all narrow text of the program.
+// A cell as Excel's Value2 gives it: numbers and dates as doubles, text as text, booleans (number
+// 1 or 0) and everything else (errors) as neither. Text is GBK like all narrow text of the program.
 struct CellValue {
-    enum class Kind { Empty, Number, Text, Other };
+    enum class Kind { Empty, Number, Text, Boolean, Other };
 
     Kind kind = Kind::Empty;
     double number = 0;
@@ -18,6 +18,7 @@ struct CellValue {
 
     static CellValue Number(double value) { return {Kind::Number, value, {}}; }
     static CellValue Text(tstring value) { return {Kind::Text, 0, std::move(value)}; }
+    static CellValue Boolean(bool value) { return {Kind::Boolean, value ? 1.0 : 0.0, {}}; }
     static CellValue Other() { return {Kind::Other, 0, {}}; }
 };
 

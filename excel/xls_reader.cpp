@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
+#include <optional>
 
 #include "excel/compound_file.h"
 #include "excel/excel_dates.h"
@@ -48,25 +48,31 @@ CellValue ToCellValue(const FreeXL_CellValue& value) {
     }
 }
 
-// FreeXL reads booleans and error values as the numbers they are stored as; Value2 gives them as
-// "other". The cells that hold them are found in the workbook stream itself: BOOLERR records and
-// formulas whose cached result is a boolean or an error, by sheet in BOUNDSHEET order.
-using CellSet = std::set<std::pair<int, int>>;
+// FreeXL reads booleans and error values as the numbers they are stored as. The cells that hold
+// them are found in the workbook stream itself: BOOLERR records and formulas whose cached result
+// is a boolean or an error, by sheet in BOUNDSHEET order.
+using CellValues = std::map<std::pair<int, int>, CellValue>;
 
-bool HoldsOtherValue(uint16_t type, const std::string& stream, std::size_t data,
-                     std::size_t length) {
+// The boolean or error a record holds, or nothing for any other record.
+std::optional<CellValue> BooleanOrError(uint16_t type, const std::string& stream,
+                                        std::size_t data, std::size_t length) {
     constexpr uint16_t kBoolErr = 0x0205, kFormula = 0x0006;
-    if (type == kBoolErr) return length >= 8;
+    // BOOLERR: the value, then 0 for a boolean or 1 for an error.
+    if (type == kBoolErr && length >= 8)
+        return stream[data + 7] == 0 ? CellValue::Boolean(stream[data + 6] != 0) : CellValue::Other();
     // A formula's 8-byte result is no number when its last two bytes are 0xFFFF; its first
-    // byte then says 1 boolean, 2 error.
-    return type == kFormula && length >= 14 && LoadLe16(stream, data + 12) == 0xFFFF &&
-           (stream[data + 6] == 1 || stream[data + 6] == 2);
+    // byte then says 1 boolean (its value in the third byte), 2 error.
+    if (type != kFormula || length < 14 || LoadLe16(stream, data + 12) != 0xFFFF)
+        return std::nullopt;
+    if (stream[data + 6] == 1) return CellValue::Boolean(stream[data + 8] != 0);
+    if (stream[data + 6] == 2) return CellValue::Other();
+    return std::nullopt;
 }
 
-std::map<std::size_t, CellSet> OtherValueCells(const std::string& stream) {
+std::map<std::size_t, CellValues> BooleanAndErrorCells(const std::string& stream) {
     constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085;
     std::vector<uint32_t> sheet_offsets;
-    std::map<std::size_t, CellSet> cells;
+    std::map<std::size_t, CellValues> cells;
     std::size_t sheet = SIZE_MAX;
     for (std::size_t at = 0; at + 4 <= stream.size();) {
         const uint16_t type = LoadLe16(stream, at);
@@ -78,8 +84,10 @@ std::map<std::size_t, CellSet> OtherValueCells(const std::string& stream) {
             auto found = std::find(sheet_offsets.begin(), sheet_offsets.end(), at);
             sheet = found == sheet_offsets.end() ? SIZE_MAX : found - sheet_offsets.begin();
         }
-        if (sheet != SIZE_MAX && HoldsOtherValue(type, stream, data, length))
-            cells[sheet].emplace(LoadLe16(stream, data), LoadLe16(stream, data + 2));
+        if (sheet != SIZE_MAX) {
+            if (std::optional<CellValue> value = BooleanOrError(type, stream, data, length))
+                cells[sheet][{LoadLe16(stream, data), LoadLe16(stream, data + 2)}] = *value;
+        }
         at = data + length;
     }
     return cells;
@@ -121,10 +129,10 @@ WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string&
     } catch (const WorkbookError&) {
         // What FreeXL could read is still the workbook; only booleans then read as numbers.
     }
-    for (const auto& [sheet, cells] : OtherValueCells(stream)) {
+    for (const auto& [sheet, cells] : BooleanAndErrorCells(stream)) {
         if (sheet >= book.size()) continue;
-        for (const auto& [row, column] : cells)
-            book[sheet].set_cell(row, column, CellValue::Other());
+        for (const auto& [address, value] : cells)
+            book[sheet].set_cell(address.first, address.second, value);
     }
     return book;
 }

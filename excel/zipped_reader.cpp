@@ -61,7 +61,7 @@ CellValue ToCellValue(const ixion::model_context& context,
         case ixion::celltype_t::formula:
             return FormulaValue(*std::get<const ixion::formula_cell*>(cell.value));
         case ixion::celltype_t::boolean:
-            return CellValue::Other();
+            return CellValue::Boolean(std::get<bool>(cell.value));
         default:
             return {};
     }

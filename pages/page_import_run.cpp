@@ -107,6 +107,7 @@ void CPageImport::RebuildGridHeader() {
 }
 
 tstring CPageImport::CellText(const data_type_info_t& type, int row, int column) {
+    if (type.Type == kTypeYesNo) return m_book->GetYesNoText(row, column);
     if (type.Type == kTypeDate) return m_book->GetDateText(row, column);
     if (type.Type == kTypeDateTime || type.Type == kTypeTimestamp)
         return m_book->GetDateTimeText(row, column);

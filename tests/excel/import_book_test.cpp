@@ -49,6 +49,9 @@ TEST_F(ImportBookTest, ReadsCellsAsValue2GivesThem) {
     EXPECT_EQ(m_book.GetCellText(1, 1), "13");
     EXPECT_EQ(m_book.GetCellText(1, 2), "45366");  // a date reads as its serial day number
     EXPECT_EQ(m_book.GetCellText(1, 3), "");       // booleans are "other"
+    EXPECT_EQ(m_book.GetYesNoText(1, 3), "1");     // but a yes/no column reads them
+    EXPECT_EQ(m_book.GetYesNoText(2, 3), "0");
+    EXPECT_EQ(m_book.GetYesNoText(2, 0), "padded");
     EXPECT_EQ(m_book.GetCellText(2, 0), "  padded  ");
     EXPECT_EQ(m_book.GetTrimmedText(2, 0), "padded");
     EXPECT_EQ(m_book.GetCellText(9, 9), "");

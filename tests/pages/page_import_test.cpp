@@ -29,7 +29,8 @@ std::string Numbered(const char* format, int i) {
 }
 
 // Row i: customer T<i> with vehicle P<i>; colours cycle through white, black and an unmatched
-// green; every third vehicle is not allowed.
+// green; every third vehicle is not allowed, said by a boolean cell in even rows and by text in
+// odd ones.
 XlsxSheet CustomerSheet(int rows) {
     XlsxSheet sheet{"whitelist", {}};
     XlsxRow header;
@@ -39,7 +40,8 @@ XlsxSheet CustomerSheet(int rows) {
     for (int i = 0; i < rows; ++i) {
         sheet.rows.push_back({Numbered("T%04d", i), Numbered("Name %d", i), Numbered("P%05d", i),
                               std::string(colors[i % 3]), XlsxDate{2026, 3, 1 + i % 28, 0, 0, 0},
-                              XlsxDate{2026, 12, 31, 23, 59, 59}, std::string(i % 3 == 2 ? "0" : "1")});
+                              XlsxDate{2026, 12, 31, 23, 59, 59},
+                              i % 2 ? XlsxCell(std::string(i % 3 == 2 ? "0" : "1")) : XlsxBool{i % 3 != 2}});
     }
     return sheet;
 }
@@ -638,7 +640,9 @@ TEST_P(ImportRenameTest, ARenamedCommonValueIsFollowedOnlyWhereItIsListed) {
     const char* shown = GetParam().bFollowed ? "珍珠白" : "白色";
     EXPECT_EQ(CComboUnionWnd::ItemText(m_import->ValueDropDown().GetList()->GetItemAt(0)), shown);
     // Selecting another type row empties the value list.
-    if (CComboUnionUI* white = ValueSelector("white")) EXPECT_EQ(std::string(white->GetText()), shown);
+    if (CComboUnionUI* white = ValueSelector("white")) {
+        EXPECT_EQ(std::string(white->GetText()), shown);
+    }
     EXPECT_EQ(ColorMatchOf("white"), shown);
     EXPECT_EQ(ColorMatchOf("ivory"), shown);
     EXPECT_EQ(ColorMatchOf("black"), "黑色");
