@@ -45,8 +45,8 @@ void ExcelImportBook::ScanSheets() {
     for (int i = 0; i < sheets; ++i) {
         SelectSheet(i);
         m_sheet_names.push_back(SheetName(i));
-        const int rows = UsedRowCount();
-        const int columns = UsedColumnCount();
+        const int rows = RowEnd();
+        const int columns = ColumnEnd();
         m_effective_rows.push_back(rows > kTrimRowsAbove ? ScanEffectiveRows(rows, columns) : rows);
         m_used_columns.push_back(columns);
     }
@@ -85,6 +85,14 @@ int ExcelImportBook::UsedRowCount() {
 
 int ExcelImportBook::UsedColumnCount() {
     return Guarded(0, [&] { return m_file.UsedColumnCount(); });
+}
+
+int ExcelImportBook::RowEnd() {
+    return Guarded(0, [&] { return m_file.UsedRowEnd(); });
+}
+
+int ExcelImportBook::ColumnEnd() {
+    return Guarded(0, [&] { return m_file.UsedColumnEnd(); });
 }
 
 tstring ExcelImportBook::SheetName(int index) {

@@ -84,6 +84,10 @@ public:
 
 private:
     bool SelectSheet(int index);
+    // The rows and columns of the selected sheet read for the import: up to its last used ones,
+    // so a table that starts right of column A or below row 1 keeps its last column and rows.
+    int RowEnd();
+    int ColumnEnd();
     tstring CellTimeText(int row, int column, const char* format);
     int EffectiveRows(int sheet) const;
     std::vector<int> SheetsWithData() const;

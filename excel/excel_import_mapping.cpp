@@ -49,10 +49,10 @@ std::vector<int> ExcelImportBook::SheetsWithData() const {
     return sheets;
 }
 
-// The trimmed texts of row 0 of the selected sheet, one per used column.
+// The trimmed texts of row 0 of the selected sheet, one per column up to the last used one.
 std::vector<tstring> ExcelImportBook::HeaderTexts() {
     std::vector<tstring> texts;
-    const int columns = UsedColumnCount();
+    const int columns = ColumnEnd();
     for (int column = 0; column < columns; ++column) texts.push_back(GetTrimmedText(0, column));
     return texts;
 }

@@ -71,6 +71,14 @@ int VellumExcelFile::UsedColumnCount() const {
     return Sheet().used_column_count();
 }
 
+int VellumExcelFile::UsedRowEnd() const {
+    return Sheet().last_used_row() + 1;
+}
+
+int VellumExcelFile::UsedColumnEnd() const {
+    return Sheet().last_used_column() + 1;
+}
+
 CellValue VellumExcelFile::GetCellValue(int row, int column) const {
     if (row < 0 || column < 0) throw WorkbookError("cell address out of range");
     return Sheet().cell(row, column);

@@ -32,6 +32,9 @@ public:
     bool LoadSheet(int index);
     int UsedRowCount() const;
     int UsedColumnCount() const;
+    // One past the last used row and column: the used range widened to start at row and column 0.
+    int UsedRowEnd() const;
+    int UsedColumnEnd() const;
 
     CellValue GetCellValue(int row, int column) const;
     // Numbers rounded to whole numbers ("%0.0f"), dates as their serial day number, text as it

@@ -130,6 +130,21 @@ TEST_F(ImportBookTest, CountsAUsedRangeThatStartsInsideTheSheetAsExcelDoes) {
     EXPECT_EQ(m_book.UsedRowCount(), 3);
     EXPECT_EQ(m_book.UsedColumnCount(), 2);
     EXPECT_EQ(m_book.GetCellText(2, 3), "a");
+    // The import reads such a sheet from row and column 0 to its last used ones.
+    EXPECT_EQ(m_book.EffectiveRowCounts(), std::vector<int>{5});
+    EXPECT_EQ(m_book.UsedColumnCounts(), std::vector<int>{5});
+}
+
+TEST_F(ImportBookTest, ATableRightOfColumnAKeepsItsLastColumn) {
+    XlsxSheet sheet = TextSheet("from B", {{"PlateID", "Name", "Phone"}, {"P1", "A", "1"}, {"P2", "B", "2"}});
+    sheet.first_column = 1;
+    ASSERT_TRUE(m_book.OpenForImport(Xlsx("fromb.xlsx", {sheet})).ok);
+    m_book.ScanSheets();
+    m_book.LoadColumnChoice();
+    EXPECT_EQ(m_book.HeaderNames(), (std::vector<tstring>{"PlateID", "Name", "Phone"}));
+    m_book.AddChosenColumn("Phone");
+    m_book.SetChosenSheets({0});
+    EXPECT_EQ(m_book.DistinctValues("Phone"), (ExcelImportBook::column_set_t{"1", "2"}));
 }
 
 std::vector<std::vector<std::string>> RowsWithTail(int filled, int total) {
