@@ -153,6 +153,16 @@ ret_t insert_row(DbConnection& db, row_info_t& row) {
     if (!looked_up.ok) return looked_up;
     const customer_decision_t decision = decide_customer(row, facts);
     if (decision.kind == customer_decision_t::Refused) return ret_t(false, decision.refusal);
+    // A new customer goes in one request with its vehicle, so a lost connection never leaves it
+    // without the vehicle. Should the database refuse that request, the two writes are made one
+    // by one, which tells which of them it refuses (code 2 or 3 or 5).
+    if (decision.kind == customer_decision_t::New) {
+        const ret_t written = timed("insert_customerinfo", [&] {
+            return insert_customer_and_vehicle(db, row.customer, row.vehicle,
+                                               decision.plate_stored);
+        });
+        if (written.ok || is_connection_lost(written)) return written;
+    }
     const ret_t customer = write_customer(db, row, decision);
     if (!customer.ok) return customer;
     return write_vehicle(db, row, decision);

@@ -123,11 +123,47 @@ tstring insert_statement(const char* table, const value_map_t& entries) {
            sql::insert_values(entries) + ")";
 }
 
-tstring insert_vehicle_statement(const DbConnection& db, vehicle_info_t& vehicle) {
-    stamp_owner(vehicle);
-    return insert_statement(
-        "tabvehicleinfo",
-        sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Insert, vehicle.values));
+tstring insert_customer_statement(const DbConnection& db, const customer_info_t& customer) {
+    return insert_statement("tabcustomerinfo",
+                            sql::entries_taking_part(db, sql::Record::Customer,
+                                                     sql::Statement::Insert, customer.values));
+}
+
+tstring owner_exists(int32_t customer_id) {
+    return "EXISTS (SELECT 1 FROM tabcustomerinfo where CustomerID = " + id_text(customer_id) + ")";
+}
+
+// The vehicle's entries for a statement but its owner, which the statements write as an SQL
+// expression: its id, or the id of a customer inserted earlier in the same request.
+value_map_t vehicle_entries(const DbConnection& db, const vehicle_info_t& vehicle,
+                            sql::Statement statement) {
+    value_map_t entries =
+        sql::entries_taking_part(db, sql::Record::Vehicle, statement, vehicle.values);
+    entries.erase("CustomerID");
+    return entries;
+}
+
+tstring then(const tstring& separator, const tstring& text) {
+    return text.empty() ? text : separator + text;
+}
+
+// An INSERT of the vehicle; with a `condition`, one that inserts only while it holds.
+tstring insert_vehicle_statement(const DbConnection& db, const vehicle_info_t& vehicle,
+                                 const tstring& owner, const tstring& condition = "") {
+    const value_map_t entries = vehicle_entries(db, vehicle, sql::Statement::Insert);
+    const tstring values = owner + then(",", sql::insert_values(entries));
+    return "INSERT INTO tabvehicleinfo (CustomerID" + then(",", sql::insert_columns(entries)) +
+           ") " +
+           (condition.empty() ? "VALUES (" + values + ")"
+                              : "SELECT " + values + " WHERE " + condition);
+}
+
+// The UPDATE of the vehicle stored under its plate; with a `condition`, only while it holds.
+tstring update_vehicle_statement(const DbConnection& db, const vehicle_info_t& vehicle,
+                                 const tstring& owner, const tstring& condition = "") {
+    return "UPDATE tabvehicleinfo SET CustomerID = " + owner +
+           then(", ", sql::set_list(vehicle_entries(db, vehicle, sql::Statement::Update))) +
+           " WHERE PlateID = " + sql::literal(plate_of(vehicle.values)) + then(" and ", condition);
 }
 
 tstring delete_vehicles_of_statement(int32_t customer_id) {
@@ -142,51 +178,102 @@ tstring delete_vehicle_statement(const tstring& plate) {
     return "DELETE FROM tabvehicleinfo where PlateID = " + sql::literal(plate);
 }
 
+// Runs the writes and, in the same request, `check`, a query for what they should have left:
+// ok only when it finds a row. A write that found nothing to change (a customer or vehicle
+// deleted meanwhile) is thus a failure, never a success that stored nothing.
+ret_t write_and_check(DbConnection& db, const tstring& writes, const tstring& check) {
+    return read_rows(db, writes + "; " + check, [](const NetSqliteResultSet&) { return true; });
+}
+
+// The vehicle stored under its plate for its owner, and the owner stored.
+tstring vehicle_stored_query(const vehicle_info_t& vehicle) {
+    return "SELECT PlateID FROM tabvehicleinfo where PlateID = " +
+           sql::literal(plate_of(vehicle.values)) +
+           " and CustomerID = " + id_text(vehicle.CustomerID) + " and " +
+           owner_exists(vehicle.CustomerID) + " LIMIT 1";
+}
+
 }  // namespace
 
+// The id comes from the row just inserted, in the same request: a match could find an older
+// customer with the same values (an empty code), and a reply lost between two requests would
+// leave the customer stored with its id unknown.
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer) {
-    const ret_t inserted = db.execute(insert_statement(
-        "tabcustomerinfo", sql::entries_taking_part(db, sql::Record::Customer,
-                                                    sql::Statement::Insert, customer.values)));
-    if (!inserted.ok) return inserted;
-    return match_customerinfo(db, customer);
+    return read_first_id(
+        db, insert_customer_statement(db, customer) + "; SELECT last_insert_rowid() AS CustomerID",
+        customer.CustomerID);
 }
 
 ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_plate) {
-    if (check_plate) {
-        int32_t owner = -1;
-        const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
-        if (found.ok) return ret_t(false, kPlateExists);
-        if (is_connection_lost(found)) return found;
-    }
-    return db.execute(insert_vehicle_statement(db, vehicle));
+    stamp_owner(vehicle);
+    if (!check_plate)
+        return db.execute(insert_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID)));
+    // A row without a plate could be neither found, updated nor deleted again.
+    if (plate_of(vehicle.values).empty()) return ret_t(false, kNoPlate);
+    int32_t owner = -1;
+    const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
+    if (found.ok) return ret_t(false, kPlateExists);
+    if (is_connection_lost(found)) return found;
+    return write_and_check(db,
+                           insert_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID),
+                                                    owner_exists(vehicle.CustomerID)),
+                           vehicle_stored_query(vehicle));
 }
 
 ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
     return insert_vehicleinfo(db, vehicle, true);
 }
 
-ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer) {
+ret_t insert_customer_and_vehicle(DbConnection& db, customer_info_t& customer,
+                                  vehicle_info_t& vehicle, bool plate_stored) {
+    const tstring new_owner = "last_insert_rowid()";
+    const ret_t written =
+        read_first_id(db,
+                      insert_customer_statement(db, customer) + "; " +
+                          (plate_stored ? update_vehicle_statement(db, vehicle, new_owner)
+                                        : insert_vehicle_statement(db, vehicle, new_owner)) +
+                          "; SELECT CustomerID FROM tabvehicleinfo where PlateID = " +
+                          sql::literal(plate_of(vehicle.values)) + " LIMIT 1",
+                      customer.CustomerID);
+    vehicle.CustomerID = customer.CustomerID;
+    stamp_owner(vehicle);
+    return written;
+}
+
+namespace {
+
+// The UPDATE of the customer's columns, or nothing when none of them may be set.
+tstring update_customer_statement(const DbConnection& db, const customer_info_t& customer) {
     const value_map_t entries = sql::entries_taking_part(db, sql::Record::Customer,
                                                          sql::Statement::Update, customer.values);
-    if (entries.empty()) return ret_t(true, 0);
-    return db.execute("UPDATE tabcustomerinfo SET " + sql::set_list(entries) +
-                      "  WHERE CustomerID = '" + id_text(customer.CustomerID) + "'");
+    if (entries.empty()) return tstring();
+    return "UPDATE tabcustomerinfo SET " + sql::set_list(entries) + "  WHERE CustomerID = '" +
+           id_text(customer.CustomerID) + "'";
+}
+
+}  // namespace
+
+ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer) {
+    const tstring statement = update_customer_statement(db, customer);
+    return statement.empty() ? ret_t(true, 0) : db.execute(statement);
 }
 
 ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle) {
     const value_map_t entries =
         sql::entries_taking_part(db, sql::Record::Vehicle, sql::Statement::Update, vehicle.values);
     if (entries.empty()) return ret_t(true, 0);
-    return db.execute("UPDATE tabvehicleinfo SET " + sql::set_list(entries) +
-                      " WHERE PlateID = " + sql::literal(plate_of(vehicle.values)));
+    return db.execute(update_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID)));
 }
 
 ret_t update_customer(DbConnection& db, customer_info_t& customer) {
     const ret_t matched = match_customerinfo(db, customer);
     if (matched.ok) return ret_t(false, kCustomerUnchanged);
     if (is_connection_lost(matched)) return matched;
-    return update_customerinfo(db, customer);
+    const tstring statement = update_customer_statement(db, customer);
+    if (statement.empty()) return ret_t(true, 0);
+    return write_and_check(db, statement,
+                           "SELECT CustomerID FROM tabcustomerinfo where CustomerID = " +
+                               id_text(customer.CustomerID));
 }
 
 namespace {
@@ -195,24 +282,34 @@ ret_t update_vehicle_in_place(DbConnection& db, vehicle_info_t& vehicle) {
     const ret_t matched = match_vehicleinfo(db, vehicle);
     if (is_connection_lost(matched)) return matched;
     if (matched.ok) return ret_t(false, kVehicleUnchanged);
-    return update_vehicleinfo(db, vehicle);
+    return write_and_check(db,
+                           update_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID),
+                                                    owner_exists(vehicle.CustomerID)),
+                           vehicle_stored_query(vehicle));
 }
 
 // The new row and the old row's delete go as one request, so the vehicle is stored under
-// exactly one of its plates whatever fails.
+// exactly one of its plates whatever fails; the old row goes only once the new one is stored.
 ret_t change_plate(DbConnection& db, vehicle_info_t& vehicle) {
+    const tstring& plate = plate_of(vehicle.values);
     int32_t owner = -1;
-    const ret_t found = find_plateID(db, plate_of(vehicle.values), owner);
+    const ret_t found = find_plateID(db, plate, owner);
     if (found.ok) return ret_t(false, kPlateExists);
     if (is_connection_lost(found)) return found;
-    return db.execute(insert_vehicle_statement(db, vehicle) + "; " +
-                      delete_vehicle_statement(vehicle.stored_plate));
+    return write_and_check(db,
+                           insert_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID),
+                                                    owner_exists(vehicle.CustomerID)) +
+                               "; " + delete_vehicle_statement(vehicle.stored_plate) +
+                               " and EXISTS (SELECT 1 FROM tabvehicleinfo where PlateID = " +
+                               sql::literal(plate) + ")",
+                           vehicle_stored_query(vehicle));
 }
 
 }  // namespace
 
 ret_t update_vehicle(DbConnection& db, vehicle_info_t& vehicle) {
     stamp_owner(vehicle);
+    if (plate_of(vehicle.values).empty()) return ret_t(false, kNoPlate);
     const bool plate_changed =
         !vehicle.stored_plate.empty() && vehicle.stored_plate != plate_of(vehicle.values);
     return plate_changed ? change_plate(db, vehicle) : update_vehicle_in_place(db, vehicle);

@@ -26,18 +26,26 @@ ret_t match_customerinfo(DbConnection& db, customer_info_t& customer);
 // Callers set the owner (stamp_owner) before matching or updating a vehicle.
 ret_t match_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
 
-// Learns the new customer's id by matching it afterwards.
+// Learns the new customer's id from the row it inserted.
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer);
-// With `check_plate`, a plate already stored is refused with kPlateExists.
+// With `check_plate` (the edit page's insert): an empty plate is refused with kNoPlate, a plate
+// already stored with kPlateExists, and a vehicle whose owner is not stored (deleted meanwhile)
+// is not inserted and fails.
 ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_plate);
 ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle);
+// A new customer and its vehicle in one request, stored together or not at all: the vehicle is
+// inserted, or with `plate_stored` its stored row updated, as the new customer's. Learns the id.
+ret_t insert_customer_and_vehicle(DbConnection& db, customer_info_t& customer,
+                                  vehicle_info_t& vehicle, bool plate_stored);
 // An empty SET list sends nothing and succeeds (both updates).
 ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer);
 ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
-// Refused with kCustomerUnchanged when an identical customer is stored (itself included).
+// Refused with kCustomerUnchanged when an identical customer is stored (itself included); fails
+// when the customer is no longer stored.
 ret_t update_customer(DbConnection& db, customer_info_t& customer);
-// kVehicleUnchanged for an identical vehicle, kPlateExists for a plate change onto a used
-// plate. A plate change inserts the new row before deleting the old one.
+// kNoPlate for an empty plate, kVehicleUnchanged for an identical vehicle, kPlateExists for a
+// plate change onto a used plate; fails when the vehicle or its owner is no longer stored. A
+// plate change inserts the new row and deletes the old one in one request.
 ret_t update_vehicle(DbConnection& db, vehicle_info_t& vehicle);
 
 ret_t delete_customer(DbConnection& db, int32_t customer_id);

@@ -1,5 +1,6 @@
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "tests/store/stalling_proxy.h"
 #include "tests/store/store_fixture.h"
@@ -65,11 +66,15 @@ void PrintTo(const LostCase& c, std::ostream* out) {
 }
 
 class LostInTheMiddle : public ConnectionLostTest,
-                        public ::testing::WithParamInterface<LostCase> {};
+                        public ::testing::WithParamInterface<std::tuple<LostCase, bool>> {};
 
 TEST_P(LostInTheMiddle, Reports2006AndLeavesConsistentData) {
-    const LostCase& c = GetParam();
-    proxy->pause_service_at(c.pause_at);
+    const LostCase& c = std::get<0>(GetParam());
+    const bool never_carried_out = std::get<1>(GetParam());
+    if (never_carried_out)
+        proxy->drop_request_at(c.pause_at);
+    else
+        proxy->pause_service_at(c.pause_at);
     EXPECT_EQ(c.run(db, owner, other), ret_t(false, kDbConnectionLost));
     const auto requests = requests_after_resume();
     ASSERT_FALSE(requests.empty());
@@ -86,73 +91,78 @@ customer_info_t customer_of(int32_t id, const tstring& code, const tstring& name
     return customer_info_t{id, {{"Code", code}, {"Name", name}}};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Operations, LostInTheMiddle,
-    ::testing::Values(
-        LostCase{"delete_rows",
-                 "DELETE FROM tabvehicleinfo where PlateID = 'SP3'",
-                 [](DbConnection& db, int32_t, int32_t other) {
-                     return delete_rows(db, {{other, "SP2"}, {other, "SP3"}});
-                 },
-                 "select (select count(*) from tabcustomerinfo where Code = 'S2') || (select "
-                 "ifnull(group_concat(PlateID), '') from tabvehicleinfo where PlateID <> 'SP1') "
-                 "as v",
-                 {"1SP3", "0"}},
-        LostCase{"delete_customer_and_vehicles",
-                 "DELETE",
-                 [](DbConnection& db, int32_t, int32_t other) {
-                     return delete_customer_and_vehicles(db, other);
-                 },
-                 "select (select count(*) from tabcustomerinfo where Code = 'S2') || (select "
-                 "count(*) from tabvehicleinfo where PlateID <> 'SP1') as v",
-                 {"12", "00"}},
-        LostCase{"update_customer",
-                 "UPDATE tabcustomerinfo",
-                 [](DbConnection& db, int32_t owner, int32_t) {
-                     customer_info_t renamed = customer_of(owner, "S1", "新名");
-                     return update_customer(db, renamed);
-                 },
-                 "select Name as v from tabcustomerinfo where Code = 'S1'",
-                 {"旧名", "新名"}},
-        LostCase{"update_vehicle",
-                 "INSERT INTO tabvehicleinfo",
-                 [](DbConnection& db, int32_t owner, int32_t) {
-                     vehicle_info_t changed;
-                     changed.CustomerID = owner;
-                     changed.values = {{"PlateID", "NEW"}, {"Color", "1"}};
-                     changed.stored_plate = "SP1";
-                     return update_vehicle(db, changed);
-                 },
-                 "select ifnull(group_concat(PlateID), '') as v from tabvehicleinfo where PlateID "
-                 "in ('SP1', 'NEW')",
-                 {"SP1", "NEW"}},
-        LostCase{"insert_row",
-                 "INSERT INTO tabvehicleinfo",
-                 [](DbConnection& db, int32_t, int32_t) {
-                     row_info_t row;
-                     row.customer.values = {{"Code", "N1"}, {"Name", "新"}};
-                     row.vehicle.values = {{"PlateID", "NP1"}, {"Color", "3"}};
-                     return insert_row(db, row);
-                 },
-                 // The customer may stay without its vehicle: importing the row again adds it.
-                 "select (select count(*) from tabcustomerinfo where Code = 'N1') || (select "
-                 "count(*) from tabvehicleinfo where PlateID = 'NP1') as v",
-                 {"10", "11"}},
-        LostCase{"move_vehicles",
-                 "UPDATE tabvehicleinfo",
-                 [](DbConnection& db, int32_t owner, int32_t other) {
-                     return move_vehicles(db, {{other, {"SP2", "SP3"}}}, owner);
-                 },
-                 "select count(distinct CustomerID) as v from tabvehicleinfo where PlateID in "
-                 "('SP2', 'SP3')",
-                 {"1"}},
-        LostCase{"delete_all_rows",
-                 "DELETE FROM tabvehicleinfo",
-                 [](DbConnection& db, int32_t, int32_t) { return delete_all_rows(db); },
-                 "select (select count(*) from tabcustomerinfo) || (select count(*) from "
-                 "tabvehicleinfo) as v",
-                 // The customers' delete is never sent after the loss.
-                 {"20", "23"}}),
-    testcases::kCaseName);
+const LostCase kLostCases[] = {
+    LostCase{"delete_rows",
+             "DELETE FROM tabvehicleinfo where PlateID = 'SP3'",
+             [](DbConnection& db, int32_t, int32_t other) {
+                 return delete_rows(db, {{other, "SP2"}, {other, "SP3"}});
+             },
+             "select (select count(*) from tabcustomerinfo where Code = 'S2') || (select "
+             "ifnull(group_concat(PlateID), '') from tabvehicleinfo where PlateID <> 'SP1') "
+             "as v",
+             {"1SP3", "0"}},
+    LostCase{"delete_customer_and_vehicles",
+             "DELETE",
+             [](DbConnection& db, int32_t, int32_t other) {
+                 return delete_customer_and_vehicles(db, other);
+             },
+             "select (select count(*) from tabcustomerinfo where Code = 'S2') || (select "
+             "count(*) from tabvehicleinfo where PlateID <> 'SP1') as v",
+             {"12", "00"}},
+    LostCase{"update_customer",
+             "UPDATE tabcustomerinfo",
+             [](DbConnection& db, int32_t owner, int32_t) {
+                 customer_info_t renamed = customer_of(owner, "S1", "新名");
+                 return update_customer(db, renamed);
+             },
+             "select Name as v from tabcustomerinfo where Code = 'S1'",
+             {"旧名", "新名"}},
+    LostCase{"update_vehicle",
+             "INSERT INTO tabvehicleinfo",
+             [](DbConnection& db, int32_t owner, int32_t) {
+                 vehicle_info_t changed;
+                 changed.CustomerID = owner;
+                 changed.values = {{"PlateID", "NEW"}, {"Color", "1"}};
+                 changed.stored_plate = "SP1";
+                 return update_vehicle(db, changed);
+             },
+             "select ifnull(group_concat(PlateID), '') as v from tabvehicleinfo where PlateID "
+             "in ('SP1', 'NEW')",
+             {"SP1", "NEW"}},
+    LostCase{"insert_row",
+             "INSERT INTO tabvehicleinfo",
+             [](DbConnection& db, int32_t, int32_t) {
+                 row_info_t row;
+                 row.customer.values = {{"Code", "N1"}, {"Name", "新"}};
+                 row.vehicle.values = {{"PlateID", "NP1"}, {"Color", "3"}};
+                 return insert_row(db, row);
+             },
+             "select (select count(*) from tabcustomerinfo where Code = 'N1') || (select "
+             "count(*) from tabvehicleinfo where PlateID = 'NP1') as v",
+             {"00", "11"}},
+    LostCase{"move_vehicles",
+             "UPDATE tabvehicleinfo",
+             [](DbConnection& db, int32_t owner, int32_t other) {
+                 return move_vehicles(db, {{other, {"SP2", "SP3"}}}, owner);
+             },
+             "select count(distinct CustomerID) as v from tabvehicleinfo where PlateID in "
+             "('SP2', 'SP3')",
+             {"1"}},
+    LostCase{"delete_all_rows",
+             "DELETE FROM tabvehicleinfo",
+             [](DbConnection& db, int32_t, int32_t) { return delete_all_rows(db); },
+             "select (select count(*) from tabcustomerinfo) || (select count(*) from "
+             "tabvehicleinfo) as v",
+             // The customers' delete is never sent after the loss.
+             {"20", "23"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Operations, LostInTheMiddle,
+                         ::testing::Combine(::testing::ValuesIn(kLostCases), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_never_carried_out"
+                                                             : "_carried_out_later");
+                         });
 
 }  // namespace

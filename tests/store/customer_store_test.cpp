@@ -1,4 +1,7 @@
+#include <functional>
+
 #include "tests/store/store_fixture.h"
+#include "tests/support/case_printing.h"
 
 namespace {
 
@@ -209,5 +212,93 @@ TEST_F(StoreTest, UpdatesWithNothingToSetSendNothing) {
     EXPECT_EQ(update_vehicleinfo(db, plate_only), ret_t(true, 0));
     svc.resume();
 }
+
+// The operator leaves the code empty and gives an existing customer's name: the page must go on
+// with the customer it created, not with the older one.
+TEST_F(StoreTest, ANewCustomerLearnsTheIdOfItsOwnRow) {
+    const int32_t older = add_customer("", "同名");
+    customer_info_t twin{-1, {{"Code", ""}, {"Name", "同名"}, {"Phone", ""}}};
+    ASSERT_EQ(insert_customerinfo(db, twin), ret_t(true, 0));
+    EXPECT_NE(twin.CustomerID, older);
+    EXPECT_EQ(cell("select max(CustomerID) as v from tabcustomerinfo"),
+              std::to_string(twin.CustomerID));
+}
+
+// A write meant for a customer or vehicle that is gone (deleted from the list meanwhile), or
+// for a vehicle without a plate, is refused and stores nothing.
+struct GoneCase {
+    const char* name;
+    std::function<ret_t(DbConnection&, int32_t owner, int32_t gone)> run;
+    ret_t expected;
+    const char* state;  // read afterwards; the data set up holds "P1,GP"
+};
+void PrintTo(const GoneCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class WriteToWhatIsGone : public StoreTest, public ::testing::WithParamInterface<GoneCase> {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        owner = add_customer("C1", "甲");
+        add_vehicle(owner, "P1", "1");
+        gone = add_customer("G", "去");
+        add_vehicle(gone, "GP", "2");
+        ASSERT_EQ(delete_customer(db, gone), ret_t(true, 0));
+    }
+    int32_t owner = -1;
+    int32_t gone = -1;
+};
+
+TEST_P(WriteToWhatIsGone, IsRefusedAndStoresNothing) {
+    EXPECT_EQ(GetParam().run(db, owner, gone), GetParam().expected);
+    EXPECT_EQ(cell("select group_concat(ifnull(PlateID, 'NULL')) || '/' || group_concat(Color) "
+                   "as v from (select * from tabvehicleinfo order by rowid)"),
+              GetParam().state);
+    EXPECT_EQ(cell("select group_concat(Code) as v from tabcustomerinfo"), "C1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, WriteToWhatIsGone,
+    ::testing::Values(GoneCase{"customer_update",
+                               [](DbConnection& db, int32_t, int32_t gone) {
+                                   customer_info_t customer{gone, {{"Code", "G"}, {"Name", "改"}}};
+                                   return update_customer(db, customer);
+                               },
+                               ret_t(false, 0), "P1,GP/1,2"},
+                      GoneCase{"vehicle_insert",
+                               [](DbConnection& db, int32_t, int32_t gone) {
+                                   vehicle_info_t vehicle = vehicle_of(gone, "NEW", "3");
+                                   return insert_vehicle(db, vehicle);
+                               },
+                               ret_t(false, 0), "P1,GP/1,2"},
+                      GoneCase{"vehicle_update",
+                               [](DbConnection& db, int32_t owner, int32_t) {
+                                   EXPECT_EQ(delete_vehicle(db, "P1"), ret_t(true, 0));
+                                   vehicle_info_t vehicle = vehicle_of(owner, "P1", "3");
+                                   return update_vehicle(db, vehicle);
+                               },
+                               ret_t(false, 0), "GP/2"},
+                      GoneCase{"plate_change_of_a_gone_owner",
+                               [](DbConnection& db, int32_t, int32_t gone) {
+                                   vehicle_info_t vehicle = vehicle_of(gone, "GQ", "3");
+                                   vehicle.stored_plate = "GP";
+                                   return update_vehicle(db, vehicle);
+                               },
+                               ret_t(false, 0), "P1,GP/1,2"},
+                      GoneCase{"insert_without_plate",
+                               [](DbConnection& db, int32_t owner, int32_t) {
+                                   vehicle_info_t vehicle = vehicle_of(owner, "", "3");
+                                   return insert_vehicle(db, vehicle);
+                               },
+                               ret_t(false, kNoPlate), "P1,GP/1,2"},
+                      GoneCase{"plate_emptied",
+                               [](DbConnection& db, int32_t owner, int32_t) {
+                                   vehicle_info_t vehicle = vehicle_of(owner, "", "3");
+                                   vehicle.stored_plate = "P1";
+                                   return update_vehicle(db, vehicle);
+                               },
+                               ret_t(false, kNoPlate), "P1,GP/1,2"}),
+    testcases::kCaseName);
 
 }  // namespace

@@ -55,6 +55,13 @@ StallingProxy::~StallingProxy() {
 void StallingProxy::pause_service_at(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pause_text = text;
+    m_drop = false;
+}
+
+void StallingProxy::drop_request_at(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pause_text = text;
+    m_drop = true;
 }
 
 std::vector<std::string> StallingProxy::take_requests() {
@@ -89,6 +96,7 @@ void StallingProxy::forward_request() {
         m_requests.push_back(text);
         if (!m_pause_text.empty() && text.find(m_pause_text) != std::string::npos) {
             m_pause_text.clear();
+            if (m_drop) return;
             m_service.pause();
         }
     }

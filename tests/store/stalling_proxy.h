@@ -10,7 +10,8 @@
 
 // Stands between one client and a real service, passing requests and replies through. When a
 // request containing the chosen text arrives, the service is paused before it gets the
-// request, so an operation loses its connection at a known step. Every request is recorded.
+// request, or the request is dropped, so an operation loses its connection at a known step
+// and the service carries that request out later or never. Every request is recorded.
 class StallingProxy {
 public:
     explicit StallingProxy(testsupport::TestService& service);
@@ -20,6 +21,7 @@ public:
 
     std::string endpoint() const { return "tcp://" + m_address + ":5566"; }
     void pause_service_at(const std::string& text);
+    void drop_request_at(const std::string& text);
     // Requests seen since the last call ("query:..." or "nonquery:...").
     std::vector<std::string> take_requests();
     // Waits (at most two seconds) until every request passed on has been answered.
@@ -38,6 +40,7 @@ private:
     std::string m_client;
     std::mutex m_mutex;
     std::string m_pause_text;
+    bool m_drop = false;
     std::vector<std::string> m_requests;
     std::atomic<size_t> m_forwarded{0};
     std::atomic<size_t> m_answered{0};
