@@ -130,9 +130,21 @@ void CPageExport::Notify(TNotifyUI& msg) {
 // The steps need no preparation and no check: the buttons only move between them.
 void CPageExport::ShowStep(int step) {
     if (!m_pSteps) return;
+    CControlUI* focus = m_pManager->GetFocus();
     m_pSteps->SelectItem(step);
     ShowControl(m_pPre, step != 0);
     ShowControl(m_pNext, step + 1 < m_pSteps->GetCount());
+    KeepFocusOnThePage(focus);
+}
+
+// Changing the step drops the focus. A step button pressed from the keyboard keeps it, or, when
+// it hid itself, hands it to what the operator does next (start on the last step, forward on
+// the first), so the keyboard stays on the page.
+void CPageExport::KeepFocusOnThePage(CControlUI* focus) {
+    if (focus != m_pPre && focus != m_pNext) return;
+    CControlUI* afterNext = m_pStart;
+    CControlUI* next = focus->IsVisible() ? focus : focus == m_pNext ? afterNext : m_pNext;
+    if (next) next->SetFocus();
 }
 
 void CPageExport::ChooseTargetFile() {
@@ -273,8 +285,9 @@ void CPageExport::OnRowCount(TaskContext ctx) {
     if (!m_bRecounting) return;
     m_bRecounting = false;
     const ret_t ret = ctx.Get(task_keys::ret);
-    const bool pageStillThere =
-        ret.ok && ctx.Get(task_keys::count) > static_cast<long long>(m_wantedPage) * m_pPageList->GetPageSize();
+    const long long rowsBeforeThePage =
+        static_cast<long long>(m_wantedPage) * m_pPageList->GetPageSize();
+    const bool pageStillThere = ret.ok && ctx.Get(task_keys::count) > rowsBeforeThePage;
     if (ret.code == kDbConnectionLost)
         Finish(Outcome::kConnectionLost);
     else

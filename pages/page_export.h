@@ -41,6 +41,7 @@ private:
 
     void FindControls();
     void ShowStep(int step);
+    void KeepFocusOnThePage(CControlUI* focus);
     void ChooseTargetFile();
 
     void StartExport();

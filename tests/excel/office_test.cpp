@@ -1,7 +1,7 @@
 // LibreOffice headless as the independent reader and writer: every .xls we write opens there with
-// the same cells, a text too long for a cell is refused, rows beyond a full sheet in the next sheet, and one workbook saved by it as
-// .xls, .xlsx, .xlsm and .ods reads the same through both of our readers. Each test starts
-// LibreOffice as few times as it can.
+// the same cells, a text too long for a cell is refused, rows beyond a full sheet go on in the
+// next sheet, and one workbook saved by it as .xls, .xlsx, .xlsm and .ods reads the same through
+// both of our readers. Each test starts LibreOffice as few times as it can.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -118,7 +118,8 @@ TEST(OfficeTest, EveryXlsWeWriteOpensInLibreOfficeWithTheSameCells) {
 TEST(OfficeTest, ATextLongerThanACellHoldsIsRefusedAndTheCellsAfterItStayIntact) {
     SKIP_WITHOUT_OFFICE();
     ScratchDir scratch;
-    const std::vector<std::pair<std::size_t, bool>> lengths{{32767, true}, {32768, false}, {70000, false}};
+    const std::vector<std::pair<std::size_t, bool>> lengths{
+        {32767, true}, {32768, false}, {70000, false}};
     std::vector<std::string> files;
     for (const auto& [characters, kept] : lengths) {
         ExcelExportBook book;

@@ -167,6 +167,35 @@ TEST_F(PageExportTest, TheStepButtonsMoveThroughTheWizard) {
     EXPECT_EQ(Text("edit_export_excel_file"), m_target) << "back on the first step";
 }
 
+struct KeyboardStep {
+    const char* pressed;
+    int fromStep;
+    const char* focused;
+};
+
+void PrintTo(const KeyboardStep& k, std::ostream* out) { *out << k.pressed << " on step " << k.fromStep; }
+
+class StepButtonFromTheKeyboard : public PageExportTest,
+                                  public ::testing::WithParamInterface<KeyboardStep> {};
+
+// A step button that hides itself hands the focus on, so Space goes on working on the page.
+TEST_P(StepButtonFromTheKeyboard, HandsTheFocusToWhatTheStepOffersNext) {
+    GoToStep(GetParam().fromStep);
+    m_main->FindControl(GetParam().pressed)->SetFocus();
+    ASSERT_EQ(m_main->GetPaintManager().GetFocus(), m_main->FindControl(GetParam().pressed));
+    guisupport::PressKey(m_main->GetHWND(), VK_SPACE);
+    CControlUI* focus = m_main->GetPaintManager().GetFocus();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->GetName().str(), GetParam().focused);
+    EXPECT_TRUE(focus->IsVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, StepButtonFromTheKeyboard,
+    ::testing::Values(KeyboardStep{"export_btn_excel_next", 1, "btn_start_export"},
+                      KeyboardStep{"export_btn_excel_pre", 1, "export_btn_excel_next"},
+                      KeyboardStep{"export_btn_excel_next", 0, "export_btn_excel_next"}));
+
 TEST_F(PageExportTest, TheWholeListIsWalkedPageByPageAndTheListReturnsToItsPage) {
     ShowRows(45);
     ASSERT_TRUE(m_page->GotoPage(1));
