@@ -87,6 +87,7 @@ void CDlgLogin::OnOpenDb(TaskContext ctx) {
     } else {
         SetBusy(false);
         SetMessage("数据库连接失败");
+        SelectForRetyping(m_pEditIp);
     }
 }
 
@@ -102,10 +103,12 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
         m_bConnected = false;
         SetBusy(false);
         SetMessage("数据库连接失败");
+        SelectForRetyping(m_pEditIp);
     } else {
         SetBusy(false);
         UIMessageBox(m_hWnd, "用户名或密码错误！", nullptr, MB_ICONWARNING);
-        RetypePassword();
+        // The name was probably right: the password is what gets typed again.
+        SelectForRetyping(m_pEditUserPass);
     }
 }
 
@@ -139,9 +142,10 @@ void CDlgLogin::SetBusy(bool bBusy) {
         m_busy.reset();
 }
 
-// The name was probably right: the password is what gets typed again, over the old one.
-void CDlgLogin::RetypePassword() {
-    if (!m_pEditUserPass) return;
-    m_pEditUserPass->SetFocus();
-    m_pEditUserPass->SetSelAll();
+// The keyboard goes where the likely mistake is, typing over it. Disabling "ok" took the focus
+// away from it if it had it; without this nothing would have it.
+void CDlgLogin::SelectForRetyping(CEditUI* pEdit) {
+    if (!pEdit) return;
+    pEdit->SetFocus();
+    pEdit->SetSelAll();
 }

@@ -51,7 +51,7 @@ private:
     void OnLoginDone();
     void SetMessage(LPCTSTR pstrText);
     void SetBusy(bool bBusy);
-    void RetypePassword();
+    void SelectForRetyping(CEditUI* pEdit);
 
     CDialogBuilderCallbackEx m_builderCallback;
     Async_Task m_task;

@@ -24,6 +24,11 @@ protected:
         return ProcessMessagesUntil([&] { return ControlText(login, "label_msg") == text; }, 5000);
     }
 
+    static CDuiString FocusName(CDlgLogin& login) {
+        const CControlUI* focus = login.GetPaintManager().GetFocus();
+        return focus ? focus->GetName() : CDuiString();
+    }
+
     std::vector<std::unique_ptr<int>> m_counts;
 };
 
@@ -48,6 +53,9 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     EXPECT_TRUE(IsControlEnabled(*login, "ok"));
     EXPECT_FALSE(login->IsBusy());
     EXPECT_EQ(login->GetMainWnd(), nullptr);
+    // Typing goes straight over the address that failed.
+    EXPECT_EQ(FocusName(*login), "edit_ip");
+    EXPECT_EQ(guisupport::SelectedText(login->GetHWND()), wrongAddress);
     guisupport::SaveScreenshot(login->GetHWND(), "app_login_failed");
 
     SetControlText(*login, "edit_ip", m_service.address().c_str());
@@ -70,8 +78,7 @@ TEST_F(Login, WrongPasswordIsToldAndTheNextTryOnlyLogsIn) {
     EXPECT_FALSE(login->IsBusy());
     EXPECT_EQ(ControlText(*login, "label_msg"), "数据库已连接");
     // Typing goes straight over the refused password.
-    const CControlUI* focus = login->GetPaintManager().GetFocus();
-    EXPECT_EQ(focus ? focus->GetName() : CDuiString(), "edit_user_pass");
+    EXPECT_EQ(FocusName(*login), "edit_user_pass");
     EXPECT_EQ(guisupport::SelectedText(login->GetHWND()), "wrong");
     guisupport::SaveScreenshot(login->GetHWND(), "app_login_refused");
 
