@@ -346,7 +346,8 @@ void CPageExport::Finish(Outcome outcome) {
     else if (outcome == Outcome::kColumnsHidden)
         UIMessageBox(owner, "导出时客户列表隐藏了要导出的列，导出已停止，文件没有保存，请重新导出！");
     else if (outcome == Outcome::kWriteFailed)
-        UIMessageBox(owner, "写入excel表格失败，导出已停止，文件没有保存！");
+        UIMessageBox(owner, "写入excel表格失败，导出已停止，文件没有保存！请确认磁盘空间足够、"
+                            "列表显示的列不超过256列，然后重新导出。");
     else if (m_exported > 0)
         SaveWorkbook();
     m_book.ResetNextRow();
