@@ -121,6 +121,8 @@ private:
     std::vector<const data_type_info_t*> MappedTypes() const;
     CImportListItemUI* GridItem(int index) const;
     row_info_t ConvertItem(CImportListItemUI* item) const;
+    // No batch is out, so the shown page may change.
+    bool PagingFree() const { return m_runState == kIdle || m_runState == kPaused; }
     void UpdatePagingControls();
     void GotoTypedPage();
     void OnPageSizeChosen(int item);

@@ -1,6 +1,7 @@
 // The last step of the import wizard: the preview grid of the workbook rows, and the run that
 // sends the ticked rows in batches and marks each with its result.
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "app/dialog_builder_callback_ex.h"
@@ -202,7 +203,7 @@ void CPageImport::UpdatePagingControls() {
     }
     // As on the list page: no step past either end, and nothing while a batch is out: its
     // results are marked on the page it was taken from.
-    const bool bFree = m_runState == kIdle || m_runState == kPaused;
+    const bool bFree = PagingFree();
     auto button = [this](const char* name) {
         return FindSubControlAs<CControlUI>(this, name, "Button");
     };
@@ -214,12 +215,12 @@ void CPageImport::UpdatePagingControls() {
 
 void CPageImport::GotoTypedPage() {
     CControlUI* edit = FindSubControlAs<CControlUI>(this, "import_edit_goto_page", "Edit");
-    const int page = edit ? std::atoi(edit->GetText().GetData()) - 1 : -1;
+    const long page = edit ? std::strtol(edit->GetText().GetData(), nullptr, 10) - 1 : -1;
     if (page < 0 || page >= m_pageCount) {
         ShowMessage("请输入正确的页码！");
         return;
     }
-    ShowPreviewPage(page);
+    ShowPreviewPage(static_cast<int>(page));
 }
 
 void CPageImport::OnPageSizeChosen(int item) {

@@ -200,6 +200,14 @@ TEST_F(ImportTest, PreviewPagingStopsAtEitherEndAsTheListDoes) {
     EXPECT_EQ(shown(), "第3/3页 pre");
     apptest::ClickControl(*m_main, "import_btn_page_pre");
     EXPECT_EQ(shown(), "第2/3页 pre next");
+    // Enter in the page box goes there as the button does.
+    apptest::SetControlText(*m_main, "import_edit_goto_page", "1");
+    apptest::ClickControl(*m_main, "import_edit_goto_page");
+    guisupport::TypeKey(VK_RETURN);
+    EXPECT_EQ(shown(), "第1/3页 next");
+    apptest::SetControlText(*m_main, "import_edit_goto_page", "99999999999999999999");
+    apptest::ClickControl(*m_main, "import_btn_goto_page");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"请输入正确的页码！"});
 }
 
 TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstandingBatch) {
