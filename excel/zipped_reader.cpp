@@ -4,6 +4,7 @@
 #include <ixion/formula_result.hpp>
 #include <ixion/model_context.hpp>
 #include <ixion/model_iterator.hpp>
+#include <cstdint>
 #include <memory>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
@@ -11,6 +12,7 @@
 #include <orcus/spreadsheet/factory.hpp>
 #include <orcus/spreadsheet/sheet.hpp>
 
+#include "excel/little_endian.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
 
@@ -20,6 +22,43 @@ namespace ss = orcus::spreadsheet;
 
 // The largest sheet .xlsx allows.
 constexpr ss::range_size_t kSheetSize{1048576, 16384};
+
+// More unpacked bytes than any workbook the program can hold in memory.
+constexpr uint64_t kMaxUnpackedBytes = uint64_t{1} << 30;
+// Deflate expands a piece of data at most about 1032-fold.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kDeflateSlack = 1024;
+
+// The zip reader allocates what each entry of the central directory claims before unpacking it,
+// so a damaged or hostile 5 KB file could make it take gigabytes. Refuses a claim no entry can
+// honour (packed bytes beyond the file, more unpacked than deflate expands, a stored entry
+// grown) and a total over kMaxUnpackedBytes.
+void CheckUnpackedSizes(const std::string& bytes) {
+    constexpr uint32_t kEndSignature = 0x06054b50, kEntrySignature = 0x02014b50;
+    constexpr std::size_t kEndSize = 22, kEntrySize = 46, kMaxComment = 0xFFFF;
+    if (bytes.size() < kEndSize) throw WorkbookError("zip cut short");
+    std::size_t end = bytes.size() - kEndSize;
+    const std::size_t lowest = end > kMaxComment ? end - kMaxComment : 0;
+    while (LoadLe32(bytes, end) != kEndSignature) {
+        if (end == lowest) throw WorkbookError("zip without a central directory");
+        --end;
+    }
+    std::size_t at = LoadLe32(bytes, end + 16);
+    uint64_t total = 0;
+    for (uint16_t entries = LoadLe16(bytes, end + 10); entries > 0; --entries) {
+        if (LoadLe32(bytes, at) != kEntrySignature) throw WorkbookError("zip directory damaged");
+        const uint16_t method = LoadLe16(bytes, at + 10);
+        const uint64_t packed = LoadLe32(bytes, at + 20);
+        const uint64_t unpacked = LoadLe32(bytes, at + 24);
+        const uint64_t offset = LoadLe32(bytes, at + 42);
+        const uint64_t most = method == 0 ? packed : packed * kMaxDeflateRatio + kDeflateSlack;
+        total += unpacked;
+        if (offset + packed > bytes.size() || unpacked > most || total > kMaxUnpackedBytes)
+            throw WorkbookError("zip entry larger than it can unpack to");
+        at += kEntrySize + LoadLe16(bytes, at + 28) + LoadLe16(bytes, at + 30) +
+              LoadLe16(bytes, at + 32);
+    }
+}
 
 std::unique_ptr<orcus::iface::import_filter> FilterFor(const std::string& bytes,
                                                        ss::import_factory& factory) {
@@ -84,6 +123,7 @@ SheetData ReadSheet(const ss::document& document, ss::sheet_t index) {
 }  // namespace
 
 WorkbookData detail::ReadZippedWorkbook(const std::string& bytes) {
+    CheckUnpackedSizes(bytes);
     try {
         ss::document document(kSheetSize);
         ss::import_factory factory(document);

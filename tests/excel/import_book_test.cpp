@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include <sys/resource.h>
+
 #include "app/settings/config.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
@@ -106,6 +108,33 @@ TEST_F(ImportBookTest, RefusesWorkbooksWithoutDataAndUnreadableFiles) {
     EXPECT_EQ(m_book.GetCellText(0, 0), "");
     EXPECT_EQ(m_book.SheetName(0), "");
 }
+
+// A zip whose directory claims 3.5 GB for the sheet, in the field at `field` of its entry: the
+// packed size (offset 20) or the unpacked size (24).
+class ImportBookZipClaims : public ImportBookTest, public ::testing::WithParamInterface<int> {};
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_P(ImportBookZipClaims, ASizeNoEntryCanHaveIsRefusedBeforeAnythingIsAllocatedForIt) {
+    const std::string path = Xlsx("claims.xlsx", {MixedCells()});
+    std::string bytes = ReadBytes(path);
+    // The directory comes after the local headers; its entry's name follows 46 bytes of fields.
+    std::size_t at = bytes.rfind("xl/worksheets/sheet1.xml");
+    ASSERT_TRUE(at != std::string::npos && at >= 46);
+    at -= 46;
+    ASSERT_EQ(bytes.compare(at, 4, "PK\x01\x02"), 0);
+    bytes.replace(at + GetParam(), 4, "\x00\x00\x00\xD0", 4);
+    WriteBytes(path, bytes);
+    const long before = PeakKilobytes();
+    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, 1));
+    EXPECT_LT(PeakKilobytes() - before, 256 * 1024) << "kilobytes taken by a 5 KB file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, ImportBookZipClaims, ::testing::Values(20, 24));
 
 TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {
     const std::string path = Xlsx("source.xlsx", {MixedCells()});
