@@ -35,6 +35,12 @@ tstring ValueOf(const value_map_t& values, const tstring& key) {
     return found == values.end() ? tstring() : found->second;
 }
 
+// The plate the vehicle is stored under: the one it was loaded with, whatever has been typed
+// into its plate edit since.
+tstring StoredPlateOf(const vehicle_info_t& vehicle) {
+    return vehicle.stored_plate.empty() ? ValueOf(vehicle.values, kPlateKey) : vehicle.stored_plate;
+}
+
 // Leading digits count, like the decimal reading of a stored value; a missing value is -1.
 long StoredInteger(const tstring& text) {
     return text.empty() ? -1 : std::strtol(text.c_str(), nullptr, 10);
@@ -209,6 +215,7 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
         const tstring text = editor->GetText().str();
         switch (type.Type) {
             case kTypeText:
+            case kTypeTimestamp:
             case kTypeDate:
             case kTypeDateTime:
             case kTypePeriod:
@@ -233,8 +240,6 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
                 long number = -1;
                 const bool whole = text.empty() || ReadWholeInteger(text, number);
                 if (!whole || number == -1) {
-                    // Empty is no value (-1); any other text that is not a whole integer stops
-                    // the save, so a typing slip never overwrites the stored number.
                     if (!text.empty()) ShowMessage(IntegerRequired(type));
                     if (!whole) return false;
                 }
@@ -266,6 +271,9 @@ void CPageEdit::OnCustomerLoaded(TaskContext ctx) {
     if (m_pMainWnd) m_pMainWnd->SelectNavOption(2);
     m_currentCustomer = customer.CustomerID;
     BuildEditorRows(m_pCustomerArea, kCategoryCustomer, customer.values);
+    // Until its vehicles arrive nothing of the previous customer's may be saved for this one.
+    EmptyVehicleArea();
+    EnableButtons(false, false);
     m_pCaller->RequestLoadCustomerVehicles(m_currentCustomer);
 }
 
@@ -300,11 +308,15 @@ void CPageEdit::AddPlateItem(const tstring& plate) {
     m_pPlateSelector->Add(item);
 }
 
-void CPageEdit::ClearVehicleArea() {
+void CPageEdit::EmptyVehicleArea() {
     m_vehicles.clear();
     m_pVehicleArea->RemoveAll();
     m_pPlateIds->RemoveAll();
     m_pPlateSelector = nullptr;
+}
+
+void CPageEdit::ClearVehicleArea() {
+    EmptyVehicleArea();
     if (m_currentCustomer == -1) return;
     auto* label = Styled(new CLabelUI, "Label", "label_edit");
     label->SetText("该用户没有对应车辆");
@@ -314,6 +326,17 @@ void CPageEdit::ClearVehicleArea() {
 vehicle_info_t* CPageEdit::SelectedVehicle() {
     const int index = m_pPlateSelector ? m_pPlateSelector->GetCurSel() : -1;
     return index >= 0 && index < static_cast<int>(m_vehicles.size()) ? &m_vehicles[index] : nullptr;
+}
+
+// The operator may have chosen another vehicle, or another customer, while the write was on its
+// way: the saved one is found by what identified it when it was sent.
+vehicle_info_t* CPageEdit::SavedVehicle(const vehicle_info_t& saved) {
+    if (saved.CustomerID != m_currentCustomer) return nullptr;
+    for (vehicle_info_t& vehicle : m_vehicles) {
+        if (vehicle.pending == saved.pending && StoredPlateOf(vehicle) == StoredPlateOf(saved))
+            return &vehicle;
+    }
+    return nullptr;
 }
 
 void CPageEdit::ShowSelectedVehicle() {
@@ -363,6 +386,7 @@ void CPageEdit::NewVehicle() {
 // --- Saves -----------------------------------------------------------------------------------
 
 void CPageEdit::SaveCustomer() {
+    if (m_writing) return;
     if (m_pCustomerArea->GetCount() == 0) {
         ShowMessage("请在客户列表里选择一项数据，或者新建一个客户再点击保存！");
         return;
@@ -370,6 +394,7 @@ void CPageEdit::SaveCustomer() {
     customer_info_t info;
     info.CustomerID = m_currentCustomer;
     if (!ReadEditors(m_pCustomerArea, kCategoryCustomer, info.values)) return;
+    m_writing = true;
     if (m_currentCustomer == -1)
         m_pCaller->RequestInsertCustomer(info);
     else
@@ -377,6 +402,7 @@ void CPageEdit::SaveCustomer() {
 }
 
 void CPageEdit::SaveVehicle() {
+    if (m_writing) return;
     if (m_currentCustomer == -1) {
         ShowMessage("请先保存客户信息！");
         return;
@@ -393,6 +419,11 @@ void CPageEdit::SaveVehicle() {
     vehicle_info_t info = *selected;
     info.CustomerID = m_currentCustomer;
     if (!ReadEditors(m_pVehicleArea, kCategoryVehicle, info.values)) return;
+    if (ValueOf(info.values, kPlateKey).empty()) {
+        ShowMessage("请输入车牌号码！");
+        return;
+    }
+    m_writing = true;
     if (info.pending)
         m_pCaller->RequestInsertVehicle(info);
     else
@@ -400,6 +431,7 @@ void CPageEdit::SaveVehicle() {
 }
 
 void CPageEdit::OnCustomerInserted(TaskContext ctx) {
+    m_writing = false;
     if (!ctx.Get(task_keys::ret).ok) {
         ShowMessage(kSaveFailed);
         return;
@@ -410,6 +442,7 @@ void CPageEdit::OnCustomerInserted(TaskContext ctx) {
 }
 
 void CPageEdit::OnCustomerUpdated(TaskContext ctx) {
+    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
     if (!result.ok) {
         ShowMessage(result.code == kCustomerUnchanged ? kUnchanged : kSaveFailed);
@@ -420,12 +453,13 @@ void CPageEdit::OnCustomerUpdated(TaskContext ctx) {
 }
 
 void CPageEdit::OnVehicleInserted(TaskContext ctx) {
+    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
     if (!result.ok) {
         ShowMessage(result.code == kPlateExists ? kPlateExistsText : kSaveFailed);
         return;
     }
-    if (vehicle_info_t* vehicle = SelectedVehicle()) {
+    if (vehicle_info_t* vehicle = SavedVehicle(ctx.Get(task_keys::vehicle_info))) {
         *vehicle = ctx.Get(task_keys::vehicle_info);
         vehicle->pending = false;
         vehicle->stored_plate.clear();
@@ -435,6 +469,7 @@ void CPageEdit::OnVehicleInserted(TaskContext ctx) {
 }
 
 void CPageEdit::OnVehicleUpdated(TaskContext ctx) {
+    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
     if (!result.ok) {
         ShowMessage(result.code == kVehicleUnchanged ? kUnchanged
@@ -442,7 +477,7 @@ void CPageEdit::OnVehicleUpdated(TaskContext ctx) {
                                                      : kSaveFailed);
         return;
     }
-    if (vehicle_info_t* vehicle = SelectedVehicle()) {
+    if (vehicle_info_t* vehicle = SavedVehicle(ctx.Get(task_keys::vehicle_info))) {
         *vehicle = ctx.Get(task_keys::vehicle_info);
         vehicle->stored_plate.clear();
     }
@@ -460,15 +495,18 @@ void CPageEdit::ClearCustomer() {
 }
 
 void CPageEdit::DeleteCustomer() {
+    if (m_writing) return;
     if (m_currentCustomer == -1) {
         if (Confirm(kNotSaved)) ClearCustomer();
         return;
     }
-    if (Confirm("删除用户也将删除其车辆，确定要删除吗？"))
-        m_pCaller->RequestDeleteCustomerAndVehicles(m_currentCustomer);
+    if (!Confirm("删除用户也将删除其车辆，确定要删除吗？")) return;
+    m_writing = true;
+    m_pCaller->RequestDeleteCustomerAndVehicles(m_currentCustomer);
 }
 
 void CPageEdit::OnCustomerDeleted(TaskContext ctx) {
+    m_writing = false;
     if (!ctx.Get(task_keys::ret).ok) {
         ShowMessage(kDeleteFailed);
         return;
@@ -479,6 +517,7 @@ void CPageEdit::OnCustomerDeleted(TaskContext ctx) {
 }
 
 void CPageEdit::DeleteVehicle() {
+    if (m_writing) return;
     const vehicle_info_t* vehicle = SelectedVehicle();
     if (!vehicle) {
         ShowMessage("没有需要删除的数据！");
@@ -488,11 +527,15 @@ void CPageEdit::DeleteVehicle() {
         if (Confirm(kNotSaved)) RemoveVehicle(m_pPlateSelector->GetCurSel());
         return;
     }
-    const tstring plate = ValueOf(vehicle->values, kPlateKey);
-    if (Confirm("确定要删除吗?")) m_pCaller->RequestDeleteVehicle(plate);
+    // A plate typed but not saved names another vehicle, or none.
+    const tstring plate = StoredPlateOf(*vehicle);
+    if (!Confirm("确定要删除吗?")) return;
+    m_writing = true;
+    m_pCaller->RequestDeleteVehicle(plate);
 }
 
 void CPageEdit::OnVehicleDeleted(TaskContext ctx) {
+    m_writing = false;
     if (!ctx.Get(task_keys::ret).ok) {
         ShowMessage(kDeleteFailed);
         return;
@@ -500,7 +543,7 @@ void CPageEdit::OnVehicleDeleted(TaskContext ctx) {
     ShowMessage(kDeleted);
     const tstring& plate = ctx.Get(task_keys::PlateID);
     for (size_t i = 0; i < m_vehicles.size(); ++i) {
-        if (ValueOf(m_vehicles[i].values, kPlateKey) != plate) continue;
+        if (m_vehicles[i].pending || StoredPlateOf(m_vehicles[i]) != plate) continue;
         RemoveVehicle(static_cast<int>(i));
         break;
     }

@@ -63,10 +63,13 @@ private:
     // The plate selector and the vehicle area.
     void CreatePlateSelector();
     void AddPlateItem(const tstring& plate);
+    void EmptyVehicleArea();
+    // Empties it and, for a customer shown, says that there is no vehicle.
     void ClearVehicleArea();
     // Removes the vehicle and its selector item; selects the first one left, or clears the area.
     void RemoveVehicle(int index);
     vehicle_info_t* SelectedVehicle();
+    vehicle_info_t* SavedVehicle(const vehicle_info_t& saved);
     void ClearCustomer();
 
     // Save and delete of the customer and new vehicle; save and delete of the vehicle.
@@ -90,4 +93,7 @@ private:
     // Numbers the placeholder plates of new vehicles; never reused while the customer is shown.
     int m_newVehicleCounter = 0;
     vehicle_list_t m_vehicles;
+    // One write at a time: a second click on a save or delete before the first is answered
+    // would store a new customer twice or report a failure after the success.
+    bool m_writing = false;
 };

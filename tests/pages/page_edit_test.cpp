@@ -195,6 +195,9 @@ struct IntegerCase {
     bool saved;
     const char* stored;  // ParkingSpaces afterwards (it starts at 1)
 };
+void PrintTo(const IntegerCase& c, std::ostream* out) {
+    *out << '"' << c.text << '"';
+}
 
 class IntegerFieldTest : public PageEditTest, public ::testing::WithParamInterface<IntegerCase> {};
 
@@ -204,7 +207,9 @@ TEST_P(IntegerFieldTest, SavesOnlyIntegers) {
     CustomerEditor("车位数")->SetText(c.text);
     const int before = m_done;
     ClickControl(*m_main, "btn_save_customer");
-    if (c.saved) ASSERT_TRUE(WaitFor([&] { return m_done > before; }));
+    if (c.saved) {
+        ASSERT_TRUE(WaitFor([&] { return m_done > before; }));
+    }
     std::vector<std::string> boxes;
     if (c.warned) boxes.push_back("车位数 必须是一个整数值！");
     if (c.saved) boxes.push_back("保存成功！");
@@ -220,6 +225,83 @@ INSTANTIATE_TEST_SUITE_P(Texts, IntegerFieldTest,
                                            IntegerCase{"99999999999", true, false, "1"},
                                            IntegerCase{"-1", true, true, "-1"},
                                            IntegerCase{"", false, true, "-1"}));
+
+// A plate typed and not saved names another customer's vehicle: the delete must still take the
+// vehicle as stored.
+TEST_F(PageEditTest, DeletesTheVehicleUnderItsStoredPlateWhateverWasTyped) {
+    OpenCustomer(kTwoVehicles);
+    const std::vector<std::string> own = PlatesOf(kTwoVehicles);
+    const std::vector<std::string> others = PlatesOf(2);
+    TypePlate(others[0].c_str());
+    m_nextAnswer = 0;
+    ASSERT_TRUE(ClickAndWait("btn_delete_vehicle"));
+    EXPECT_EQ(m_boxes.back(), "删除成功！");
+    EXPECT_EQ(PlatesOf(kTwoVehicles), std::vector<std::string>{own[1]});
+    EXPECT_EQ(PlatesOf(2), others);
+    ASSERT_EQ(Plates()->GetCount(), 1);
+    EXPECT_EQ(Plates()->GetText(), own[1]);
+}
+
+// Until the next customer's vehicles arrive, the vehicle shown is the previous customer's: a save
+// then would give it to the customer just loaded.
+TEST_F(PageEditTest, LoadingAnotherCustomerDropsThePreviousVehiclesAtOnce) {
+    OpenCustomer(kTwoVehicles);
+    const std::vector<std::string> own = PlatesOf(kTwoVehicles);
+    size_t vehiclesMeanwhile = 99;
+    bool saveEnabledMeanwhile = true;
+    Caller().Register(task_names::kLoadCustomerByID, [&](TaskContext) {
+        vehiclesMeanwhile = m_edit->GetVehicles().size();
+        saveEnabledMeanwhile = Enabled("btn_save_vehicle");
+        ClickControl(*m_main, "btn_save_vehicle");
+    });
+    OpenCustomer(2);
+    EXPECT_EQ(vehiclesMeanwhile, 0u);
+    EXPECT_FALSE(saveEnabledMeanwhile);
+    EXPECT_EQ(PlatesOf(kTwoVehicles), own);
+    EXPECT_EQ(m_edit->GetVehicles().size(), PlatesOf(2).size());
+}
+
+// The answer to a save finds the vehicle it was for, though the operator chose another meanwhile.
+TEST_F(PageEditTest, AnAnswerGoesToTheVehicleSavedNotToTheOneChosenSince) {
+    OpenCustomer(kTwoVehicles);
+    const std::vector<std::string> own = PlatesOf(kTwoVehicles);
+    TypePlate("测G00001");
+    const int target = m_done + 1;
+    ClickControl(*m_main, "btn_save_vehicle");
+    Plates()->SelectItem(1);
+    ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+    const vehicle_list_t& vehicles = m_edit->GetVehicles();
+    EXPECT_EQ(vehicles[0].values.at("PlateID"), "测G00001");
+    EXPECT_EQ(vehicles[0].stored_plate, "");
+    EXPECT_EQ(vehicles[1].values.at("PlateID"), own[1]);
+}
+
+// A double click on save must not store a new customer twice (no code keeps them apart).
+TEST_F(PageEditTest, ASecondClickBeforeTheAnswerStoresTheNewCustomerOnce) {
+    m_main->SelectNavOption(2);
+    ClickControl(*m_main, "btn_new_customer");
+    CustomerEditor("客户姓名")->SetText("双击");
+    const int target = m_done + 1;
+    ClickControl(*m_main, "btn_save_customer");
+    ClickControl(*m_main, "btn_save_customer");
+    ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    // Tasks complete in order: once this count is back, a second insert would have been too.
+    const int counts = m_counts;
+    Caller().RequestGetRowCount({});
+    ASSERT_TRUE(WaitFor([&] { return m_counts > counts; }));
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabcustomerinfo WHERE Name = '双击'"), 1);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"保存成功！"});
+}
+
+TEST_F(PageEditTest, AVehicleWithoutAPlateIsNotSaved) {
+    OpenCustomer(kNoVehicles);
+    ClickControl(*m_main, "btn_new_vehicle");
+    TypePlate("");
+    ClickControl(*m_main, "btn_save_vehicle");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"请输入车牌号码！"});
+    EXPECT_TRUE(m_edit->GetVehicles().back().pending);
+}
 
 TEST_F(PageEditTest, ALookupShowingNothingSavesMinusOne) {
     OpenCustomer(kTwoVehicles);
@@ -285,6 +367,26 @@ TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads)
     EXPECT_EQ(Area("container_customer_attr").GetCount(), 0);
     EXPECT_FALSE(Enabled("btn_save_customer"));
     EXPECT_TRUE(WaitFor([&] { return m_counts > counts; })) << "the list counts again";
+}
+
+// A timestamp column that is not read-only is edited as text, and saved as typed.
+class EditableTimestampTest : public PageEditTest {
+protected:
+    void BeforeLogIn() override {
+        Exec("UPDATE tabdatatypeinfo SET ReadOnly = 0 WHERE DataType = 'RegisterTime'");
+    }
+};
+
+TEST_F(EditableTimestampTest, IsSavedAsTyped) {
+    OpenCustomer(kTwoVehicles);
+    CControlUI* editor = CustomerEditor("登记时间");
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor->GetInterface("Edit"), nullptr);
+    editor->SetText("2026-03-04 05:06:07");
+    ASSERT_TRUE(ClickAndWait("btn_save_customer"));
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+    EXPECT_EQ(Value("SELECT RegisterTime AS v FROM tabcustomerinfo WHERE CustomerID = 1"),
+              "2026-03-04 05:06:07");
 }
 
 }  // namespace
