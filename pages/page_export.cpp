@@ -26,6 +26,13 @@ const char* const kSettingsSection = "Export";
 const char* const kSettingsPath = "FilePath";
 const char* const kNoRows = "没有可以导出的数据！";
 
+// Writes of this client that add, remove or move rows of the list.
+const char* const kRowWrites[] = {
+    task_names::kDeleteRows,     task_names::kDeleteAllRows,  task_names::kMergeRows,
+    task_names::kUpdateCustomer, task_names::kUpdateVehicle,  task_names::kInsertCustomer,
+    task_names::kInsertVehicle,  task_names::kDeleteVehicle,  task_names::kDeleteCustomerAndVehicles,
+    task_names::kImportRow,      task_names::kImportRows};
+
 tstring LastExportPath() {
     CConfig* config = CConfig::Instance();
     return config ? config->GetValue(kSettingsSection, kSettingsPath) : tstring();
@@ -89,6 +96,8 @@ void CPageExport::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilde
     // Registered after the list page, so this runs once the list has shown the page.
     RegisterTaskHandler(task_names::kLoadDbRange, [this](TaskContext ctx) { OnPageLoaded(ctx); });
     RegisterTaskHandler(task_names::kGetRowCount, [this](TaskContext ctx) { OnRowCount(ctx); });
+    for (const char* write : kRowWrites)
+        RegisterTaskHandler(write, [this](TaskContext ctx) { OnRowsWritten(ctx); });
     ShowStep(0);
     if (m_pFileEdit) m_pFileEdit->SetText(LastExportPath().c_str());
     if (m_pDoneMsg) m_pDoneMsg->SetText("");
@@ -294,6 +303,12 @@ void CPageExport::OnRowCount(TaskContext ctx) {
         Finish(ret.ok && !pageStillThere ? Outcome::kDone : Outcome::kLoadFailed);
 }
 
+// Pages are read by their offset in the list: rows added, removed or moved before it would make
+// the walk skip or repeat rows. A write completes before any page read after it.
+void CPageExport::OnRowsWritten(TaskContext ctx) {
+    if (m_bWalking && ctx.Get(task_keys::ret).ok) Finish(Outcome::kListChanged);
+}
+
 // A column hidden on the data configuration page during the walk is no longer read by the
 // list's page query: its cells would be written empty.
 bool CPageExport::RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const {
@@ -343,6 +358,8 @@ void CPageExport::Finish(Outcome outcome) {
         UIMessageBox(owner, "与数据库的连接已断开，导出已停止，文件没有保存！");
     else if (outcome == Outcome::kLoadFailed)
         UIMessageBox(owner, "读取客户列表失败，导出已停止，文件没有保存！");
+    else if (outcome == Outcome::kListChanged)
+        UIMessageBox(owner, "导出时客户列表被修改，导出已停止，文件没有保存，请重新导出！");
     else if (outcome == Outcome::kColumnsHidden)
         UIMessageBox(owner, "导出时客户列表隐藏了要导出的列，导出已停止，文件没有保存，请重新导出！");
     else if (outcome == Outcome::kWriteFailed)

@@ -37,7 +37,14 @@ public:
 
 private:
     // How an export ends: written and saved, or stopped with nothing replacing the target.
-    enum class Outcome { kDone, kConnectionLost, kLoadFailed, kColumnsHidden, kWriteFailed };
+    enum class Outcome {
+        kDone,
+        kConnectionLost,
+        kLoadFailed,
+        kListChanged,
+        kColumnsHidden,
+        kWriteFailed
+    };
 
     void FindControls();
     void ShowStep(int step);
@@ -54,6 +61,7 @@ private:
     void WriteLoadedPage();
     void OnPageLoaded(TaskContext ctx);
     void OnRowCount(TaskContext ctx);
+    void OnRowsWritten(TaskContext ctx);
     bool RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const;
     bool WriteHeader();
     bool WriteRows(const std::vector<row_info_t>& rows);
