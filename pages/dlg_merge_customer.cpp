@@ -3,17 +3,39 @@
 #include "app/find_control.h"
 #include "uilib/combo_ui.h"
 
+namespace {
+
+tstring ValueOf(const value_map_t& values, const char* key) {
+    const auto found = values.find(key);
+    return found == values.end() ? tstring() : found->second;
+}
+
+// Customers may share a name, or have none, and the operator must still see whom he gives
+// the vehicles: such a name carries the customer's code, or the id when there is no code.
+void TellNamesApart(std::map<int32_t, tstring>& names, const std::map<int32_t, tstring>& codes) {
+    std::map<tstring, int> uses;
+    for (const auto& [id, name] : names) ++uses[name];
+    for (auto& [id, name] : names) {
+        if (!name.empty() && uses[name] == 1) continue;
+        const tstring& code = codes.at(id);
+        name += "（" + (code.empty() ? std::to_string(id) : code) + "）";
+    }
+}
+
+}  // namespace
+
 merge_selection_t CollectMergeSelection(const std::vector<row_info_t>& rows) {
     merge_selection_t selection;
+    std::map<int32_t, tstring> codes;
     for (const row_info_t& row : rows) {
         const int32_t id = row.customer.CustomerID;
-        const auto name = row.customer.values.find("Name");
-        selection.names.emplace(id, name == row.customer.values.end() ? tstring() : name->second);
-        const auto plate = row.vehicle.values.find("PlateID");
-        const tstring plateId = plate == row.vehicle.values.end() ? tstring() : plate->second;
+        selection.names.emplace(id, ValueOf(row.customer.values, "Name"));
+        codes.emplace(id, ValueOf(row.customer.values, "Code"));
+        const tstring plateId = ValueOf(row.vehicle.values, "PlateID");
         selection.plates[id].insert(plateId);
         if (!plateId.empty()) selection.no_vehicle = false;
     }
+    TellNamesApart(selection.names, codes);
     return selection;
 }
 

@@ -11,7 +11,9 @@ class CComboUI;
 
 // The selected rows gathered by customer, customers ascending by CustomerID.
 struct merge_selection_t {
-    std::map<int32_t, tstring> names;  // CustomerID -> "Name"; a customer's first row fixes it
+    // CustomerID -> "Name" (a customer's first row fixes it); a name that is empty or shared
+    // by two customers is followed by the code, as "张伟（C0001）".
+    std::map<int32_t, tstring> names;
     plates_by_customer_t plates;       // a row without a vehicle adds an empty plate
     bool no_vehicle = true;            // no row had a plate
 };

@@ -118,6 +118,10 @@ void CPageList::RegisterHandlers() {
     RegisterTaskHandler(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
     RegisterTaskHandler(kMergeRows, [this](TaskContext ctx) { OnRowsMerged(ctx); });
     RegisterTaskHandler(kDeleteAllRows, [this](TaskContext ctx) { OnRowsDeleted(ctx); });
+    // Without the data types there is no header to load rows into; refresh asks for them again.
+    RegisterTaskHandler(kGetDataTypeInfo, [this](TaskContext ctx) { OnDictionaryRead(ctx); });
+    for (const char* change : {kUpdateCommonData, kInsertCommonData, kDeleteCommonData})
+        RegisterTaskHandler(change, [this](TaskContext ctx) { OnCommonValueChanged(ctx); });
 }
 
 // --- Paging ----------------------------------------------------------------------------------
@@ -178,14 +182,21 @@ void CPageList::OnPageSizeChosen(int item) {
     ReloadList();
 }
 
+CDuiString CPageList::SearchText() const {
+    return m_pSearch ? m_pSearch->GetText() : CDuiString();
+}
+
+void CPageList::BuildConstraints() {
+    m_constraints.clear();
+    const CDuiString text = SearchText();
+    if (text.IsEmpty()) return;
+    for (const data_type_info_t* column : m_pDictionary->shown_columns())
+        m_constraints.push_back({column->DataType, text.str()});
+}
+
 void CPageList::OnSearchChanged() {
     m_pageIndex = 0;
-    m_constraints.clear();
-    const CDuiString text = m_pSearch ? m_pSearch->GetText() : CDuiString();
-    if (!text.IsEmpty()) {
-        for (const data_type_info_t* column : m_pDictionary->shown_columns())
-            m_constraints.push_back({column->DataType, text.str()});
-    }
+    BuildConstraints();
     // The count in flight answers an older text: this one follows it, replacing any text typed
     // in between.
     if (m_countsInFlight > 0)
@@ -215,7 +226,11 @@ void CPageList::SetPageLoadedHook(std::function<void()> hook) {
 
 void CPageList::RefreshClicked() {
     EnableControl(m_pRefresh, false);
-    ReloadList();
+    // The header comes with the lookup values, which reload the list once they are read.
+    if (m_bHeaderBuilt)
+        ReloadList();
+    else
+        m_pCaller->RequestGetDataTypeInfo();
 }
 
 // --- Completions -----------------------------------------------------------------------------
@@ -264,7 +279,10 @@ void CPageList::OnPageLoaded(TaskContext ctx) {
 }
 
 void CPageList::OnCommonDataMap(TaskContext ctx) {
-    if (!ctx.Get(task_keys::ret).ok) return;
+    if (!ctx.Get(task_keys::ret).ok) {
+        OnDictionaryRead(ctx);
+        return;
+    }
     RebuildHeader();
     if (!m_pPageSizeCombo) return;
     // Choosing the entry shown already sends nothing; the reload happens all the same.
@@ -277,7 +295,27 @@ void CPageList::OnCommonDataMap(TaskContext ctx) {
 void CPageList::OnDataTypeUpdated(TaskContext ctx) {
     if (!ctx.Get(task_keys::ret).ok) return;
     RebuildHeader();
-    LoadCurrentPage();
+    if (SearchText().IsEmpty()) {
+        LoadCurrentPage();
+        return;
+    }
+    // The search looks in the shown columns, which may just have changed.
+    BuildConstraints();
+    ReloadList();
+}
+
+void CPageList::OnDictionaryRead(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok && !m_bBusy) EnableControl(m_pRefresh, true);
+}
+
+void CPageList::OnCommonValueChanged(TaskContext ctx) {
+    if (!ctx.Get(task_keys::ret).ok || !m_pList) return;
+    // Lookup cells show the value's text: a renamed, added or removed value shows at once.
+    for (int i = 0; i < m_pList->GetCount() && i < static_cast<int>(m_rows.size()); ++i) {
+        auto* item = static_cast<CDataListTextElementUI*>(
+            m_pList->GetItemAt(i)->GetInterface("DataListTextElement"));
+        if (item) FillCells(*item, m_rows[i]);
+    }
 }
 
 void CPageList::OnRowsDeleted(TaskContext ctx) {
@@ -324,6 +362,7 @@ void CPageList::RebuildHeader() {
         item->SetUserData(column->DataType.c_str());
     }
     addItem("list_header_item_no_sep");
+    m_bHeaderBuilt = true;
 }
 
 void CPageList::FillGrid(const row_list_t& rows) {
@@ -335,10 +374,14 @@ void CPageList::FillGrid(const row_list_t& rows) {
         m_pList->Add(item);
         item->SetTag(static_cast<UINT_PTR>(row.customer.CustomerID));
         item->SetExtraText(PlateOf(row).c_str());
-        int column = 1;
-        for (const data_type_info_t* type : m_pDictionary->shown_columns())
-            item->SetText(column++, CellText(row, *type));
+        FillCells(*item, row);
     }
+}
+
+void CPageList::FillCells(CDataListTextElementUI& item, const row_info_t& row) const {
+    int column = 1;
+    for (const data_type_info_t* type : m_pDictionary->shown_columns())
+        item.SetText(column++, CellText(row, *type));
 }
 
 CDuiString CPageList::CellText(const row_info_t& row, const data_type_info_t& column) const {

@@ -81,8 +81,14 @@ private:
     void OnDataTypeUpdated(TaskContext ctx);
     void OnRowsDeleted(TaskContext ctx);
     void OnRowsMerged(TaskContext ctx);
+    // A failed read of the data types or lookup values leaves refresh on to ask again.
+    void OnDictionaryRead(TaskContext ctx);
+    void OnCommonValueChanged(TaskContext ctx);
 
     // Operator actions.
+    CDuiString SearchText() const;
+    // One constraint per shown column, each with the whole search text.
+    void BuildConstraints();
     void OnSearchChanged();
     void OnPageSizeChosen(int item);
     void OnGotoClicked();
@@ -98,6 +104,7 @@ private:
 
     void RebuildHeader();
     void FillGrid(const row_list_t& rows);
+    void FillCells(CDataListTextElementUI& item, const row_info_t& row) const;
     std::vector<int> SelectedItems() const;
     bool IsOurRow(CControlUI* control) const;
     bool HasListFocus() const;
@@ -123,6 +130,7 @@ private:
     sort_type_t m_sortType{0, ""};
     std::vector<row_info_t> m_rows;
     bool m_bBusy = false;
+    bool m_bHeaderBuilt = false;
     std::function<void()> m_pageLoadedHook;
 
     // Typing queues at most one count at a time: a newer text waits for the one in flight and

@@ -374,7 +374,9 @@ ret_t delete_all_rows(DbConnection& db) {
     return customers.ok ? vehicles : customers;
 }
 
-// One statement for every plate: the merge happens whole or not at all.
+// One statement for every plate: the merge happens whole or not at all. The list reaches
+// vehicles through their customer, so a target deleted meanwhile (by another client) is
+// refused: its new vehicles would vanish from the list while their plates stay taken.
 ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_t target) {
     std::vector<tstring> moving;
     for (const auto& [customer_id, customer_plates] : plates) {
@@ -384,6 +386,14 @@ ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_
         }
     }
     if (moving.empty()) return ret_t(false, 0);
-    return db.execute("UPDATE tabvehicleinfo SET CustomerID = " + id_text(target) +
-                      " WHERE PlateID IN (" + sql::join(moving, ", ") + ")");
+    const tstring target_id = id_text(target);
+    int32_t found = -1;
+    const ret_t target_found = read_first_id(
+        db, "SELECT CustomerID FROM tabcustomerinfo where CustomerID = " + target_id + " LIMIT 1",
+        found);
+    if (!target_found.ok) return target_found;
+    return db.execute("UPDATE tabvehicleinfo SET CustomerID = " + target_id +
+                      " WHERE PlateID IN (" + sql::join(moving, ", ") +
+                      ") AND EXISTS (SELECT 1 FROM tabcustomerinfo where CustomerID = " +
+                      target_id + ")");
 }

@@ -56,5 +56,6 @@ ret_t delete_customer_and_vehicles(DbConnection& db, int32_t customer_id);
 // vehicle; a customer that still has vehicles stays.
 ret_t delete_rows(DbConnection& db, const row_key_list_t& rows);
 ret_t delete_all_rows(DbConnection& db);
-// Gives every listed plate to `target`; ok false, code 0 when no plate needed moving.
+// Gives every listed plate to `target`; ok false, code 0 when no plate needed moving or the
+// target is no longer stored.
 ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_t target);

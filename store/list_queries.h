@@ -8,9 +8,9 @@
 // ok when userInfo holds that user with that password.
 ret_t login_user(DbConnection& db, const tstring& user, const tstring& password);
 
-// The constraints are joined by "or": a row matches when any of them does. The text is a LIKE
-// pattern, so "%" and "_" in it stay wildcards. A lookup column is searched through the
-// values whose text contains the constraint's text.
+// The constraints are joined by "or": a row matches when any of them does. The text is matched
+// as it stands ("%" and "_" are no wildcards). A lookup column is searched through the values
+// whose text contains the constraint's text.
 ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& constraints,
                  int32_t& count);
 // Appends one row per customer-and-vehicle pair of the page (first page 0); an empty page is

@@ -127,10 +127,11 @@ TEST_F(MergeCustomers, TheChosenCustomerGetsEveryVehicle) {
 }
 
 TEST(MergeSelection, GathersRowsByCustomer) {
-    auto row = [](int id, const char* name, const char* plate) {
+    auto row = [](int id, const char* name, const char* plate, const char* code = "") {
         row_info_t r;
         r.customer.CustomerID = id;
         r.customer.values["Name"] = name;
+        if (*code) r.customer.values["Code"] = code;
         if (*plate) r.vehicle.values["PlateID"] = plate;
         return r;
     };
@@ -142,6 +143,13 @@ TEST(MergeSelection, GathersRowsByCustomer) {
     EXPECT_TRUE(MergeMovesVehicles(selection.plates, 3));
     EXPECT_FALSE(MergeMovesVehicles(selection.plates, 7));
     EXPECT_TRUE(CollectMergeSelection({row(1, "甲", ""), row(2, "乙", "")}).no_vehicle);
+
+    // Namesakes and a customer without a name are told apart by code, else by id.
+    EXPECT_EQ(CollectMergeSelection({row(5, "张伟", "P5", "C5"), row(6, "张伟", "P6"),
+                                     row(8, "", "P8", "C8"), row(9, "李娜", "P9", "C9")})
+                  .names,
+              (std::map<int32_t, tstring>{
+                  {5, "张伟（C5）"}, {6, "张伟（6）"}, {8, "（C8）"}, {9, "李娜"}}));
 }
 
 }  // namespace

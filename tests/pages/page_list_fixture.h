@@ -19,6 +19,8 @@ protected:
     void SetUp() override;
     // Prepares the service's data before the log-in loads it.
     virtual void BeforeLogIn() {}
+    // Whether SetUp waits for the first page of rows after the log-in.
+    virtual bool ListLoadsAtLogIn() const { return true; }
 
     // A silent service counts as lost after 200 ms instead of 2 s (call while nothing is queued).
     void ExpectLostConnectionsSoon();

@@ -65,6 +65,23 @@ TEST_F(NoLookupValues, TheListStillLoadsAfterTheLogIn) {
     EXPECT_EQ(Caller().GetDictionary().data_map().count("Color"), 0u);
 }
 
+// The data types cannot be read at the log-in: the list stays empty, but refresh reads them
+// again once they can be, and the list comes.
+class NoDataTypesAtLogIn : public PageListTest {
+protected:
+    void BeforeLogIn() override { Exec("ALTER TABLE tabdatatypeinfo RENAME TO types_away"); }
+    bool ListLoadsAtLogIn() const override { return false; }
+};
+
+TEST_F(NoDataTypesAtLogIn, RefreshReadsThemAgain) {
+    ASSERT_TRUE(WaitFor([&] { return Enabled("btn_refresh_page"); }));
+    EXPECT_EQ(ItemCount(), 0);
+    Exec("ALTER TABLE types_away RENAME TO tabdatatypeinfo");
+    ASSERT_TRUE(Refresh());
+    EXPECT_EQ(ItemCount(), 20);
+    EXPECT_EQ(Cell(0, ColumnOf("Name")), "张伟");
+}
+
 TEST_F(PageListTest, CellsFollowTheTypeOfTheirColumn) {
     // A colour whose ValueID has no lookup value, and one vehicle not allowed.
     const std::string plate = Column("SELECT PlateID AS v FROM tabvehicleinfo WHERE CustomerID = 1")[0];
@@ -451,6 +468,32 @@ TEST_F(PageListTest, OtherPagesAskForAFullReload) {
     EXPECT_FALSE(Enabled("btn_refresh_page"));
     ASSERT_TRUE(WaitFor([&] { return Enabled("btn_refresh_page"); }));
     EXPECT_EQ(m_page->GetTotal(), CountRows(kAllRows));
+}
+
+TEST_F(PageListTest, ALookupValueChangedElsewhereShowsAtOnce) {
+    Exec("UPDATE tabvehicleinfo SET Color = '2' WHERE CustomerID = 1");
+    ASSERT_TRUE(Refresh());
+    ASSERT_EQ(Cell(0, ColumnOf("Color")), "黑色");
+    const int loads = m_loads;
+    Caller().RequestUpdateCommonData("Color", "墨黑", 2);
+    EXPECT_TRUE(WaitFor([&] { return Cell(0, ColumnOf("Color")) == "墨黑"; }));
+    Caller().RequestDeleteCommonData("Color", "墨黑", 2);
+    EXPECT_TRUE(WaitFor([&] { return Cell(0, ColumnOf("Color")).empty(); }));
+    EXPECT_EQ(m_loads, loads) << "the cells change without reading the rows again";
+}
+
+TEST_F(PageListTest, ASearchFollowsTheShownColumns) {
+    // The phone of the first customer is found only in the phone column.
+    const std::string phone = Cell(0, ColumnOf("Phone"));
+    SetControlText(*m_main, "pl_edit_search", phone.c_str());
+    m_main->GetPaintManager().SendNotify(m_main->FindControl("pl_edit_search"), "textchanged");
+    ASSERT_TRUE(WaitForLoads());
+    ASSERT_EQ(m_page->GetTotal(), 2);
+    data_type_info_t hidden = *Caller().GetDictionary().find("Phone");
+    hidden.ShowList = 0;
+    Caller().RequestUpdateDataTypeInfo(hidden);
+    EXPECT_TRUE(WaitFor([&] { return m_page->GetTotal() == 0 && ItemCount() == 0; }))
+        << "a hidden column is no longer searched";
 }
 
 TEST_F(PageListTest, AChangedDataTypeRebuildsTheHeader) {

@@ -200,6 +200,12 @@ TEST_F(StoreTest, MoveVehiclesGivesPlatesToTheTarget) {
                    std::to_string(target)),
               "3");
     EXPECT_EQ(rows_of("tabcustomerinfo"), 2);  // the giving customer stays
+    // A target deleted since the list was read gets nothing: its vehicles would be unlisted.
+    exec("DELETE FROM tabcustomerinfo WHERE CustomerID = " + std::to_string(other));
+    EXPECT_EQ(move_vehicles(db, {{target, {"T1", "O1"}}}, other), ret_t(false, 0));
+    EXPECT_EQ(cell("select count(*) as v from tabvehicleinfo where CustomerID = " +
+                   std::to_string(target)),
+              "3");
 }
 
 // Both return before anything reaches the service, which is paused to prove it.
