@@ -297,10 +297,17 @@ void CPageExport::OnRowCount(TaskContext ctx) {
     const long long rowsBeforeThePage =
         static_cast<long long>(m_wantedPage) * m_pPageList->GetPageSize();
     const bool pageStillThere = ret.ok && ctx.Get(task_keys::count) > rowsBeforeThePage;
-    if (ret.code == kDbConnectionLost)
+    if (ret.code == kDbConnectionLost) {
         Finish(Outcome::kConnectionLost);
-    else
-        Finish(ret.ok && !pageStillThere ? Outcome::kDone : Outcome::kLoadFailed);
+        return;
+    }
+    if (!ret.ok || pageStillThere) {
+        Finish(Outcome::kLoadFailed);
+        return;
+    }
+    // Emptied since it was counted: say so, as an empty list at the start does.
+    if (m_exported == 0) UIMessageBox(m_pManager->GetPaintWindow(), kNoRows);
+    Finish(Outcome::kDone);
 }
 
 // Pages are read by their offset in the list: rows added, removed or moved before it would make

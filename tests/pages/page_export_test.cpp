@@ -419,6 +419,17 @@ INSTANTIATE_TEST_SUITE_P(
                         &DisturbedWalk::HideAShownColumn,
                         "导出时客户列表隐藏了要导出的列，导出已停止，文件没有保存，请重新导出！"}));
 
+TEST_F(PageExportTest, AListEmptiedSinceItWasCountedSaysThereIsNothingToExport) {
+    ShowRows(45);
+    Exec("DELETE FROM tabvehicleinfo");
+    Exec("DELETE FROM tabcustomerinfo");
+    StartExport("opt_export_all");
+    ASSERT_TRUE(WaitForExportEnd());
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"没有可以导出的数据！"});
+    EXPECT_FALSE(Exists(m_target));
+    EXPECT_EQ(Text("export_done_msg"), "");
+}
+
 TEST_F(PageExportTest, ALostConnectionEndsTheWalkAndKeepsTheExistingFile) {
     ShowRows(45);
     WriteBytes(m_target, "old");
