@@ -8,8 +8,8 @@
 
 #include "app/settings/config.h"
 #include "excel/choose_workbook_file.h"
-#include "pages/find_sub_control.h"
 #include "netsqlite/text_codec.h"
+#include "pages/find_sub_control.h"
 #include "pages/page_list.h"
 #include "store/data_type_dictionary.h"
 #include "tasks/db_task_caller.h"
@@ -150,7 +150,7 @@ void CPageExport::ShowStep(int step) {
 // it hid itself, hands it to what the operator does next (start on the last step, forward on
 // the first), so the keyboard stays on the page.
 void CPageExport::KeepFocusOnThePage(CControlUI* focus) {
-    if (focus != m_pPre && focus != m_pNext) return;
+    if (!focus || (focus != m_pPre && focus != m_pNext)) return;
     CControlUI* afterNext = m_pStart;
     CControlUI* next = focus->IsVisible() ? focus : focus == m_pNext ? afterNext : m_pNext;
     if (next) next->SetFocus();
@@ -257,8 +257,8 @@ void CPageExport::WriteLoadedPage() {
         return;
     }
     const std::vector<row_info_t>& rows = m_pPageList->GetRows();
-    // A failed load and a page emptied by deletions elsewhere look alike here; the load's
-    // result, seen next in OnPageLoaded, tells them apart.
+    // A failed load and a page emptied by deletions elsewhere look alike here; OnPageLoaded,
+    // which runs next, tells them apart.
     if (rows.empty()) {
         m_bEmptyPageSeen = true;
         return;
@@ -311,7 +311,8 @@ void CPageExport::OnRowCount(TaskContext ctx) {
 }
 
 // Pages are read by their offset in the list: rows added, removed or moved before it would make
-// the walk skip or repeat rows. A write completes before any page read after it.
+// the walk skip or repeat rows. Tasks complete in order, so this comes before any page read after
+// the write.
 void CPageExport::OnRowsWritten(TaskContext ctx) {
     if (m_bWalking && ctx.Get(task_keys::ret).ok) Finish(Outcome::kListChanged);
 }
