@@ -90,6 +90,7 @@ void CPageEdit::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderC
 }
 
 void CPageEdit::FindControls() {
+    m_pNewCustomer = FindSubControlAs<CButtonUI>(this, "btn_new_customer", "Button");
     m_pCustomerArea = FindSubControlAs<CContainerUI>(this, "container_customer_attr", "Container");
     m_pVehicleArea = FindSubControlAs<CContainerUI>(this, "container_vehicle_attr", "Container");
     m_pPlateIds = FindSubControlAs<CContainerUI>(this, "pe_plate_ids", "Container");
@@ -274,6 +275,8 @@ void CPageEdit::OnCustomerLoaded(TaskContext ctx) {
     // Until its vehicles arrive nothing of the previous customer's may be saved for this one.
     EmptyVehicleArea();
     EnableButtons(false, false);
+    // Opened from the list, whose grid is hidden now: the keyboard comes to the first field.
+    if (!Contains(m_pManager->GetFocus())) FocusEditor(m_pCustomerArea);
     m_pCaller->RequestLoadCustomerVehicles(m_currentCustomer);
 }
 
@@ -368,6 +371,7 @@ void CPageEdit::NewCustomer() {
     ClearVehicleArea();
     BuildEditorRows(m_pCustomerArea, kCategoryCustomer, value_map_t());
     EnableButtons(true, false);
+    FocusEditor(m_pCustomerArea);
 }
 
 void CPageEdit::NewVehicle() {
@@ -381,6 +385,9 @@ void CPageEdit::NewVehicle() {
     m_vehicles.push_back(vehicle);
     m_pPlateSelector->SelectItem(m_pPlateSelector->GetCount() - 1);
     EnableButtons(true, true);
+    // The plate is what the operator types first, over the placeholder.
+    if (CControlUI* plate = m_pManager->FindSubControlByName(m_pVehicleArea, "pe_edit_plateid"))
+        plate->SetFocus();
 }
 
 // --- Saves -----------------------------------------------------------------------------------
@@ -567,10 +574,22 @@ void CPageEdit::RemoveVehicle(int index) {
 // --- Buttons and messages --------------------------------------------------------------------
 
 void CPageEdit::EnableButtons(bool bCustomer, bool bVehicle) {
+    const CControlUI* focus = m_pManager->GetFocus();
     for (CButtonUI* button : {m_pSaveCustomer, m_pDeleteCustomer, m_pNewVehicle})
         if (button) button->SetEnabled(bCustomer);
     for (CButtonUI* button : {m_pSaveVehicle, m_pDeleteVehicle})
         if (button) button->SetEnabled(bVehicle);
+    // A button disabled under the keyboard would leave it nowhere: the one that starts anew
+    // takes it.
+    CButtonUI* next = bCustomer ? m_pNewVehicle : m_pNewCustomer;
+    if (focus && !m_pManager->GetFocus() && next) next->SetFocus();
+}
+
+void CPageEdit::FocusEditor(CContainerUI* area) {
+    if (area->GetCount() == 0) return;
+    static_cast<CContainerUI*>(area->GetItemAt(0)->GetInterface("Container"))
+        ->GetItemAt(1)
+        ->SetFocus();
 }
 
 bool CPageEdit::Contains(const CControlUI* control) const {

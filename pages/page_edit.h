@@ -74,6 +74,8 @@ private:
 
     // Save and delete of the customer and new vehicle; save and delete of the vehicle.
     void EnableButtons(bool bCustomer, bool bVehicle);
+    // The keyboard to the first editor of the area.
+    void FocusEditor(CContainerUI* area);
     void ShowMessage(LPCTSTR pstrText) const;
     bool Contains(const CControlUI* control) const;
     bool Confirm(LPCTSTR pstrText);
@@ -83,6 +85,7 @@ private:
     CContainerUI* m_pVehicleArea = nullptr;
     CContainerUI* m_pPlateIds = nullptr;
     CComboUI* m_pPlateSelector = nullptr;
+    CButtonUI* m_pNewCustomer = nullptr;
     CButtonUI* m_pSaveCustomer = nullptr;
     CButtonUI* m_pDeleteCustomer = nullptr;
     CButtonUI* m_pNewVehicle = nullptr;

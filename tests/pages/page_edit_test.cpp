@@ -369,6 +369,40 @@ TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads)
     EXPECT_TRUE(WaitFor([&] { return m_counts > counts; })) << "the list counts again";
 }
 
+// Opened with Enter from the list, the page takes the keyboard to the first field; a new
+// vehicle to its plate; a delete that disables the focused button hands the keyboard to the
+// button that starts anew.
+TEST_F(PageEditTest, TheKeyboardGoesWhereTheOperatorGoesOn) {
+    const HWND window = m_main->GetHWND();
+    CPaintManagerUI& manager = m_main->GetPaintManager();
+    auto press = [&](const char* button) {
+        m_main->FindControl(button)->SetFocus();
+        guisupport::PressKey(window, VK_RETURN);
+    };
+    int row = 0;
+    while (row < ItemCount() && List().GetItemAt(row)->GetTag() != kNoVehicles) ++row;
+    ShowRow(row);
+    ClickRow(row);
+    const int loaded = m_done + 1;
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return m_done >= loaded; }));
+    ASSERT_EQ(m_edit->GetCurrentCustomer(), kNoVehicles);
+    EXPECT_EQ(manager.GetFocus(), CustomerEditor("客户编号"));
+
+    press("btn_new_vehicle");
+    EXPECT_EQ(manager.GetFocus(), m_main->FindControl("pe_edit_plateid"));
+    m_nextAnswer = 0;
+    press("btn_delete_vehicle");
+    EXPECT_EQ(manager.GetFocus(), m_main->FindControl("btn_new_vehicle"));
+
+    const int deleted = m_done + 1;
+    press("btn_delete_customer");
+    ASSERT_TRUE(WaitFor([&] { return m_done >= deleted; }));
+    EXPECT_EQ(manager.GetFocus(), m_main->FindControl("btn_new_customer"));
+    guisupport::PressKey(window, VK_RETURN);
+    EXPECT_EQ(manager.GetFocus(), CustomerEditor("客户编号"));
+}
+
 // A timestamp column that is not read-only is edited as text, and saved as typed.
 class EditableTimestampTest : public PageEditTest {
 protected:
