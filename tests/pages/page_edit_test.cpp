@@ -153,6 +153,8 @@ TEST_F(PageEditTest, ACustomerWithoutVehiclesCannotSaveOrDeleteOne) {
     EXPECT_TRUE(Enabled("btn_new_vehicle"));
     EXPECT_FALSE(Enabled("btn_save_vehicle"));
     EXPECT_FALSE(Enabled("btn_delete_vehicle"));
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_edit_no_vehicles");
 }
 
 TEST_F(PageEditTest, NewVehiclesAreNumberedWithoutReuseAndSavedUnderTheTypedPlate) {
@@ -317,6 +319,8 @@ TEST_F(PageEditTest, ANewCustomerIsSavedBeforeItsVehicle) {
     ClickControl(*m_main, "btn_new_customer");
     EXPECT_EQ(Area("container_customer_attr").GetCount(), 4);
     ClickControl(*m_main, "btn_new_vehicle");
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_edit_new_customer");
     ClickControl(*m_main, "btn_save_vehicle");
     EXPECT_EQ(m_boxes, std::vector<std::string>{"请先保存客户信息！"});
     CustomerEditor("客户编号")->SetText("N0001");
