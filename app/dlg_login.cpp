@@ -10,6 +10,13 @@
 #include "uilib/message_box.h"
 #include "uilib/ui_application.h"
 
+namespace {
+
+// Beside "数据库连接失败", which alone does not say what to do about it.
+const char kOpenFailedHint[] = "请检查服务器地址，并确认数据库服务已启动。";
+
+}  // namespace
+
 CDlgLogin::CDlgLogin() = default;
 
 CDlgLogin::~CDlgLogin() {
@@ -86,7 +93,7 @@ void CDlgLogin::OnOpenDb(TaskContext ctx) {
         RequestLoginAsTyped();
     } else {
         SetBusy(false);
-        SetMessage("数据库连接失败");
+        SetMessage("数据库连接失败", kOpenFailedHint);
         SelectForRetyping(m_pEditIp);
     }
 }
@@ -102,7 +109,7 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
         // after the wrong fault. The next "ok" opens the database again.
         m_bConnected = false;
         SetBusy(false);
-        SetMessage("数据库连接失败");
+        SetMessage("数据库连接失败", kOpenFailedHint);
         SelectForRetyping(m_pEditIp);
     } else {
         SetBusy(false);
@@ -130,8 +137,9 @@ void CDlgLogin::OnLoginDone() {
     m_pMainWnd->ShowWindow(true, true);
 }
 
-void CDlgLogin::SetMessage(LPCTSTR pstrText) {
+void CDlgLogin::SetMessage(LPCTSTR pstrText, LPCTSTR pstrHint) {
     if (m_pLabelMsg) m_pLabelMsg->SetText(pstrText);
+    if (CControlUI* hint = m_pm.FindControl("label_hint")) hint->SetText(pstrHint);
 }
 
 void CDlgLogin::SetBusy(bool bBusy) {

@@ -49,7 +49,8 @@ private:
     void OnOpenDb(TaskContext ctx);
     void OnLogin(TaskContext ctx);
     void OnLoginDone();
-    void SetMessage(LPCTSTR pstrText);
+    // The outcome in "label_msg"; what to do about it, if anything, in "label_hint" below it.
+    void SetMessage(LPCTSTR pstrText, LPCTSTR pstrHint = "");
     void SetBusy(bool bBusy);
     void SelectForRetyping(CEditUI* pEdit);
 

@@ -77,7 +77,8 @@ write_settings() {
     local ini=$builddir/app/wlsetting.ini
     [ -f "$ini" ] && return 0
     mkdir -p "$builddir/app"
-    printf '[Db]\nIp=%s\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n' "$address" >"$ini"
+    # It holds the database password: readable by this user only.
+    (umask 077 && printf '[Db]\nIp=%s\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n' "$address" >"$ini")
     echo "Wrote $ini"
 }
 

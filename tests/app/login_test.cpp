@@ -53,6 +53,7 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     EXPECT_TRUE(IsControlEnabled(*login, "ok"));
     EXPECT_FALSE(login->IsBusy());
     EXPECT_EQ(login->GetMainWnd(), nullptr);
+    EXPECT_EQ(ControlText(*login, "label_hint"), "请检查服务器地址，并确认数据库服务已启动。");
     // Typing goes straight over the address that failed.
     EXPECT_EQ(FocusName(*login), "edit_ip");
     EXPECT_EQ(guisupport::SelectedText(login->GetHWND()), wrongAddress);
@@ -61,6 +62,7 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     SetControlText(*login, "edit_ip", m_service.address().c_str());
     AwaitRepliesAsTheClientDoes(*login);
     ASSERT_NE(LogIn(*login), nullptr);
+    EXPECT_EQ(ControlText(*login, "label_hint"), "");
     EXPECT_NE(SettingsText().find("Ip=" + m_service.address() + "\n"), std::string::npos)
         << SettingsText();
     EXPECT_TRUE(m_boxes.empty());
