@@ -56,15 +56,30 @@ bool FileExists(const tstring& path) {
     return ::stat(GbkToUtf8(path).c_str(), &info) == 0;
 }
 
+// Where the name of a file path (UTF-8) starts: its folder is what comes before.
+size_t NameStart(const std::string& file) {
+    const size_t slash = file.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
 // Saving makes a new file in the target's folder and renames it over the target, so that folder
 // must take new files, and the target must not be a folder itself.
 bool CanSaveAt(const tstring& path) {
     const std::string file = GbkToUtf8(path);
-    const size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+    const size_t nameStart = NameStart(file);
+    const std::string folder = nameStart == 0 ? "." : file.substr(0, nameStart);
     struct stat info;
     const bool isFolder = ::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     return !isFolder && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// LibreOffice marks a file it has open with a lock file beside it. Replacing the file under it
+// would leave the old rows on its screen, and "open file" would only bring that window up.
+bool OpenInAnOfficeProgram(const tstring& path) {
+    const std::string file = GbkToUtf8(path);
+    const size_t nameStart = NameStart(file);
+    const std::string lock = file.substr(0, nameStart) + ".~lock." + file.substr(nameStart) + "#";
+    return ::access(lock.c_str(), F_OK) == 0;
 }
 
 void ShowControl(CControlUI* control, bool bShow) {
@@ -180,6 +195,10 @@ void CPageExport::StartExport() {
     // Found now rather than after every row has been read.
     if (!CanSaveAt(path)) {
         UIMessageBox(owner, "不能在这个位置保存文件，请选择一个存在并且可以写入的文件夹！");
+        return;
+    }
+    if (OpenInAnOfficeProgram(path)) {
+        UIMessageBox(owner, "文件正在被其他程序打开，请先关闭该文件，或者选择其他文件名！");
         return;
     }
     if (!ConfirmTarget(path) || !m_pPageList) return;

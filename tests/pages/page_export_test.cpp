@@ -310,6 +310,15 @@ TEST_P(ExistingTarget, IsKeptWhenTheOverwriteIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Names, ExistingTarget, ::testing::Values("customers.xls", u8"客户名单.xls"));
 
+TEST_F(PageExportTest, AFileOpenInLibreOfficeIsNotReplacedUnderIt) {
+    WriteBytes(m_target, "old");
+    WriteBytes(m_dir.file(".~lock.customers.xls#"), ",operator,host,07.12.2026 16:50,;");
+    StartExport("opt_export_cur_page");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{
+                           "文件正在被其他程序打开，请先关闭该文件，或者选择其他文件名！"});
+    EXPECT_EQ(ReadBytes(m_target), "old");
+}
+
 class UnwritableTarget : public PageExportTest, public ::testing::WithParamInterface<const char*> {};
 
 // Said before the list is read, not after every row has been.
