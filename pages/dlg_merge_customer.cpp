@@ -65,6 +65,9 @@ void CDlgMergeCustomer::Fill(const std::map<int32_t, tstring>& names) {
         m_pCombo->Add(item);
     }
     m_pCombo->SelectItem(0);
+    // The keyboard starts at the choice, not at "ok": the arrows pick the customer and Enter
+    // still confirms.
+    m_pCombo->SetFocus();
 }
 
 void CDlgMergeCustomer::Notify(TNotifyUI& msg) {

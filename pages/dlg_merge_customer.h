@@ -23,7 +23,8 @@ merge_selection_t CollectMergeSelection(const std::vector<row_info_t>& rows);
 bool MergeMovesVehicles(const plates_by_customer_t& plates, int32_t target);
 
 // Lists the customers in "cmb_select_customer" (text the name, tag the CustomerID) with the
-// first one chosen. Result 0 after "ok", 1 when cancelled in any way.
+// first one chosen and the keyboard on the choice. Result 0 after "ok", 1 when cancelled in any
+// way.
 class CDlgMergeCustomer : public CDialogWnd, public INotifyUI {
 public:
     // Creates the window, hidden, from "mergecustomer.xml" over the parent.

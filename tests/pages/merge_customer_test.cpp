@@ -7,6 +7,7 @@
 #include "tests/pages/page_list_fixture.h"
 #include "uilib/combo_ui.h"
 #include "uilib/list_ui.h"
+#include "uilib/menu_ui.h"
 
 namespace pagetest {
 namespace {
@@ -124,6 +125,35 @@ TEST_F(MergeCustomers, TheChosenCustomerGetsEveryVehicle) {
         for (int item = 0; item < ItemCount(); ++item) rows += List().GetItemAt(item)->GetTag() == 2u;
         return rows == 3;
     }));
+}
+
+TEST_F(MergeCustomers, TheKeyboardAloneGivesTheVehicles) {
+    const std::vector<std::string> plates1 = PlatesOf(1), plates2 = PlatesOf(2);
+    ClickRow(0);
+    const HWND main = m_main->GetHWND();
+    guisupport::PressKey(main, VK_DOWN, MK_SHIFT);
+    guisupport::PressKey(main, VK_DOWN, MK_SHIFT);
+    ASSERT_EQ(List().GetSelectedItems(), (std::vector<int>{0, 1, 2}));
+    UiDriver driver;
+    driver.Then([] { return true; }, [&] { guisupport::PressKey(main, VK_APPS); })
+        .Then([&] { return m_page->GetContextMenu() && m_page->GetContextMenu()->IsVisible(); },
+              [&] {
+                  const HWND menu = m_page->GetContextMenu()->GetHWND();
+                  for (int i = 0; i < 3; ++i) guisupport::PressKey(menu, VK_DOWN);
+                  guisupport::PressKey(menu, VK_RETURN);
+              })
+        .Then([&] { return m_page->GetMergeDialog() != nullptr; },
+              [&] {
+                  // The choice has the keyboard; Enter confirms it.
+                  const HWND dialog = m_page->GetMergeDialog()->GetHWND();
+                  guisupport::PressKey(dialog, VK_DOWN);
+                  guisupport::PressKey(dialog, VK_RETURN);
+              })
+        .Then([&] { return m_boxes.size() == 1; });
+    ASSERT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"修改成功！"});
+    EXPECT_EQ(PlatesOf(1).size(), 0u);
+    EXPECT_EQ(PlatesOf(2).size(), plates1.size() + plates2.size());
 }
 
 TEST(MergeSelection, GathersRowsByCustomer) {
