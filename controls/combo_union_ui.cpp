@@ -122,12 +122,41 @@ bool CComboUnionWnd::RemoveItemAt(int iIndex) {
     return true;
 }
 
+void CComboUnionWnd::ChooseItem(CControlUI* pItem) {
+    CComboUnionUI* combo = m_pCombo;
+    CloseDropDown();
+    combo->Choose(ItemText(pItem), pItem->GetUserData());
+}
+
+// The keyboard stays with the combo while its list is open: arrows move the selection in the
+// list, Enter or Space chooses it.
+bool CComboUnionWnd::OnComboKey(UINT vk) {
+    const int count = m_pList->GetCount();
+    const int current = m_pList->GetCurSel();
+    int next = current;
+    switch (vk) {
+        case VK_UP: next = current < 0 ? count - 1 : std::max(current - 1, 0); break;
+        case VK_DOWN: next = std::min(current + 1, count - 1); break;
+        case VK_HOME: next = 0; break;
+        case VK_END: next = count - 1; break;
+        case VK_RETURN:
+        case VK_SPACE:
+            if (current >= 0) ChooseItem(m_pList->GetItemAt(current));
+            return true;
+        default: return false;
+    }
+    if (next >= 0 && next != current) {
+        m_pList->SelectItem(next, false, false);
+        LeaveClicksToRow(next);
+        m_pList->EnsureVisible(next);
+    }
+    return true;
+}
+
 void CComboUnionWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == DUI_MSGTYPE_ITEMCLICK && m_pCombo && msg.pSender &&
         msg.pSender->GetParent() && msg.pSender->GetInterface("ListItem")) {
-        CComboUnionUI* combo = m_pCombo;
-        CloseDropDown();
-        combo->Choose(ItemText(msg.pSender), msg.pSender->GetUserData());
+        ChooseItem(msg.pSender);
         return;
     }
     if (msg.sType == DUI_MSGTYPE_ITEMSELECT && msg.pSender == m_pList) {
@@ -157,7 +186,13 @@ void CComboUnionWnd::WatchCombo(bool bWatch) {
         manager->RemoveMessageFilter(this);
 }
 
-LRESULT CComboUnionWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool&) {
+// Escape in the combo's window closes the list before the window sees it (a dialog would close).
+LRESULT CComboUnionWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool& bHandled) {
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE && m_pCombo) {
+        CloseDropDown();
+        bHandled = true;
+        return 0;
+    }
     if (uMsg == WM_MOVE && m_pCombo) Place();
     if (uMsg == WM_ACTIVATE) {
         m_bComboActive = wParam != 0;
@@ -255,12 +290,22 @@ void CComboUnionUI::DoEvent(TEventUI& event) {
             if (IsEnabled()) CloseDropDown();
             break;
         case UIEVENT_KEYDOWN:
-            if (event.chKey == VK_ESCAPE && IsDropped()) return CloseDropDown();
+            if (OnKeyDown(event.chKey)) return;
             break;
         default:
             break;
     }
     CButtonUI::DoEvent(event);
+}
+
+// Closed, the keys that open a combo box open the list; open, the list takes them.
+bool CComboUnionUI::OnKeyDown(UINT vk) {
+    if (!IsEnabled() || !m_pDropDown) return false;
+    if (IsDropped()) return m_pDropDown->OnComboKey(vk);
+    const bool opens = vk == VK_DOWN || vk == VK_UP || vk == VK_F1 + 3 || vk == VK_SPACE ||
+                       vk == VK_RETURN;
+    if (opens) m_pDropDown->Open(this);
+    return opens;
 }
 
 void CComboUnionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {

@@ -44,6 +44,9 @@ private:
     // Messages of the combo's window.
     LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     void WatchCombo(bool bWatch);
+    void ChooseItem(CControlUI* pItem);
+    // A key typed in the combo while the list is open; true when the list used it.
+    bool OnComboKey(UINT vk);
     bool IsItemButton(CControlUI* pControl) const;
     void SelectOwnersItem();
     void LeaveClicksToRow(int iIndex);
@@ -83,6 +86,7 @@ public:
 private:
     friend class CComboUnionWnd;
     void CloseDropDown();
+    bool OnKeyDown(UINT vk);
 
     CComboUnionWnd* m_pDropDown = nullptr;
     DWORD m_dwArrowColor = 0xFF7A8794;

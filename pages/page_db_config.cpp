@@ -54,6 +54,7 @@ void CPageDbConfig::RegisterHandlers() {
     RegisterTaskHandler(kInsertCommonData, [this](TaskContext ctx) { OnCommonDataInserted(ctx); });
     RegisterTaskHandler(kUpdateCommonData, [this](TaskContext ctx) { OnCommonDataUpdated(ctx); });
     RegisterTaskHandler(kDeleteCommonData, [this](TaskContext ctx) { OnCommonDataDeleted(ctx); });
+    RegisterTaskHandler(kCountCommonDataUses, [this](TaskContext ctx) { OnValueUsesCounted(ctx); });
     RegisterTaskHandler(kUpdateDataTypeInfo, [this](TaskContext ctx) { OnDataTypeUpdated(ctx); });
 }
 
@@ -264,12 +265,33 @@ void CPageDbConfig::OnValueEdited(CControlUI* label, bool bChanged) {
     }
 }
 
+// The records that hold the value are counted first: deleting it takes it from them too, which
+// the operator must agree to.
 void CPageDbConfig::DeleteValue(CControlUI* button) {
     CDataListItemUI* row = ValueRowOf(button);
-    if (!row) return;
+    if (!row || row->GetValueID() == -1) return;
     RequestStarted();
-    m_pCaller->RequestDeleteCommonData(row->GetKey().str(), row->GetValue().str(),
-                                       row->GetValueID());
+    m_pCaller->RequestCountCommonDataUses(row->GetKey().str(), row->GetValueID());
+}
+
+void CPageDbConfig::OnValueUsesCounted(TaskContext ctx) {
+    m_pTypeList->SetEnabled(true);
+    const tstring& dataType = ctx.Get(task_keys::key);
+    CDataListItemUI* row = StoredRow(dataType, ctx.Get(task_keys::id));
+    if (!row) return;
+    if (!ctx.Get(task_keys::ret).ok) return ShowMessage("删除失败");
+    const int32_t uses = ctx.Get(task_keys::count);
+    if (uses > 0 && !Confirm(UsedValueQuestion(dataType, row->GetValue().str(), uses))) return;
+    RequestStarted();
+    m_pCaller->RequestDeleteCommonData(dataType, row->GetValue().str(), row->GetValueID());
+}
+
+tstring CPageDbConfig::UsedValueQuestion(const tstring& dataType, const tstring& value,
+                                         int32_t uses) const {
+    const data_type_info_t* info = m_pDictionary->find(dataType);
+    const tstring column = info ? info->DataTypeName : dataType;
+    return "取值“" + value + "”正被" + std::to_string(uses) + "条记录使用，删除后这些记录的“" +
+           column + "”将被清空。确定要删除吗？";
 }
 
 // The selected type must not change under a request: the type list waits for its completion.
@@ -277,8 +299,13 @@ void CPageDbConfig::RequestStarted() {
     m_pTypeList->SetEnabled(false);
 }
 
+// Every message of the page reports a write that did not happen.
 void CPageDbConfig::ShowMessage(LPCTSTR pstrText) {
-    UIMessageBox(m_pManager->GetPaintWindow(), pstrText);
+    UIMessageBox(m_pManager->GetPaintWindow(), pstrText, nullptr, MB_ICONWARNING);
+}
+
+bool CPageDbConfig::Confirm(const tstring& question) {
+    return UIMessageBox2(m_pManager->GetPaintWindow(), question.c_str()) == 0;
 }
 
 // --- Completions of the value requests -------------------------------------------------------

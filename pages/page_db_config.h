@@ -37,6 +37,8 @@ private:
     void OnCommonDataInserted(TaskContext ctx);
     void OnCommonDataUpdated(TaskContext ctx);
     void OnCommonDataDeleted(TaskContext ctx);
+    // The delete goes on when no record holds the value or the operator agrees to clear them.
+    void OnValueUsesCounted(TaskContext ctx);
     // A refused tick goes back to the stored one.
     void OnDataTypeUpdated(TaskContext ctx);
 
@@ -65,6 +67,8 @@ private:
     int32_t NextValueId(const tstring& dataType) const;
     void RequestStarted();
     void ShowMessage(LPCTSTR pstrText);
+    bool Confirm(const tstring& question);
+    tstring UsedValueQuestion(const tstring& dataType, const tstring& value, int32_t uses) const;
 
     CListUI* m_pTypeList = nullptr;
     CListUI* m_pValueList = nullptr;

@@ -3,6 +3,25 @@
 #include "store/row_reader.h"
 #include "store/sql_text.h"
 
+namespace {
+
+// The table whose column the lookup data type is, or "" when no record holds its values.
+tstring table_holding(const DbConnection& db, const tstring& data_type) {
+    if (!db.dictionary().is_lookup_column(data_type)) return tstring();
+    switch (db.category_of(data_type)) {
+        case kCategoryCustomer: return "tabcustomerinfo";
+        case kCategoryVehicle: return "tabvehicleinfo";
+        default: return tstring();
+    }
+}
+
+// Records keep a lookup value as its ValueID in decimal.
+tstring holds_value(const tstring& data_type, int32_t value_id) {
+    return sql::name(data_type) + " = " + sql::literal(std::to_string(value_id));
+}
+
+}  // namespace
+
 ret_t load_data_type_info(DbConnection& db, DataTypeDictionary::data_info_map& data_info) {
     const ret_t loaded = read_rows(db, "SELECT * FROM tabdatatypeinfo order by ShowIndex",
                                    [&](const NetSqliteResultSet& row) {
@@ -76,10 +95,30 @@ ret_t insert_common_data(DbConnection& db, const tstring& data_type, const tstri
 
 ret_t delete_common_data(DbConnection& db, const tstring& data_type, const tstring& value,
                          int32_t value_id) {
-    const ret_t deleted =
-        db.execute("DELETE FROM tabcommondatainfo WHERE Value = " + sql::literal(value) +
-                   " and DataType = " + sql::literal(data_type) +
-                   " and ValueID = " + std::to_string(value_id));
+    const tstring stored = "FROM tabcommondatainfo WHERE Value = " + sql::literal(value) +
+                           " and DataType = " + sql::literal(data_type) +
+                           " and ValueID = " + std::to_string(value_id);
+    // Only a value that is really deleted is taken from the records (not one renamed meanwhile).
+    const tstring table = table_holding(db, data_type);
+    const tstring release = table.empty() ? tstring()
+                                          : "UPDATE " + table + " SET " + sql::name(data_type) +
+                                                " = NULL WHERE " + holds_value(data_type, value_id) +
+                                                " and EXISTS (SELECT 1 " + stored + ");";
+    const ret_t deleted = db.execute(release + "DELETE " + stored);
     if (deleted.ok) db.dictionary().remove_common_value(data_type, value_id, value);
     return deleted;
+}
+
+ret_t count_common_data_uses(DbConnection& db, const tstring& data_type, int32_t value_id,
+                             int32_t& uses) {
+    uses = 0;
+    const tstring table = table_holding(db, data_type);
+    if (table.empty()) return ret_t(true, 0);
+    return read_rows(db,
+                     "SELECT COUNT(*) AS uses FROM " + table + " WHERE " +
+                         holds_value(data_type, value_id),
+                     [&](const NetSqliteResultSet& row) {
+                         uses = read_int(row, "uses");
+                         return true;
+                     });
 }

@@ -16,5 +16,10 @@ ret_t update_common_data(DbConnection& db, const tstring& data_type, const tstri
 // The caller chooses an unused ValueID.
 ret_t insert_common_data(DbConnection& db, const tstring& data_type, const tstring& value,
                          int32_t value_id);
+// The records holding the value lose it in the same request, so that none keeps a ValueID a later
+// value of the data type may take.
 ret_t delete_common_data(DbConnection& db, const tstring& data_type, const tstring& value,
                          int32_t value_id);
+// How many customers or vehicles (by the data type's category) hold the value.
+ret_t count_common_data_uses(DbConnection& db, const tstring& data_type, int32_t value_id,
+                             int32_t& uses);

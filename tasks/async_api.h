@@ -2,7 +2,7 @@
 // One API object per database operation. The interface AsyncApi_<Operation> declares the
 // operation; AsyncApiThreaded_<Operation> queues it on the worker and completes it on the UI
 // thread. The queued part is the same for every operation, so one template carries it and the
-// operation list below names the 26 operations once.
+// operation list below names the 27 operations once.
 #include <boost/function.hpp>
 
 #include "tasks/callback_info.h"
@@ -24,6 +24,7 @@
     X(UpdateCommonData)               \
     X(InsertCommonData)               \
     X(DeleteCommonData)               \
+    X(CountCommonDataUses)            \
     X(LoadCustomerByID)               \
     X(UpdateCustomer)                 \
     X(DeleteCustomerAndVehicles)      \

@@ -79,6 +79,10 @@ void Async_Task::DeleteCommonData(TaskContext ctx) {
     RunStore(ctx, delete_common_data, key, value, id);
 }
 
+void Async_Task::CountCommonDataUses(TaskContext ctx) {
+    RunStore(ctx, count_common_data_uses, key, id, count);
+}
+
 void Async_Task::LoadCustomerByID(TaskContext ctx) {
     RunStore(ctx, load_customer_by_id, id, row);
 }

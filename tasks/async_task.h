@@ -1,5 +1,5 @@
 #pragma once
-// The process's one task object: the worker thread, the database connection and the 26 API
+// The process's one task object: the worker thread, the database connection and the 27 API
 // objects. Requests reach it through db_task_caller.
 #include "store/db_connection.h"
 #include "tasks/async_api.h"

@@ -262,6 +262,12 @@ void db_task_caller::RequestDeleteCommonData(const tstring& data_type_name, cons
         task_names::kDeleteCommonData, In(key, data_type_name), In(value, text), In(id, value_id));
 }
 
+void db_task_caller::RequestCountCommonDataUses(const tstring& data_type_name, int32_t value_id) {
+    Request<AsyncApiThreaded_CountCommonDataUses>(task_names::kCountCommonDataUses,
+                                                  In(key, data_type_name), In(id, value_id),
+                                                  Out(count));
+}
+
 void db_task_caller::RequestImportRow(const row_info_t& data) {
     Request<AsyncApiThreaded_InsertRow>(task_names::kImportRow, In(row_data, data));
 }

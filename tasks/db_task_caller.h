@@ -68,6 +68,8 @@ public:
     void RequestUpdateCommonData(const tstring& data_type, const tstring& value, int32_t value_id);
     void RequestInsertCommonData(const tstring& data_type, const tstring& value, int32_t value_id);
     void RequestDeleteCommonData(const tstring& data_type, const tstring& value, int32_t value_id);
+    // "count": how many records hold the value.
+    void RequestCountCommonDataUses(const tstring& data_type, int32_t value_id);
     void RequestImportRow(const row_info_t& row);
     void RequestImportRows(const row_list_t& rows, const insert_result_list_t& results);
 

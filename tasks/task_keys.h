@@ -31,6 +31,7 @@ constexpr const char* kUpdateDataTypeInfo = "UpdateDataTypeInfo";
 constexpr const char* kUpdateCommonData = "UpdateCommonData";
 constexpr const char* kInsertCommonData = "InsertCommonData";
 constexpr const char* kDeleteCommonData = "DeleteCommonData";
+constexpr const char* kCountCommonDataUses = "CountCommonDataUses";
 constexpr const char* kImportRow = "ImportRow";
 constexpr const char* kImportRows = "ImportRows";
 }  // namespace task_names

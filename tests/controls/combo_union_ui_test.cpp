@@ -173,6 +173,46 @@ TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {
     EXPECT_FALSE(m_first->IsDropped());
 }
 
+// The keyboard alone opens the list, moves through it, chooses and closes.
+TEST_F(ComboUnionTest, KeysOpenMoveChooseAndClose) {
+    m_first->SetFocus();
+    guisupport::PressKey(m_window, VK_DOWN);
+    ASSERT_TRUE(m_first->IsDropped());
+    CListUI* list = m_dropDown.GetList();
+    EXPECT_EQ(list->GetCurSel(), 2) << "opening selects the item of the text";
+    const std::pair<UINT, int> moves[] = {{VK_DOWN, 3}, {VK_UP, 2}, {VK_UP, 1}, {VK_END, 9},
+                                          {VK_DOWN, 9}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}};
+    for (const auto& [key, selected] : moves) {
+        guisupport::PressKey(m_window, key);
+        EXPECT_EQ(list->GetCurSel(), selected) << "key " << key;
+    }
+    EXPECT_EQ(m_window.Count("value_changed", "first"), 0) << "moving chooses nothing";
+    guisupport::PressKey(m_window, VK_RETURN);
+    EXPECT_FALSE(m_first->IsDropped());
+    EXPECT_EQ(std::string(m_first->GetText()), "车主姓名");
+    EXPECT_EQ(std::string(m_first->GetUserData()), "1");
+    EXPECT_EQ(m_window.Count("value_changed", "first"), 1);
+
+    guisupport::PressKey(m_window, VK_SPACE);
+    ASSERT_TRUE(m_first->IsDropped());
+    guisupport::PressKey(m_window, VK_DOWN);
+    guisupport::PressKey(m_window, VK_ESCAPE);
+    EXPECT_FALSE(m_first->IsDropped());
+    EXPECT_EQ(std::string(m_first->GetText()), "车主姓名") << "Escape chooses nothing";
+
+    m_second->SetFocus();
+    guisupport::PressKey(m_window, VK_UP);
+    ASSERT_TRUE(m_second->IsDropped());
+    EXPECT_EQ(list->GetCurSel(), -1);
+    guisupport::PressKey(m_window, VK_RETURN);
+    EXPECT_TRUE(m_second->IsDropped()) << "nothing selected, nothing chosen";
+    guisupport::PressKey(m_window, VK_DOWN);
+    EXPECT_EQ(list->GetCurSel(), 0);
+    guisupport::PressKey(m_window, VK_TAB);
+    EXPECT_FALSE(m_second->IsDropped()) << "Tab takes the focus away and closes the list";
+    EXPECT_EQ(m_window.Count("value_changed", "second"), 0);
+}
+
 TEST_F(ComboUnionTest, KeyboardGoingToAnotherWindowClosesIt) {
     HWND h = m_window;
     ASSERT_TRUE(ProcessMessagesUntil([h] { return guisupport::ActiveWindow() == h; }));

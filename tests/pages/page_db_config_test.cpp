@@ -151,6 +151,8 @@ TEST_F(DbConfigTest, AddsRenamesAndDeletesValuesInPlace) {
     AddValue("");
     EXPECT_EQ(ValueList().GetCount(), 7);
 
+    // Held by no vehicle: deleted without a question.
+    Exec("UPDATE tabvehicleinfo SET Color = NULL WHERE Color = '2'");
     ClickDelete(1);
     ASSERT_TRUE(WaitForDone());
     EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "银色", "红色", "蓝色", "墨绿"}));
@@ -221,6 +223,39 @@ TEST_F(DbConfigTest, ValuesThatReadTheSameAreToldApartByTheirValueID) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
+// Deleting a value that vehicles hold asks first; once agreed, the vehicles lose it, so a value
+// added later under the freed ValueID does not turn up on them.
+TEST_F(DbConfigTest, DeletingAValueInUseAsksAndTakesItFromTheVehicles) {
+    const std::string holders = "SELECT 1 FROM tabvehicleinfo WHERE Color = '5'";
+    const int uses = CountRows(holders);
+    ASSERT_GT(uses, 0);
+    const int vehicles = CountRows("SELECT 1 FROM tabvehicleinfo");
+    SelectType("Color");
+    const std::string question = "取值“蓝色”正被" + std::to_string(uses) +
+                                 "条记录使用，删除后这些记录的“车辆颜色”将被清空。确定要删除吗？";
+    m_nextAnswer = 1;
+    ClickDelete(4);
+    ASSERT_TRUE(WaitFor([&] { return !m_boxes.empty() && TypeList().IsEnabled(); }));
+    EXPECT_EQ(m_boxes, std::vector<std::string>{question});
+    EXPECT_EQ(StoredColors().back(), "5=蓝色");
+    EXPECT_EQ(ShownValues().back(), "蓝色");
+    EXPECT_EQ(CountRows(holders), uses);
+
+    m_nextAnswer = 0;
+    ClickDelete(4);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "黑色", "银色", "红色"}));
+    EXPECT_EQ(CountRows(holders), 0);
+    EXPECT_EQ(CountRows("SELECT 1 FROM tabvehicleinfo"), vehicles);
+
+    AddValue("紫色");
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors().back(), "5=紫色");
+    EXPECT_EQ(CountRows(holders), 0);
+    EXPECT_EQ(m_boxes.size(), 2u);
+}
+
 // A write the database refuses: the page says so, shows what is stored, and the same action
 // succeeds once the database accepts it again.
 class RefusedWriteTest;
@@ -234,7 +269,11 @@ struct RefusedWrite : testcases::NamedCase {
 class RefusedWriteTest : public DbConfigTest, public testing::WithParamInterface<RefusedWrite> {
 public:
     void RenameBlack() { EditRow(1, "墨黑"); }
-    void DeleteBlack() { ClickDelete(1); }
+    // No vehicle holds it, so nothing is asked before the delete.
+    void DeleteBlack() {
+        Exec("UPDATE tabvehicleinfo SET Color = NULL WHERE Color = '2'");
+        ClickDelete(1);
+    }
     // The same text as a stored value: only the new row may go when its insert fails.
     void AddBlackAgain() { AddValue("黑色"); }
     void UntickColor() { ClickShowOption("Color"); }

@@ -62,6 +62,30 @@ TEST_F(StoreTest, CommonDataWritesKeepDictionaryInStep) {
     EXPECT_EQ(loaded.at("Color"), expected);
 }
 
+// A deleted value leaves no record holding its ValueID, which a later value may take; a value
+// renamed meanwhile is not deleted, and its records keep it.
+TEST_F(StoreTest, DeletingALookupValueTakesItFromTheRecordsHoldingIt) {
+    const int owner = add_customer("K1", "甲");
+    add_vehicle(owner, "P1", "5");
+    add_vehicle(owner, "P2", "4");
+    add_vehicle(owner, "P3", "5");
+    int32_t uses = -1;
+    EXPECT_EQ(count_common_data_uses(db, "Color", 5, uses), ret_t(true, 0));
+    EXPECT_EQ(uses, 2);
+    EXPECT_EQ(count_common_data_uses(db, "Name", 5, uses), ret_t(true, 0));
+    EXPECT_EQ(uses, 0) << "no record holds a ValueID in a text column";
+
+    EXPECT_EQ(delete_common_data(db, "Color", "天蓝", 5), ret_t(true, 0));
+    EXPECT_EQ(vehicle_column("P1", "Color"), "5");
+    ASSERT_EQ(delete_common_data(db, "Color", "蓝色", 5), ret_t(true, 0));
+    EXPECT_EQ(vehicle_column("P1", "Color"), "");
+    EXPECT_EQ(vehicle_column("P3", "Color"), "");
+    EXPECT_EQ(vehicle_column("P2", "Color"), "4");
+    EXPECT_EQ(count_common_data_uses(db, "Color", 5, uses), ret_t(true, 0));
+    EXPECT_EQ(uses, 0);
+    EXPECT_EQ(rows_of("tabvehicleinfo"), 3);
+}
+
 TEST_F(StoreTest, CommonDataKeepsDatabaseOrder) {
     exec("DELETE FROM tabcommondatainfo");
     exec(

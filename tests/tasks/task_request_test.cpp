@@ -108,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"DeleteCommonData",
                     [](R& c) { c.RequestDeleteCommonData("", "", 1); },
                     {Has(key), Has(value), Has(id)}},
+        RequestCase{"CountCommonDataUses",
+                    [](R& c) { c.RequestCountCommonDataUses("", 1); },
+                    {Has(key), Has(id), Has(count)}},
         RequestCase{"ImportRow", [](R& c) { c.RequestImportRow({}); }, {Has(row_data)}},
         RequestCase{
             "ImportRows", [](R& c) { c.RequestImportRows({}, {}); }, {Has(rows), Has(results)}}),
