@@ -152,6 +152,7 @@ void CPageImport::Notify(TNotifyUI& msg) {
 // --- Steps -----------------------------------------------------------------------------------
 
 void CPageImport::GoNext() {
+    CControlUI* focus = m_pManager->GetFocus();
     bool bValidationFailed = false;
     while (m_step < kStepCount - 1) {
         if (m_ready[m_step] && !ValidateStep(m_step)) {
@@ -171,9 +172,11 @@ void CPageImport::GoNext() {
         ShowNotice("导入过程出现问题，详细情况请选中\"显示导入高级设置\"查看");
     }
     ShowStep(m_step);
+    KeepStepFocus(focus);
 }
 
 void CPageImport::GoPrevious() {
+    CControlUI* focus = m_pManager->GetFocus();
     while (m_step > kStepFile) {
         if (m_runState != kIdle) return;
         --m_step;
@@ -184,6 +187,17 @@ void CPageImport::GoPrevious() {
         if (m_ready[m_step] && !m_autoStep) break;
     }
     ShowStep(m_step);
+    KeepStepFocus(focus);
+}
+
+// A new step drops the focus. A step button pressed from the keyboard keeps it, or hands it to
+// what the operator does next when it hid itself: start on the last step, forward on the first.
+void CPageImport::KeepStepFocus(CControlUI* focus) {
+    if (!focus || (focus != m_pPrevButton && focus != m_pNextButton)) return;
+    CControlUI* next = focus->IsVisible() ? focus
+                       : focus == m_pNextButton ? m_pStartButton
+                                                : m_pNextButton;
+    if (next) next->SetFocus();
 }
 
 void CPageImport::ShowStep(int step) {

@@ -544,6 +544,40 @@ TEST_F(ImportTest, NoStepChangesWhileARunIsActive) {
     EXPECT_EQ(m_import->GetStep(), CPageImport::kStepMatch);
 }
 
+struct StepKey : testcases::NamedCase {
+    const char* pressed;
+    int fromStep;
+    const char* focused;
+};
+
+class ImportStepKeyTest : public ImportTest, public ::testing::WithParamInterface<StepKey> {};
+
+// Space on a step button keeps the keyboard on the page: the button keeps the focus, or hands
+// it to what the new step offers next when it hides itself.
+TEST_P(ImportStepKeyTest, AStepButtonPressedFromTheKeyboardKeepsTheFocusOnThePage) {
+    const std::string path = m_dir.file("keys.xlsx");
+    MakeXlsx(path, {CustomerSheet(3)});
+    RunWizardTo(path, GetParam().fromStep);
+    ASSERT_FALSE(HasFatalFailure());
+    if (GetParam().fromStep == CPageImport::kStepMatch) MatchTypes();
+    while (m_import->GetStep() > GetParam().fromStep) apptest::ClickControl(*m_main, "btn_excel_pre");
+    ASSERT_EQ(m_import->GetStep(), GetParam().fromStep);
+    m_main->FindControl(GetParam().pressed)->SetFocus();
+    guisupport::PressKey(m_main->GetHWND(), VK_SPACE);
+    EXPECT_NE(m_import->GetStep(), GetParam().fromStep) << ::testing::PrintToString(m_boxes);
+    CControlUI* focus = m_main->GetPaintManager().GetFocus();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->GetName().str(), GetParam().focused);
+    EXPECT_TRUE(focus->IsVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ImportStepKeyTest,
+    ::testing::Values(StepKey{{"NextToTheMatching"}, "btn_excel_next", CPageImport::kStepSheets, "btn_excel_next"},
+                      StepKey{{"NextToThePreview"}, "btn_excel_next", CPageImport::kStepMatch, "btn_start_import"},
+                      StepKey{{"BackToTheWorkbook"}, "btn_excel_pre", CPageImport::kStepColumns, "btn_excel_next"}),
+    testcases::kCaseName);
+
 // --- Common values changed while the values of a lookup column are matched ----------------------
 
 class ImportCommonValueTest : public ImportTest {
