@@ -48,10 +48,13 @@ CellValue ToCellValue(const FreeXL_CellValue& value) {
     }
 }
 
-// FreeXL reads booleans and error values as the numbers they are stored as. The cells that hold
-// them are found in the workbook stream itself: BOOLERR records and formulas whose cached result
-// is a boolean or an error, by sheet in BOUNDSHEET order.
-using CellValues = std::map<std::pair<int, int>, CellValue>;
+// What FreeXL leaves out, read from the workbook stream itself, by sheet in BOUNDSHEET order:
+// booleans and error values, which FreeXL reads as the numbers they are stored as (BOOLERR
+// records and formulas whose cached result is a boolean or an error), and merged ranges.
+struct SheetExtras {
+    std::map<std::pair<int, int>, CellValue> values;
+    std::vector<detail::MergedRange> merged;
+};
 
 // The boolean or error a record holds, or nothing for any other record.
 std::optional<CellValue> BooleanOrError(uint16_t type, const std::string& stream,
@@ -69,10 +72,21 @@ std::optional<CellValue> BooleanOrError(uint16_t type, const std::string& stream
     return std::nullopt;
 }
 
-std::map<std::size_t, CellValues> BooleanAndErrorCells(const std::string& stream) {
-    constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085;
+// MERGEDCELLS: a count, then per range its first and last row and first and last column.
+void AddMergedRanges(const std::string& stream, std::size_t data, std::size_t length,
+                     std::vector<detail::MergedRange>& merged) {
+    const std::size_t count = length >= 2 ? LoadLe16(stream, data) : 0;
+    for (std::size_t i = 0; i < count && 2 + (i + 1) * 8 <= length; ++i) {
+        const std::size_t at = data + 2 + i * 8;
+        merged.push_back({LoadLe16(stream, at), LoadLe16(stream, at + 4), LoadLe16(stream, at + 2),
+                          LoadLe16(stream, at + 6)});
+    }
+}
+
+std::map<std::size_t, SheetExtras> ReadSheetExtras(const std::string& stream) {
+    constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085, kMergedCells = 0x00E5;
     std::vector<uint32_t> sheet_offsets;
-    std::map<std::size_t, CellValues> cells;
+    std::map<std::size_t, SheetExtras> extras;
     std::size_t sheet = SIZE_MAX;
     for (std::size_t at = 0; at + 4 <= stream.size();) {
         const uint16_t type = LoadLe16(stream, at);
@@ -86,11 +100,12 @@ std::map<std::size_t, CellValues> BooleanAndErrorCells(const std::string& stream
         }
         if (sheet != SIZE_MAX) {
             if (std::optional<CellValue> value = BooleanOrError(type, stream, data, length))
-                cells[sheet][{LoadLe16(stream, data), LoadLe16(stream, data + 2)}] = *value;
+                extras[sheet].values[{LoadLe16(stream, data), LoadLe16(stream, data + 2)}] = *value;
+            if (type == kMergedCells) AddMergedRanges(stream, data, length, extras[sheet].merged);
         }
         at = data + length;
     }
-    return cells;
+    return extras;
 }
 
 SheetData ReadSheet(const void* handle, unsigned short index) {
@@ -129,10 +144,12 @@ WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string&
     } catch (const WorkbookError&) {
         // What FreeXL could read is still the workbook; only booleans then read as numbers.
     }
-    for (const auto& [sheet, cells] : BooleanAndErrorCells(stream)) {
+    for (const auto& [sheet, extras] : ReadSheetExtras(stream)) {
         if (sheet >= book.size()) continue;
-        for (const auto& [address, value] : cells)
+        for (const auto& [address, value] : extras.values)
             book[sheet].set_cell(address.first, address.second, value);
+        for (const detail::MergedRange& merge : extras.merged)
+            detail::FillMergedRange(book[sheet], merge);
     }
     return book;
 }

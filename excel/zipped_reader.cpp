@@ -6,6 +6,7 @@
 #include <ixion/model_iterator.hpp>
 #include <cstdint>
 #include <memory>
+#include <vector>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/spreadsheet/document.hpp>
@@ -111,12 +112,22 @@ SheetData ReadSheet(const ss::document& document, ss::sheet_t index) {
     const ixion::abs_range_t range = document.get_sheet(index)->get_data_range();
     if (!range.valid()) return sheet;
     const ixion::model_context& context = document.get_model_context();
+    const ss::sheet& source = *document.get_sheet(index);
+    std::vector<detail::MergedRange> merged;
     for (ixion::model_iterator it = context.get_model_iterator(
              index, ixion::rc_direction_t::horizontal, ixion::abs_rc_range_t(range));
          it.has(); it.next()) {
         const ixion::model_iterator::cell& cell = it.get();
-        sheet.set_cell(cell.row, cell.col, ToCellValue(context, cell));
+        CellValue value = ToCellValue(context, cell);
+        if (value.kind == CellValue::Kind::Empty) continue;
+        sheet.set_cell(cell.row, cell.col, std::move(value));
+        // A merged range is known by its first cell.
+        const ss::range_t merge = source.get_merge_cell_range(cell.row, cell.col);
+        if (merge.first.row == cell.row && merge.first.column == cell.col &&
+            (merge.last.row > cell.row || merge.last.column > cell.col))
+            merged.push_back({merge.first.row, merge.first.column, merge.last.row, merge.last.column});
     }
+    for (const detail::MergedRange& merge : merged) detail::FillMergedRange(sheet, merge);
     return sheet;
 }
 

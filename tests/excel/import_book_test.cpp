@@ -11,6 +11,7 @@
 #include "app/settings/config.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
+#include "excel/workbook_reader.h"
 #include "tests/excel/workbook_fixtures.h"
 #include "tests/support/case_printing.h"
 
@@ -135,6 +136,19 @@ TEST_P(ImportBookZipClaims, ASizeNoEntryCanHaveIsRefusedBeforeAnythingIsAllocate
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, ImportBookZipClaims, ::testing::Values(20, 24));
+
+// A merged range stays within the used cells and a vast one is left alone, so a small file
+// cannot make the reader fill millions of cells.
+TEST(MergedRangeTest, FillsOnlyUsedCellsOfARangeOfSensibleSize) {
+    SheetData sheet("s");
+    sheet.set_cell(0, 0, CellValue::Text("x"));
+    sheet.set_cell(999, 200, CellValue::Text("far"));
+    detail::FillMergedRange(sheet, {0, 0, 1048575, 16383});
+    EXPECT_EQ(sheet.cell(1, 1).kind, CellValue::Kind::Empty);
+    detail::FillMergedRange(sheet, {0, 0, 5000, 1});
+    EXPECT_EQ(sheet.cell(999, 1).text, "x");
+    EXPECT_EQ(sheet.last_used_row(), 999) << "nothing beyond the used rows";
+}
 
 TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {
     const std::string path = Xlsx("source.xlsx", {MixedCells()});

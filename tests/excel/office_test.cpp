@@ -154,6 +154,33 @@ TEST(OfficeTest, ASheetFullAtTheXlsLimitGoesOnInASecondSheetThatLibreOfficeReads
               (Rows{{"n"}, {std::to_string(kBiff8MaxRows)}}));
 }
 
+// A customer's code and name merged over the rows of the customer's vehicles, and a total
+// merged across the columns: each merged cell reads as the first, in the .xlsx and in the .xls
+// LibreOffice makes of it (liborcus does not tell the merged cells of an .ods).
+TEST(OfficeTest, MergedCellsReadAsTheirFirstCellInEveryFormat) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    XlsxSheet sheet = TextSheet("merged", {{"PlateID", "Code", "Name"},
+                                           {"P1", "C1", u8"张三"},
+                                           {"P2", "", ""},
+                                           {"P3", "C2", "B"},
+                                           {u8"合计", "", ""}});
+    sheet.merges = {{1, 1, 2, 1}, {1, 2, 2, 2}, {4, 0, 4, 2}};
+    const std::string xlsx = scratch.file("merged.xlsx");
+    MakeXlsx(xlsx, {sheet});
+    const Office office(scratch);
+    ASSERT_TRUE(office.Convert({xlsx}, "xls:MS Excel 97", scratch.file("out")));
+    const Rows expected{{"PlateID", "Code", "Name"},
+                        {"P1", "C1", u8"张三"},
+                        {"P2", "C1", u8"张三"},
+                        {"P3", "C2", "B"},
+                        {u8"合计", u8"合计", u8"合计"}};
+    for (const std::string& path : {xlsx, scratch.file("out/merged.xls")}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(ReadAllRows(path), expected);
+    }
+}
+
 TEST(OfficeTest, OneWorkbookReadsAlikeAsXlsXlsxXlsmAndOds) {
     SKIP_WITHOUT_OFFICE();
     ScratchDir scratch;

@@ -44,6 +44,12 @@ void MakeXlsx(const std::string& path, const std::vector<XlsxSheet>& sheets) {
             for (std::size_t c = 0; c < sheet.rows[r].size(); ++c)
                 WriteCell(worksheet, date_format, sheet.first_row + static_cast<int>(r),
                           sheet.first_column + static_cast<int>(c), sheet.rows[r][c]);
+        for (const XlsxMerge& merge : sheet.merges) {
+            const auto* text = std::get_if<std::string>(
+                &sheet.rows[merge.first_row - sheet.first_row][merge.first_column - sheet.first_column]);
+            worksheet_merge_range(worksheet, merge.first_row, merge.first_column, merge.last_row,
+                                  merge.last_column, text ? text->c_str() : "", nullptr);
+        }
     }
     ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
 }

@@ -17,11 +17,17 @@ struct XlsxBool {
 using XlsxCell = std::variant<std::monostate, std::string, double, XlsxDate, XlsxBool>;
 using XlsxRow = std::vector<XlsxCell>;
 
+// Cells merged into one, shown with the text of the first: rows and columns of the sheet.
+struct XlsxMerge {
+    int first_row, first_column, last_row, last_column;
+};
+
 struct XlsxSheet {
     std::string name;
     std::vector<XlsxRow> rows;
     int first_row = 0;
     int first_column = 0;
+    std::vector<XlsxMerge> merges = {};
 };
 
 // Writes the sheets (UTF-8 text) to path; fails the calling test when libxlsxwriter fails.
