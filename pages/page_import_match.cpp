@@ -294,7 +294,13 @@ void CPageImport::DeleteCommonValue(CControlUI* button) {
     auto* item = parent ? static_cast<CDataListItemUI*>(parent->GetInterface("DataListItem")) : nullptr;
     CListUI* list = m_valueDropDown.GetList();
     if (!item || !list || list->GetItemIndex(item) < 0) return;
-    m_pCaller->RequestDeleteCommonData(item->GetKey().str(), item->GetValue().str(), item->GetValueID());
+    // Deleting a common value also empties it in every record that holds it.
+    const tstring dataType = item->GetKey().str();
+    const data_type_info_t* info = m_pDictionary->find(dataType);
+    const tstring question = "删除取值“" + item->GetValue().str() + "”后，使用它的记录的“" +
+                             (info ? info->DataTypeName : dataType) + "”将被清空。确定要删除吗？";
+    if (UIMessageBox2(m_pManager->GetPaintWindow(), question.c_str()) != 0) return;
+    m_pCaller->RequestDeleteCommonData(dataType, item->GetValue().str(), item->GetValueID());
 }
 
 bool CPageImport::OnMatchStepFor(const TaskContext& ctx) const {

@@ -645,6 +645,18 @@ TEST_F(ImportCommonValueTest, TheDeleteButtonOfADropDownItemDeletesTheValueAndEv
 
     int deleted = 0;
     Caller().Register(task_names::kDeleteCommonData, [&](TaskContext) { ++deleted; });
+    // The value goes from the vehicles too, so the operator is asked first.
+    m_nextAnswer = 1;
+    guisupport::Click(dropDown.GetHWND(), guisupport::CenterOf(remove->GetPos()));
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"删除取值“白色”后，使用它的记录的“车辆颜色”将被清空。确定要删除吗？"});
+    guisupport::ProcessMessagesUntil([&] { return deleted > 0; }, 100);
+    EXPECT_EQ(deleted, 0) << "cancelled";
+    m_nextAnswer = 0;
+    if (!white->IsDropped()) {
+        guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(white->GetPos()));
+        ASSERT_TRUE(WaitFor([&] { return white->IsDropped(); }));
+        dropDown.GetPaintManager().UpdateLayout();
+    }
     guisupport::Click(dropDown.GetHWND(), guisupport::CenterOf(remove->GetPos()));
     ASSERT_TRUE(WaitFor([&] { return deleted > 0; })) << ::testing::PrintToString(m_boxes);
     EXPECT_EQ(Column("SELECT Value AS v FROM tabcommondatainfo WHERE DataType = 'Color' ORDER BY ValueID"),
