@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -86,6 +87,9 @@ bool ParseRange(const std::string& text, TimePeriodValue* value) {
     if (!ParseDateTime(Trim(text.substr(0, to)).c_str(), kDateAndTime, &begin) ||
         !ParseDateTime(Trim(text.substr(to + std::strlen(kTo))).c_str(), kDateAndTime, &end))
         return false;
+    // As in a weekly period, an end before the begin is taken as the two swapped, which is what
+    // was meant, rather than a range no moment lies in.
+    if (end.time < begin.time) std::swap(begin, end);
     value->periodic = false;
     value->present = true;
     value->begin = begin;

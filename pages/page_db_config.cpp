@@ -230,39 +230,56 @@ int32_t CPageDbConfig::NextValueId(const tstring& dataType) const {
     return highest + 1;
 }
 
+// Blanks around a typed value are dropped: they would make two values look alike.
+tstring CPageDbConfig::TypedValue(CControlUI* label) {
+    const tstring text = label->GetText().str();
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == tstring::npos) return tstring();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Two values of a type that read the same could not be told apart where values are chosen by
+// their text (the edit page, the import matching).
+bool CPageDbConfig::IsTakenByAnother(const CDataListItemUI* row, const tstring& text) const {
+    return FindValueRow([&](const CDataListItemUI& other) {
+               return &other != row && other.GetValue() == text.c_str();
+           }) != nullptr;
+}
+
 void CPageDbConfig::OnValueEdited(CControlUI* label, bool bChanged) {
     CDataListItemUI* row = ValueRowOf(label);
     if (!row) return;
-    const tstring text = label->GetText().str();
     const int32_t insertInFlight = static_cast<int32_t>(row->GetTag());
-    if (row->GetValueID() == -1 && insertInFlight != 0) {
-        // Requests run in order, so a rename sent now finds the value its insert stores first.
-        if (!bChanged) return;
-        if (text.empty()) {
-            label->SetText(row->GetValue());
-            return;
-        }
-        RequestStarted();
-        m_pCaller->RequestUpdateCommonData(row->GetKey().str(), text, insertInFlight);
-    } else if (row->GetValueID() == -1) {
-        if (text.empty()) {
+    const bool isNew = row->GetValueID() == -1 && insertInFlight == 0;
+    if (!isNew && !bChanged) return;
+    const tstring text = TypedValue(label);
+    const bool taken = !text.empty() && IsTakenByAnother(row, text);
+    if (taken) ShowMessage(("取值“" + text + "”已存在，请输入其他取值。").c_str());
+    if (text.empty() || taken) {
+        if (isNew)
             m_pValueList->Remove(row);
-            return;
-        }
-        const tstring dataType = SelectedDataType();
-        const int32_t valueId = NextValueId(dataType);
-        row->SetKey(dataType.c_str());
-        row->SetValue(text.c_str());
-        // The id in flight, so that a second new row does not take it too.
-        row->SetTag(static_cast<UINT_PTR>(valueId));
-        RequestStarted();
-        m_pCaller->RequestInsertCommonData(dataType, text, valueId);
-    } else if (bChanged && text.empty()) {
-        label->SetText(row->GetValue());
-    } else if (bChanged) {
-        RequestStarted();
-        m_pCaller->RequestUpdateCommonData(row->GetKey().str(), text, row->GetValueID());
+        else
+            label->SetText(row->GetValue());
+        return;
     }
+    label->SetText(text.c_str());
+    if (text == row->GetValue().str()) return;
+    if (isNew) return InsertValue(row, text);
+    RequestStarted();
+    // Requests run in order, so a rename of a value still being inserted finds it stored.
+    m_pCaller->RequestUpdateCommonData(row->GetKey().str(), text,
+                                       insertInFlight != 0 ? insertInFlight : row->GetValueID());
+}
+
+void CPageDbConfig::InsertValue(CDataListItemUI* row, const tstring& text) {
+    const tstring dataType = SelectedDataType();
+    const int32_t valueId = NextValueId(dataType);
+    row->SetKey(dataType.c_str());
+    row->SetValue(text.c_str());
+    // The id in flight, so that a second new row does not take it too.
+    row->SetTag(static_cast<UINT_PTR>(valueId));
+    RequestStarted();
+    m_pCaller->RequestInsertCommonData(dataType, text, valueId);
 }
 
 // The records that hold the value are counted first: deleting it takes it from them too, which

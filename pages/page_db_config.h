@@ -47,6 +47,9 @@ private:
     void ShowValuesOfSelectedType();
     void AddValueRow();
     void OnValueEdited(CControlUI* label, bool bChanged);
+    static tstring TypedValue(CControlUI* label);
+    bool IsTakenByAnother(const CDataListItemUI* row, const tstring& text) const;
+    void InsertValue(CDataListItemUI* row, const tstring& text);
     void DeleteValue(CControlUI* button);
     void ShowColumnInList(COptionUI* option);
 

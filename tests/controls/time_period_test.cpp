@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                   true},
         ValueCase{{"Range"}, "2014-1-1 0:0:0 至 2014-12-31 23:59:59",
                   "2014-01-01 00:00:00 至 2014-12-31 23:59:59", false},
+        ValueCase{{"RangeEndBeforeBeginIsSwapped"}, "2014-12-31 23:59:59 至 2014-1-1 0:0:0",
+                  "2014-01-01 00:00:00 至 2014-12-31 23:59:59", false},
         ValueCase{{"RangeWithOneUnreadableEnd"}, "2014-1-1 0:0:0 至 明天", nullptr, false},
         ValueCase{{"RangeEndTooLong"}, "2014-1-1 0:0:0 至 2014-12-31 23:59:59:00", nullptr, false},
         ValueCase{{"Neither"}, "每天", nullptr, false}),

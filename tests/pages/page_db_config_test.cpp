@@ -211,16 +211,42 @@ TEST_F(DbConfigTest, UncheckingShowChangesOnlyShowListAndTheListFollows) {
     EXPECT_EQ(ColumnOf("Color"), -1);
 }
 
+// Values that read the same can only come from elsewhere (another client, an older database).
 TEST_F(DbConfigTest, ValuesThatReadTheSameAreToldApartByTheirValueID) {
+    Exec("INSERT INTO tabcommondatainfo (ValueID, DataType, Value) VALUES (6, 'Color', '黑色')");
+    ASSERT_TRUE(ReloadDictionary());
     SelectType("Color");
-    AddValue("黑色");
-    ASSERT_TRUE(WaitForDone());
-    EXPECT_EQ(ValueRow(5)->GetValueID(), 6) << "the new row is the one stored";
+    ASSERT_EQ(ValueRow(5)->GetValueID(), 6);
     ClickDelete(5);
     ASSERT_TRUE(WaitForDone());
     EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "黑色", "银色", "红色", "蓝色"}));
     EXPECT_EQ(StoredColors()[1], "2=黑色");
     EXPECT_TRUE(m_boxes.empty());
+}
+
+// A typed value loses the blanks around it; one that another value of the type already reads
+// is refused with a word, as a blank one is dropped, and nothing is written.
+TEST_F(DbConfigTest, AValueIsStoredWithoutBlanksAndNeverTwice) {
+    SelectType("Color");
+    AddValue("  绿色 ");
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors().back(), "6=绿色");
+    EXPECT_EQ(ShownValues().back(), "绿色");
+
+    const std::vector<std::string> stored = StoredColors();
+    const int done = m_done;
+    AddValue("黑色");
+    EditRow(0, " 红色");
+    EditRow(0, "白色 ");
+    AddValue("   ");
+    guisupport::ProcessMessages();
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"取值“黑色”已存在，请输入其他取值。",
+                                                 "取值“红色”已存在，请输入其他取值。"}));
+    EXPECT_EQ(ShownValues(),
+              (std::vector<std::string>{"白色", "黑色", "银色", "红色", "蓝色", "绿色"}));
+    EXPECT_EQ(StoredColors(), stored);
+    EXPECT_EQ(m_done, done);
+    EXPECT_TRUE(TypeList().IsEnabled());
 }
 
 // Deleting a value that vehicles hold asks first; once agreed, the vehicles lose it, so a value
@@ -274,8 +300,7 @@ public:
         Exec("UPDATE tabvehicleinfo SET Color = NULL WHERE Color = '2'");
         ClickDelete(1);
     }
-    // The same text as a stored value: only the new row may go when its insert fails.
-    void AddBlackAgain() { AddValue("黑色"); }
+    void AddPurple() { AddValue("紫色"); }
     void UntickColor() { ClickShowOption("Color"); }
 
 protected:
@@ -335,8 +360,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {"1=白色", "3=银色", "4=红色", "5=蓝色", "ShowList=1"},
                      &RefusedWriteTest::DeleteBlack},
         RefusedWrite{{"Add"}, "INSERT ON tabcommondatainfo", "添加失败",
-                     {"1=白色", "2=黑色", "3=银色", "4=红色", "5=蓝色", "6=黑色", "ShowList=1"},
-                     &RefusedWriteTest::AddBlackAgain},
+                     {"1=白色", "2=黑色", "3=银色", "4=红色", "5=蓝色", "6=紫色", "ShowList=1"},
+                     &RefusedWriteTest::AddPurple},
         RefusedWrite{{"Tick"}, "UPDATE ON tabdatatypeinfo", "设置失败",
                      {"1=白色", "2=黑色", "3=银色", "4=红色", "5=蓝色", "ShowList=0"},
                      &RefusedWriteTest::UntickColor}),
