@@ -67,6 +67,9 @@ void CMainWnd::AttachTask(Async_Task* pTask, db_task_caller* pCaller) {
     m_pTask = pTask;
     m_pCaller = pCaller;
     m_pTask->SetTargetWindow(m_hWnd);
+    m_handlers.Register(*m_pCaller, task_names::kGetCommonDataMap, [this](TaskContext ctx) {
+        if (ctx.Get(task_keys::ret).ok) m_bDictionaryLoaded = true;
+    });
     // Completes after the pages below have registered their handlers.
     m_pCaller->RequestGetDataTypeInfo();
     for (CMainTabPageUI* page : m_pages) {
@@ -142,14 +145,16 @@ void CMainWnd::OnConnectionLost(TaskContext ctx) {
     // The operator has chosen to quit: no dialog over a window already gone.
     if (m_bClosing) return;
     m_bReconnecting = true;
-    RunReconnectDialog();
+    const bool reconnected = RunReconnectDialog();
     m_bReconnecting = false;
     if (m_pages[kPageImport]) m_pages[kPageImport]->OnReconnectFinished();
+    // Lost before they came, the data types are asked for again: no page loads without them.
+    if (reconnected && !m_bDictionaryLoaded) m_pCaller->RequestGetDataTypeInfo();
 }
 
-void CMainWnd::RunReconnectDialog() {
+bool CMainWnd::RunReconnectDialog() {
     CDlgReconnect dialog;
-    if (!dialog.CreateFromSkin(m_hWnd)) return;
+    if (!dialog.CreateFromSkin(m_hWnd)) return false;
     dialog.Attach(m_pCaller);
     dialog.CenterWindow();
     dialog.SetMessage("数据库已断开，正在重新连接...");
@@ -159,4 +164,5 @@ void CMainWnd::RunReconnectDialog() {
     m_pReconnect = nullptr;
     // Given up: the application ends, and the window goes now, not after the worker's last wait.
     if (result != IDOK) ShowWindow(false);
+    return result == IDOK;
 }

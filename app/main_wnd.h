@@ -3,6 +3,7 @@
 // connection is lost, and a confirmation before closing.
 #include "app/dialog_builder_callback_ex.h"
 #include "controls/shadow_wnd.h"
+#include "tasks/db_task_caller.h"
 #include "tasks/task_context.h"
 #include "uilib/dialog_wnd.h"
 
@@ -10,7 +11,6 @@ class Async_Task;
 class CDlgReconnect;
 class CMainTabPageUI;
 class CTabLayoutUI;
-class db_task_caller;
 
 // The pages in the order of the tab layout "main_tab".
 enum MainPage { kPageList, kPageImport, kPageExport, kPageEdit, kPageDbConfig, kMainPageCount };
@@ -48,7 +48,8 @@ private:
     void Navigate(const CDuiString& option);
     bool IsOptionSelected(LPCTSTR pstrName) const;
     void OnConnectionLost(TaskContext ctx);
-    void RunReconnectDialog();
+    // True when the connection is back; false when the operator gave up.
+    bool RunReconnectDialog();
     // The close timer runs on the list page (on the root if a skin lacks the page).
     CControlUI* CloseTimerHost() const;
     void CloseForGood();
@@ -64,5 +65,8 @@ private:
     bool m_bReconnecting = false;
     // Quitting was confirmed; the window closes for good a second later.
     bool m_bClosing = false;
+    // The data types and lookup values have reached the caller's dictionary.
+    bool m_bDictionaryLoaded = false;
+    task_handler_set m_handlers;
     CDuiString m_sCaption;
 };

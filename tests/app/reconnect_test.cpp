@@ -112,6 +112,39 @@ TEST_F(Reconnect, ThirdReopenSucceedsAfterTwoFailures) {
     EXPECT_TRUE(m_main->IsVisible());
 }
 
+// The service goes quiet right after the log-in, before the data types have come: once the
+// connection is back they are asked for again, so the pages still get their columns and first
+// loads.
+class ReconnectRightAfterLogin : public AppTest {
+protected:
+    ReconnectRightAfterLogin() { CDlgReconnect::SetRetryInterval(100); }
+    ~ReconnectRightAfterLogin() override {
+        m_service.resume();
+        CDlgReconnect::SetRetryInterval(0);
+    }
+};
+
+TEST_F(ReconnectRightAfterLogin, TheDataTypesComeOnceTheConnectionIsBack) {
+    auto login = OpenLogin();
+    db_task_caller& caller = login->GetTaskCaller();
+    int lostDataTypes = 0;
+    caller.Register("Login", [&](TaskContext ctx) {
+        if (ctx.Get(task_keys::ret).ok) PauseService(*login);
+    });
+    caller.Register("GetDataTypeInfo", [&](TaskContext ctx) {
+        if (ctx.Get(task_keys::ret).code == kDbConnectionLost) ++lostDataTypes;
+    });
+    CMainWnd* main = nullptr;
+    UiDriver driver;
+    driver.Then([&] { return (main = LogIn(*login)) != nullptr; })
+        .Then([&] { return main->GetReconnectDialog() != nullptr; },
+              [&] { ResumeService(*login); })
+        .Then([&] { return main->GetReconnectDialog() == nullptr; });
+    ASSERT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(lostDataTypes, 1);
+    EXPECT_TRUE(WaitForDictionary(*login));
+}
+
 TEST(ReconnectDefault, WaitsTwentySecondsBetweenAttempts) {
     CDlgReconnect::SetRetryInterval(0);
     EXPECT_EQ(CDlgReconnect::GetRetryInterval(), 20000u);
