@@ -85,12 +85,28 @@ double SerialFromDateTime(int year, int month, int day, int hour, int minute, in
            static_cast<double>(hour * 3600 + minute * 60 + second) / kSecondsPerDay;
 }
 
-bool SerialFromDateText(const tstring& text, double& serial) {
+namespace {
+
+// "2024年3月15日" as "2024-3-15": the written Chinese form of a date, as a Chinese system reads it.
+tstring WithoutChineseDateMarks(const tstring& text) {
+    const tstring year = "年", month = "月", day = "日";
+    const std::size_t y = text.find(year);
+    const std::size_t m = y == tstring::npos ? y : text.find(month, y);
+    const std::size_t d = m == tstring::npos ? m : text.find(day, m);
+    if (d == tstring::npos) return text;
+    return text.substr(0, y) + "-" + text.substr(y + year.size(), m - y - year.size()) + "-" +
+           text.substr(m + month.size(), d - m - month.size()) + text.substr(d + day.size());
+}
+
+}  // namespace
+
+bool SerialFromDateText(const tstring& given, double& serial) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+    const tstring text = WithoutChineseDateMarks(given);
     const char* s = text.c_str();
     char sep1 = 0, sep2 = 0;
     if (std::sscanf(s, "%4d%c%2d%c%2d%n", &year, &sep1, &month, &sep2, &day, &used) == 5 &&
-        sep1 == sep2 && (sep1 == '-' || sep1 == '/')) {
+        sep1 == sep2 && (sep1 == '-' || sep1 == '/' || sep1 == '.')) {
         s += used;
         if (*s == ' ' && std::sscanf(s, " %2d:%2d%n", &hour, &minute, &used) == 2) {
             s += used;

@@ -10,7 +10,8 @@
 // The serial number of a date and time of day (no range check).
 double SerialFromDateTime(int year, int month, int day, int hour, int minute, int second);
 
-// Reads "YYYY-MM-DD", "YYYY/MM/DD", either with " HH:MM" or " HH:MM:SS", or "HH:MM:SS" alone
+// Reads "YYYY-MM-DD", "YYYY/MM/DD", "YYYY.MM.DD" or "YYYY年M月D日", each with " HH:MM" or
+// " HH:MM:SS" or without a time, or "HH:MM:SS" alone
 // (a time on day 0), as the automation's conversion of text to a date does. False for any other
 // text or an impossible date.
 bool SerialFromDateText(const tstring& text, double& serial);

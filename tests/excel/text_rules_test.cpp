@@ -51,13 +51,19 @@ class DateTextTest : public ::testing::TestWithParam<DateTextCase> {};
 TEST_P(DateTextTest, ReadsTheFormsOfDateText) {
     double serial = -1;
     EXPECT_EQ(SerialFromDateText(GetParam().text, serial), GetParam().ok);
-    if (GetParam().ok) EXPECT_DOUBLE_EQ(serial, GetParam().serial);
+    if (GetParam().ok) {
+        EXPECT_DOUBLE_EQ(serial, GetParam().serial);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, DateTextTest,
     ::testing::Values(DateTextCase{{"Date"}, "2024-03-15", true, 45366},
                       DateTextCase{{"SlashDate"}, "2024/03/15", true, 45366},
+                      DateTextCase{{"DottedDate"}, "2024.3.15", true, 45366},
+                      DateTextCase{{"ChineseDate"}, "2024年3月15日", true, 45366},
+                      DateTextCase{{"ChineseDateTime"}, "2024年03月15日 12:00", true, 45366.5},
+                      DateTextCase{{"ChineseWithoutDay"}, "2024年3月", false, 0},
                       DateTextCase{{"DateTime"}, "2024-03-15 12:00:00", true, 45366.5},
                       DateTextCase{{"NoSeconds"}, "2024-03-15 06:00", true, 45366.25},
                       DateTextCase{{"TimeOnly"}, "18:00:00", true, 0.75},
@@ -87,7 +93,9 @@ protected:
 TEST_P(SerialTimeTest, KeepsTheYearsTheProgramHandles) {
     std::time_t time = -1;
     ASSERT_EQ(TimeFromSerial(GetParam().serial, time), GetParam().ok);
-    if (GetParam().ok) EXPECT_EQ(FormatLocalTime(time, "%Y-%m-%d %H:%M:%S"), GetParam().utc);
+    if (GetParam().ok) {
+        EXPECT_EQ(FormatLocalTime(time, "%Y-%m-%d %H:%M:%S"), GetParam().utc);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
