@@ -130,6 +130,7 @@ void CPageImport::Notify(TNotifyUI& msg) {
         else if (name == "import_btn_goto_page") GotoTypedPage();
     } else if (msg.sType == "return") {
         if (name == "import_edit_goto_page" && PagingFree()) GotoTypedPage();
+        else if (name == "edit_excel_file" && m_step == kStepFile) GoNext();
     } else if (msg.sType == "option_click") {
         auto* option = static_cast<COptionUI*>(sender->GetInterface("Option"));
         if (sender == m_pColumnsAll) SelectAll(m_pColumnOptions, option->IsSelected());

@@ -466,7 +466,9 @@ TEST_P(ImportFileStepTest, TheChosenFileIsOpenedOrRefusedWithItsMessage) {
     EXPECT_EQ(start, "") << "an empty box starts the dialog nowhere in particular";
     EXPECT_FALSE(bSave);
     EXPECT_EQ(apptest::ControlText(*m_main, "edit_excel_file"), GetParam().chosen ? path : "");
-    Next();
+    // Enter in the path box goes on as the forward button does.
+    apptest::ClickControl(*m_main, "edit_excel_file");
+    guisupport::TypeKey(VK_RETURN);
     if (!GetParam().refusal) {
         EXPECT_EQ(m_import->GetStep(), CPageImport::kStepColumns);
         EXPECT_TRUE(m_boxes.empty()) << ::testing::PrintToString(m_boxes);
