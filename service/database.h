@@ -9,12 +9,19 @@
 #include <string>
 #include <string_view>
 
+#include "netsqlite/zmq_client.h"
+
+// A request is stopped while the client still waits for its answer: stopped later, a write could
+// be kept after the client has reported it lost, and the client's socket would still be waiting.
+constexpr int kDefaultRequestTimeoutMs =
+    zmq_client::kPollIntervalMs * zmq_client::kPollAttempts - 1000;
+
 // The service's one SQLite connection. Every request runs as one transaction: all of its
 // statements take effect or none does, and the connection is back in autocommit after it.
 class Database {
 public:
     struct Limits {
-        int requestTimeoutMs = 10000;
+        int requestTimeoutMs = kDefaultRequestTimeoutMs;
         size_t maxReplyBytes = size_t{64} << 20;
     };
 

@@ -93,6 +93,17 @@ TEST_F(ClientWithService, RequestOverTheServiceLimitIsAnErrorNotALostConnection)
     EXPECT_EQ(Column("SELECT 7 AS n", "n"), std::vector<tstring>{"7"});
 }
 
+// The client's full wait, as the operator's client has it: the service must give up first, so
+// that the write is undone and reported as refused, and the socket is ready for the next task.
+TEST_F(ClientWithService, AWriteOutlastingTheClientsWaitIsRefusedInTimeAndUndone) {
+    const tstring endless =
+        "INSERT INTO tabcustomerinfo (Code) VALUES ('late'); WITH RECURSIVE c(x) AS (SELECT 1 "
+        "UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
+    EXPECT_EQ(DbExecute(m_client, endless), ret_t(false, 0));
+    EXPECT_EQ(Column("SELECT count(*) AS n FROM tabcustomerinfo WHERE Code = 'late'", "n"),
+              std::vector<tstring>{"0"});
+}
+
 TEST_F(ClientWithService, PausedServiceIsLostUntilReopened) {
     m_client.SetReplyWait(50, zmq_client::kPollAttempts);
     m_service.pause();
