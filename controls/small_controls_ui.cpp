@@ -29,7 +29,9 @@ void* CEditAbleLabelUI::GetInterface(LPCTSTR pstrName) {
     return CEditUI::GetInterface(pstrName);
 }
 
-bool CEditAbleLabelUI::OnEditKey(UINT, UINT) {
+// Escape gives up what was typed, as it does in any in-place edit; the other keys keep it.
+bool CEditAbleLabelUI::OnEditKey(UINT vk, UINT) {
+    if (vk == VK_ESCAPE) SetText(m_sTextAtStart);
     if (m_pManager) m_pManager->SetFocus(nullptr);
     return true;
 }

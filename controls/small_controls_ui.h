@@ -7,7 +7,7 @@
 
 // An edit drawn like a label (no frame, no background) for editing a cell in place. Enter,
 // Escape, Tab, Up and Down hand the focus back to the window, which ends the edit; the library
-// then sends "editclosed".
+// then sends "editclosed". Escape first puts back the text the edit began with.
 class CEditAbleLabelUI : public CEditUI {
 public:
     CEditAbleLabelUI();

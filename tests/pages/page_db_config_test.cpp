@@ -249,6 +249,31 @@ TEST_F(DbConfigTest, AValueIsStoredWithoutBlanksAndNeverTwice) {
     EXPECT_TRUE(TypeList().IsEnabled());
 }
 
+// In place, Escape gives up what was typed and Enter stores it.
+TEST_F(DbConfigTest, EscapeLeavesAValueAsItWasAndEnterStoresIt) {
+    SelectType("Color");
+    const HWND window = m_main->GetHWND();
+    const std::vector<std::string> stored = StoredColors();
+    m_main->GetPaintManager().SetFocus(ValueRow(1)->GetItemAt(0));
+    ASSERT_TRUE(guisupport::TypeText(window, "墨黑"));
+    guisupport::PressKey(window, VK_ESCAPE);
+    apptest::ClickControl(*m_main, "btn_add_list_item");
+    ASSERT_TRUE(guisupport::TypeText(window, "绿色"));
+    guisupport::PressKey(window, VK_ESCAPE);
+    guisupport::ProcessMessages();
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "黑色", "银色", "红色", "蓝色"}));
+    EXPECT_EQ(StoredColors(), stored);
+    EXPECT_TRUE(TypeList().IsEnabled()) << "nothing was requested";
+
+    m_main->GetPaintManager().SetFocus(ValueRow(1)->GetItemAt(0));
+    ASSERT_TRUE(guisupport::TypeText(window, "墨黑"));
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors()[1], "2=墨黑");
+    EXPECT_EQ(ShownValues()[1], "墨黑");
+    EXPECT_TRUE(m_boxes.empty());
+}
+
 // Deleting a value that vehicles hold asks first; once agreed, the vehicles lose it, so a value
 // added later under the freed ValueID does not turn up on them.
 TEST_F(DbConfigTest, DeletingAValueInUseAsksAndTakesItFromTheVehicles) {
