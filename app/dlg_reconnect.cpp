@@ -43,6 +43,10 @@ HWND CDlgReconnect::CreateFromSkin(HWND hwndParent) {
 void CDlgReconnect::InitWindow() {
     m_pLabelMsg = FindControlAs<CLabelUI>(m_pm, "label_msg", "Label");
     if (CControlUI* title = m_pm.FindControl("title")) title->SetText(kCaption);
+    // The dialog comes up unasked, maybe while the operator types: a Space or Enter meant for the
+    // page would press "cancel" and end the application. The keyboard starts on the message;
+    // Tab reaches "cancel".
+    if (m_pLabelMsg) m_pLabelMsg->SetFocus();
 }
 
 void CDlgReconnect::Attach(db_task_caller* pCaller) {

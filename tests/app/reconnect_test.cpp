@@ -88,6 +88,39 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
     EXPECT_EQ(again.Run(), UiDriver::kFinished);
 }
 
+// The dialog comes up unasked, maybe while the operator types on a page: a Space or Enter meant
+// for the page must not end the application. Tab reaches "cancel" for those who want it.
+TEST_F(Reconnect, KeysMeantForThePageDoNotGiveUp) {
+    ASSERT_NE(m_main, nullptr);
+    PauseService(*m_login);
+    RequestRowCounts(1);
+    CDuiString focusAfterTab;
+    UiDriver driver;
+    driver
+        .Then(
+            [&] {
+                return m_main->GetReconnectDialog() && m_main->GetReconnectDialog()->IsVisible();
+            },
+            [&] {
+                CDlgReconnect* dialog = m_main->GetReconnectDialog();
+                guisupport::PressKey(dialog->GetHWND(), VK_SPACE);
+                guisupport::PressKey(dialog->GetHWND(), VK_RETURN);
+            })
+        .Then([&] { return true; },
+              [&] {
+                  CDlgReconnect* dialog = m_main->GetReconnectDialog();
+                  ASSERT_NE(dialog, nullptr) << "still open";
+                  guisupport::PressKey(dialog->GetHWND(), VK_TAB);
+                  const CControlUI* focus = dialog->GetPaintManager().GetFocus();
+                  focusAfterTab = focus ? focus->GetName() : CDuiString();
+                  ResumeService(*m_login);
+              })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
+    EXPECT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(focusAfterTab, "cancel");
+    EXPECT_TRUE(m_main->IsVisible());
+}
+
 // The service answers again, but refuses the stored password until two reopens have failed:
 // only the retry after the second failure can close the dialog. Refusals come at once, so a
 // loaded machine cannot turn a success into a late reply.
@@ -134,9 +167,10 @@ TEST_F(ReconnectRightAfterLogin, TheDataTypesComeOnceTheConnectionIsBack) {
     caller.Register("GetDataTypeInfo", [&](TaskContext ctx) {
         if (ctx.Get(task_keys::ret).code == kDbConnectionLost) ++lostDataTypes;
     });
-    CMainWnd* main = nullptr;
+    CMainWnd* main = LogIn(*login);
+    ASSERT_NE(main, nullptr);
     UiDriver driver;
-    driver.Then([&] { return (main = LogIn(*login)) != nullptr; })
+    driver
         .Then([&] { return main->GetReconnectDialog() != nullptr; },
               [&] { ResumeService(*login); })
         .Then([&] { return main->GetReconnectDialog() == nullptr; });
