@@ -439,7 +439,7 @@ void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& res
 void CPageImport::FinishRun(bool bFailed) {
     SetRunState(kIdle);
     CDuiString text;
-    text.Format(bFailed ? "导入因错误而中止，共处理数据%d条,成功导入%d条"
+    text.Format(bFailed ? "导入因连接中断而中止，共处理数据%d条,成功导入%d条。连接恢复后请重新导入，已导入的行会显示没有变化"
                         : "导入已完成，共处理数据%d条,成功导入%d条",
                 m_processed, m_succeeded);
     ShowNotice(text);

@@ -312,7 +312,8 @@ TEST_F(ImportTest, ABatchLostWithTheConnectionEndsTheRunWithoutMarks) {
     EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
     CDlgReconnect::SetRetryInterval(0);
     EXPECT_EQ(m_import->GetRunState(), CPageImport::kIdle);
-    EXPECT_EQ(m_import->LastNotice(), "导入因错误而中止，共处理数据0条,成功导入0条");
+    EXPECT_EQ(m_import->LastNotice(), "导入因连接中断而中止，共处理数据0条,成功导入0条。连接恢复后请重新导入，已导入的行会显示没有变化");
+    guisupport::SaveScreenshot(m_import->NoticeWindow(), "import_failed_notice");
     EXPECT_EQ(MarkedItems("import_success_tip") + MarkedItems("import_error_tip") +
                   MarkedItems("import_nochange_tip"), 0);
     EXPECT_TRUE(apptest::IsControlEnabled(*m_main, "btn_start_import")) << "the operator can start again";
