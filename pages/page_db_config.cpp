@@ -24,6 +24,10 @@ CPageDbConfig::CPageDbConfig(CPaintManagerUI* pManager) : CMainTabPageUI(kLayout
     m_templates.Load(kLayout);
 }
 
+CPageDbConfig::~CPageDbConfig() {
+    if (m_pFilteredManager) m_pFilteredManager->RemoveMessageFilter(this);
+}
+
 LPCTSTR CPageDbConfig::GetClass() const {
     return "PageDbConfigUI";
 }
@@ -46,6 +50,10 @@ void CPageDbConfig::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuil
     m_pValueList = FindSubControlAs<CListUI>(this, "list_edit_value", "List");
     m_pTypeList = FindSubControlAs<CListUI>(this, "db_config_list", "List");
     RegisterHandlers();
+    if (m_pManager && !m_pFilteredManager) {
+        m_pFilteredManager = m_pManager;
+        m_pManager->AddMessageFilter(this);
+    }
 }
 
 void CPageDbConfig::RegisterHandlers() {
@@ -74,6 +82,50 @@ void CPageDbConfig::Notify(TNotifyUI& msg) {
                m_pTypeList->GetItemIndex(msg.pSender->GetParent()) >= 0) {
         ShowColumnInList(static_cast<COptionUI*>(msg.pSender->GetInterface("Option")));
     }
+}
+
+bool CPageDbConfig::HasFocus(CListUI* list) const {
+    CControlUI* focus = m_pManager ? m_pManager->GetFocus() : nullptr;
+    if (!focus || !list) return false;
+    auto* row = static_cast<IListItemUI*>(focus->GetInterface("ListItem"));
+    return focus == list || (row && row->GetOwner() == static_cast<IListOwnerUI*>(list));
+}
+
+LRESULT CPageDbConfig::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
+    const bool plain = (static_cast<UINT>(lParam) & (MK_CONTROL | MK_SHIFT)) == 0;
+    if (uMsg != WM_KEYDOWN || !plain || !IsVisible()) return 0;
+    const UINT vk = static_cast<UINT>(wParam);
+    if (HasFocus(m_pTypeList))
+        bHandled = OnTypeListKey(vk);
+    else if (HasFocus(m_pValueList))
+        bHandled = OnValueListKey(vk);
+    return 0;
+}
+
+bool CPageDbConfig::OnTypeListKey(UINT vk) {
+    CControlUI* row = m_pTypeList->GetItemAt(m_pTypeList->GetCurSel());
+    auto* show = row ? FindSubControlAs<COptionUI>(row, "opt_db_show", "Option") : nullptr;
+    if (vk != VK_SPACE || !show || !m_pTypeList->IsEnabled()) return false;
+    show->Activate();
+    return true;
+}
+
+bool CPageDbConfig::OnValueListKey(UINT vk) {
+    const int current = m_pValueList->GetCurSel();
+    if (current < 0) return false;
+    if (current >= ValueRowCount()) {
+        if (vk != VK_RETURN) return false;
+        AddValueRow();
+        return true;
+    }
+    CDataListItemUI* row = ValueRowAt(current);
+    if (vk == VK_RETURN || vk == VK_F1 + 1) {
+        row->GetItemAt(0)->SetFocus();
+        return true;
+    }
+    if (vk != VK_DELETE) return false;
+    DeleteValue(row);
+    return true;
 }
 
 // --- The type list ---------------------------------------------------------------------------
@@ -284,8 +336,8 @@ void CPageDbConfig::InsertValue(CDataListItemUI* row, const tstring& text) {
 
 // The records that hold the value are counted first: deleting it takes it from them too, which
 // the operator must agree to.
-void CPageDbConfig::DeleteValue(CControlUI* button) {
-    CDataListItemUI* row = ValueRowOf(button);
+void CPageDbConfig::DeleteValue(CControlUI* control) {
+    CDataListItemUI* row = ValueRowOf(control);
     if (!row || row->GetValueID() == -1) return;
     RequestStarted();
     m_pCaller->RequestCountCommonDataUses(row->GetKey().str(), row->GetValueID());

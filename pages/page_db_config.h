@@ -12,10 +12,13 @@ class CDataListItemUI;
 class CListUI;
 class COptionUI;
 
-class CPageDbConfig : public CMainTabPageUI {
+// Keys: Space ticks the current data type's "列表显示"; on a value, Enter or F2 renames it and
+// Delete deletes it; Enter on the add row adds one.
+class CPageDbConfig : public CMainTabPageUI, private IMessageFilterUI {
 public:
     // Builds "pagedbconfig.xml".
     explicit CPageDbConfig(CPaintManagerUI* pManager);
+    ~CPageDbConfig() override;
 
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
@@ -31,6 +34,11 @@ public:
 
 private:
     void RegisterHandlers();
+    LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+    // Whether the keyboard is on the list or one of its rows.
+    bool HasFocus(CListUI* list) const;
+    bool OnTypeListKey(UINT vk);
+    bool OnValueListKey(UINT vk);
 
     // Task completions.
     void OnCommonDataMap(TaskContext ctx);
@@ -50,7 +58,8 @@ private:
     static tstring TypedValue(CControlUI* label);
     bool IsTakenByAnother(const CDataListItemUI* row, const tstring& text) const;
     void InsertValue(CDataListItemUI* row, const tstring& text);
-    void DeleteValue(CControlUI* button);
+    // The value of the row holding the control (its delete button, or the row).
+    void DeleteValue(CControlUI* control);
     void ShowColumnInList(COptionUI* option);
 
     CControlUI* BuildRow(LPCTSTR pstrTemplate);
@@ -76,4 +85,5 @@ private:
     CListUI* m_pTypeList = nullptr;
     CListUI* m_pValueList = nullptr;
     CDialogBuilder m_templates;
+    CPaintManagerUI* m_pFilteredManager = nullptr;
 };

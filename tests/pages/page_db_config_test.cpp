@@ -274,6 +274,41 @@ TEST_F(DbConfigTest, EscapeLeavesAValueAsItWasAndEnterStoresIt) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
+// The page works without the mouse: Space ticks the current type, and on the values Enter
+// renames, Delete deletes and Enter on the add row adds.
+TEST_F(DbConfigTest, KeysTickATypeAndRenameDeleteAndAddValues) {
+    const HWND window = m_main->GetHWND();
+    TypeList().SetFocus();
+    SelectType("Color");
+    guisupport::PressKey(window, VK_SPACE);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(Column("SELECT ShowList AS v FROM tabdatatypeinfo WHERE DataType = 'Color'"),
+              std::vector<std::string>{"0"});
+
+    auto onValueRow = [&](int row) {
+        ValueList().SetFocus();
+        ValueList().SelectItem(row);
+    };
+    onValueRow(1);
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(guisupport::TypeText(window, "墨黑"));
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(WaitForDone());
+    onValueRow(2);
+    guisupport::PressKey(window, VK_DELETE);
+    ASSERT_TRUE(WaitForDone());
+    onValueRow(4);
+    ASSERT_NE(ValueList().GetItemAt(4)->GetInterface("AddListItem"), nullptr);
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(guisupport::TypeText(window, "金色"));
+    guisupport::PressKey(window, VK_RETURN);
+    ASSERT_TRUE(WaitForDone());
+    EXPECT_EQ(StoredColors(), (std::vector<std::string>{"1=白色", "2=墨黑", "4=红色", "5=蓝色",
+                                                        "6=金色"}));
+    EXPECT_EQ(ShownValues(), (std::vector<std::string>{"白色", "墨黑", "红色", "蓝色", "金色"}));
+    EXPECT_EQ(m_boxes.size(), 1u) << "the question before deleting a value vehicles hold";
+}
+
 // Deleting a value that vehicles hold asks first; once agreed, the vehicles lose it, so a value
 // added later under the freed ValueID does not turn up on them.
 TEST_F(DbConfigTest, DeletingAValueInUseAsksAndTakesItFromTheVehicles) {
