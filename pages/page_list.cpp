@@ -147,8 +147,7 @@ bool CPageList::GotoPage(int index) {
 void CPageList::UpdatePageInfo() {
     if (m_pRecordCount) m_pRecordCount->SetText(Formatted("共%d条记录", m_total));
     if (m_pageCount == 0) {
-        EnableControl(m_pPagePre, false);
-        EnableControl(m_pPageNext, false);
+        EnablePaging(false, false);
         return;
     }
     if (m_pageIndex < 0) m_pageIndex = 0;
@@ -159,8 +158,15 @@ void CPageList::UpdatePageInfo() {
         m_pCurPage->SetText(text);
     }
     const bool single = m_pageCount == 1 || m_bBusy;
-    EnableControl(m_pPagePre, !single && m_pageIndex > 0);
-    EnableControl(m_pPageNext, !single && m_pageIndex < m_pageCount - 1);
+    EnablePaging(!single && m_pageIndex > 0, !single && m_pageIndex < m_pageCount - 1);
+}
+
+void CPageList::EnablePaging(bool bPrevious, bool bNext) {
+    // Enabling comes first, so a button that loses the keyboard can hand it to the other.
+    if (bPrevious) EnableControl(m_pPagePre, true);
+    if (bNext) EnableControl(m_pPageNext, true);
+    if (!bPrevious) EnableControl(m_pPagePre, false);
+    if (!bNext) EnableControl(m_pPageNext, false);
 }
 
 void CPageList::StepPage(int delta) {
@@ -352,7 +358,9 @@ void CPageList::RebuildHeader() {
         addItem("list_header_item_default list_header_item_sort_default");
     defaultOrder->SetFixedWidth(kDefaultSortWidth);
     defaultOrder->SetToolTip("恢复默认排序");
+    bool sortColumnShown = false;
     for (const data_type_info_t* column : m_pDictionary->shown_columns()) {
+        sortColumnShown = sortColumnShown || column->DataType == m_sortType.second;
         CListHeaderItemUI* item = addItem("list_header_item_default_sortable");
         const bool wide = column->Type == kTypeDateTime || column->Type == kTypeTimestamp;
         const int width = wide ? kWideColumnWidth : kColumnWidth;
@@ -363,6 +371,20 @@ void CPageList::RebuildHeader() {
     }
     addItem("list_header_item_no_sep");
     m_bHeaderBuilt = true;
+    // Rows sorted by a column no longer shown would be in an order no one can see.
+    if (!sortColumnShown) m_sortType = sort_type_t(0, "");
+    ShowSortOrder();
+}
+
+void CPageList::ShowSortOrder() {
+    CListHeaderUI* header = m_pList->GetHeader();
+    for (int i = 0; i < header->GetCount(); ++i) {
+        auto* item =
+            static_cast<CListHeaderItemUI*>(header->GetItemAt(i)->GetInterface("ListHeaderItem"));
+        if (!item || !item->IsSortable()) continue;
+        const bool sorted = item->GetUserData() == m_sortType.second.c_str();
+        item->SetSortOrder(sorted ? m_sortType.first : 0);
+    }
 }
 
 void CPageList::FillGrid(const row_list_t& rows) {
@@ -518,7 +540,12 @@ void CPageList::Notify(TNotifyUI& msg) {
         OnPageSizeChosen(static_cast<int>(msg.wParam));
     } else if (msg.sType == DUI_MSGTYPE_SORTLIST) {
         auto* item = static_cast<CListHeaderItemUI*>(sender->GetInterface("ListHeaderItem"));
-        if (item && m_pList && item->GetOwnerList() == m_pList && !m_bBusy) OnSort(msg);
+        if (!item || !m_pList || item->GetOwnerList() != m_pList) return;
+        // While busy the order stays, and so do the arrows the click has just moved.
+        if (m_bBusy)
+            ShowSortOrder();
+        else
+            OnSort(msg);
     } else if (msg.sType == DUI_MSGTYPE_MENU && sender == m_pList) {
         ShowContextMenu(msg.ptMouse);
     } else if (msg.sType == DUI_MSGTYPE_ITEMCLICK && m_pMenu &&
@@ -551,6 +578,18 @@ LRESULT CPageList::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool&
     return 0;
 }
 
+// A control disabled while it has the keyboard would leave it nowhere: it goes to the other
+// paging button when that one still works, else to the grid.
 void CPageList::EnableControl(CControlUI* control, bool bEnable) {
-    if (control) control->SetEnabled(bEnable);
+    if (!control) return;
+    const bool hadKeyboard = !bEnable && control->IsFocused();
+    control->SetEnabled(bEnable);
+    if (!hadKeyboard) return;
+    CControlUI* other = control == m_pPagePre    ? m_pPageNext
+                        : control == m_pPageNext ? m_pPagePre
+                                                 : nullptr;
+    if (other && other->IsEnabled())
+        other->SetFocus();
+    else if (m_pList)
+        m_pList->SetFocus();
 }

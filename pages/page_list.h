@@ -103,12 +103,15 @@ private:
     void RefreshClicked();
 
     void RebuildHeader();
+    // The header's arrows show the order the rows are in.
+    void ShowSortOrder();
     void FillGrid(const row_list_t& rows);
     void FillCells(CDataListTextElementUI& item, const row_info_t& row) const;
     std::vector<int> SelectedItems() const;
     bool IsOurRow(CControlUI* control) const;
     bool HasListFocus() const;
-    static void EnableControl(CControlUI* control, bool bEnable);
+    void EnableControl(CControlUI* control, bool bEnable);
+    void EnablePaging(bool bPrevious, bool bNext);
 
     CListUI* m_pList = nullptr;
     CLabelUI* m_pRecordCount = nullptr;

@@ -163,6 +163,29 @@ TEST_P(Paging, PagesOfTwentyRows) {
 INSTANTIATE_TEST_SUITE_P(PageList, Paging,
                          ::testing::Values(PagingCase{20, 1, false}, PagingCase{21, 2, true}));
 
+// A button that turns itself off leaves the keyboard on the page: with the other paging
+// button while it works, else in the grid.
+TEST_F(PageListTest, TheKeyboardStaysWhenItsButtonTurnsOff) {
+    ReplaceRows(21);
+    ASSERT_TRUE(Refresh());
+    CPaintManagerUI& manager = m_main->GetPaintManager();
+    const HWND main = m_main->GetHWND();
+    m_main->FindControl("btn_page_next")->SetFocus();
+    guisupport::PressKey(main, VK_SPACE);
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(m_page->GetPageIndex(), 1);
+    EXPECT_EQ(manager.GetFocus(), m_main->FindControl("btn_page_pre"));
+    guisupport::PressKey(main, VK_SPACE);
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(m_page->GetPageIndex(), 0);
+    EXPECT_EQ(manager.GetFocus(), m_main->FindControl("btn_page_next"));
+
+    m_main->FindControl("btn_refresh_page")->SetFocus();
+    guisupport::PressKey(main, VK_SPACE);
+    EXPECT_EQ(manager.GetFocus(), &List());
+    ASSERT_TRUE(WaitFor([&] { return Enabled("btn_refresh_page"); }));
+}
+
 TEST_F(PageListTest, ALargerPageSizeClampsThePageIndex) {
     ReplaceRows(200);
     ASSERT_TRUE(Refresh());
@@ -280,6 +303,42 @@ TEST_F(PageListTest, HeaderClicksSortAndTheFirstItemRestoresTheDefaultOrder) {
     for (int item = 0; item < ItemCount(); ++item) customers.push_back(List().GetItemAt(item)->GetTag());
     EXPECT_TRUE(std::is_sorted(customers.begin(), customers.end()));
     EXPECT_EQ(customers.front(), 1u);
+}
+
+TEST_F(PageListTest, TheHeaderShowsTheOrderInForce) {
+    auto headerItem = [&](const char* dataType) {
+        return static_cast<CListHeaderItemUI*>(
+            List().GetHeader()->GetItemAt(ColumnOf(dataType))->GetInterface("ListHeaderItem"));
+    };
+    auto clickHeader = [&](const char* dataType) {
+        m_main->GetPaintManager().UpdateLayout();
+        guisupport::Click(m_main->GetHWND(), guisupport::CenterOf(headerItem(dataType)->GetPos()));
+    };
+    auto hide = [&](const char* dataType) {
+        data_type_info_t type = *Caller().GetDictionary().find(dataType);
+        type.ShowList = 0;
+        Caller().RequestUpdateDataTypeInfo(type);
+        return WaitForLoads();
+    };
+    clickHeader("Phone");
+    ASSERT_TRUE(WaitForLoads());
+    clickHeader("Phone");
+    ASSERT_TRUE(WaitForLoads());
+    ASSERT_EQ(List().GetItemAt(0)->GetTag(), 40u) << "highest phone first";
+
+    // Ignored while the export walks the list: the arrows stay with the order.
+    m_page->SetBusy(true);
+    clickHeader("Name");
+    EXPECT_EQ(headerItem("Name")->GetSortOrder(), 0);
+    EXPECT_EQ(headerItem("Phone")->GetSortOrder(), 2);
+    m_page->SetBusy(false);
+
+    // A rebuilt header keeps the arrow; without the sorted column the default order returns.
+    ASSERT_TRUE(hide("Code"));
+    EXPECT_EQ(headerItem("Phone")->GetSortOrder(), 2);
+    EXPECT_EQ(List().GetItemAt(0)->GetTag(), 40u);
+    ASSERT_TRUE(hide("Phone"));
+    EXPECT_EQ(List().GetItemAt(0)->GetTag(), 1u);
 }
 
 struct DeleteCase {
