@@ -19,8 +19,7 @@ namespace {
 
 struct PageClass {
     const char* className;
-    const char* layout;
-    // Makes the page; null while the page is only its layout.
+    // Makes the page, which builds its own layout.
     CMainTabPageUI* (*create)(CPaintManagerUI* pManager);
 };
 
@@ -29,13 +28,11 @@ CMainTabPageUI* CreatePage(CPaintManagerUI* pManager) {
     return new TPage(pManager);
 }
 
-// The five pages of the main window, each on its own layout.
+// The five pages of the main window, each on its own layout ("pagelist.xml", ...).
 const PageClass kPageClasses[] = {
-    {"PageList", "pagelist.xml", CreatePage<CPageList>},
-    {"PageImport", "pageimport.xml", CreatePage<CPageImport>},
-    {"PageExport", "pageexport.xml", CreatePage<CPageExport>},
-    {"PageEdit", "pageedit.xml", CreatePage<CPageEdit>},
-    {"PageDbConfig", "pagedbconfig.xml", CreatePage<CPageDbConfig>},
+    {"PageList", CreatePage<CPageList>},     {"PageImport", CreatePage<CPageImport>},
+    {"PageExport", CreatePage<CPageExport>}, {"PageEdit", CreatePage<CPageEdit>},
+    {"PageDbConfig", CreatePage<CPageDbConfig>},
 };
 
 template <typename TControl>
@@ -69,8 +66,7 @@ const ControlClass kControlClasses[] = {
 CControlUI* CDialogBuilderCallbackEx::CreateControl(LPCTSTR pstrClass, CPaintManagerUI* pManager) {
     if (!pstrClass) return nullptr;
     for (const PageClass& page : kPageClasses) {
-        if (std::strcmp(pstrClass, page.className) != 0) continue;
-        return page.create ? page.create(pManager) : new CMainTabPageUI(page.layout, pManager);
+        if (std::strcmp(pstrClass, page.className) == 0) return page.create(pManager);
     }
     for (const ControlClass& control : kControlClasses) {
         if (std::strcmp(pstrClass, control.className) == 0) return control.create();
