@@ -16,6 +16,16 @@ void CControlPopupWnd::Dismiss() {
     Close(IDCANCEL);
 }
 
+// Clicked into, the pop-up has the keyboard, and Escape there closes it as in the box; a pop-up
+// of its own that is open (a calendar in the period dialog) takes the Escape first.
+LRESULT CControlPopupWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg != WM_KEYDOWN || wParam != VK_ESCAPE)
+        return CPopupWnd::HandleMessage(uMsg, wParam, lParam);
+    LRESULT result = 0;
+    if (!m_pm.MessageHandler(uMsg, wParam, lParam, result)) Close(IDCANCEL);
+    return result;
+}
+
 void CControlPopupWnd::OnFinalMessage(HWND) {
     if (m_ppOwnerRef && *m_ppOwnerRef == this) *m_ppOwnerRef = nullptr;
     delete this;

@@ -13,6 +13,8 @@ public:
     // The box is going away or closes the pop-up itself: forget it and close.
     void Dismiss();
 
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+
 protected:
     void OnFinalMessage(HWND hWnd) override;
 

@@ -363,6 +363,16 @@ TEST_F(CalendarWindowTest, EscapeAndLeavingTheBoxCloseTheMonth) {
     ASSERT_NE(ClickToOpen(calendar), nullptr);
     m_window.Find<CControlUI>("other")->SetFocus();
     EXPECT_TRUE(ProcessMessagesUntil([&] { return calendar->GetPopup() == nullptr; }));
+
+    // Clicked into, the month has the keyboard: Escape there closes it too, and nothing changes.
+    const std::string before = calendar->GetText().str();
+    CCalendarWnd* popup = ClickToOpen(calendar);
+    ASSERT_NE(popup, nullptr);
+    guisupport::Click(*popup, controlstest::CenterOf(popup->GetPaintManager(), "btn_nextmonth"));
+    ProcessMessages();
+    guisupport::PressKey(*popup, VK_ESCAPE);
+    EXPECT_TRUE(ProcessMessagesUntil([&] { return calendar->GetPopup() == nullptr; }));
+    EXPECT_EQ(calendar->GetText().str(), before);
 }
 
 }  // namespace

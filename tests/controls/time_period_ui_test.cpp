@@ -234,6 +234,18 @@ TEST_F(TimePeriodBoxTest, DialogShowsTheScheduleAndSetsTheChosenRange) {
     EXPECT_EQ(m_window.Count("textchanged", "tp"), 1);
 }
 
+// Escape typed in the dialog leaves it without setting anything.
+TEST_F(TimePeriodBoxTest, EscapeInTheDialogClosesItAndKeepsTheValue) {
+    m_box->SetText("2014-1-1 0:0:0 至 2014-12-31 23:59:59");
+    CTimePeriodWnd* dialog = ClickToOpen();
+    ASSERT_NE(dialog, nullptr);
+    ClickIn(dialog, "opt_periodic");
+    guisupport::PressKey(*dialog, VK_ESCAPE);
+    EXPECT_TRUE(ProcessMessagesUntil([&] { return m_box->GetPopup() == nullptr; }));
+    EXPECT_EQ(m_box->GetText().str(), "2014-01-01 00:00:00 至 2014-12-31 23:59:59");
+    EXPECT_EQ(m_window.Count("textchanged", "tp"), 0);
+}
+
 TEST_F(TimePeriodBoxTest, WeeklyTabGivesTheDrawnSchedule) {
     CTimePeriodWnd* dialog = ClickToOpen();
     ASSERT_NE(dialog, nullptr);
