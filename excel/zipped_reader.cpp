@@ -5,6 +5,7 @@
 #include <ixion/model_context.hpp>
 #include <ixion/model_iterator.hpp>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 #include <orcus/orcus_ods.hpp>
@@ -60,6 +61,99 @@ void CheckUnpackedSizes(const std::string& bytes) {
               LoadLe16(bytes, at + 32);
     }
 }
+
+// The sheet sizes and visibility a file sets are not handed to the document: the import never
+// uses them, and liborcus aborts the program on a damaged column or row range in them. A merged
+// range goes on when it lies within the sheet.
+class MergesOnlyProperties : public ss::iface::import_sheet_properties {
+public:
+    explicit MergesOnlyProperties(ss::iface::import_sheet_properties* target) : m_target(target) {}
+    void set_column_width(ss::col_t, double, orcus::length_unit_t) override {}
+    void set_column_hidden(ss::col_t, bool) override {}
+    void set_row_height(ss::row_t, double, orcus::length_unit_t) override {}
+    void set_row_hidden(ss::row_t, bool) override {}
+    void set_merge_cell_range(const ss::range_t& range) override {
+        const bool inside = range.first.row >= 0 && range.first.column >= 0 &&
+                            range.first.row <= range.last.row &&
+                            range.first.column <= range.last.column &&
+                            range.last.row < kSheetSize.rows && range.last.column < kSheetSize.columns;
+        if (m_target && inside) m_target->set_merge_cell_range(range);
+    }
+
+private:
+    ss::iface::import_sheet_properties* m_target;
+};
+
+// The document's sheet with MergesOnlyProperties in front of its properties.
+class GuardedSheet : public ss::iface::import_sheet {
+public:
+    explicit GuardedSheet(ss::iface::import_sheet& target)
+        : m_target(target), m_properties(target.get_sheet_properties()) {}
+    ss::iface::import_sheet_properties* get_sheet_properties() override { return &m_properties; }
+    ss::iface::import_named_expression* get_named_expression() override {
+        return m_target.get_named_expression();
+    }
+    ss::iface::import_array_formula* get_array_formula() override {
+        return m_target.get_array_formula();
+    }
+    ss::iface::import_formula* get_formula() override { return m_target.get_formula(); }
+    void set_auto(ss::row_t row, ss::col_t col, std::string_view s) override {
+        m_target.set_auto(row, col, s);
+    }
+    void set_string(ss::row_t row, ss::col_t col, ss::string_id_t sindex) override {
+        m_target.set_string(row, col, sindex);
+    }
+    void set_value(ss::row_t row, ss::col_t col, double value) override {
+        m_target.set_value(row, col, value);
+    }
+    void set_bool(ss::row_t row, ss::col_t col, bool value) override {
+        m_target.set_bool(row, col, value);
+    }
+    void set_date_time(ss::row_t row, ss::col_t col, int year, int month, int day, int hour,
+                       int minute, double second) override {
+        m_target.set_date_time(row, col, year, month, day, hour, minute, second);
+    }
+    void set_format(ss::row_t row, ss::col_t col, std::size_t xf_index) override {
+        m_target.set_format(row, col, xf_index);
+    }
+    void set_format(ss::row_t row_start, ss::col_t col_start, ss::row_t row_end,
+                    ss::col_t col_end, std::size_t xf_index) override {
+        m_target.set_format(row_start, col_start, row_end, col_end, xf_index);
+    }
+    void fill_down_cells(ss::row_t src_row, ss::col_t src_col, ss::row_t range_size) override {
+        m_target.fill_down_cells(src_row, src_col, range_size);
+    }
+    ss::range_size_t get_sheet_size() const override { return m_target.get_sheet_size(); }
+
+private:
+    ss::iface::import_sheet& m_target;
+    MergesOnlyProperties m_properties;
+};
+
+// The document's factory, whose sheets are handed out as GuardedSheet.
+class GuardedFactory : public ss::import_factory {
+public:
+    using ss::import_factory::import_factory;
+    ss::iface::import_sheet* append_sheet(ss::sheet_t index, std::string_view name) override {
+        return Guarded(ss::import_factory::append_sheet(index, name));
+    }
+    ss::iface::import_sheet* get_sheet(std::string_view name) override {
+        return Guarded(ss::import_factory::get_sheet(name));
+    }
+    ss::iface::import_sheet* get_sheet(ss::sheet_t index) override {
+        return Guarded(ss::import_factory::get_sheet(index));
+    }
+
+private:
+    ss::iface::import_sheet* Guarded(ss::iface::import_sheet* sheet) {
+        if (!sheet) return nullptr;
+        std::unique_ptr<GuardedSheet>& guarded = m_sheets[sheet];
+        if (!guarded) guarded = std::make_unique<GuardedSheet>(*sheet);
+        return guarded.get();
+    }
+
+    std::map<ss::iface::import_sheet*, std::unique_ptr<GuardedSheet>> m_sheets;
+};
 
 std::unique_ptr<orcus::iface::import_filter> FilterFor(const std::string& bytes,
                                                        ss::import_factory& factory) {
@@ -137,7 +231,7 @@ WorkbookData detail::ReadZippedWorkbook(const std::string& bytes) {
     CheckUnpackedSizes(bytes);
     try {
         ss::document document(kSheetSize);
-        ss::import_factory factory(document);
+        GuardedFactory factory(document);
         factory.set_recalc_formula_cells(false);
         FilterFor(bytes, factory)->read_stream(bytes);
         WorkbookData book;

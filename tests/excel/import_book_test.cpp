@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <sys/resource.h>
+#include <zip.h>
 
 #include "app/settings/config.h"
 #include "excel/excel_export_book.h"
@@ -148,6 +149,26 @@ TEST(MergedRangeTest, FillsOnlyUsedCellsOfARangeOfSensibleSize) {
     detail::FillMergedRange(sheet, {0, 0, 5000, 1});
     EXPECT_EQ(sheet.cell(999, 1).text, "x");
     EXPECT_EQ(sheet.last_used_row(), 999) << "nothing beyond the used rows";
+}
+
+// A sheet whose column sizes are damaged (a column without its first): liborcus would abort the
+// program on them, the import reads the cells without them.
+TEST_F(ImportBookTest, ASheetWithDamagedColumnSizesReadsWithoutThem) {
+    const std::string path = Xlsx("damaged.xlsx", {TextSheet("s", {{"a"}, {"b"}})});
+    const std::string sheet =
+        std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
+                    "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">") +
+        "<cols><col max=\"1\" width=\"5\"/></cols>"
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+        "<row r=\"2\"><c r=\"A2\"><v>2</v></c></row></sheetData></worksheet>";
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), 0, &error);
+    ASSERT_NE(archive, nullptr);
+    zip_source_t* source = zip_source_buffer(archive, sheet.data(), sheet.size(), 0);
+    ASSERT_GE(zip_file_add(archive, "xl/worksheets/sheet1.xml", source, ZIP_FL_OVERWRITE), 0);
+    ASSERT_EQ(zip_close(archive), 0);
+    ASSERT_EQ(m_book.OpenForImport(path), ret_t(true, 0));
+    EXPECT_EQ(m_book.GetCellText(1, 0), "2");
 }
 
 TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {
