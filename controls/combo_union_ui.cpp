@@ -276,6 +276,11 @@ void CComboUnionUI::SetVisible(bool bVisible) {
     if (!IsVisible()) CloseDropDown();
 }
 
+void CComboUnionUI::SetEnabled(bool bEnable) {
+    CButtonUI::SetEnabled(bEnable);
+    if (!IsEnabled()) CloseDropDown();
+}
+
 void CComboUnionUI::DoEvent(TEventUI& event) {
     switch (event.Type) {
         case UIEVENT_BUTTONDOWN:

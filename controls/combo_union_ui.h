@@ -79,6 +79,8 @@ public:
 
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void SetVisible(bool bVisible = true) override;
+    // A disabled combo takes no choice: its open list closes.
+    void SetEnabled(bool bEnable = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
     void PaintStatusImage(CRenderContext& ctx) override;

@@ -171,6 +171,11 @@ TEST_F(ComboUnionTest, ClearingAndLeavingTheCombo) {
     ASSERT_TRUE(m_first->IsDropped());
     m_window.Find<CControlUI>("other")->SetFocus();
     EXPECT_FALSE(m_first->IsDropped());
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_first->IsDropped());
+    m_first->SetEnabled(false);
+    EXPECT_FALSE(m_first->IsDropped()) << "a disabled combo takes no choice";
+    EXPECT_FALSE(m_dropDown.IsVisible());
 }
 
 // The keyboard alone opens the list, moves through it, chooses and closes.
