@@ -29,11 +29,18 @@ void* CEditAbleLabelUI::GetInterface(LPCTSTR pstrName) {
     return CEditUI::GetInterface(pstrName);
 }
 
-// Escape gives up what was typed, as it does in any in-place edit; the other keys keep it.
+// Escape gives up what was typed, as it does in any in-place edit; the other keys keep it. The
+// keyboard goes back to the list the cell is in, so that the arrows go on from the row.
 bool CEditAbleLabelUI::OnEditKey(UINT vk, UINT) {
     if (vk == VK_ESCAPE) SetText(m_sTextAtStart);
-    if (m_pManager) m_pManager->SetFocus(nullptr);
+    if (m_pManager) m_pManager->SetFocus(EnclosingList());
     return true;
+}
+
+CControlUI* CEditAbleLabelUI::EnclosingList() const {
+    for (CControlUI* parent = GetParent(); parent; parent = parent->GetParent())
+        if (parent->GetInterface("List")) return parent;
+    return nullptr;
 }
 
 LPCTSTR CEmptySelectableComboUI::GetClass() const {

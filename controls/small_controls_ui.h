@@ -7,7 +7,8 @@
 
 // An edit drawn like a label (no frame, no background) for editing a cell in place. Enter,
 // Escape, Tab, Up and Down hand the focus back to the window, which ends the edit; the library
-// then sends "editclosed". Escape first puts back the text the edit began with.
+// then sends "editclosed". Escape first puts back the text the edit began with. In a list row
+// the keyboard goes to the list.
 class CEditAbleLabelUI : public CEditUI {
 public:
     CEditAbleLabelUI();
@@ -16,6 +17,9 @@ public:
 
 protected:
     bool OnEditKey(UINT vk, UINT keyState) override;
+
+private:
+    CControlUI* EnclosingList() const;
 };
 
 // The library's combo box; the pages let it stay without a choice.

@@ -285,19 +285,17 @@ TEST_F(DbConfigTest, KeysTickATypeAndRenameDeleteAndAddValues) {
     EXPECT_EQ(Column("SELECT ShowList AS v FROM tabdatatypeinfo WHERE DataType = 'Color'"),
               std::vector<std::string>{"0"});
 
-    auto onValueRow = [&](int row) {
-        ValueList().SetFocus();
-        ValueList().SelectItem(row);
-    };
-    onValueRow(1);
+    ValueList().SetFocus();
+    ValueList().SelectItem(1);
     guisupport::PressKey(window, VK_RETURN);
     ASSERT_TRUE(guisupport::TypeText(window, "墨黑"));
     guisupport::PressKey(window, VK_RETURN);
     ASSERT_TRUE(WaitForDone());
-    onValueRow(2);
+    EXPECT_EQ(m_main->GetPaintManager().GetFocus(), &ValueList()) << "the keyboard stays on the list";
+    guisupport::PressKey(window, VK_DOWN);
     guisupport::PressKey(window, VK_DELETE);
     ASSERT_TRUE(WaitForDone());
-    onValueRow(4);
+    ValueList().SelectItem(4);
     ASSERT_NE(ValueList().GetItemAt(4)->GetInterface("AddListItem"), nullptr);
     guisupport::PressKey(window, VK_RETURN);
     ASSERT_TRUE(guisupport::TypeText(window, "金色"));
