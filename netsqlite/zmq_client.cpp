@@ -1,5 +1,9 @@
 #include "netsqlite/zmq_client.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
 #include "netsqlite/net_sqlite_exception.h"
 
 zmq_client::~zmq_client() {
@@ -54,7 +58,7 @@ bool zmq_client::Request(const char* data, size_t length, ZmqReply& reply, int& 
         error = NET_SQLITE_TIME_OUT;
         return false;
     }
-    if (zmq_msg_recv(reply.message(), m_socket, 0) <= 0) {
+    if (!ReceiveReply(reply)) {
         error = NET_SQLITE_TIME_OUT;
         return false;
     }
@@ -62,11 +66,24 @@ bool zmq_client::Request(const char* data, size_t length, ZmqReply& reply, int& 
 }
 
 bool zmq_client::WaitForReply() {
-    for (int attempt = 0; attempt < m_pollAttempts; ++attempt) {
+    // A signal caught by this thread ends a poll early without ending the wait: the wait keeps to
+    // its deadline, as a time-out would leave the socket waiting for a reply that is on its way.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(m_pollIntervalMs) * m_pollAttempts;
+    for (auto now = std::chrono::steady_clock::now(); now < deadline;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
         zmq_pollitem_t item{m_socket, 0, ZMQ_POLLIN, 0};
-        const int ready = zmq_poll(&item, 1, m_pollIntervalMs);
-        if (ready < 0) return false;
+        const int ready = zmq_poll(&item, 1, std::min<long>(left.count(), m_pollIntervalMs));
+        if (ready < 0 && zmq_errno() != EINTR) return false;
         if (ready > 0 && (item.revents & ZMQ_POLLIN)) return true;
     }
     return false;
+}
+
+bool zmq_client::ReceiveReply(ZmqReply& reply) {
+    int received;
+    do received = zmq_msg_recv(reply.message(), m_socket, 0);
+    while (received < 0 && zmq_errno() == EINTR);
+    return received > 0;
 }

@@ -47,6 +47,8 @@ public:
 
 private:
     bool WaitForReply();
+    // False for an empty reply or a failed receive.
+    bool ReceiveReply(ZmqReply& reply);
 
     void* m_context = nullptr;
     void* m_socket = nullptr;

@@ -1,13 +1,17 @@
 // The transport and the reply handling against a scripted peer: the replies and silences a real
 // service never produces.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <zmq.h>
 
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+using namespace std::chrono_literals;
 
 #include "netsqlite/db_connection.h"
 #include "netsqlite/net_sqlite_exception.h"
@@ -201,6 +205,30 @@ TEST(ConnectionLayer, SilentServiceIsLostAndNothingMoreIsSentUntilReopened) {
     EXPECT_EQ(DbQuery(client, "found", rows), ret_t(true, 0));
     EXPECT_EQ(peer.requests(), (std::vector<std::string>{Zero("open:u,p"), Zero("query:lost"),
                                                          Zero("open:u,p"), Zero("query:found")}));
+}
+
+// A signal the worker thread catches while it waits (a child process ending, say) is no reply
+// and no time-out: the answer still arrives and the socket stays in step.
+TEST(ConnectionLayer, ASignalDuringTheWaitNeitherLosesTheReplyNorTheSocket) {
+    struct sigaction caught = {};
+    struct sigaction previous = {};
+    caught.sa_handler = [](int) {};
+    sigemptyset(&caught.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &caught, &previous), 0);
+    const pthread_t waiting = pthread_self();
+    FakePeer peer([waiting](const std::string& request) {
+        if (request != Zero("open:u,p")) {
+            pthread_kill(waiting, SIGUSR1);
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::optional<std::string>("success:Y29s\n");
+    });
+    NetSqliteClient client;
+    ASSERT_EQ(DbOpen(client, peer.endpoint(), "u", "p"), ret_t(true, 0));
+    std::unique_ptr<NetSqliteResultSet> rows;
+    EXPECT_EQ(DbQuery(client, "interrupted", rows), ret_t(true, 0));
+    EXPECT_EQ(DbExecute(client, "next"), ret_t(true, 0));
+    sigaction(SIGUSR1, &previous, nullptr);
 }
 
 }  // namespace
