@@ -171,6 +171,33 @@ TEST_F(ImportBookTest, ASheetWithDamagedColumnSizesReadsWithoutThem) {
     EXPECT_EQ(m_book.GetCellText(1, 0), "2");
 }
 
+// An .ods whose row style holds column properties: liborcus aborts on it. The reading process
+// dies, the program does not, and the file is one that cannot be read.
+TEST_F(ImportBookTest, AFileThatCrashesItsReaderIsRefused) {
+    const std::string content =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:automatic-styles>"
+        "<style:style style:name=\"ro1\" style:family=\"table-row\">"
+        "<style:table-column-properties style:column-width=\"1in\"/></style:style>"
+        "</office:automatic-styles><office:body><office:spreadsheet><table:table table:name=\"s\">"
+        "<table:table-row><table:table-cell office:value-type=\"string\"><text:p>a</text:p>"
+        "</table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
+        "</office:document-content>";
+    const std::string mimetype = "application/vnd.oasis.opendocument.spreadsheet";
+    const std::string path = m_scratch.file("crash.ods");
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& [name, bytes] : {std::pair{"mimetype", &mimetype}, std::pair{"content.xml", &content}})
+        ASSERT_GE(zip_file_add(archive, name, zip_source_buffer(archive, bytes->data(), bytes->size(), 0),
+                               ZIP_FL_OVERWRITE), 0);
+    ASSERT_EQ(zip_close(archive), 0);
+    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, 1));
+}
+
 TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {
     const std::string path = Xlsx("source.xlsx", {MixedCells()});
     const std::string before = ReadBytes(path);
