@@ -119,7 +119,7 @@ private:
     CImportListItemUI* NewGridItem(int row);
     CControlUI* NewCell(const data_type_info_t& type, const tstring& text);
     tstring CellText(const data_type_info_t& type, int row, int column);
-    std::vector<const data_type_info_t*> MappedTypes() const;
+    std::vector<data_type_info_t> MappedTypes() const;
     CImportListItemUI* GridItem(int index) const;
     row_info_t ConvertItem(CImportListItemUI* item) const;
     // No batch is out, so the shown page may change.
@@ -165,6 +165,9 @@ private:
     int m_valuesMatched = 0;
     std::vector<tstring> m_distinctValues;
 
+    // The mapped data types as the grid's cells were made for them: a data type list read again
+    // meanwhile must not move a cell's value into another column.
+    std::vector<data_type_info_t> m_gridTypes;
     std::vector<SourceRow> m_rows;
     int m_totalRows = 0;
     int m_pageSize = 100;

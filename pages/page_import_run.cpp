@@ -67,10 +67,10 @@ void CPageImport::FillPageSizes() {
     m_pPageSizeCombo->SelectItem(0, false, false);
 }
 
-std::vector<const data_type_info_t*> CPageImport::MappedTypes() const {
-    std::vector<const data_type_info_t*> types;
+std::vector<data_type_info_t> CPageImport::MappedTypes() const {
+    std::vector<data_type_info_t> types;
     for (const data_type_info_t* info : m_pDictionary->all_columns())
-        if (m_book->TypeMatching().count(info->DataType)) types.push_back(info);
+        if (m_book->TypeMatching().count(info->DataType)) types.push_back(*info);
     return types;
 }
 
@@ -100,9 +100,9 @@ void CPageImport::RebuildGridHeader() {
         return item;
     };
     addItem("list_header_item_default", kTickColumnWidth);
-    for (const data_type_info_t* info : MappedTypes()) {
-        const bool bWide = info->Type == kTypeDateTime || info->Type == kTypeTimestamp;
-        addItem("list_header_item_default", bWide ? 150 : 100)->SetText(info->DataTypeName.c_str());
+    for (const data_type_info_t& info : m_gridTypes) {
+        const bool bWide = info.Type == kTypeDateTime || info.Type == kTypeTimestamp;
+        addItem("list_header_item_default", bWide ? 150 : 100)->SetText(info.DataTypeName.c_str());
     }
     addItem("list_header_item_no_sep", 0);
 }
@@ -156,12 +156,12 @@ CImportListItemUI* CPageImport::NewGridItem(int row) {
     const SourceRow& source = m_rows[row];
     if (m_book->CurrentSheet() != source.sheet || m_book->HeaderIndex().empty())
         m_book->BuildHeaderIndex(source.sheet);
-    for (const data_type_info_t* type : MappedTypes()) {
-        const auto column = m_book->HeaderIndex().find(m_book->TypeMatching().at(type->DataType));
+    for (const data_type_info_t& type : m_gridTypes) {
+        const auto column = m_book->HeaderIndex().find(m_book->TypeMatching().at(type.DataType));
         const tstring text = column == m_book->HeaderIndex().end()
                                  ? tstring()
-                                 : CellText(*type, source.row, column->second);
-        item->Add(NewCell(*type, text));
+                                 : CellText(type, source.row, column->second);
+        item->Add(NewCell(type, text));
     }
     return item;
 }
@@ -173,6 +173,7 @@ CImportListItemUI* CPageImport::GridItem(int index) const {
 
 void CPageImport::ShowPreviewPage(int pageIndex) {
     m_pGrid->RemoveAll();
+    m_gridTypes = MappedTypes();
     RebuildGridHeader();
     m_pageCount = (m_totalRows + m_pageSize - 1) / m_pageSize;
     m_pageIndex = std::max(0, std::min(pageIndex, m_pageCount - 1));
@@ -330,15 +331,15 @@ void CPageImport::StartRun() {
 row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
     row_info_t row;
     int cell = 1;
-    for (const data_type_info_t* type : MappedTypes()) {
+    for (const data_type_info_t& type : m_gridTypes) {
         CControlUI* control = item->GetItemAt(cell++);
         tstring value;
-        if (type->Type == kTypeYesNo) {
+        if (type.Type == kTypeYesNo) {
             auto* option = static_cast<COptionUI*>(control->GetInterface("Option"));
             value = option && option->IsSelected() ? "1" : "0";
-        } else if (type->Type == kTypeLookup) {
+        } else if (type.Type == kTypeLookup) {
             int32_t valueId = -1;
-            const auto values = m_pDictionary->data_map().find(type->DataType);
+            const auto values = m_pDictionary->data_map().find(type.DataType);
             const tstring shown = control->GetText().str();
             if (values != m_pDictionary->data_map().end() && !shown.empty()) {
                 for (const common_value_t& v : values->second) {
@@ -352,8 +353,8 @@ row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
             value = control->GetText().str();
         }
         value_map_t& half =
-            type->DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
-        half[type->DataType] = value;
+            type.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
+        half[type.DataType] = value;
     }
     return row;
 }

@@ -284,6 +284,27 @@ TEST_F(ImportTest, OnlyTickedRowsOfThePageAreSentWithTheValueChosenInTheirCombo)
               std::vector<std::string>{"P00002=4"});
 }
 
+// The data types are read again while the preview is shown (after a reconnect, say) and one of
+// the mapped ones is gone: each cell still goes to the column it was made for.
+TEST_F(ImportTest, DataTypesReadAgainDoNotMoveCellsIntoOtherColumns) {
+    const std::string path = m_dir.file("reread.xlsx");
+    MakeXlsx(path, {CustomerSheet(2)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    DbConnection db;
+    ASSERT_TRUE(db.open(m_service.endpoint(), m_service.user(), m_service.password()).ok);
+    ASSERT_TRUE(db.execute("DELETE FROM tabdatatypeinfo WHERE DataType = 'Name'").ok);
+    int reread = 0;
+    Caller().Register(task_names::kGetDataTypeInfo, [&](TaskContext) { ++reread; });
+    Caller().RequestGetDataTypeInfo();
+    ASSERT_TRUE(WaitFor([&] { return reread > 0; }));
+    ASSERT_EQ(Caller().GetDictionary().find("Name"), nullptr);
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(Column("SELECT PlateID || '|' || ValidFrom AS v FROM tabvehicleinfo WHERE PlateID LIKE 'P%' "
+                     "ORDER BY PlateID"),
+              (std::vector<std::string>{"P00000|2026-03-01", "P00001|2026-03-02"}));
+}
+
 TEST_F(ImportTest, NoTickedRowIsRefused) {
     const std::string path = m_dir.file("none.xlsx");
     MakeXlsx(path, {CustomerSheet(3)});
