@@ -22,9 +22,9 @@ public:
     // data-type dictionary, and joins the paint manager's notifiers.
     virtual void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
                           db_task_caller* pCaller);
-    // The main window's reconnect dialog has closed: the connection is back, or the application
-    // is ending. A page with work in flight stops or pauses it here.
-    virtual void OnReconnectFinished() {}
+    // The main window's reconnect dialog has closed: the connection is back (`reconnected`), or
+    // the application is ending. A page with work in flight stops or pauses it here.
+    virtual void OnReconnectFinished(bool /*reconnected*/) {}
 
     void Notify(TNotifyUI&) override {}
     void OnWindowMessage(UINT, WPARAM, LPARAM) override {}

@@ -147,7 +147,9 @@ void CMainWnd::OnConnectionLost(TaskContext ctx) {
     m_bReconnecting = true;
     const bool reconnected = RunReconnectDialog();
     m_bReconnecting = false;
-    if (m_pages[kPageImport]) m_pages[kPageImport]->OnReconnectFinished();
+    for (CMainTabPageUI* page : m_pages) {
+        if (page) page->OnReconnectFinished(reconnected);
+    }
     // Lost before they came, the data types are asked for again: no page loads without them.
     if (reconnected && !m_bDictionaryLoaded) m_pCaller->RequestGetDataTypeInfo();
 }

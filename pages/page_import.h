@@ -38,7 +38,7 @@ public:
                   db_task_caller* pCaller) override;
     void Notify(TNotifyUI& msg) override;
     // A run waiting for a batch lost with the connection finishes with what came back.
-    void OnReconnectFinished() override;
+    void OnReconnectFinished(bool reconnected) override;
 
     int GetStep() const { return m_step; }
     int GetRunState() const { return m_runState; }

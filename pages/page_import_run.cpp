@@ -451,7 +451,7 @@ void CPageImport::FinishRun(bool bFailed) {
     m_batchItems.clear();
 }
 
-void CPageImport::OnReconnectFinished() {
+void CPageImport::OnReconnectFinished(bool) {
     // The batch sent before the connection went has no answer coming.
     if (m_runState != kIdle && !m_batchItems.empty()) FinishRun(true);
 }

@@ -84,6 +84,14 @@ void CPageList::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderC
         m_pFilteredManager = m_pManager;
         m_pManager->AddMessageFilter(this);
     }
+    // The operator's usual first move after logging in is a search.
+    if (m_pSearch) m_pSearch->SetFocus();
+}
+
+void CPageList::OnReconnectFinished(bool reconnected) {
+    // An export walking the pages reloads them itself; without a header the data types'
+    // second reading brings the rows.
+    if (reconnected && m_bHeaderBuilt && !m_bBusy) ReloadList();
 }
 
 void CPageList::FindControls() {

@@ -36,6 +36,8 @@ public:
     void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
                   db_task_caller* pCaller) override;
     void Notify(TNotifyUI& msg) override;
+    // Loads failed while the connection was gone left the grid empty: the rows come back with it.
+    void OnReconnectFinished(bool reconnected) override;
     // Delete on the grid deletes the selected rows; Ctrl+F goes to the search box.
     LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 

@@ -142,6 +142,12 @@ TEST_F(Login, EnterInThePasswordFieldLogsIn) {
     ASSERT_TRUE(ProcessMessagesUntil(
         [&] { return login->GetMainWnd() && login->GetMainWnd()->IsVisible(); }, 5000));
     EXPECT_TRUE(m_boxes.empty());
+    // The keyboard goes on to the list's search box: the operator's usual first move.
+    CMainWnd* main = login->GetMainWnd();
+    ASSERT_TRUE(ProcessMessagesUntil(
+        [&] { return guisupport::ActiveWindow() == main->GetHWND(); }, 5000));
+    ASSERT_TRUE(guisupport::TypeText(main->GetHWND(), "C1"));
+    EXPECT_EQ(ControlText(*main, "pl_edit_search"), "C1");
 }
 
 TEST_F(Login, CancelEndsTheApplication) {

@@ -5,8 +5,10 @@
 #include "app/dlg_login.h"
 #include "app/dlg_reconnect.h"
 #include "app/main_wnd.h"
+#include "netsqlite/db_connection.h"
 #include "tests/app/app_test_support.h"
 #include "tests/guisupport/gui_support.h"
+#include "uilib/list_ui.h"
 
 namespace apptest {
 namespace {
@@ -86,6 +88,35 @@ TEST_F(Reconnect, OneDialogForManyFailuresClosesItselfWhenTheServiceIsBack) {
               [&] { ResumeService(*m_login); })
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     EXPECT_EQ(again.Run(), UiDriver::kFinished);
+}
+
+// A refresh failed for the lost connection empties the grid; the rows come back with the
+// connection, without the operator having to press refresh.
+TEST_F(Reconnect, TheListsRowsComeBackWithTheConnection) {
+    ASSERT_NE(m_main, nullptr);
+    auto* grid = static_cast<CListUI*>(m_main->FindControl("customer_list"));
+    ASSERT_NE(grid, nullptr);
+    NetSqliteClient client;
+    ASSERT_EQ(DbOpen(client, m_service.endpoint(), m_service.user(), m_service.password()),
+              ret_t(true, 0));
+    ASSERT_EQ(DbExecute(client, "INSERT INTO tabcustomerinfo (Code, Name) VALUES ('R1', 'R')"),
+              ret_t(true, 0));
+    ClickControl(*m_main, "btn_refresh_page");
+    guisupport::ProcessMessagesUntil(
+        [&] { return grid->GetCount() > 0 && IsControlEnabled(*m_main, "btn_refresh_page"); },
+        5000);
+    ASSERT_GT(grid->GetCount(), 0);
+    PauseService(*m_login);
+    ClickControl(*m_main, "btn_refresh_page");
+    bool emptied = false;
+    UiDriver driver;
+    driver.Watch([&] { emptied = emptied || grid->GetCount() == 0; })
+        .Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+              [&] { ResumeService(*m_login); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr && grid->GetCount() > 0; });
+    EXPECT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_TRUE(emptied);
+    EXPECT_TRUE(IsControlEnabled(*m_main, "btn_refresh_page"));
 }
 
 // The dialog comes up unasked, maybe while the operator types on a page: a Space or Enter meant
