@@ -174,6 +174,8 @@ CControlUI* CPageEdit::CreateEditor(const data_type_info_t& type, const tstring&
             for (const common_value_t& common : values->second) {
                 auto* item = new CListLabelElementUI;
                 item->SetText(common.second.c_str());
+                // Saved by id, so a value renamed on the configuration page meanwhile is kept.
+                item->SetTag(static_cast<UINT_PTR>(static_cast<uint32_t>(common.first)));
                 combo->Add(item);
                 if (common.first == StoredInteger(value))
                     combo->SelectItem(combo->GetCount() - 1, false, false);
@@ -222,19 +224,9 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
             case kTypePeriod:
                 values[type.DataType] = text;
                 break;
-            case kTypeLookup: {
-                int32_t valueId = -1;
-                const auto common = m_pDictionary->data_map().find(type.DataType);
-                if (common != m_pDictionary->data_map().end()) {
-                    for (const common_value_t& candidate : common->second) {
-                        if (candidate.second != text) continue;
-                        valueId = candidate.first;
-                        break;
-                    }
-                }
-                values[type.DataType] = std::to_string(valueId);
+            case kTypeLookup:
+                values[type.DataType] = std::to_string(ChosenValueId(type, *editor));
                 break;
-            }
             case kTypeInteger: {
                 // Empty is no value (-1); anything but a whole integer stops the save, so a
                 // typing slip never overwrites the stored number.
@@ -257,6 +249,20 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
         }
     }
     return true;
+}
+
+// The id of the value chosen, or -1 for none; a value deleted since the editor was built is none,
+// so its freed id is never written back.
+int32_t CPageEdit::ChosenValueId(const data_type_info_t& type, CControlUI& editor) const {
+    auto* combo = static_cast<CComboUI*>(editor.GetInterface("Combo"));
+    const int chosen = combo ? combo->GetCurSel() : -1;
+    if (chosen < 0) return -1;
+    const auto id = static_cast<int32_t>(static_cast<uint32_t>(combo->GetItemAt(chosen)->GetTag()));
+    const auto common = m_pDictionary->data_map().find(type.DataType);
+    if (common == m_pDictionary->data_map().end()) return -1;
+    for (const common_value_t& candidate : common->second)
+        if (candidate.first == id) return id;
+    return -1;
 }
 
 // --- Loading ---------------------------------------------------------------------------------

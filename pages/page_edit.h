@@ -57,6 +57,7 @@ private:
     // Writes the area's editor texts into values by Type; false (nothing to save) when an
     // integer field holds something that is not an integer.
     bool ReadEditors(CContainerUI* area, int32_t category, value_map_t& values) const;
+    int32_t ChosenValueId(const data_type_info_t& type, CControlUI& editor) const;
     // The data types that get an editor row in the area of the category, in row order.
     std::vector<const data_type_info_t*> EditableTypes(int32_t category) const;
 

@@ -314,6 +314,31 @@ TEST_F(PageEditTest, ALookupShowingNothingSavesMinusOne) {
               "-1");
 }
 
+// The configuration page renames or deletes the shown colour while the customer is open: the
+// save keeps a renamed value and does not write back the id of a deleted one.
+TEST_F(PageEditTest, ALookupValueChangedMeanwhileIsSavedByItsId) {
+    OpenCustomer(kTwoVehicles);
+    const std::string plate = PlatesOf(kTwoVehicles)[0];
+    const std::string colorOf = "SELECT ifnull(Color, 'NULL') AS v FROM tabvehicleinfo WHERE "
+                                "PlateID = '" + plate + "'";
+    const std::string stored = Value(colorOf);
+    const std::string shown = VehicleEditor("车辆颜色")->GetText().str();
+    const int32_t id = std::stoi(stored);
+    int changes = 0;
+    for (const char* task : {task_names::kUpdateCommonData, task_names::kDeleteCommonData})
+        Caller().Register(task, [&](TaskContext) { ++changes; });
+
+    Caller().RequestUpdateCommonData("Color", shown + "（新）", id);
+    ASSERT_TRUE(WaitFor([&] { return changes == 1; }));
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(Value(colorOf), stored) << "a rename keeps the colour";
+
+    Caller().RequestDeleteCommonData("Color", shown + "（新）", id);
+    ASSERT_TRUE(WaitFor([&] { return changes == 2; }));
+    ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
+    EXPECT_EQ(Value(colorOf), "-1") << "the deleted value's id is not written back";
+}
+
 TEST_F(PageEditTest, ANewCustomerIsSavedBeforeItsVehicle) {
     m_main->SelectNavOption(2);
     ClickControl(*m_main, "btn_new_customer");
