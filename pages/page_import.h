@@ -101,6 +101,9 @@ private:
     void UpdateSelectedRowStatus();
     void MatchTypesByName();
     void MatchValuesByText();
+    // Maps every listed cell value without a match to the common value of equal text; true when
+    // any was matched.
+    bool MatchEmptyValueRowsByText();
     void AddCellValueAsCommonValue();
     void DeleteCommonValue(CControlUI* button);
     void RematchCells(const tstring& oldValue, const tstring& newValue);

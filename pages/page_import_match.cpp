@@ -247,6 +247,10 @@ void CPageImport::MatchTypesByName() {
 }
 
 void CPageImport::MatchValuesByText() {
+    if (!MatchEmptyValueRowsByText()) ShowMessage("没有发现相同项目！");
+}
+
+bool CPageImport::MatchEmptyValueRowsByText() {
     const auto values = m_pDictionary->data_map().find(m_selectedType);
     bool bAny = false;
     for (int i = 0; i < ValueRowCount() && values != m_pDictionary->data_map().end(); ++i) {
@@ -264,7 +268,7 @@ void CPageImport::MatchValuesByText() {
     }
     if (bAny) m_book->SaveValueMatching();
     UpdateSelectedRowStatus();
-    if (!bAny) ShowMessage("没有发现相同项目！");
+    return bAny;
 }
 
 void CPageImport::AddCellValueAsCommonValue() {
@@ -311,6 +315,8 @@ bool CPageImport::OnMatchStepFor(const TaskContext& ctx) const {
 void CPageImport::OnCommonDataInserted(TaskContext ctx) {
     if (!OnMatchStepFor(ctx) || !m_valueDropDown.GetList()) return;
     AddCommonValueItem(m_selectedType, {ctx.Get(task_keys::id), ctx.Get(task_keys::value)});
+    // A cell value just added as a common value is what its row means: it is matched at once.
+    MatchEmptyValueRowsByText();
 }
 
 void CPageImport::OnCommonDataDeleted(TaskContext ctx) {

@@ -433,7 +433,7 @@ protected:
     }
 };
 
-TEST_F(ImportNewTypeTest, ANewCommonValueOfATypeWithoutValuesTakesValueIdZero) {
+TEST_F(ImportNewTypeTest, ACellValueAddedAsTheFirstCommonValueTakesIdZeroAndIsMatched) {
     XlsxSheet sheet{"brands", {{std::string("PlateID"), std::string("Brand")},
                                {std::string("P00001"), std::string("Volvo")}}};
     const std::string path = m_dir.file("brands.xlsx");
@@ -453,6 +453,7 @@ TEST_F(ImportNewTypeTest, ANewCommonValueOfATypeWithoutValuesTakesValueIdZero) {
     EXPECT_EQ(Column("SELECT ValueID || '=' || Value AS v FROM tabcommondatainfo WHERE DataType = 'Brand'"),
               std::vector<std::string>{"0=Volvo"});
     EXPECT_EQ(m_import->ValueDropDown().GetList()->GetCount(), 1);
+    EXPECT_EQ(Selector(values.GetItemAt(0))->GetText(), "Volvo") << "matched as it is added";
 }
 
 // --- The workbook step: the file chosen through the desktop's dialog, and what refuses it ------
