@@ -8,13 +8,13 @@
 #include <map>
 #include <memory>
 #include <vector>
+#include <zip.h>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/spreadsheet/document.hpp>
 #include <orcus/spreadsheet/factory.hpp>
 #include <orcus/spreadsheet/sheet.hpp>
 
-#include "excel/little_endian.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
 
@@ -32,33 +32,33 @@ constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr uint64_t kDeflateSlack = 1024;
 
 // The zip reader allocates what each entry of the central directory claims before unpacking it,
-// so a damaged or hostile 5 KB file could make it take gigabytes. Refuses a claim no entry can
+// so a damaged or hostile 5 KB file could make it take gigabytes. libzip reads the directory
+// first, allocating nothing per claim. Refused: a directory it cannot read, a claim no entry can
 // honour (packed bytes beyond the file, more unpacked than deflate expands, a stored entry
 // grown) and a total over kMaxUnpackedBytes.
 void CheckUnpackedSizes(const std::string& bytes) {
-    constexpr uint32_t kEndSignature = 0x06054b50, kEntrySignature = 0x02014b50;
-    constexpr std::size_t kEndSize = 22, kEntrySize = 46, kMaxComment = 0xFFFF;
-    if (bytes.size() < kEndSize) throw WorkbookError("zip cut short");
-    std::size_t end = bytes.size() - kEndSize;
-    const std::size_t lowest = end > kMaxComment ? end - kMaxComment : 0;
-    while (LoadLe32(bytes, end) != kEndSignature) {
-        if (end == lowest) throw WorkbookError("zip without a central directory");
-        --end;
-    }
-    std::size_t at = LoadLe32(bytes, end + 16);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (!archive && source) zip_source_free(source);
+    zip_error_fini(&error);
+    if (!archive) throw WorkbookError("zip directory damaged");
+    const std::unique_ptr<zip_t, decltype(&zip_discard)> closer(archive, zip_discard);
     uint64_t total = 0;
-    for (uint16_t entries = LoadLe16(bytes, end + 10); entries > 0; --entries) {
-        if (LoadLe32(bytes, at) != kEntrySignature) throw WorkbookError("zip directory damaged");
-        const uint16_t method = LoadLe16(bytes, at + 10);
-        const uint64_t packed = LoadLe32(bytes, at + 20);
-        const uint64_t unpacked = LoadLe32(bytes, at + 24);
-        const uint64_t offset = LoadLe32(bytes, at + 42);
-        const uint64_t most = method == 0 ? packed : packed * kMaxDeflateRatio + kDeflateSlack;
-        total += unpacked;
-        if (offset + packed > bytes.size() || unpacked > most || total > kMaxUnpackedBytes)
+    const zip_int64_t entries = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        zip_stat_t entry;
+        zip_stat_init(&entry);
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &entry) != 0)
+            throw WorkbookError("zip directory damaged");
+        const uint64_t packed = entry.comp_size;
+        const uint64_t most = entry.comp_method == ZIP_CM_STORE
+                                  ? packed
+                                  : packed * kMaxDeflateRatio + kDeflateSlack;
+        total += entry.size;
+        if (packed > bytes.size() || entry.size > most || total > kMaxUnpackedBytes)
             throw WorkbookError("zip entry larger than it can unpack to");
-        at += kEntrySize + LoadLe16(bytes, at + 28) + LoadLe16(bytes, at + 30) +
-              LoadLe16(bytes, at + 32);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "netsqlite/text_codec.h"
 #include "pages/find_sub_control.h"
 #include "pages/page_list.h"
+#include "pages/step_focus.h"
 #include "store/data_type_dictionary.h"
 #include "tasks/db_task_caller.h"
 #include "uilib/button_ui.h"
@@ -158,18 +159,9 @@ void CPageExport::ShowStep(int step) {
     m_pSteps->SelectItem(step);
     ShowControl(m_pPre, step != 0);
     ShowControl(m_pNext, step + 1 < m_pSteps->GetCount());
-    KeepFocusOnThePage(focus);
+    KeepStepButtonFocus(focus, m_pPre, m_pNext, m_pStart);
 }
 
-// Changing the step drops the focus. A step button pressed from the keyboard keeps it, or, when
-// it hid itself, hands it to what the operator does next (start on the last step, forward on
-// the first), so the keyboard stays on the page.
-void CPageExport::KeepFocusOnThePage(CControlUI* focus) {
-    if (!focus || (focus != m_pPre && focus != m_pNext)) return;
-    CControlUI* afterNext = m_pStart;
-    CControlUI* next = focus->IsVisible() ? focus : focus == m_pNext ? afterNext : m_pNext;
-    if (next) next->SetFocus();
-}
 
 void CPageExport::ChooseTargetFile() {
     const tstring start = m_pFileEdit ? m_pFileEdit->GetText().str() : tstring();

@@ -48,7 +48,6 @@ private:
 
     void FindControls();
     void ShowStep(int step);
-    void KeepFocusOnThePage(CControlUI* focus);
     void ChooseTargetFile();
 
     void StartExport();

@@ -8,6 +8,7 @@
 #include "controls/taskbar_notifier.h"
 #include "excel/choose_workbook_file.h"
 #include "pages/find_sub_control.h"
+#include "pages/step_focus.h"
 #include "tasks/db_task_caller.h"
 #include "uilib/layout_ui.h"
 #include "uilib/combo_ui.h"
@@ -173,7 +174,7 @@ void CPageImport::GoNext() {
         ShowNotice("导入过程出现问题，详细情况请选中\"显示导入高级设置\"查看");
     }
     ShowStep(m_step);
-    KeepStepFocus(focus);
+    KeepStepButtonFocus(focus, m_pPrevButton, m_pNextButton, m_pStartButton);
 }
 
 void CPageImport::GoPrevious() {
@@ -188,17 +189,7 @@ void CPageImport::GoPrevious() {
         if (m_ready[m_step] && !m_autoStep) break;
     }
     ShowStep(m_step);
-    KeepStepFocus(focus);
-}
-
-// A new step drops the focus. A step button pressed from the keyboard keeps it, or hands it to
-// what the operator does next when it hid itself: start on the last step, forward on the first.
-void CPageImport::KeepStepFocus(CControlUI* focus) {
-    if (!focus || (focus != m_pPrevButton && focus != m_pNextButton)) return;
-    CControlUI* next = focus->IsVisible() ? focus
-                       : focus == m_pNextButton ? m_pStartButton
-                                                : m_pNextButton;
-    if (next) next->SetFocus();
+    KeepStepButtonFocus(focus, m_pPrevButton, m_pNextButton, m_pStartButton);
 }
 
 void CPageImport::ShowStep(int step) {

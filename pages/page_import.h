@@ -61,7 +61,6 @@ private:
     void GoNext();
     void GoPrevious();
     void ShowStep(int step);
-    void KeepStepFocus(CControlUI* focus);
     bool PrepareStep(int step);
     bool ValidateStep(int step);
     void PrepareFileStep();

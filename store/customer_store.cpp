@@ -185,6 +185,10 @@ ret_t write_and_check(DbConnection& db, const tstring& writes, const tstring& ch
     return read_rows(db, writes + "; " + check, [](const NetSqliteResultSet&) { return true; });
 }
 
+tstring customer_stored_query(int32_t customer_id) {
+    return "SELECT CustomerID FROM tabcustomerinfo where CustomerID = " + id_text(customer_id);
+}
+
 // The vehicle stored under its plate for its owner, and the owner stored.
 tstring vehicle_stored_query(const vehicle_info_t& vehicle) {
     return "SELECT PlateID FROM tabvehicleinfo where PlateID = " +
@@ -271,9 +275,7 @@ ret_t update_customer(DbConnection& db, customer_info_t& customer) {
     if (is_connection_lost(matched)) return matched;
     const tstring statement = update_customer_statement(db, customer);
     if (statement.empty()) return ret_t(true, 0);
-    return write_and_check(db, statement,
-                           "SELECT CustomerID FROM tabcustomerinfo where CustomerID = " +
-                               id_text(customer.CustomerID));
+    return write_and_check(db, statement, customer_stored_query(customer.CustomerID));
 }
 
 namespace {
@@ -386,14 +388,9 @@ ret_t move_vehicles(DbConnection& db, const plates_by_customer_t& plates, int32_
         }
     }
     if (moving.empty()) return ret_t(false, 0);
-    const tstring target_id = id_text(target);
-    int32_t found = -1;
-    const ret_t target_found = read_first_id(
-        db, "SELECT CustomerID FROM tabcustomerinfo where CustomerID = " + target_id + " LIMIT 1",
-        found);
-    if (!target_found.ok) return target_found;
-    return db.execute("UPDATE tabvehicleinfo SET CustomerID = " + target_id +
-                      " WHERE PlateID IN (" + sql::join(moving, ", ") +
-                      ") AND EXISTS (SELECT 1 FROM tabcustomerinfo where CustomerID = " +
-                      target_id + ")");
+    return write_and_check(db,
+                           "UPDATE tabvehicleinfo SET CustomerID = " + id_text(target) +
+                               " WHERE PlateID IN (" + sql::join(moving, ", ") + ") AND " +
+                               owner_exists(target),
+                           customer_stored_query(target));
 }

@@ -2,7 +2,6 @@
 // a page change and a search keystroke, each from the operator's action until the grid is
 // filled, next to the store's own time for the statements behind it (run on a connection of
 // its own, interleaved with the page, several repeats).
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +38,6 @@ const char* const kVehicles =
     "SELECT '沪B' || i, (i * 7) % 100000 + 1, i % 5 + 1, '2026-02-' || printf('%02d', i % 28 + 1), "
     "'2026-12-31 23:59:59', i % 2 FROM n";
 
-using benchtiming::Median;
 using benchtiming::Require;
 
 void WaitUntil(const std::function<bool()>& done, const char* what) {
@@ -56,13 +54,7 @@ struct Series {
         project.push_back(projectMs);
         floor.push_back(floorMs);
     }
-    void Print() const {
-        std::vector<double> ratios;
-        for (size_t i = 0; i < project.size(); ++i) ratios.push_back(project[i] / floor[i]);
-        const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
-        std::printf("%s: project %.1f ms, floor %.1f ms, ratio %.2f (spread %.2f to %.2f)\n", name,
-                    Median(project), Median(floor), Median(ratios), *low, *high);
-    }
+    void Print() const { benchtiming::Report(name, project, floor); }
 };
 
 // The statements of the client's store, on a connection of the benchmark's own.

@@ -115,12 +115,13 @@ TEST_P(CalendarRoundTripTest, WrittenTextsReadBackToTheSameValue) {
         DateTimeValue read;
         ASSERT_TRUE(ParseDateTime(written.c_str(), mode, &read)) << written;
         EXPECT_EQ(FormatDateTime(read, mode), written);
-        if (mode != kTimeOnly)
+        if (mode != kTimeOnly) {
             EXPECT_EQ(read.time, mode == kDateOnly ? Moment(value.tm.tm_year + 1900,
                                                             value.tm.tm_mon + 1, value.tm.tm_mday)
                                                          .time
                                                    : value.time)
                 << written;
+        }
     }
 }
 
