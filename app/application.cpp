@@ -2,7 +2,7 @@
 
 #include "app/dlg_login.h"
 #include "app/product.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "skin/package/skin_package.h"
 #include "uilib/message_box.h"
 #include "uilib/paint_manager_ui.h"

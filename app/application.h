@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/startup/single_instance.h"
+#include "settings/single_instance.h"
 #include "uilib/ui_types.h"
 
 class CDlgLogin;

@@ -3,7 +3,7 @@
 #include "app/find_control.h"
 #include "app/main_wnd.h"
 #include "app/product.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "tasks/callback_info.h"
 #include "uilib/button_ui.h"
 #include "uilib/edit_ui.h"

@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 
 namespace excel_detail {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "excel/choose_workbook_file.h"
 #include "netsqlite/text_codec.h"
 #include "pages/find_sub_control.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "controls/message_box_ui4.h"
 #include "controls/taskbar_notifier.h"
 #include "excel/choose_workbook_file.h"

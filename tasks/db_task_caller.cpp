@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 
 using namespace task_keys;
 

@@ -16,7 +16,7 @@
 #include "bench/bench_timing.h"
 #include "bench/pages/bench_login.h"
 #include "app/main_wnd.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "excel/excel_export_book.h"
 #include "pages/page_export.h"
 #include "pages/page_list.h"

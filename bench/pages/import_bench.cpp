@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "bench/bench_timing.h"
 #include "bench/pages/bench_login.h"
 #include "excel/excel_import_book.h"

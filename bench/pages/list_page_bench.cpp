@@ -14,7 +14,7 @@
 #include "app/application.h"
 #include "app/dlg_login.h"
 #include "app/main_wnd.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "pages/page_list.h"
 #include "store/store.h"
 #include "tests/guisupport/gui_support.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/test_service.h"
 #include "uilib/dialog_wnd.h"

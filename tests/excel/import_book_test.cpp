@@ -9,7 +9,7 @@
 #include <sys/resource.h>
 #include <zip.h>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
 #include "excel/workbook_reader.h"

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "app/settings/config.h"
-#include "app/settings/ini_file.h"
+#include "settings/config.h"
+#include "settings/ini_file.h"
 #include "excel/excel_import_book.h"
 #include "store/data_type_dictionary.h"
 #include "tests/excel/workbook_fixtures.h"

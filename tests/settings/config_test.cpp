@@ -1,4 +1,4 @@
-#include "app/settings/config.h"
+#include "settings/config.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/settings/config.h"
+#include "settings/config.h"
 #include "tests/support/scratch_dir.h"
 #include "tasks/async_task.h"
 #include "tasks/callback_info.h"

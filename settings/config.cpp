@@ -1,4 +1,4 @@
-#include "app/settings/config.h"
+#include "settings/config.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/startup/single_instance.h"
+#include "settings/single_instance.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/startup/single_instance.h"
+#include "settings/single_instance.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

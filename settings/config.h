@@ -4,7 +4,7 @@
 #include <limits>
 #include <map>
 
-#include "app/settings/singleton.h"
+#include "settings/singleton.h"
 #include "netsqlite/types.h"
 
 // What GetIntValue yields for an empty or missing value; callers compare against it.

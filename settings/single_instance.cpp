@@ -1,4 +1,4 @@
-#include "app/startup/single_instance.h"
+#include "settings/single_instance.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
