@@ -14,8 +14,7 @@ namespace {
 void ShowStartupMessage(const char* format) {
     CDuiString text;
     text.Format(format, kProductTitle);
-    // Nothing else runs in this process, so its life ends with the box: no message loop after it,
-    // which nothing would ever quit.
+    // Modal: returns once the operator has closed it.
     UIMessageBox(nullptr, text, nullptr, MB_ICONWARNING);
 }
 
@@ -23,6 +22,8 @@ void RunFirstInstance(const ApplicationOptions& options) {
     std::unique_ptr<CConfig> config = options.settingsPath.empty()
                                           ? std::make_unique<CConfig>()
                                           : std::make_unique<CConfig>(options.settingsPath);
+    if (config->FileTooLarge())
+        ShowStartupMessage("%s 的设置文件 wlsetting.ini 超过 1 MB，本次不读取也不修改它，以默认设置运行。");
     std::unique_ptr<CDlgLogin> login = ShowLoginDialog(kProductTitle);
     if (!login) {
         // A damaged skin: say so rather than wait invisibly for ever.

@@ -37,6 +37,7 @@ CConfig::CConfig() : CConfig(ExecutableDirectory() + "/" + kSettingsFileName) {}
 CConfig::CConfig(tstring settingsPath) {
     Register(this);
     m_path = std::move(settingsPath);
+    m_fileTooLarge = ini::IsTooLarge(m_path);
     const std::pair<const char*, const char*> preloaded[] = {
         {"Db", "Name"},         {"Db", "UserName"},     {"Db", "Password"},
         {"Import", "FilePath"}, {"Import", "AutoStep"}, {"Export", "FilePath"},

@@ -26,10 +26,14 @@ public:
     void SetIntValue(const tstring& section, const tstring& key, int32_t value);
 
     const tstring& SettingsPath() const { return m_path; }
+    // The file is larger than any settings file: it is neither read nor written this run, and
+    // every value starts as its default.
+    bool FileTooLarge() const { return m_fileTooLarge; }
 
 private:
     void LoadValue(const tstring& section, const tstring& key);
 
     tstring m_path;
+    bool m_fileTooLarge = false;
     std::map<tstring, std::map<tstring, tstring>> m_cache;
 };

@@ -69,20 +69,32 @@ bool SameName(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Where a section name ends: the first "]" that is not the trail byte of a double-byte GBK
+// character (many of them end in 0x5D), or the end of the line.
+std::size_t SectionNameEnd(const std::string& text, std::size_t from, std::size_t end) {
+    for (std::size_t i = from; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == ']') return i;
+        if (IsGbkLeadByte(c)) ++i;
+    }
+    return end;
+}
+
+// Every search stays inside the line, so reading a file is linear in its size.
 void ClassifyLine(const std::string& text, std::size_t from, Line& line) {
     std::size_t begin = from, end = line.textEnd;
     Trim(text, begin, end);
     if (begin < end && text[begin] == '[') {
-        std::size_t nameEnd = text.find(']', begin);
-        if (nameEnd == kNone || nameEnd > end) nameEnd = end;
         std::size_t nameBegin = begin + 1;
+        std::size_t nameEnd = SectionNameEnd(text, nameBegin, end);
         Trim(text, nameBegin, nameEnd);
         line.kind = LineKind::Section;
         line.name = text.substr(nameBegin, nameEnd - nameBegin);
         return;
     }
-    const std::size_t equals = text.find('=', begin);
-    if (equals == kNone || equals >= end) return;
+    // "=" (0x3D) is never a GBK trail byte.
+    const std::size_t equals = std::string_view(text).substr(0, end).find('=', begin);
+    if (equals == kNone) return;
     std::size_t nameEnd = equals;
     Trim(text, begin, nameEnd);
     line.kind = LineKind::Key;
@@ -92,15 +104,18 @@ void ClassifyLine(const std::string& text, std::size_t from, Line& line) {
     Trim(text, line.valueBegin, line.valueEnd);
 }
 
+// A line ends at CR LF, LF or a lone CR, as the profile functions end it.
 std::vector<Line> SplitLines(const std::string& text) {
     std::vector<Line> lines;
     std::size_t begin = 0;
     while (begin < text.size()) {
         Line line;
-        const std::size_t newline = text.find('\n', begin);
-        line.end = newline == kNone ? text.size() : newline + 1;
-        line.textEnd = newline == kNone ? text.size() : newline;
-        if (line.textEnd > begin && text[line.textEnd - 1] == '\r') --line.textEnd;
+        const std::size_t lineBreak = text.find_first_of("\r\n", begin);
+        line.textEnd = lineBreak == kNone ? text.size() : lineBreak;
+        line.end = line.textEnd;
+        if (line.end < text.size() && text[line.end++] == '\r' && line.end < text.size() &&
+            text[line.end] == '\n')
+            ++line.end;
         const bool hasBom = begin == 0 && std::string_view(text).substr(0, 3) == kUtf8Bom;
         ClassifyLine(text, hasBom ? kUtf8Bom.size() : begin, line);
         begin = line.end;
@@ -127,13 +142,14 @@ Location Locate(const std::vector<Line>& lines, const std::string& section,
 
 // The line break the file already uses, so an added line matches its neighbours.
 std::string LineBreakOf(const std::string& text) {
-    const std::size_t newline = text.find('\n');
-    return (newline != kNone && newline > 0 && text[newline - 1] == '\r') ? "\r\n" : "\n";
+    const std::size_t lineBreak = text.find_first_of("\r\n");
+    if (lineBreak == kNone || text[lineBreak] == '\n') return "\n";
+    return text.compare(lineBreak, 2, "\r\n") == 0 ? "\r\n" : "\r";
 }
 
 void InsertLines(std::string& text, std::size_t at, const std::string& lines,
                  const std::string& lineBreak) {
-    const bool afterUnbrokenLine = at > 0 && text[at - 1] != '\n';
+    const bool afterUnbrokenLine = at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r';
     text.insert(at, (afterUnbrokenLine ? lineBreak : std::string()) + lines);
 }
 
@@ -160,11 +176,12 @@ bool FitsOnOneLine(std::string_view text) {
 
 bool CanStore(const std::string& section, const std::string& key, const std::string& value) {
     return !section.empty() && !key.empty() && FitsOnOneLine(section) && FitsOnOneLine(key) &&
-           FitsOnOneLine(value) && section.find(']') == kNone && key.find('=') == kNone &&
-           key.front() != '[';
+           FitsOnOneLine(value) && SectionNameEnd(section, 0, section.size()) == section.size() &&
+           key.find('=') == kNone && key.front() != '[';
 }
 
-// nullopt when the file exists but cannot be read; a missing file reads as empty.
+// nullopt when the file exists but cannot be read or is larger than kMaxFileBytes; a missing
+// file reads as empty. Reading stops past the limit, so no file can take the memory.
 std::optional<std::string> ReadFileBytes(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -173,14 +190,14 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     }
     std::string bytes;
     char buffer[8192];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
+    ssize_t got = 0;
+    while (bytes.size() <= kMaxFileBytes && (got = ::read(fd, buffer, sizeof buffer)) != 0) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) break;
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    if (got < 0) return std::nullopt;
+    if (got < 0 || bytes.size() > kMaxFileBytes) return std::nullopt;
     return bytes;
 }
 
@@ -264,6 +281,12 @@ std::string WithoutSurroundingQuotes(std::string value) {
 }
 
 }  // namespace
+
+bool IsTooLarge(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           static_cast<std::size_t>(status.st_size) > kMaxFileBytes;
+}
 
 std::string ReadProfileString(const std::string& path, const std::string& section,
                               const std::string& key) {

@@ -66,6 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"InnerQuotesKept", "[Db]\nIp=a\"b\"\n", "Db", "Ip", "a\"b\""},
         ReadCase{"NulEndsValue", "[Db]\nIp=ab\0cd\n"s, "Db", "Ip", "ab"},
         ReadCase{"GbkNamesCompareExactly", "[\xB0\x41]\nk=v\n", "\xB0\x61", "k", ""},
+        ReadCase{"GbkNameEndingInBracketByte", "[\xB0\x5D]\nk=v\n", "\xB0\x5D", "k", "v"},
+        ReadCase{"CrOnly", "[Db]\rName=y\rIp=x\r", "Db", "Ip", "x"},
         ReadCase{"LongValueCut", "[Db]\nIp=" + std::string(1500, 'v') + "\n", "Db", "Ip",
                  std::string(1023, 'v')}),
     kCaseName);
@@ -92,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Db]\nIp=1\n[Import]\nFilePath=p\n"},
         WriteCase{"CrLfKeyAdded", "[Db]\r\nIp=1\r\n", "Db", "Name", "2",
                   "[Db]\r\nIp=1\r\nName=2\r\n"},
+        WriteCase{"CrOnlyKeyAdded", "[Db]\rIp=1\r", "Db", "Name", "2", "[Db]\rIp=1\rName=2\r"},
+        WriteCase{"GbkSectionAdded", "", "\xB0\x5D", "k", "v", "[\xB0\x5D]\nk=v\n"},
         WriteCase{"NoFinalNewlineKeyAdded", "[Db]\nIp=1", "Db", "Name", "2",
                   "[Db]\nIp=1\nName=2\n"},
         WriteCase{"Utf8BomKept", "\xEF\xBB\xBF[Db]\nIp=1\n", "Db", "Ip", "2",
@@ -154,6 +158,23 @@ TEST_F(IniFileReplacement, FailedWriteLeavesTheOldFile) {
     EXPECT_EXIT(WriteBeyondSizeLimit(m_path), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadBytes(m_path), "[Db]\nIp=1\n");
     EXPECT_EQ(m_dir.fileCount(), 1u);
+}
+
+// Lines that never close their bracket once made every line search the rest of the file.
+TEST_F(IniFileReplacement, LargestFileIsReadInOnePass) {
+    std::string bytes;
+    while (bytes.size() < ini::kMaxFileBytes - 16) bytes += "[\n";
+    WriteBytes(m_path, bytes + "[Db]\nIp=x\n");
+    EXPECT_EQ(ini::ReadProfileString(m_path, "Db", "Ip"), "x");
+}
+
+TEST_F(IniFileReplacement, OversizedFileIsNeitherReadNorWritten) {
+    const std::string bytes = "[Db]\nIp=x\n;" + std::string(ini::kMaxFileBytes, ' ') + "\n";
+    WriteBytes(m_path, bytes);
+    EXPECT_TRUE(ini::IsTooLarge(m_path));
+    EXPECT_EQ(ini::ReadProfileString(m_path, "Db", "Ip"), "");
+    EXPECT_FALSE(ini::WriteProfileString(m_path, "Db", "Ip", "y"));
+    EXPECT_EQ(ReadBytes(m_path), bytes);
 }
 
 TEST_F(IniFileReplacement, UnreadableFileIsNotReplaced) {
