@@ -1,5 +1,6 @@
 #include "service/database.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "service/result_text.h"
@@ -22,6 +23,22 @@ constexpr int kBusyTimeoutMs = 200;
 constexpr int kInterruptCheckEvery = 1000;  // virtual machine steps, some microseconds
 
 constexpr char kTransactionControl[] = "transaction control is not allowed inside a request";
+constexpr char kOtherFiles[] =
+    "ATTACH, DETACH and VACUUM INTO are not allowed: the service keeps one database file";
+
+// Pragmas given a value change how the service works, or where SQLite keeps files; these only
+// take a table or an index name and read.
+constexpr std::string_view kPragmasThatReadWithAnArgument[] = {
+    "table_info", "table_xinfo", "index_list", "index_info", "index_xinfo", "foreign_key_list",
+};
+
+bool PragmaReadsOnly(const char* name, const char* argument) {
+    if (!argument) return true;
+    for (std::string_view reading : kPragmasThatReadWithAnArgument) {
+        if (sqlite3_stricmp(name, std::string(reading).c_str()) == 0) return true;
+    }
+    return false;
+}
 
 bool ExecuteScript(sqlite3* db, const char* sql, std::string& error) {
     char* message = nullptr;
@@ -83,6 +100,9 @@ std::unique_ptr<Database> Database::OpenReader(const std::string& path, std::str
 }
 
 Database::Database(sqlite3* db, bool reader) : m_db(db), m_reader(reader) {
+    // No request may reach a file beside the database, nor write the schema by hand.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
     sqlite3_set_authorizer(m_db, Authorize, this);
     sqlite3_progress_handler(m_db, kInterruptCheckEvery, OnProgress, this);
 }
@@ -93,12 +113,23 @@ Database::~Database() {
     sqlite3_close(m_db);
 }
 
-int Database::Authorize(void* self, int action, const char*, const char*, const char*,
-                        const char*) {
+int Database::Authorize(void* self, int action, const char* first, const char* second,
+                        const char*, const char*) {
+    auto* database = static_cast<Database*>(self);
+    if (database->m_controlling) return SQLITE_OK;
     // A request's own COMMIT, BEGIN or RELEASE would split it into parts that succeed and fail
     // on their own, or leave a transaction open for every later request.
-    const bool control = action == SQLITE_TRANSACTION || action == SQLITE_SAVEPOINT;
-    return control && !static_cast<Database*>(self)->m_controlling ? SQLITE_DENY : SQLITE_OK;
+    if (action == SQLITE_TRANSACTION || action == SQLITE_SAVEPOINT)
+        return database->Deny(kTransactionControl);
+    if (action == SQLITE_ATTACH || action == SQLITE_DETACH) return database->Deny(kOtherFiles);
+    if (action == SQLITE_PRAGMA && !PragmaReadsOnly(first, second))
+        return database->Deny("PRAGMA " + std::string(first) + " may only be read");
+    return SQLITE_OK;
+}
+
+int Database::Deny(std::string reason) {
+    m_denial = std::move(reason);
+    return SQLITE_DENY;
 }
 
 int Database::OnProgress(void* self) {
@@ -113,15 +144,23 @@ int Database::OnProgress(void* self) {
 }
 
 Database::Outcome Database::Execute(std::string_view sql, std::string* reply, std::string& error,
-                                    Clock::duration reads_for) {
+                                    const Budget& budget) {
+    m_deadline = budget.arrived + std::chrono::milliseconds(m_limits.requestTimeoutMs);
     const Clock::time_point now = Clock::now();
-    m_deadline = now + std::chrono::milliseconds(m_limits.requestTimeoutMs);
+    // Its client has given up on it or is about to: run now, a write would land unseen.
+    if (now >= m_deadline) {
+        error = "the request waited longer than " + std::to_string(m_limits.requestTimeoutMs) +
+                " ms for its turn and was not run";
+        return Outcome::kFailed;
+    }
     m_timedOut = false;
-    m_readsDeadline = reads_for == Clock::duration::max() ? Clock::time_point::max() : now + reads_for;
+    m_readsDeadline = budget.readsFor == Clock::duration::max() ? Clock::time_point::max()
+                                                                 : now + budget.readsFor;
     m_readsTooLong = false;
+    m_maxReplyBytes = std::min(budget.maxReplyBytes, m_limits.maxReplyBytes);
     m_rowsStart = reply ? reply->size() : 0;
     const Outcome outcome = Finish(RunStatements(sql, reply, error), error);
-    if (m_readsTooLong) return Outcome::kElsewhere;
+    if (m_readsTooLong && !m_timedOut) return Outcome::kTooSlow;
     // A reply needs its header line even when no statement had columns: zero columns, no rows.
     if (outcome == Outcome::kDone && reply && reply->size() == m_rowsStart) reply->push_back('\n');
     return outcome;
@@ -136,7 +175,7 @@ Database::Outcome Database::RunStatements(std::string_view sql, std::string* rep
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) !=
             SQLITE_OK) {
-            if (m_reader) return Outcome::kElsewhere;
+            if (m_reader) return Outcome::kNeedsWriter;
             error = LastError();
             return Outcome::kFailed;
         }
@@ -152,7 +191,7 @@ Database::Outcome Database::RunStatement(sqlite3_stmt* statement, std::string* r
                                          std::string& error) {
     const bool writes = !sqlite3_stmt_readonly(statement);
     // A reader has run only reads so far: dropping its work changes nothing.
-    if (writes && m_reader) return Outcome::kElsewhere;
+    if (writes && m_reader) return Outcome::kNeedsWriter;
     return BeginBeforeWriting(writes, error) && Step(statement, reply, error) ? Outcome::kDone
                                                                              : Outcome::kFailed;
 }
@@ -173,8 +212,8 @@ bool Database::Step(sqlite3_stmt* statement, std::string* reply, std::string& er
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         if (!collect) continue;
         AppendRowLine(statement, *reply);
-        if (reply->size() - m_rowsStart > m_limits.maxReplyBytes) {
-            error = "the reply would be larger than " + std::to_string(m_limits.maxReplyBytes) +
+        if (reply->size() - m_rowsStart > m_maxReplyBytes) {
+            error = "the reply would be larger than " + std::to_string(m_maxReplyBytes) +
                     " bytes: ask for fewer rows";
             return false;
         }
@@ -201,7 +240,7 @@ bool Database::Control(const char* sql, std::string& error) {
 
 std::string Database::LastError() const {
     const int code = sqlite3_errcode(m_db);
-    if (code == SQLITE_AUTH) return kTransactionControl;
+    if (code == SQLITE_AUTH) return m_denial;
     if (code == SQLITE_INTERRUPT && m_timedOut)
         return "the request ran longer than " + std::to_string(m_limits.requestTimeoutMs) +
                " ms and was stopped";

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,16 +37,22 @@ public:
 
     using Clock = std::chrono::steady_clock;
 
-    // kElsewhere: the request was given up with nothing of it kept, and another connection must
-    // run it. A reader gives up at a statement that writes or does not prepare there (the writer
-    // may hold temporary tables); the writer when its reads outrun their time.
-    enum class Outcome { kDone, kFailed, kElsewhere };
+    // kNeedsWriter: a reader gave up with nothing of the request kept, at a statement that writes
+    // or does not prepare there (the writer may hold temporary tables). kTooSlow: the request read
+    // for longer than `readsFor` before writing anything, and was given up.
+    enum class Outcome { kDone, kFailed, kNeedsWriter, kTooSlow };
+
+    // What one run of a request may spend.
+    struct Budget {
+        Clock::time_point arrived;  // the time limit counts from here
+        Clock::duration readsFor = Clock::duration::max();
+        size_t maxReplyBytes = std::numeric_limits<size_t>::max();  // within the Limits
+    };
 
     // Runs every statement of `sql`. With `reply` set, the rows of the last statement that has
     // columns are appended to it in the reply's cell format. On failure `error` says why.
-    // `reads_for` is how long the request may read before it writes anything.
     Outcome Execute(std::string_view sql, std::string* reply, std::string& error,
-                    Clock::duration reads_for = Clock::duration::max());
+                    const Budget& budget);
 
     void SetLimits(const Limits& limits) { m_limits = limits; }
     // Makes a running statement give up, so that a stop request is not kept waiting.
@@ -54,8 +61,9 @@ public:
 private:
     Database(sqlite3* db, bool reader);
 
-    static int Authorize(void* self, int action, const char*, const char*, const char*,
-                         const char*);
+    static int Authorize(void* self, int action, const char* first, const char* second,
+                         const char*, const char*);
+    int Deny(std::string reason);
     static int OnProgress(void* self);
 
     Outcome RunStatements(std::string_view sql, std::string* reply, std::string& error);
@@ -71,9 +79,11 @@ private:
     Limits m_limits;
     const std::atomic<bool>* m_stopRequested = nullptr;
     bool m_controlling = false;  // the service's own BEGIN, COMMIT or ROLLBACK is running
+    std::string m_denial;  // why the authorizer last refused a statement
     Clock::time_point m_deadline;
     bool m_timedOut = false;
     Clock::time_point m_readsDeadline;
     bool m_readsTooLong = false;
+    size_t m_maxReplyBytes = 0;
     size_t m_rowsStart = 0;  // where the rows begin in the reply being built
 };

@@ -1,5 +1,7 @@
 // netsqlited: the database service. Keeps one SQLite database and answers the client's
 // "open", "query" and "nonquery" requests over ZeroMQ at tcp://<address>:5566.
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 
@@ -12,6 +14,7 @@ namespace {
 
 // Read-only queries running beside the writer; a machine of two cores gains nothing from more.
 constexpr int kReaders = 2;
+constexpr int kMappedFromBytes = 256 << 10;
 
 std::atomic<bool> g_stopRequested{false};
 
@@ -35,29 +38,30 @@ int main(int argc, char** argv) {
     if (!options) return 2;
 
     std::string error;
-    const auto database = Database::Open(options->database, options->demo, error);
-    if (!database) {
+    ServiceConnections connections;
+    connections.writer = Database::Open(options->database, options->demo, error);
+    if (!connections.writer) {
         std::fprintf(stderr, "netsqlited: cannot open %s: %s\n", options->database.c_str(),
                      error.c_str());
         return 1;
     }
-    database->SetLimits(options->limits);
-    database->InterruptWhen(&g_stopRequested);
-
-    std::vector<std::unique_ptr<Database>> readers;
-    for (int i = 0; i < kReaders; ++i) {
-        readers.push_back(Database::OpenReader(options->database, error));
-        if (!readers.back()) {
-            std::fprintf(stderr, "netsqlited: cannot read %s: %s\n", options->database.c_str(),
-                         error.c_str());
-            return 1;
-        }
-        readers.back()->SetLimits(options->limits);
-        readers.back()->InterruptWhen(&g_stopRequested);
+    connections.quick = Database::OpenReader(options->database, error);
+    for (int i = 0; i < kReaders && error.empty(); ++i)
+        connections.readers.push_back(Database::OpenReader(options->database, error));
+    if (!error.empty()) {
+        std::fprintf(stderr, "netsqlited: cannot read %s: %s\n", options->database.c_str(),
+                     error.c_str());
+        return 1;
     }
+    for (Database* database : connections.All()) {
+        database->SetLimits(options->limits);
+        database->InterruptWhen(&g_stopRequested);
+    }
+    // Large buffers are mapped one by one, so each goes back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, kMappedFromBytes);
 
-    RequestHandler handler(*database, options->user, options->password);
-    Server server(handler, std::move(readers));
+    RequestHandler handler(options->user, options->password);
+    Server server(handler, std::move(connections));
     const std::string endpoint = EndpointFor(options->address);
     if (!server.Bind(endpoint, error)) {
         std::fprintf(stderr, "netsqlited: cannot listen on %s: %s\n", endpoint.c_str(),

@@ -29,19 +29,14 @@ bool TextOf(std::string_view request, std::string_view& text, std::string& refus
     return false;
 }
 
-// The SQL of a request IsQueryOfOpenedPeer accepted.
-std::string_view SqlOfQuery(std::string_view request) {
-    const size_t prefix = sizeof kQuery - 1;
-    return request.substr(prefix, request.size() - 1 - prefix);
-}
-
 }  // namespace
 
-RequestHandler::RequestHandler(Database& database, std::string user, std::string password)
-    : m_database(database), m_user(std::move(user)), m_password(std::move(password)) {}
+RequestHandler::RequestHandler(std::string user, std::string password)
+    : m_user(std::move(user)), m_password(std::move(password)) {}
 
-std::string RequestHandler::Handle(const std::string& peer, int connection,
-                                   std::string_view request) {
+std::optional<std::string> RequestHandler::AnswerWithoutSql(const std::string& peer,
+                                                           int connection,
+                                                           std::string_view request) {
     const bool opened = m_sessions.IsOpen(peer, connection);
     if (!opened && request.size() > kMaxRequestBeforeOpen)
         return "failed:a request before \"open\" may be at most " +
@@ -52,29 +47,10 @@ std::string RequestHandler::Handle(const std::string& peer, int connection,
 
     std::string_view rest;
     if (TakePrefix(text, kOpen, rest)) return HandleOpen(peer, connection, rest);
-    const bool query = TakePrefix(text, kQuery, rest);
-    if (!query && !TakePrefix(text, kNonQuery, rest)) return "failed:unknown request";
+    if (!TakePrefix(text, kQuery, rest) && !TakePrefix(text, kNonQuery, rest))
+        return "failed:unknown request";
     if (!opened) return "failed:the database has not been opened";
-    return *AnswerSql(m_database, rest, query);  // the writer handles everything itself
-}
-
-bool RequestHandler::IsQueryOfOpenedPeer(const std::string& peer, int connection,
-                                         std::string_view request) {
-    // The prefix first: a write is not searched for stray zero bytes here and again in Handle.
-    std::string_view text;
-    std::string_view sql;
-    std::string refusal;
-    return TakePrefix(request, kQuery, sql) && m_sessions.IsOpen(peer, connection) &&
-           TextOf(request, text, refusal);
-}
-
-std::optional<std::string> RequestHandler::AnswerQueryWithin(std::string_view request,
-                                                             Database::Clock::duration reads_for) {
-    return AnswerSql(m_database, SqlOfQuery(request), true, reads_for);
-}
-
-std::optional<std::string> RequestHandler::AnswerQuery(Database& reader, std::string_view request) {
-    return AnswerSql(reader, SqlOfQuery(request), true);
+    return std::nullopt;
 }
 
 std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
@@ -88,19 +64,16 @@ std::string RequestHandler::HandleOpen(const std::string& peer, int connection,
     return kSuccess;
 }
 
-std::optional<std::string> RequestHandler::AnswerSql(Database& database, std::string_view sql,
-                                                     bool wants_rows,
-                                                     Database::Clock::duration reads_for) {
+Database::Outcome RequestHandler::RunSql(Database& database, std::string_view request,
+                                         const Database::Budget& budget, std::string& reply) {
+    std::string_view sql;
+    const bool query = TakePrefix(request, kQuery, sql);
+    if (!query) TakePrefix(request, kNonQuery, sql);
+    sql.remove_suffix(1);  // the zero byte
     // The rows are written straight after the prefix, so the reply is never copied.
-    std::string reply = kSuccess;
+    reply = kSuccess;
     std::string error;
-    switch (database.Execute(sql, wants_rows ? &reply : nullptr, error, reads_for)) {
-        case Database::Outcome::kDone:
-            return reply;
-        case Database::Outcome::kFailed:
-            return "error:" + error;
-        case Database::Outcome::kElsewhere:
-            break;
-    }
-    return std::nullopt;
+    const Database::Outcome outcome = database.Execute(sql, query ? &reply : nullptr, error, budget);
+    if (outcome == Database::Outcome::kFailed) reply = "error:" + error;
+    return outcome;
 }

@@ -80,6 +80,45 @@ INSTANTIATE_TEST_SUITE_P(
                   "success:" + Line({"Value"}) + Line({u8"白色"})}),
     testcases::kCaseName);
 
+// The service may run as root: no request may make it create or write any other file.
+struct OutsideCase : testcases::NamedCase {
+    std::string request;  // FILE stands for a path in a fresh folder
+    std::string reply;
+};
+
+class OtherFiles : public Protocol, public testing::WithParamInterface<OutsideCase> {};
+
+TEST_P(OtherFiles, AreRefusedAndNeverCreated) {
+    ScratchDir folder;
+    const std::string path = folder.file("elsewhere.db");
+    std::string request = GetParam().request;
+    if (const size_t at = request.find("FILE"); at != std::string::npos)
+        request.replace(at, 4, path);
+    RawPeer peer(Endpoint());
+    ASSERT_TRUE(peer.Open());
+    EXPECT_EQ(peer.Ask(request), GetParam().reply);
+    EXPECT_EQ(folder.fileCount(), 0u);
+    ExpectServed(peer);
+}
+
+const std::string kOneFile =
+    "error:ATTACH, DETACH and VACUUM INTO are not allowed: the service keeps one database file";
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, OtherFiles,
+    testing::Values(
+        OutsideCase{"Attach", "nonquery:ATTACH DATABASE 'FILE' AS x", kOneFile},
+        OutsideCase{"AttachAsQuery", "query:ATTACH 'FILE' AS x", kOneFile},
+        // Every request that writes is a transaction, which VACUUM cannot run in.
+        OutsideCase{"VacuumInto", "query:VACUUM INTO 'FILE'",
+                    "error:cannot VACUUM from within a transaction"},
+        OutsideCase{"Detach", "nonquery:DETACH main", kOneFile},
+        OutsideCase{"WritableSchema", "nonquery:PRAGMA writable_schema = ON",
+                    "error:PRAGMA writable_schema may only be read"},
+        OutsideCase{"TempDirectory", "query:PRAGMA temp_store_directory = 'FILE'",
+                    "error:PRAGMA temp_store_directory may only be read"}),
+    testcases::kCaseName);
+
 TEST_F(Protocol, FailedRequestChangesNothing) {
     RawPeer peer(Endpoint());
     ASSERT_TRUE(peer.Open());
