@@ -1,8 +1,9 @@
-# add_ledgerdesk_test(name SOURCES files... LIBS libs... [GUI])
+# add_ledgerdesk_test(name SOURCES files... LIBS libs... [GUI] [SERIAL])
+# SERIAL: its cases load the whole machine and run while no other test does.
 # One GoogleTest executable; its cases are listed for CTest when CTest runs, so a
 # test that needs a window or a service is not started at build time.
 function(add_ledgerdesk_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI;SERIAL" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main ledgerdesk_common)
   set(env "")
@@ -19,5 +20,5 @@ function(add_ledgerdesk_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 30
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 300 RUN_SERIAL ${T_SERIAL})
 endfunction()

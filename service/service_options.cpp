@@ -17,7 +17,7 @@ constexpr char kUsage[] =
     "  --user NAME      user name an \"open\" must present (default ledger)\n"
     "  --password TEXT  password an \"open\" must present (default ledger2026)\n"
     "  --demo           also put demo customers and vehicles into a new database\n"
-    "  --request-timeout-ms N  stop a request that runs longer (default %d)\n"
+    "  --request-timeout-ms N  answer a request within N ms of its arrival (default %d)\n"
     "  --max-reply-bytes N     refuse a reply that would be larger (default 64 MiB)\n";
 
 enum OptionId {

@@ -2,6 +2,8 @@
 // session that ends with its connection.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/service/raw_peer.h"
 #include "tests/support/test_service.h"
 
@@ -62,6 +64,47 @@ TEST(RequestTimeLimit, ReadersAndWritersAreServedWhileAnEndlessQueryRuns) {
     EXPECT_EQ(other.Ask("query:SELECT Code FROM tabcustomerinfo"),
               "success:" + Line({"Code"}) + Line({"written"}));
     EXPECT_EQ(endless.Receive(0ms), std::nullopt);  // stopped with the service
+}
+
+using Peers = std::vector<std::unique_ptr<RawPeer>>;
+
+Peers OpenedPeers(const testsupport::TestService& service, int count) {
+    Peers peers;
+    for (int i = 0; i < count; ++i) {
+        peers.push_back(std::make_unique<RawPeer>(service.endpoint()));
+        EXPECT_TRUE(peers.back()->Open());
+    }
+    return peers;
+}
+
+// More endless reads than there are readers, one of them sent as a nonquery: the others' short
+// requests are still answered at once, each well within a client's patience.
+TEST(Fairness, EndlessReadsOfThreePeersHoldUpNobodyElse) {
+    testsupport::TestService service(WithArguments({"--request-timeout-ms", "60000"}));
+    Peers endless = OpenedPeers(service, 3);
+    endless[0]->Send("nonquery:" + kCountForever + kZero);
+    for (int i = 1; i < 3; ++i) endless[i]->Send("query:" + kCountForever + kZero);
+    RawPeer other(service.endpoint());
+    ASSERT_TRUE(other.Open());
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(other.Ask("query:SELECT 42 AS n", 1s), Answer42()) << i;
+    EXPECT_EQ(other.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('x')", 1s), "success:");
+}
+
+// Writes of other peers that each run to the time limit: a write queued behind them is answered
+// within the limit from its arrival, and kept exactly when it is reported done.
+TEST(Fairness, AWriteQueuedBehindLongWritesIsAnsweredWithinItsTimeLimit) {
+    testsupport::TestService service(WithArguments({"--request-timeout-ms", "300"}));
+    Peers busy = OpenedPeers(service, 5);
+    for (auto& peer : busy)
+        peer->Send("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES (NULL);" + kCountForever +
+                   kZero);
+    RawPeer late(service.endpoint());
+    ASSERT_TRUE(late.Open());
+    const auto reply = late.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('late')", 1s);
+    ASSERT_TRUE(reply.has_value()) << "no answer while the client still waited";
+    for (auto& peer : busy) peer->Receive();
+    EXPECT_EQ(FileColumn(service.databasePath(), "SELECT Code FROM tabcustomerinfo"),
+              *reply == "success:" ? Values{"late"} : Values{}) << *reply;
 }
 
 TEST(ReplyLimit, RefusesALargerReplyWithAClearErrorAndKeepsServing) {
