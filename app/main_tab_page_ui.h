@@ -1,5 +1,7 @@
 #pragma once
 // The base of the main window's five pages.
+#include <functional>
+
 #include "app/tab_page_ui.h"
 #include "tasks/db_task_caller.h"
 #include "uilib/ui_notify.h"
@@ -25,6 +27,11 @@ public:
     // The main window's reconnect dialog has closed: the connection is back (`reconnected`), or
     // the application is ending. A page with work in flight stops or pauses it here.
     virtual void OnReconnectFinished(bool /*reconnected*/) {}
+    // Work the operator has not saved yet, which leaving the page or quitting would drop.
+    virtual bool HasUnsavedChanges() const { return false; }
+    // Before the page is left: true to go on at once (nothing unsaved, or the operator dropped
+    // it); false to stay, and then `afterSave` runs once the save the operator chose succeeded.
+    virtual bool AskToLeave(std::function<void()> /*afterSave*/) { return true; }
 
     void Notify(TNotifyUI&) override {}
     void OnWindowMessage(UINT, WPARAM, LPARAM) override {}

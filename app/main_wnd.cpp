@@ -58,6 +58,8 @@ void CMainWnd::InitWindow() {
         m_pages[page] = FindControlAs<CMainTabPageUI>(m_pm, kPageNames[page], "MainTabPage");
     m_pSubNavImport = m_pm.FindControl("subnav_import");
     m_pMainTab = FindControlAs<CTabLayoutUI>(m_pm, "main_tab", "TabLayout");
+    for (const char* option : kNavOptions)
+        if (IsOptionSelected(option)) m_sShownOption = option;
     if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
     // Without a compositor there is no shadow; the window works the same.
     m_shadow.Attach(this);
@@ -80,8 +82,12 @@ void CMainWnd::AttachTask(Async_Task* pTask, db_task_caller* pCaller) {
 
 void CMainWnd::SelectNavOption(int index) {
     const bool known = index >= 1 && index <= 3;
-    if (auto* option = FindControlAs<COptionUI>(m_pm, kNavOptions[known ? index : 0], "Option"))
-        option->Selected(true);
+    SelectOption(kNavOptions[known ? index : 0]);
+}
+
+void CMainWnd::SelectOption(LPCTSTR pstrName, bool bTriggerEvent) {
+    if (auto* option = FindControlAs<COptionUI>(m_pm, pstrName, "Option"))
+        option->Selected(true, bTriggerEvent);
 }
 
 bool CMainWnd::IsOptionSelected(LPCTSTR pstrName) const {
@@ -95,15 +101,44 @@ void CMainWnd::Navigate(const CDuiString& option) {
         MainPage page = entry.page;
         if (entry.subNav == SubNav::kShow && !IsOptionSelected("sub_option_import"))
             page = kPageExport;
+        if (!MayLeaveShownPage(page, option)) return;
         if (m_pMainTab) m_pMainTab->SelectItem(page);
-        if (m_pSubNavImport && entry.subNav != SubNav::kKeep)
-            m_pSubNavImport->SetVisible(entry.subNav == SubNav::kShow);
+        if (entry.subNav == SubNav::kKeep) return;
+        m_sShownOption = option;
+        if (m_pSubNavImport) m_pSubNavImport->SetVisible(entry.subNav == SubNav::kShow);
         return;
     }
 }
 
+// The page shown keeps the operator while it holds unsaved work he has not let go: the option
+// chosen is selected again once the save he asked for is done.
+bool CMainWnd::MayLeaveShownPage(MainPage target, const CDuiString& option) {
+    if (!m_pMainTab || m_pMainTab->GetCurSel() < 0 || m_pMainTab->GetCurSel() >= kMainPageCount)
+        return true;
+    CMainTabPageUI* shown = m_pages[m_pMainTab->GetCurSel()];
+    if (!shown || shown == m_pages[target]) return true;
+    if (shown->AskToLeave([this, option] { SelectOption(option); })) return true;
+    SelectOption(m_sShownOption, false);
+    return false;
+}
+
+CMainTabPageUI* CMainWnd::PageWithUnsavedChanges() const {
+    for (CMainTabPageUI* page : m_pages)
+        if (page && page->HasUnsavedChanges()) return page;
+    return nullptr;
+}
+
 void CMainWnd::Close(UINT) {
+    // Unsaved work is asked about instead: its answer decides whether to quit.
+    if (CMainTabPageUI* unsaved = PageWithUnsavedChanges()) {
+        if (unsaved->AskToLeave([this] { Quit(); })) Quit();
+        return;
+    }
     if (UIMessageBox2(m_hWnd, "确定要退出？") != 0) return;
+    Quit();
+}
+
+void CMainWnd::Quit() {
     m_bClosing = true;
     ShowWindow(false);
     m_pm.SetTimer(CloseTimerHost(), kCloseTimer, kCloseDelayMs);

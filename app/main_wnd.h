@@ -30,8 +30,8 @@ public:
     void AttachTask(Async_Task* pTask, db_task_caller* pCaller);
     // 1 import, 2 edit, 3 data configuration, anything else the customer list.
     void SelectNavOption(int index);
-    // Asks "确定要退出？"; once confirmed the window hides at once and closes a second later,
-    // which ends the application.
+    // Asks "确定要退出？" (or, with unsaved work on a page, that page's question); once
+    // confirmed the window hides at once and closes a second later, which ends the application.
     void Close(UINT nRet = IDOK) override;
 
     CMainTabPageUI* GetPage(MainPage page) const { return m_pages[page]; }
@@ -46,6 +46,13 @@ protected:
 
 private:
     void Navigate(const CDuiString& option);
+    void SelectOption(LPCTSTR pstrName, bool bTriggerEvent = true);
+    // False when the page shown keeps the operator (its unsaved work is being saved, or he
+    // called the switch off).
+    bool MayLeaveShownPage(MainPage target, const CDuiString& option);
+    CMainTabPageUI* PageWithUnsavedChanges() const;
+    // Hides the window and closes it for good a second later.
+    void Quit();
     bool IsOptionSelected(LPCTSTR pstrName) const;
     void OnConnectionLost(TaskContext ctx);
     // True when the connection is back; false when the operator gave up.
@@ -69,4 +76,6 @@ private:
     bool m_bDictionaryLoaded = false;
     task_handler_set m_handlers;
     CDuiString m_sCaption;
+    // The navigation option of the page shown, selected again when leaving it is called off.
+    CDuiString m_sShownOption;
 };

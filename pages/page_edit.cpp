@@ -1,12 +1,15 @@
 #include "pages/page_edit.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/main_wnd.h"
 #include "controls/calendar_ui.h"
+#include "controls/data_list_text_element_ui.h"
 #include "controls/time_period_ui.h"
+#include "netsqlite/text_codec.h"
 #include "pages/find_sub_control.h"
 #include "tasks/db_task_caller.h"
 #include "uilib/button_ui.h"
@@ -22,6 +25,13 @@ namespace {
 constexpr int kPlateSelectorWidth = 150;
 constexpr const char* kPlateKey = "PlateID";
 constexpr const char* kPlateSelectorName = "pe_cmb_plateID";
+constexpr const char* kCodeKey = "Code";
+constexpr const char* kValidFromKey = "ValidFrom";
+constexpr const char* kValidUntilKey = "ValidUntil";
+// What a text column holds. The edits take more, so that a longer text is refused with a word
+// instead of being cut while it is typed or pasted.
+constexpr size_t kTextColumnChars = 255;
+constexpr UINT kTypedTextChars = 4096;
 constexpr const char* kNotSaved = "数据还没有保存，确定要删除吗?";
 constexpr const char* kSaved = "保存成功！";
 constexpr const char* kSaveFailed = "保存失败！";
@@ -59,6 +69,73 @@ CDuiString IntegerRequired(const data_type_info_t& type) {
     CDuiString message;
     message.Format("%s 必须是一个整数值！", type.DataTypeName.c_str());
     return message;
+}
+
+CDuiString TooLong(const data_type_info_t& type) {
+    CDuiString message;
+    message.Format("%s 不能超过 %d 个字符！", type.DataTypeName.c_str(),
+                   static_cast<int>(kTextColumnChars));
+    return message;
+}
+
+size_t CharacterCount(const tstring& text) {
+    const std::string utf8 = GbkToUtf8(text);
+    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The dates compare as text, over the part both have: a validity until a day ends with it.
+bool EndsBeforeItStarts(const tstring& from, const tstring& until) {
+    if (from.empty() || until.empty()) return false;
+    const size_t common = std::min(from.size(), until.size());
+    return from.compare(0, common, until, 0, common) > 0;
+}
+
+std::vector<CControlUI*> EditorsOf(CContainerUI* area) {
+    std::vector<CControlUI*> editors;
+    for (int i = 0; area && i < area->GetCount(); ++i)
+        editors.push_back(static_cast<CContainerUI*>(area->GetItemAt(i)->GetInterface("Container"))
+                              ->GetItemAt(1));
+    return editors;
+}
+
+// What the operator sees in an editor. Each editor keeps, as its user data, the state it was
+// built or last saved with: an edit is a difference from it.
+CDuiString EditorState(CControlUI& editor) {
+    if (auto* combo = static_cast<CComboUI*>(editor.GetInterface("Combo")))
+        return CDuiString(std::to_string(combo->GetCurSel()).c_str());
+    if (auto* option = static_cast<COptionUI*>(editor.GetInterface("Option")))
+        return option->IsSelected() ? "1" : "0";
+    return editor.GetText();
+}
+
+void RestoreSavedState(CControlUI& editor) {
+    const CDuiString& saved = editor.GetUserData();
+    if (auto* combo = static_cast<CComboUI*>(editor.GetInterface("Combo")))
+        combo->SelectItem(std::atoi(saved), false, false);
+    else if (auto* option = static_cast<COptionUI*>(editor.GetInterface("Option")))
+        option->Selected(saved == "1", false);
+    else
+        editor.SetText(saved);
+}
+
+void MarkSaved(CControlUI& editor) {
+    editor.SetUserData(EditorState(editor));
+}
+
+bool AreaEdited(CContainerUI* area) {
+    for (CControlUI* editor : EditorsOf(area))
+        if (EditorState(*editor) != editor->GetUserData()) return true;
+    return false;
+}
+
+// The plate of the list row a customer is opened from; none when opened otherwise.
+tstring PlateOfRow(CControlUI* sender) {
+    auto* row =
+        sender ? static_cast<CDataListTextElementUI*>(sender->GetInterface("DataListTextElement"))
+               : nullptr;
+    return row ? row->GetExtraText().str() : tstring();
 }
 
 // A control made by the page looks like one of a layout: its element's defaults, then its class.
@@ -119,23 +196,25 @@ void CPageEdit::RegisterHandlers() {
 void CPageEdit::Notify(TNotifyUI& msg) {
     if (!m_pCustomerArea || !m_pVehicleArea || !m_pPlateIds) return;
     if (msg.sType == "edit_customer") {
-        m_pCaller->RequestLoadCustomerByID(static_cast<int32_t>(msg.wParam));
+        const auto id = static_cast<int32_t>(msg.wParam);
+        const tstring plate = PlateOfRow(msg.pSender);
+        AfterAsking(Scope::kAll, [this, id, plate] { OpenCustomer(id, plate); });
         return;
     }
     if (!msg.pSender) return;
     if (msg.sType == "itemselect" && msg.pSender == m_pPlateSelector) {
-        ShowSelectedVehicle();
+        OnPlateChosen(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
     } else if (msg.sType == "textchanged" && msg.pSender->GetName() == "pe_edit_plateid" &&
                Contains(msg.pSender)) {
         PlateEdited(msg.pSender->GetText());
     } else if (msg.sType == "click" && Contains(msg.pSender)) {
         const CDuiString& name = msg.pSender->GetName();
         if (name == "btn_new_customer")
-            NewCustomer();
+            AfterAsking(Scope::kAll, [this] { NewCustomer(); });
         else if (name == "btn_save_customer")
             SaveCustomer();
         else if (name == "btn_new_vehicle")
-            NewVehicle();
+            AfterAsking(Scope::kVehicle, [this] { NewVehicle(); });
         else if (name == "btn_save_vehicle")
             SaveVehicle();
         else if (name == "btn_delete_customer")
@@ -143,6 +222,98 @@ void CPageEdit::Notify(TNotifyUI& msg) {
         else if (name == "btn_delete_vehicle")
             DeleteVehicle();
     }
+}
+
+// --- Unsaved edits ---------------------------------------------------------------------------
+
+bool CPageEdit::HasUnsavedChanges() const {
+    return HasChanges(Scope::kAll);
+}
+
+bool CPageEdit::AskToLeave(std::function<void()> afterSave) {
+    return AskBeforeDropping(Scope::kAll, std::move(afterSave));
+}
+
+bool CPageEdit::HasChanges(Scope scope) const {
+    return AreaEdited(m_pVehicleArea) || (scope == Scope::kAll && AreaEdited(m_pCustomerArea));
+}
+
+bool CPageEdit::AskBeforeDropping(Scope scope, std::function<void()> proceed) {
+    if (!HasChanges(scope)) return true;
+    switch (UIAskToSave(m_pManager->GetPaintWindow(), "当前修改尚未保存，是否保存？")) {
+        case SaveAnswer::kDiscard:
+            DiscardChanges(scope);
+            return true;
+        case SaveAnswer::kSave:
+            SaveChangesThen(scope, std::move(proceed));
+            return false;
+        default:
+            return false;
+    }
+}
+
+void CPageEdit::AfterAsking(Scope scope, std::function<void()> action) {
+    if (AskBeforeDropping(scope, action)) action();
+}
+
+// The customer first: a new customer must be stored before its vehicle.
+void CPageEdit::SaveChangesThen(Scope scope, std::function<void()> proceed) {
+    m_afterSave = nullptr;
+    const auto next = [this, scope, proceed] { SaveChangesThen(scope, proceed); };
+    if (scope == Scope::kAll && AreaEdited(m_pCustomerArea)) {
+        if (SaveCustomer()) m_afterSave = next;
+    } else if (AreaEdited(m_pVehicleArea)) {
+        if (SaveVehicle()) m_afterSave = next;
+    } else {
+        proceed();
+    }
+}
+
+void CPageEdit::DiscardChanges(Scope scope) {
+    if (scope == Scope::kAll)
+        for (CControlUI* editor : EditorsOf(m_pCustomerArea)) RestoreSavedState(*editor);
+    for (CControlUI* editor : EditorsOf(m_pVehicleArea)) RestoreSavedState(*editor);
+    // A typed plate has gone into the selector and the vehicle as well.
+    if (CControlUI* plate = m_pManager->FindSubControlByName(m_pVehicleArea, "pe_edit_plateid"))
+        PlateEdited(plate->GetText());
+}
+
+void CPageEdit::OnPlateChosen(int chosen, int shown) {
+    // The rows still show the vehicle chosen before; they stay until its edits are settled.
+    if (shown >= 0 && HasChanges(Scope::kVehicle)) {
+        m_pPlateSelector->SelectItem(shown, false, false);
+        AfterAsking(Scope::kVehicle, [this, chosen] {
+            if (m_pPlateSelector && chosen < m_pPlateSelector->GetCount())
+                m_pPlateSelector->SelectItem(chosen);
+        });
+        return;
+    }
+    ShowSelectedVehicle();
+}
+
+void CPageEdit::BeginWrite(CContainerUI* area) {
+    m_writing = true;
+    m_writtenEditors = EditorsOf(area);
+    m_marksBeforeWrite.clear();
+    for (CControlUI* editor : m_writtenEditors) {
+        m_marksBeforeWrite.push_back(editor->GetUserData());
+        MarkSaved(*editor);
+    }
+}
+
+void CPageEdit::EndWrite(bool bSaved) {
+    m_writing = false;
+    // Editors rebuilt meanwhile are other ones, whatever their addresses were.
+    const bool sameEditors = m_writtenEditors == EditorsOf(m_pCustomerArea) ||
+                             m_writtenEditors == EditorsOf(m_pVehicleArea);
+    if (!bSaved && sameEditors) {
+        for (size_t i = 0; i < m_writtenEditors.size(); ++i)
+            m_writtenEditors[i]->SetUserData(m_marksBeforeWrite[i]);
+    }
+    m_writtenEditors.clear();
+    std::function<void()> next;
+    next.swap(m_afterSave);
+    if (bSaved && next) next();
 }
 
 // --- Editors ---------------------------------------------------------------------------------
@@ -161,7 +332,9 @@ void CPageEdit::BuildEditorRows(CContainerUI* area, int32_t category, const valu
         label->SetText((type->DataTypeName + "：").c_str());
         area->Add(row);
         row->Add(label);
-        row->Add(CreateEditor(*type, ValueOf(values, type->DataType)));
+        CControlUI* editor = CreateEditor(*type, ValueOf(values, type->DataType));
+        row->Add(editor);
+        MarkSaved(*editor);
     }
 }
 
@@ -202,6 +375,7 @@ CControlUI* CPageEdit::CreateEditor(const data_type_info_t& type, const tstring&
         }
         default: {
             auto* edit = Styled(new CEditUI, "Edit", "edit_default");
+            edit->SetMaxChar(kTypedTextChars);
             edit->SetText(value.c_str());
             if (type.DataType == kPlateKey) edit->SetName("pe_edit_plateid");
             return edit;
@@ -219,6 +393,12 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
         switch (type.Type) {
             case kTypeText:
             case kTypeTimestamp:
+                if (CharacterCount(text) > kTextColumnChars) {
+                    Refuse(editor, TooLong(type));
+                    return false;
+                }
+                values[type.DataType] = text;
+                break;
             case kTypeDate:
             case kTypeDateTime:
             case kTypePeriod:
@@ -231,11 +411,11 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
                 // Empty is no value (-1); anything but a whole integer stops the save, so a
                 // typing slip never overwrites the stored number.
                 long number = -1;
-                const bool whole = text.empty() || ReadWholeInteger(text, number);
-                if (!whole || number == -1) {
-                    if (!text.empty()) ShowMessage(IntegerRequired(type));
-                    if (!whole) return false;
+                if (!text.empty() && !ReadWholeInteger(text, number)) {
+                    Refuse(editor, IntegerRequired(type));
+                    return false;
                 }
+                if (!text.empty() && number == -1) ShowMessage(IntegerRequired(type));
                 values[type.DataType] = std::to_string(number);
                 break;
             }
@@ -249,6 +429,34 @@ bool CPageEdit::ReadEditors(CContainerUI* area, int32_t category, value_map_t& v
         }
     }
     return true;
+}
+
+bool CPageEdit::CheckValidity(const value_map_t& values) const {
+    const auto from = m_pDictionary->data_info().find(kValidFromKey);
+    const auto until = m_pDictionary->data_info().find(kValidUntilKey);
+    if (from == m_pDictionary->data_info().end() || until == m_pDictionary->data_info().end())
+        return true;
+    if (!EndsBeforeItStarts(ValueOf(values, kValidFromKey), ValueOf(values, kValidUntilKey)))
+        return true;
+    CDuiString message;
+    message.Format("%s不能晚于%s！", from->second.DataTypeName.c_str(),
+                   until->second.DataTypeName.c_str());
+    Refuse(EditorOf(m_pVehicleArea, kCategoryVehicle, kValidUntilKey), message);
+    return false;
+}
+
+CControlUI* CPageEdit::EditorOf(CContainerUI* area, int32_t category,
+                                const tstring& dataType) const {
+    const std::vector<const data_type_info_t*> types = EditableTypes(category);
+    const std::vector<CControlUI*> editors = EditorsOf(area);
+    for (size_t i = 0; i < types.size() && i < editors.size(); ++i)
+        if (types[i]->DataType == dataType) return editors[i];
+    return nullptr;
+}
+
+void CPageEdit::Refuse(CControlUI* field, LPCTSTR pstrText) const {
+    ShowMessage(pstrText);
+    if (field) field->SetFocus();
 }
 
 // The id of the value chosen, or -1 for none; a value deleted since the editor was built is none,
@@ -266,6 +474,11 @@ int32_t CPageEdit::ChosenValueId(const data_type_info_t& type, CControlUI& edito
 }
 
 // --- Loading ---------------------------------------------------------------------------------
+
+void CPageEdit::OpenCustomer(int32_t id, const tstring& plate) {
+    m_plateToShow = plate;
+    m_pCaller->RequestLoadCustomerByID(id);
+}
 
 void CPageEdit::OnCustomerLoaded(TaskContext ctx) {
     if (!ctx.Get(task_keys::ret).ok) {
@@ -297,9 +510,13 @@ void CPageEdit::OnVehiclesLoaded(TaskContext ctx) {
     }
     m_vehicles = vehicles;
     CreatePlateSelector();
-    for (const vehicle_info_t& vehicle : m_vehicles)
+    int shown = 0;
+    for (const vehicle_info_t& vehicle : m_vehicles) {
+        if (ValueOf(vehicle.values, kPlateKey) == m_plateToShow)
+            shown = m_pPlateSelector->GetCount();
         AddPlateItem(ValueOf(vehicle.values, kPlateKey));
-    m_pPlateSelector->SelectItem(0);
+    }
+    m_pPlateSelector->SelectItem(shown);
     EnableButtons(true, true);
 }
 
@@ -398,78 +615,98 @@ void CPageEdit::NewVehicle() {
 
 // --- Saves -----------------------------------------------------------------------------------
 
-void CPageEdit::SaveCustomer() {
-    if (m_writing) return;
+bool CPageEdit::SaveCustomer() {
+    if (m_writing) return false;
     if (m_pCustomerArea->GetCount() == 0) {
         ShowMessage("请在客户列表里选择一项数据，或者新建一个客户再点击保存！");
-        return;
+        return false;
     }
     customer_info_t info;
     info.CustomerID = m_currentCustomer;
-    if (!ReadEditors(m_pCustomerArea, kCategoryCustomer, info.values)) return;
-    m_writing = true;
+    if (!ReadEditors(m_pCustomerArea, kCategoryCustomer, info.values)) return false;
+    BeginWrite(m_pCustomerArea);
     if (m_currentCustomer == -1)
         m_pCaller->RequestInsertCustomer(info);
     else
         m_pCaller->RequestUpdateCustomer(info);
+    return true;
 }
 
-void CPageEdit::SaveVehicle() {
-    if (m_writing) return;
+bool CPageEdit::SaveVehicle() {
+    if (m_writing) return false;
     if (m_currentCustomer == -1) {
-        ShowMessage("请先保存客户信息！");
-        return;
+        Refuse(EditorsOf(m_pCustomerArea).empty() ? nullptr : EditorsOf(m_pCustomerArea).front(),
+               "请先保存客户信息！");
+        return false;
     }
     if (m_pVehicleArea->GetCount() == 0) {
         ShowMessage("请在客户列表里选择一项数据，或者新建一个客户和车辆数据再点击保存！");
-        return;
+        return false;
     }
     const vehicle_info_t* selected = SelectedVehicle();
     if (!selected) {
         ShowMessage("没有车辆需要保存！");
-        return;
+        return false;
     }
     vehicle_info_t info = *selected;
     info.CustomerID = m_currentCustomer;
-    if (!ReadEditors(m_pVehicleArea, kCategoryVehicle, info.values)) return;
+    if (!ReadEditors(m_pVehicleArea, kCategoryVehicle, info.values)) return false;
     if (ValueOf(info.values, kPlateKey).empty()) {
-        ShowMessage("请输入车牌号码！");
-        return;
+        Refuse(EditorOf(m_pVehicleArea, kCategoryVehicle, kPlateKey), "请输入车牌号码！");
+        return false;
     }
-    m_writing = true;
+    if (!CheckValidity(info.values)) return false;
+    BeginWrite(m_pVehicleArea);
     if (info.pending)
         m_pCaller->RequestInsertVehicle(info);
     else
         m_pCaller->RequestUpdateVehicle(info);
+    return true;
+}
+
+void CPageEdit::RefuseCustomerWrite(const ret_t& result) {
+    if (result.code == kCodeExists)
+        Refuse(EditorOf(m_pCustomerArea, kCategoryCustomer, kCodeKey), "客户编号已存在");
+    else
+        ShowMessage(kSaveFailed);
+    EndWrite(false);
+}
+
+void CPageEdit::RefuseVehicleWrite(const ret_t& result) {
+    if (result.code == kPlateExists)
+        Refuse(EditorOf(m_pVehicleArea, kCategoryVehicle, kPlateKey), kPlateExistsText);
+    else
+        ShowMessage(kSaveFailed);
+    EndWrite(false);
 }
 
 void CPageEdit::OnCustomerInserted(TaskContext ctx) {
-    m_writing = false;
     if (!ctx.Get(task_keys::ret).ok) {
-        ShowMessage(kSaveFailed);
+        RefuseCustomerWrite(ctx.Get(task_keys::ret));
         return;
     }
     m_currentCustomer = ctx.Get(task_keys::customer_info).CustomerID;
     ShowMessage(kSaved);
     TellListToReload();
+    EndWrite(true);
 }
 
+// "Unchanged" is stored as shown: what was asked to be saved is saved.
 void CPageEdit::OnCustomerUpdated(TaskContext ctx) {
-    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
-    if (!result.ok) {
-        ShowMessage(result.code == kCustomerUnchanged ? kUnchanged : kSaveFailed);
+    if (!result.ok && result.code != kCustomerUnchanged) {
+        RefuseCustomerWrite(result);
         return;
     }
-    ShowMessage(kSaved);
-    TellListToReload();
+    ShowMessage(result.ok ? kSaved : kUnchanged);
+    if (result.ok) TellListToReload();
+    EndWrite(true);
 }
 
 void CPageEdit::OnVehicleInserted(TaskContext ctx) {
-    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
     if (!result.ok) {
-        ShowMessage(result.code == kPlateExists ? kPlateExistsText : kSaveFailed);
+        RefuseVehicleWrite(result);
         return;
     }
     if (vehicle_info_t* vehicle = SavedVehicle(ctx.Get(task_keys::vehicle_info))) {
@@ -479,23 +716,24 @@ void CPageEdit::OnVehicleInserted(TaskContext ctx) {
     }
     ShowMessage(kSaved);
     TellListToReload();
+    EndWrite(true);
 }
 
 void CPageEdit::OnVehicleUpdated(TaskContext ctx) {
-    m_writing = false;
     const ret_t& result = ctx.Get(task_keys::ret);
-    if (!result.ok) {
-        ShowMessage(result.code == kVehicleUnchanged ? kUnchanged
-                    : result.code == kPlateExists    ? kPlateExistsText
-                                                     : kSaveFailed);
+    if (!result.ok && result.code != kVehicleUnchanged) {
+        RefuseVehicleWrite(result);
         return;
     }
-    if (vehicle_info_t* vehicle = SavedVehicle(ctx.Get(task_keys::vehicle_info))) {
-        *vehicle = ctx.Get(task_keys::vehicle_info);
-        vehicle->stored_plate.clear();
+    if (result.ok) {
+        if (vehicle_info_t* vehicle = SavedVehicle(ctx.Get(task_keys::vehicle_info))) {
+            *vehicle = ctx.Get(task_keys::vehicle_info);
+            vehicle->stored_plate.clear();
+        }
     }
-    ShowMessage(kSaved);
-    TellListToReload();
+    ShowMessage(result.ok ? kSaved : kUnchanged);
+    if (result.ok) TellListToReload();
+    EndWrite(true);
 }
 
 // --- Deletes ---------------------------------------------------------------------------------
@@ -542,7 +780,7 @@ void CPageEdit::DeleteVehicle() {
     }
     // A plate typed but not saved names another vehicle, or none.
     const tstring plate = StoredPlateOf(*vehicle);
-    if (!Confirm("确定要删除吗?")) return;
+    if (!Confirm("确定要删除吗?\n客户资料会保留，即使这是其最后一辆车。")) return;
     m_writing = true;
     m_pCaller->RequestDeleteVehicle(plate);
 }

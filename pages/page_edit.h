@@ -1,6 +1,7 @@
 #pragma once
 // The customer edit page: one customer and its vehicles, with editor rows built from the
 // editable data types, a plate selector for the vehicle shown, and the writes of both.
+#include <functional>
 #include <vector>
 
 #include "app/main_tab_page_ui.h"
@@ -22,6 +23,11 @@ public:
     void InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderCallback,
                   db_task_caller* pCaller) override;
     void Notify(TNotifyUI& msg) override;
+    // Edits that differ from what is stored (or, for a new customer, from the empty form).
+    bool HasUnsavedChanges() const override;
+    // Asks "当前修改尚未保存，是否保存？": 保存 saves and then runs afterSave, 不保存 puts the
+    // stored values back, 取消 stays.
+    bool AskToLeave(std::function<void()> afterSave) override;
 
     // For tests: the customer shown (-1: none or not saved yet) and its vehicles in selector order.
     int32_t GetCurrentCustomer() const { return m_currentCustomer; }
@@ -40,23 +46,45 @@ private:
     void OnVehicleUpdated(TaskContext ctx);
     void OnCustomerDeleted(TaskContext ctx);
     void OnVehicleDeleted(TaskContext ctx);
+    // A refused write: said, with the keyboard in the field at fault.
+    void RefuseCustomerWrite(const ret_t& result);
+    void RefuseVehicleWrite(const ret_t& result);
 
     // Operator actions.
+    void OpenCustomer(int32_t id, const tstring& plate);
     void NewCustomer();
     void NewVehicle();
-    void SaveCustomer();
-    void SaveVehicle();
+    // True when the save was sent; false when refused (said, and the keyboard in the field).
+    bool SaveCustomer();
+    bool SaveVehicle();
     void DeleteCustomer();
     void DeleteVehicle();
     void ShowSelectedVehicle();
     void PlateEdited(const CDuiString& text);
 
+    // Unsaved edits: each editor keeps the state it was built or last saved with.
+    enum class Scope { kVehicle, kAll };
+    bool HasChanges(Scope scope) const;
+    bool AskBeforeDropping(Scope scope, std::function<void()> proceed);
+    // Runs the action now, or once the edits it would drop are saved, or not when called off.
+    void AfterAsking(Scope scope, std::function<void()> action);
+    void SaveChangesThen(Scope scope, std::function<void()> proceed);
+    void DiscardChanges(Scope scope);
+    void OnPlateChosen(int chosen, int shown);
+    // A save is on its way: the area's editors count as saved unless it fails.
+    void BeginWrite(CContainerUI* area);
+    void EndWrite(bool bSaved);
+
     // The editors.
     void BuildEditorRows(CContainerUI* area, int32_t category, const value_map_t& values);
     CControlUI* CreateEditor(const data_type_info_t& type, const tstring& value) const;
-    // Writes the area's editor texts into values by Type; false (nothing to save) when an
-    // integer field holds something that is not an integer.
+    // Writes the area's editor texts into values by Type; false (nothing to save, said, and the
+    // keyboard in the field) when a field holds what cannot be stored.
     bool ReadEditors(CContainerUI* area, int32_t category, value_map_t& values) const;
+    // A validity that ends before it starts is refused like a bad field.
+    bool CheckValidity(const value_map_t& values) const;
+    CControlUI* EditorOf(CContainerUI* area, int32_t category, const tstring& dataType) const;
+    void Refuse(CControlUI* field, LPCTSTR pstrText) const;
     int32_t ChosenValueId(const data_type_info_t& type, CControlUI& editor) const;
     // The data types that get an editor row in the area of the category, in row order.
     std::vector<const data_type_info_t*> EditableTypes(int32_t category) const;
@@ -100,4 +128,11 @@ private:
     // One write at a time: a second click on a save or delete before the first is answered
     // would store a new customer twice or report a failure after the success.
     bool m_writing = false;
+    // What a write in flight marked as saved, put back should it fail.
+    std::vector<CControlUI*> m_writtenEditors;
+    std::vector<CDuiString> m_marksBeforeWrite;
+    // What the operator asked to do once the save he chose in the question has succeeded.
+    std::function<void()> m_afterSave;
+    // The plate of the list row the customer was opened from: that vehicle is shown first.
+    tstring m_plateToShow;
 };

@@ -208,6 +208,40 @@ ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer) {
         customer.CustomerID);
 }
 
+namespace {
+
+// The database refuses another customer's code without saying why; this says it.
+ret_t check_code_free(DbConnection& db, const customer_info_t& customer) {
+    const auto code = customer.values.find("Code");
+    if (code == customer.values.end() || code->second.empty()) return ret_t(true, 0);
+    int32_t holder = -1;
+    const ret_t found = find_customer_by_code(db, code->second, holder);
+    if (is_connection_lost(found)) return found;
+    if (found.ok && holder != customer.CustomerID) return ret_t(false, kCodeExists);
+    return ret_t(true, 0);
+}
+
+// The time of registration, by the service's clock, unless the record brings one.
+tstring registration_stamp(const DbConnection& db) {
+    const auto column = db.dictionary().data_info().find("RegisterTime");
+    if (column == db.dictionary().data_info().end() ||
+        column->second.DataTypeCategory != kCategoryCustomer)
+        return tstring();
+    return "; UPDATE tabcustomerinfo SET RegisterTime = strftime('%Y-%m-%d %H:%M:%S', 'now', "
+           "'localtime') WHERE CustomerID = last_insert_rowid() AND RegisterTime IS NULL";
+}
+
+}  // namespace
+
+ret_t insert_customer(DbConnection& db, customer_info_t& customer) {
+    const ret_t code_free = check_code_free(db, customer);
+    if (!code_free.ok) return code_free;
+    return read_first_id(db,
+                         insert_customer_statement(db, customer) + registration_stamp(db) +
+                             "; SELECT last_insert_rowid() AS CustomerID",
+                         customer.CustomerID);
+}
+
 ret_t insert_vehicleinfo(DbConnection& db, vehicle_info_t& vehicle, bool check_plate) {
     stamp_owner(vehicle);
     if (!check_plate)
@@ -273,6 +307,8 @@ ret_t update_customer(DbConnection& db, customer_info_t& customer) {
     const ret_t matched = match_customerinfo(db, customer);
     if (matched.ok) return ret_t(false, kCustomerUnchanged);
     if (is_connection_lost(matched)) return matched;
+    const ret_t code_free = check_code_free(db, customer);
+    if (!code_free.ok) return code_free;
     const tstring statement = update_customer_statement(db, customer);
     if (statement.empty()) return ret_t(true, 0);
     return write_and_check(db, statement, customer_stored_query(customer.CustomerID));

@@ -28,6 +28,9 @@ ret_t match_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
 
 // Learns the new customer's id from the row it inserted.
 ret_t insert_customerinfo(DbConnection& db, customer_info_t& customer);
+// The edit page's insert: a code another customer has is refused with kCodeExists, and the
+// customer's RegisterTime, when the column exists and the record brings none, is the time now.
+ret_t insert_customer(DbConnection& db, customer_info_t& customer);
 // With `check_plate` (the edit page's insert): an empty plate is refused with kNoPlate, a plate
 // already stored with kPlateExists, and a vehicle whose owner is not stored (deleted meanwhile)
 // is not inserted and fails.
@@ -40,8 +43,8 @@ ret_t insert_customer_and_vehicle(DbConnection& db, customer_info_t& customer,
 // An empty SET list sends nothing and succeeds (both updates).
 ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer);
 ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
-// Refused with kCustomerUnchanged when an identical customer is stored (itself included); fails
-// when the customer is no longer stored.
+// Refused with kCustomerUnchanged when an identical customer is stored (itself included), with
+// kCodeExists when another customer has the code; fails when the customer is no longer stored.
 ret_t update_customer(DbConnection& db, customer_info_t& customer);
 // kNoPlate for an empty plate, kVehicleUnchanged for an identical vehicle, kPlateExists for a
 // plate change onto a used plate; fails when the vehicle or its owner is no longer stored. A

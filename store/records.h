@@ -21,6 +21,7 @@ enum StoreResultCode : int32_t {
     kCustomerUnchanged = 8,
     kVehicleUnchanged = 9,
     kCodePlateConflict = 10,
+    kCodeExists = 11,
 };
 
 // Column name -> text; an empty text stands for NULL. Keys ordered byte-wise.

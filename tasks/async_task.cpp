@@ -104,7 +104,7 @@ void Async_Task::UpdateVehicle(TaskContext ctx) {
 }
 
 void Async_Task::InsertCustomer(TaskContext ctx) {
-    RunStore(ctx, insert_customerinfo, customer_info);
+    RunStore(ctx, insert_customer, customer_info);
 }
 
 void Async_Task::InsertVehicle(TaskContext ctx) {

@@ -40,11 +40,31 @@ protected:
     }
 };
 
+// Its third button drops the changes the question is about.
+class SaveQuestionBox : public CMessageBoxUI2 {
+public:
+    static constexpr int kDiscarded = 2;
+    using CMessageBoxUI2::CMessageBoxUI2;
+
+    void Notify(TNotifyUI& msg) override {
+        if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender && msg.pSender->GetName() == "discard") {
+            m_nResult = kDiscarded;
+            Close(IDNO);
+            return;
+        }
+        CMessageBoxUI2::Notify(msg);
+    }
+};
+
+LPCTSTR LayoutOrFallback(LPCTSTR pstrLayout) {
+    return CResourceManagerUI::HasFile(pstrLayout) ? pstrLayout : kFallbackLayout;
+}
+
 int ShowBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, LPCTSTR pstrLayout,
             UINT uIcon) {
     const bool question = uIcon == MB_ICONQUESTION;
     if (Hook()) return Hook()(CDuiString(pstrText), question);
-    LPCTSTR layout = CResourceManagerUI::HasFile(pstrLayout) ? pstrLayout : kFallbackLayout;
+    LPCTSTR layout = LayoutOrFallback(pstrLayout);
     if (question) return CMessageBoxUI2(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
     return InformationBox(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
 }
@@ -111,6 +131,15 @@ void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, UINT uIcon
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption) {
     return ShowBox(hOwner, pstrText, pstrCaption, "MessageBox2.xml", MB_ICONQUESTION) == 0 ? 0
                                                                                           : 1;
+}
+
+SaveAnswer UIAskToSave(HWND hOwner, LPCTSTR pstrText) {
+    const int answer = Hook()
+                           ? Hook()(CDuiString(pstrText), true)
+                           : SaveQuestionBox(LayoutOrFallback("MessageBox3.xml"), MB_ICONQUESTION)
+                                 .DoModal(hOwner, pstrText);
+    if (answer == 0) return SaveAnswer::kSave;
+    return answer == SaveQuestionBox::kDiscarded ? SaveAnswer::kDiscard : SaveAnswer::kCancel;
 }
 
 void UISetMessageBoxHook(UIMessageBoxHook hook) {

@@ -41,6 +41,11 @@ void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr,
 // Asks for confirmation ("MessageBox2.xml"): 0 when the user confirms, 1 otherwise.
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
 
+enum class SaveAnswer { kSave, kDiscard, kCancel };
+// Asks what becomes of changes that would otherwise be lost ("MessageBox3.xml": "ok" saves,
+// "discard" drops them, "cancel" or closing keeps them). A hook's 0 is kSave, 2 kDiscard.
+SaveAnswer UIAskToSave(HWND hOwner, LPCTSTR pstrText);
+
 // For tests: while a hook is set, the boxes above are not shown; the hook receives the text and
 // whether it is a question, and returns the answer (0 = OK). An empty hook restores the boxes.
 using UIMessageBoxHook = std::function<int(const CDuiString& text, bool bQuestion)>;

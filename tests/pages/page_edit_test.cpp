@@ -387,9 +387,9 @@ TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads)
 
     const int counts = m_counts;
     ASSERT_TRUE(ClickAndWait("btn_delete_customer"));
-    EXPECT_EQ(m_boxes,
-              (std::vector<std::string>{"确定要删除吗?", "删除成功！",
-                                        "删除用户也将删除其车辆，确定要删除吗？", "删除成功！"}));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{
+                           "确定要删除吗?\n客户资料会保留，即使这是其最后一辆车。", "删除成功！",
+                           "删除用户也将删除其车辆，确定要删除吗？", "删除成功！"}));
     EXPECT_EQ(CountRows("SELECT 1 FROM tabcustomerinfo WHERE CustomerID = 1"), 0);
     EXPECT_TRUE(PlatesOf(kTwoVehicles).empty());
     EXPECT_EQ(m_edit->GetCurrentCustomer(), -1);
@@ -430,6 +430,162 @@ TEST_F(PageEditTest, TheKeyboardGoesWhereTheOperatorGoesOn) {
     EXPECT_EQ(manager.GetFocus(), m_main->FindControl("btn_new_customer"));
     guisupport::PressKey(window, VK_RETURN);
     EXPECT_EQ(manager.GetFocus(), CustomerEditor("客户编号"));
+}
+
+// --- Unsaved edits --------------------------------------------------------------------------
+
+constexpr const char* kUnsavedQuestion = "当前修改尚未保存，是否保存？";
+constexpr int kSave = 0;
+constexpr int kCancel = 1;
+constexpr int kDiscard = 2;
+
+struct PlateSwitchCase {
+    int answer;
+    int shownAfter;     // selector index shown after the switch was asked for
+    bool colourStored;  // the new colour reached the database
+    bool colourShown;   // back on the first plate, the editor shows the new colour
+};
+void PrintTo(const PlateSwitchCase& c, std::ostream* out) {
+    *out << "answer " << c.answer;
+}
+
+class PlateSwitchTest : public PageEditTest,
+                        public ::testing::WithParamInterface<PlateSwitchCase> {};
+
+TEST_P(PlateSwitchTest, AnEditedVehicleIsAskedAboutBeforeAnotherPlateIsShown) {
+    const PlateSwitchCase& c = GetParam();
+    OpenCustomer(kTwoVehicles);
+    const std::string plate = PlatesOf(kTwoVehicles)[0];
+    const std::string colorOf =
+        "SELECT Color AS v FROM tabvehicleinfo WHERE PlateID = '" + plate + "'";
+    const std::string stored = Value(colorOf);
+    auto* colour = static_cast<CComboUI*>(VehicleEditor("车辆颜色")->GetInterface("Combo"));
+    const int other = colour->GetCurSel() == 0 ? 1 : 0;
+    colour->SelectItem(other);
+    const std::string chosen = colour->GetText().str();
+
+    m_nextAnswer = c.answer;
+    const int target = m_done + 1;
+    Plates()->SelectItem(1);
+    if (c.answer == kSave) {
+        ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    }
+    EXPECT_EQ(m_boxes.front(), kUnsavedQuestion);
+    EXPECT_EQ(Plates()->GetCurSel(), c.shownAfter);
+    EXPECT_EQ(Value(colorOf) != stored, c.colourStored);
+    if (c.shownAfter != 0) Plates()->SelectItem(0);
+    EXPECT_EQ(VehicleEditor("车辆颜色")->GetText() == chosen.c_str(), c.colourShown);
+    EXPECT_EQ(m_boxes.size(), c.answer == kSave ? 2u : 1u) << "asked once";
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, PlateSwitchTest,
+                         ::testing::Values(PlateSwitchCase{kSave, 1, true, true},
+                                           PlateSwitchCase{kDiscard, 1, false, false},
+                                           PlateSwitchCase{kCancel, 0, false, true}));
+
+TEST_F(PageEditTest, AnotherCustomerFromTheListWaitsForTheSaveOfTheEditedOne) {
+    OpenCustomer(kTwoVehicles);
+    CustomerEditor("联系电话")->SetText("13900000000");
+    m_nextAnswer = kSave;
+    const int target = m_done + 2;  // the update, then the other customer's vehicles
+    m_main->GetPaintManager().SendNotify(&List(), "edit_customer", 2);
+    ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    EXPECT_EQ(Value("SELECT Phone AS v FROM tabcustomerinfo WHERE CustomerID = 1"), "13900000000");
+    EXPECT_EQ(m_edit->GetCurrentCustomer(), 2);
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{kUnsavedQuestion, "保存成功！"}));
+    EXPECT_FALSE(m_edit->HasUnsavedChanges());
+}
+
+TEST_F(PageEditTest, LeavingThePageOrQuittingWithEditsAsksInsteadOfMovingOn) {
+    OpenCustomer(kTwoVehicles);
+    CustomerEditor("联系电话")->SetText("13900000001");
+    m_nextAnswer = kCancel;
+    ClickControl(*m_main, "option_list_view");
+    EXPECT_TRUE(m_edit->IsVisible()) << "called off: the edit page stays";
+    m_main->Close();
+    EXPECT_TRUE(m_main->IsVisible());
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{kUnsavedQuestion, kUnsavedQuestion}));
+
+    m_nextAnswer = kDiscard;
+    ClickControl(*m_main, "option_list_view");
+    EXPECT_TRUE(m_page->IsVisible());
+    EXPECT_FALSE(m_edit->HasUnsavedChanges());
+    EXPECT_NE(CustomerEditor("联系电话")->GetText(), "13900000001") << "the stored phone is back";
+}
+
+// The list's rows of one customer each name a vehicle: the one double-clicked is shown.
+TEST_F(PageEditTest, TheVehicleOfTheRowDoubleClickedIsShown) {
+    const std::string second = PlatesOf(kTwoVehicles)[1];
+    int row = 0;
+    while (row < ItemCount() && Cell(row, ColumnOf("PlateID")) != second) ++row;
+    ASSERT_LT(row, ItemCount());
+    ShowRow(row);
+    const int target = m_done + 1;
+    guisupport::DoubleClick(m_main->GetHWND(),
+                            guisupport::CenterOf(List().GetItemAt(row)->GetPos()));
+    ASSERT_TRUE(WaitFor([&] { return m_done >= target; }));
+    EXPECT_EQ(Plates()->GetText(), second);
+    EXPECT_EQ(m_main->FindControl("pe_edit_plateid")->GetText(), second);
+}
+
+// --- Refused saves ---------------------------------------------------------------------------
+
+struct RefusalCase {
+    const char* area;  // "container_customer_attr" or "container_vehicle_attr"
+    const char* field;
+    std::string text;
+    const char* button;
+    const char* message;
+    const char* focus;  // the field the keyboard is in afterwards
+};
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.field << " " << c.message;
+}
+
+class RefusedSaveTest : public PageEditTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedSaveTest, SaysWhyAndPutsTheKeyboardInTheField) {
+    const RefusalCase& c = GetParam();
+    OpenCustomer(kTwoVehicles);
+    const std::string stored =
+        "SELECT Code || Name || (SELECT group_concat(ValidFrom) FROM "
+        "tabvehicleinfo WHERE CustomerID = 1) AS v FROM tabcustomerinfo "
+        "WHERE CustomerID = 1";
+    const std::string before = Value(stored);
+    Editor(c.area, c.field)->SetText(c.text.c_str());
+    const int before_done = m_done;
+    ClickControl(*m_main, c.button);
+    WaitFor([&] { return m_done > before_done || !m_boxes.empty(); });
+    EXPECT_EQ(m_boxes, std::vector<std::string>{c.message});
+    EXPECT_EQ(m_main->GetPaintManager().GetFocus(), Editor(c.area, c.focus));
+    EXPECT_EQ(Value(stored), before) << "nothing is written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, RefusedSaveTest,
+    ::testing::Values(RefusalCase{"container_customer_attr", "客户编号", "C0002",
+                                  "btn_save_customer", "客户编号已存在", "客户编号"},
+                      RefusalCase{"container_customer_attr", "客户姓名", std::string(256, 'a'),
+                                  "btn_save_customer", "客户姓名 不能超过 255 个字符！",
+                                  "客户姓名"},
+                      RefusalCase{"container_vehicle_attr", "生效日期", "2027-01-01",
+                                  "btn_save_vehicle", "生效日期不能晚于有效期至！", "有效期至"}));
+
+TEST_F(PageEditTest, ANewCustomerWithATakenCodeIsToldSoAndGetsItsRegistrationTimeOnceSaved) {
+    m_main->SelectNavOption(2);
+    ClickControl(*m_main, "btn_new_customer");
+    CustomerEditor("客户编号")->SetText("C0001");
+    const int first = m_done + 1;
+    ClickControl(*m_main, "btn_save_customer");
+    ASSERT_TRUE(WaitFor([&] { return m_done >= first; }));
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"客户编号已存在"});
+    EXPECT_EQ(m_main->GetPaintManager().GetFocus(), CustomerEditor("客户编号"));
+
+    CustomerEditor("客户编号")->SetText("N0002");
+    ASSERT_TRUE(ClickAndWait("btn_save_customer"));
+    EXPECT_EQ(m_boxes.back(), "保存成功！");
+    EXPECT_EQ(Value("SELECT length(RegisterTime) AS v FROM tabcustomerinfo WHERE Code = 'N0002'"),
+              "19");
 }
 
 // A timestamp column that is not read-only is edited as text, and saved as typed.
