@@ -14,6 +14,8 @@ namespace {
 
 // Beside "数据库连接失败", which alone does not say what to do about it.
 const char kOpenFailedHint[] = "请检查服务器地址，并确认数据库服务已启动。";
+const char kLastOperatorSection[] = "Login";
+const char kLastOperatorKey[] = "LastUser";
 
 }  // namespace
 
@@ -38,11 +40,14 @@ void CDlgLogin::InitWindow() {
     if (CControlUI* title = m_pm.FindControl("title")) title->SetText(m_sCaption);
     m_handlers.Register(m_caller, task_names::kOpenDb, [this](TaskContext ctx) { OnOpenDb(ctx); });
     m_handlers.Register(m_caller, task_names::kLogin, [this](TaskContext ctx) { OnLogin(ctx); });
+    CConfig* config = CConfig::Instance();
     if (m_pEditIp) {
         m_pEditIp->SetFocus();
-        if (CConfig* config = CConfig::Instance())
-            m_pEditIp->SetText(config->GetValue("Db", "Ip").c_str());
+        if (config) m_pEditIp->SetText(config->GetValue("Db", "Ip").c_str());
     }
+    // The operator who logged in last, never his password.
+    if (m_pEditUserName && config)
+        m_pEditUserName->SetText(config->GetValue(kLastOperatorSection, kLastOperatorKey).c_str());
 }
 
 void CDlgLogin::Notify(TNotifyUI& msg) {
@@ -103,6 +108,9 @@ void CDlgLogin::OnLogin(TaskContext ctx) {
     if (result.ok) {
         // "ok" stays disabled until the dialog hides: a second press would log in twice.
         m_busy.reset();
+        if (CConfig* config = CConfig::Instance(); config && m_pEditUserName)
+            config->SetValue(kLastOperatorSection, kLastOperatorKey,
+                             m_pEditUserName->GetText().str());
         PostMessage(WM_LOGIN_DONE, 0, 0);
     } else if (result.code == kDbConnectionLost) {
         // The connection went, not the password: blaming the password would send the operator

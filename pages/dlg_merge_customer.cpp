@@ -10,15 +10,24 @@ tstring ValueOf(const value_map_t& values, const char* key) {
     return found == values.end() ? tstring() : found->second;
 }
 
-// Customers may share a name, or have none, and the operator must still see whom he gives
-// the vehicles: such a name carries the customer's code, or the id when there is no code.
-void TellNamesApart(std::map<int32_t, tstring>& names, const std::map<int32_t, tstring>& codes) {
+// The operator tells customers apart by code, name and phone ("C0001  张伟  13800000000").
+tstring CustomerLabel(const customer_info_t& customer) {
+    tstring label;
+    for (const char* key : {"Code", "Name", "Phone"}) {
+        const tstring value = ValueOf(customer.values, key);
+        if (value.empty()) continue;
+        label += (label.empty() ? "" : "  ") + value;
+    }
+    return label;
+}
+
+// Labels that are empty or still read alike carry the customer's id.
+void TellLabelsApart(std::map<int32_t, tstring>& labels) {
     std::map<tstring, int> uses;
-    for (const auto& [id, name] : names) ++uses[name];
-    for (auto& [id, name] : names) {
-        if (!name.empty() && uses[name] == 1) continue;
-        const tstring& code = codes.at(id);
-        name += "（" + (code.empty() ? std::to_string(id) : code) + "）";
+    for (const auto& [id, label] : labels) ++uses[label];
+    for (auto& [id, label] : labels) {
+        if (!label.empty() && uses[label] == 1) continue;
+        label += "（" + std::to_string(id) + "）";
     }
 }
 
@@ -26,16 +35,14 @@ void TellNamesApart(std::map<int32_t, tstring>& names, const std::map<int32_t, t
 
 merge_selection_t CollectMergeSelection(const std::vector<row_info_t>& rows) {
     merge_selection_t selection;
-    std::map<int32_t, tstring> codes;
     for (const row_info_t& row : rows) {
         const int32_t id = row.customer.CustomerID;
-        selection.names.emplace(id, ValueOf(row.customer.values, "Name"));
-        codes.emplace(id, ValueOf(row.customer.values, "Code"));
+        selection.names.emplace(id, CustomerLabel(row.customer));
         const tstring plateId = ValueOf(row.vehicle.values, "PlateID");
         selection.plates[id].insert(plateId);
         if (!plateId.empty()) selection.no_vehicle = false;
     }
-    TellNamesApart(selection.names, codes);
+    TellLabelsApart(selection.names);
     return selection;
 }
 

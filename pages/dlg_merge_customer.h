@@ -11,8 +11,8 @@ class CComboUI;
 
 // The selected rows gathered by customer, customers ascending by CustomerID.
 struct merge_selection_t {
-    // CustomerID -> "Name" (a customer's first row fixes it); a name that is empty or shared
-    // by two customers is followed by the code, as "张伟（C0001）".
+    // CustomerID -> code, name and phone as the dialog lists them (a customer's first row
+    // fixes them); a text that is empty or shared by two customers is followed by the id.
     std::map<int32_t, tstring> names;
     plates_by_customer_t plates;       // a row without a vehicle adds an empty plate
     bool no_vehicle = true;            // no row had a plate
@@ -22,7 +22,7 @@ merge_selection_t CollectMergeSelection(const std::vector<row_info_t>& rows);
 // True when some customer other than the target has a vehicle to give.
 bool MergeMovesVehicles(const plates_by_customer_t& plates, int32_t target);
 
-// Lists the customers in "cmb_select_customer" (text the name, tag the CustomerID) with the
+// Lists the customers in "cmb_select_customer" (text the label, tag the CustomerID) with the
 // first one chosen and the keyboard on the choice. Result 0 after "ok", 1 when cancelled in any
 // way.
 class CDlgMergeCustomer : public CDialogWnd, public INotifyUI {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "controls/data_list_text_element_ui.h"
+#include "pages/dlg_delete_all.h"
 #include "pages/dlg_merge_customer.h"
 #include "pages/find_sub_control.h"
 #include "tasks/db_task_caller.h"
@@ -49,6 +50,28 @@ const tstring* FindValue(const value_map_t& values, const tstring& key) {
 tstring PlateOf(const row_info_t& row) {
     const tstring* plate = FindValue(row.vehicle.values, "PlateID");
     return plate ? *plate : tstring();
+}
+
+// "张伟（C0001）": how the delete question names a customer.
+tstring CustomerName(const customer_info_t& customer) {
+    const tstring* name = FindValue(customer.values, "Name");
+    const tstring* code = FindValue(customer.values, "Code");
+    tstring text = name ? *name : tstring();
+    if (code && !code->empty()) text += "（" + *code + "）";
+    return text;
+}
+
+// A customer goes with its last vehicle: the question says so, naming him for a single row.
+CDuiString DeleteQuestion(const std::vector<row_info_t>& rows) {
+    tstring text = rows.size() == 1 ? "确定要删除这行吗？" : "确定要删除这些行吗？";
+    if (rows.size() > 1)
+        text += "\n删除客户的最后一辆车时，该客户也将一并删除。";
+    else if (PlateOf(rows.front()).empty())
+        text += "\n客户“" + CustomerName(rows.front().customer) + "”没有车辆，将被删除。";
+    else
+        text += "\n若这是客户“" + CustomerName(rows.front().customer) +
+                "”的最后一辆车，该客户也将一并删除。";
+    return CDuiString(text.c_str());
 }
 
 }  // namespace
@@ -100,6 +123,8 @@ void CPageList::FindControls() {
     m_pCurPage = FindSubControlAs<CLabelUI>(this, "cur_page", "Label");
     m_pPagePre = FindSubControlAs<CButtonUI>(this, "btn_page_pre", "Button");
     m_pPageNext = FindSubControlAs<CButtonUI>(this, "btn_page_next", "Button");
+    m_pPageFirst = FindSubControlAs<CButtonUI>(this, "btn_page_first", "Button");
+    m_pPageLast = FindSubControlAs<CButtonUI>(this, "btn_page_last", "Button");
     m_pRefresh = FindSubControlAs<CButtonUI>(this, "btn_refresh_page", "Button");
     m_pSearch = FindSubControlAs<CEditUI>(this, "pl_edit_search", "Edit");
     m_pPageSizeCombo = FindSubControlAs<CComboUI>(this, "pl_combo_page_size", "Combo");
@@ -153,7 +178,12 @@ bool CPageList::GotoPage(int index) {
 }
 
 void CPageList::UpdatePageInfo() {
-    if (m_pRecordCount) m_pRecordCount->SetText(Formatted("共%d条记录", m_total));
+    // A search that finds nothing says so rather than leaving a blank grid with a page number.
+    const bool nothingFound = m_pageCount == 0 && !m_constraints.empty();
+    if (m_pRecordCount)
+        m_pRecordCount->SetText(nothingFound ? CDuiString("没有找到匹配的记录")
+                                             : Formatted("共%d条记录", m_total));
+    if (nothingFound && m_pCurPage) m_pCurPage->SetText("第0/0页");
     if (m_pageCount == 0) {
         EnablePaging(false, false);
         return;
@@ -170,11 +200,15 @@ void CPageList::UpdatePageInfo() {
 }
 
 void CPageList::EnablePaging(bool bPrevious, bool bNext) {
-    // Enabling comes first, so a button that loses the keyboard can hand it to the other.
-    if (bPrevious) EnableControl(m_pPagePre, true);
-    if (bNext) EnableControl(m_pPageNext, true);
-    if (!bPrevious) EnableControl(m_pPagePre, false);
-    if (!bNext) EnableControl(m_pPageNext, false);
+    // Enabling comes first, so a button that loses the keyboard can hand it to the other side.
+    const std::pair<CControlUI*, bool> buttons[] = {{m_pPagePre, bPrevious},
+                                                    {m_pPageFirst, bPrevious},
+                                                    {m_pPageNext, bNext},
+                                                    {m_pPageLast, bNext}};
+    for (const auto& [button, enable] : buttons)
+        if (enable) EnableControl(button, true);
+    for (const auto& [button, enable] : buttons)
+        if (!enable) EnableControl(button, false);
 }
 
 void CPageList::StepPage(int delta) {
@@ -379,9 +413,19 @@ void CPageList::RebuildHeader() {
     }
     addItem("list_header_item_no_sep");
     m_bHeaderBuilt = true;
+    NameSearchedColumns();
     // Rows sorted by a column no longer shown would be in an order no one can see.
     if (!sortColumnShown) m_sortType = sort_type_t(0, "");
     ShowSortOrder();
+}
+
+// The search box names what a search looks in: the shown columns.
+void CPageList::NameSearchedColumns() {
+    if (!m_pSearch) return;
+    tstring tip;
+    for (const data_type_info_t* column : m_pDictionary->shown_columns())
+        tip += (tip.empty() ? "搜索" : "、") + column->DataTypeName;
+    m_pSearch->SetTipValue(tip.empty() ? "" : (tip + "…").c_str());
 }
 
 void CPageList::ShowSortOrder() {
@@ -417,6 +461,8 @@ void CPageList::FillCells(CDataListTextElementUI& item, const row_info_t& row) c
 CDuiString CPageList::CellText(const row_info_t& row, const data_type_info_t& column) const {
     const value_map_t& values =
         column.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
+    // A customer without vehicles has no vehicle values, not "否" for them.
+    if (column.DataTypeCategory == kCategoryVehicle && PlateOf(row).empty()) return "";
     const tstring* stored = FindValue(values, column.DataType);
     const tstring value = stored ? *stored : tstring();
     if (column.Type == kTypeYesNo) return ReadInteger(value, 0) != 0 ? "是" : "否";
@@ -481,16 +527,20 @@ void CPageList::DeleteSelectedRows() {
         UIMessageBox(m_pManager->GetPaintWindow(), kSelectRow);
         return;
     }
-    const char* question = rows.size() == 1 ? "确定要删除这行吗？" : "确定要删除这些行吗？";
-    if (UIMessageBox2(m_pManager->GetPaintWindow(), question) != 0) return;
+    if (UIMessageBox2(m_pManager->GetPaintWindow(), DeleteQuestion(rows)) != 0) return;
     row_key_list_t keys;
     for (const row_info_t& row : rows) keys.emplace_back(row.customer.CustomerID, PlateOf(row));
     m_pCaller->RequestDeleteRows(keys);
 }
 
 void CPageList::DeleteAllRows() {
-    if (UIMessageBox2(m_pManager->GetPaintWindow(), "确定要删除所有数据吗？") != 0) return;
-    m_pCaller->RequestDeleteAllRows();
+    CDlgDeleteAll dialog(m_total);
+    if (!dialog.CreateFromSkin(m_pManager->GetPaintWindow())) return;
+    dialog.CenterWindow();
+    m_pDeleteAllDialog = &dialog;
+    dialog.ShowModal();
+    m_pDeleteAllDialog = nullptr;
+    if (dialog.GetResult() == 0) m_pCaller->RequestDeleteAllRows();
 }
 
 void CPageList::MergeSelectedRows() {
@@ -538,6 +588,8 @@ void CPageList::Notify(TNotifyUI& msg) {
     } else if (msg.sType == DUI_MSGTYPE_CLICK) {
         if (sender == m_pPagePre) StepPage(-1);
         else if (sender == m_pPageNext) StepPage(1);
+        else if (sender == m_pPageFirst) GotoPage(0);
+        else if (sender == m_pPageLast) GotoPage(m_pageCount - 1);
         else if (sender == m_pRefresh) RefreshClicked();
         else if (sender == m_pGotoButton) OnGotoClicked();
     } else if (msg.sType == DUI_MSGTYPE_RETURN && sender == m_pGotoEdit) {
@@ -593,9 +645,9 @@ void CPageList::EnableControl(CControlUI* control, bool bEnable) {
     const bool hadKeyboard = !bEnable && control->IsFocused();
     control->SetEnabled(bEnable);
     if (!hadKeyboard) return;
-    CControlUI* other = control == m_pPagePre    ? m_pPageNext
-                        : control == m_pPageNext ? m_pPagePre
-                                                 : nullptr;
+    const bool backwards = control == m_pPagePre || control == m_pPageFirst;
+    const bool forwards = control == m_pPageNext || control == m_pPageLast;
+    CControlUI* other = backwards ? m_pPageNext : forwards ? m_pPagePre : nullptr;
     if (other && other->IsEnabled())
         other->SetFocus();
     else if (m_pList)

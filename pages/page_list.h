@@ -13,6 +13,7 @@
 class CButtonUI;
 class CComboUI;
 class CDataListTextElementUI;
+class CDlgDeleteAll;
 class CDlgMergeCustomer;
 class CEditUI;
 class CLabelUI;
@@ -67,9 +68,10 @@ public:
     // Counts again with the current search, then loads the current page.
     void ReloadList();
 
-    // For tests: the context menu once built, and the merge dialog while it is open.
+    // For tests: the context menu once built, and the merge and delete-all dialogs while open.
     CMenuWnd* GetContextMenu() const { return m_pMenu.get(); }
     CDlgMergeCustomer* GetMergeDialog() const { return m_pMergeDialog; }
+    CDlgDeleteAll* GetDeleteAllDialog() const { return m_pDeleteAllDialog; }
 
 private:
     void FindControls();
@@ -105,6 +107,7 @@ private:
     void RefreshClicked();
 
     void RebuildHeader();
+    void NameSearchedColumns();
     // The header's arrows show the order the rows are in.
     void ShowSortOrder();
     void FillGrid(const row_list_t& rows);
@@ -120,6 +123,8 @@ private:
     CLabelUI* m_pCurPage = nullptr;
     CButtonUI* m_pPagePre = nullptr;
     CButtonUI* m_pPageNext = nullptr;
+    CButtonUI* m_pPageFirst = nullptr;
+    CButtonUI* m_pPageLast = nullptr;
     CButtonUI* m_pRefresh = nullptr;
     CEditUI* m_pSearch = nullptr;
     CComboUI* m_pPageSizeCombo = nullptr;
@@ -144,4 +149,5 @@ private:
     bool m_bReloadWaiting = false;
     CPaintManagerUI* m_pFilteredManager = nullptr;
     CDlgMergeCustomer* m_pMergeDialog = nullptr;
+    CDlgDeleteAll* m_pDeleteAllDialog = nullptr;
 };

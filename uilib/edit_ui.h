@@ -29,6 +29,7 @@ public:
     bool IsPasswordMode() const { return m_bPasswordMode; }
     void SetNumberOnly(bool bNumberOnly);
     void SetTipValue(LPCTSTR pstrTip);
+    const CDuiString& GetTipValue() const { return m_sTipValue; }
 
     bool IsEditing() const { return m_pOverlay != nullptr; }
     // Selection in characters (not bytes); -1 as end means "to the end".

@@ -66,6 +66,11 @@ TEST_F(Login, WrongAddressFailsAndTheCorrectedOneIsOpenedAndStored) {
     EXPECT_NE(SettingsText().find("Ip=" + m_service.address() + "\n"), std::string::npos)
         << SettingsText();
     EXPECT_TRUE(m_boxes.empty());
+    // The next start offers the operator's name again, and never keeps the password.
+    EXPECT_NE(SettingsText().find("[Login]\nLastUser=admin\n"), std::string::npos)
+        << SettingsText();
+    EXPECT_EQ(SettingsText().find("admin123"), std::string::npos);
+    EXPECT_EQ(ControlText(*OpenLogin(), "edit_user_name"), "admin");
 }
 
 TEST_F(Login, WrongPasswordIsToldAndTheNextTryOnlyLogsIn) {

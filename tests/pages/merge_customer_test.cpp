@@ -112,7 +112,9 @@ TEST_F(MergeCustomers, TheChosenCustomerGetsEveryVehicle) {
         .Then([&] { return m_boxes.size() == 1; });
     ASSERT_EQ(driver.Run(), UiDriver::kFinished);
     EXPECT_EQ(ids, (std::vector<unsigned>{2, 4})) << "ordered by CustomerID";
-    EXPECT_EQ(names, (std::vector<std::string>{"王芳", "刘洋"}));
+    EXPECT_EQ(names, Column("SELECT Code || '  ' || Name || '  ' || Phone AS v FROM "
+                            "tabcustomerinfo WHERE CustomerID IN (2, 4) ORDER BY CustomerID"))
+        << "code, name and phone";
     EXPECT_EQ(m_boxes, std::vector<std::string>{"修改成功！"});
     std::vector<std::string> all = plates2;
     all.insert(all.end(), plates4.begin(), plates4.end());
@@ -157,11 +159,13 @@ TEST_F(MergeCustomers, TheKeyboardAloneGivesTheVehicles) {
 }
 
 TEST(MergeSelection, GathersRowsByCustomer) {
-    auto row = [](int id, const char* name, const char* plate, const char* code = "") {
+    auto row = [](int id, const char* name, const char* plate, const char* code = "",
+                  const char* phone = "") {
         row_info_t r;
         r.customer.CustomerID = id;
         r.customer.values["Name"] = name;
         if (*code) r.customer.values["Code"] = code;
+        if (*phone) r.customer.values["Phone"] = phone;
         if (*plate) r.vehicle.values["PlateID"] = plate;
         return r;
     };
@@ -174,12 +178,12 @@ TEST(MergeSelection, GathersRowsByCustomer) {
     EXPECT_FALSE(MergeMovesVehicles(selection.plates, 7));
     EXPECT_TRUE(CollectMergeSelection({row(1, "甲", ""), row(2, "乙", "")}).no_vehicle);
 
-    // Namesakes and a customer without a name are told apart by code, else by id.
-    EXPECT_EQ(CollectMergeSelection({row(5, "张伟", "P5", "C5"), row(6, "张伟", "P6"),
-                                     row(8, "", "P8", "C8"), row(9, "李娜", "P9", "C9")})
+    // Namesakes are told apart by code and phone; what still reads alike, by id.
+    EXPECT_EQ(CollectMergeSelection({row(5, "张伟", "P5", "C5", "139"), row(6, "张伟", "P6"),
+                                     row(7, "张伟", "P7"), row(8, "", "P8")})
                   .names,
               (std::map<int32_t, tstring>{
-                  {5, "张伟（C5）"}, {6, "张伟（6）"}, {8, "（C8）"}, {9, "李娜"}}));
+                  {5, "C5  张伟  139"}, {6, "张伟（6）"}, {7, "张伟（7）"}, {8, "（8）"}}));
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 
 #include "app/dlg_reconnect.h"
 #include "controls/data_list_text_element_ui.h"
+#include "pages/dlg_delete_all.h"
 #include "tests/guisupport/gui_support.h"
 #include "tests/pages/page_list_fixture.h"
 #include "uilib/combo_ui.h"
+#include "uilib/edit_ui.h"
 #include "uilib/list_ui.h"
 #include "uilib/menu_ui.h"
 
@@ -50,6 +52,18 @@ TEST_F(PageListTest, ShowsTheDemoWhitelistAfterTheLogIn) {
     EXPECT_EQ(header->GetItemAt(header->GetCount() - 1)->GetText(), "");
     EXPECT_EQ(ColumnOf("ParkingSpaces"), -1) << "a column with ShowList 0 is not shown";
     guisupport::SaveScreenshot(m_main->GetHWND(), "page_list");
+
+    // The first and last pages are one click away.
+    const std::string pages = std::to_string((total + 19) / 20);
+    EXPECT_FALSE(Enabled("btn_page_first"));
+    ClickControl(*m_main, "btn_page_last");
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(Text("cur_page"), "第" + pages + "/" + pages + "页");
+    EXPECT_FALSE(Enabled("btn_page_last"));
+    ClickControl(*m_main, "btn_page_first");
+    ASSERT_TRUE(WaitForLoads());
+    EXPECT_EQ(Text("cur_page"), "第1/" + pages + "页");
+    EXPECT_TRUE(Enabled("btn_page_last"));
 }
 
 // Every demo lookup value is a Color; with none left the list still loads (the fixture waits
@@ -100,9 +114,12 @@ TEST_F(PageListTest, CellsFollowTheTypeOfTheirColumn) {
             EXPECT_EQ(Cell(item, color), "黑色");
             EXPECT_EQ(Cell(item, allowed), "是");
             ++checked;
+        } else if (customer == 10) {
+            EXPECT_EQ(Cell(item, allowed), "") << "a customer without vehicles";
+            ++checked;
         }
     }
-    EXPECT_EQ(checked, 2);
+    EXPECT_EQ(checked, 3);
 }
 
 TEST_F(PageListTest, NoRowsDisablesPagingAndLoadsNoPage) {
@@ -341,6 +358,12 @@ TEST_F(PageListTest, TheHeaderShowsTheOrderInForce) {
     EXPECT_EQ(List().GetItemAt(0)->GetTag(), 1u);
 }
 
+// The first demo row is a vehicle of 张伟, who owns two.
+constexpr const char* kDeleteFirstRow =
+    "确定要删除这行吗？\n若这是客户“张伟（C0001）”的最后一辆车，该客户也将一并删除。";
+constexpr const char* kDeleteRows =
+    "确定要删除这些行吗？\n删除客户的最后一辆车时，该客户也将一并删除。";
+
 struct DeleteCase {
     int rows;
     int answer;
@@ -370,17 +393,37 @@ TEST_P(DeleteRows, AsksThenDeletesTheSelectedRows) {
     EXPECT_EQ(CountRows(selected), GetParam().answer == 0 ? 0 : GetParam().rows);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PageList, DeleteRows,
-    ::testing::Values(DeleteCase{1, 0, {"确定要删除这行吗？", "删除成功！"}},
-                      DeleteCase{2, 0, {"确定要删除这些行吗？", "删除成功！"}},
-                      DeleteCase{3, 1, {"确定要删除这些行吗？"}}));
+INSTANTIATE_TEST_SUITE_P(PageList, DeleteRows,
+                         ::testing::Values(DeleteCase{1, 0, {kDeleteFirstRow, "删除成功！"}},
+                                           DeleteCase{2, 0, {kDeleteRows, "删除成功！"}},
+                                           DeleteCase{3, 1, {kDeleteRows}}));
 
-TEST_F(PageListTest, DeleteAllEmptiesTheWhitelist) {
+// One Enter must not empty the whitelist: the keyboard starts on "cancel", and "ok" works only
+// once the record count (or "删除") is typed.
+TEST_F(PageListTest, DeleteAllWantsTheRecordCountTyped) {
+    const int total = CountRows(kAllRows);
+    const int counts = m_counts;
     ClickRow(3);
-    ChooseFromMenu("menu_delete_all");
-    ASSERT_TRUE(WaitForCounts());
-    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除所有数据吗？", "删除成功！"}));
+    apptest::UiDriver driver;
+    driver.Then([] { return true; }, [&] { ChooseFromMenu("menu_delete_all"); })
+        .Then([&] { return m_page->GetDeleteAllDialog() != nullptr; },
+              [&] {
+                  CDlgDeleteAll& dialog = *m_page->GetDeleteAllDialog();
+                  EXPECT_EQ(dialog.GetPaintManager().GetFocus(), dialog.FindControl("cancel"));
+                  EXPECT_FALSE(apptest::IsControlEnabled(dialog, "ok"));
+                  CControlUI* edit = dialog.FindControl("edit_confirm");
+                  edit->SetText(std::to_string(total - 1).c_str());
+                  dialog.GetPaintManager().SendNotify(edit, "textchanged");
+                  EXPECT_FALSE(apptest::IsControlEnabled(dialog, "ok"));
+                  edit->SetText(std::to_string(total).c_str());
+                  dialog.GetPaintManager().SendNotify(edit, "textchanged");
+                  guisupport::SaveScreenshot(dialog.GetHWND(), "page_list_delete_all");
+                  apptest::ClickControl(dialog, "ok");
+              })
+        .Then([&] { return m_boxes.size() == 1; });
+    ASSERT_EQ(driver.Run(), apptest::UiDriver::kFinished);
+    ASSERT_TRUE(WaitFor([&] { return m_counts > counts; }));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"删除成功！"}));
     EXPECT_EQ(Text("pl_record_count"), "共0条记录");
     EXPECT_EQ(CountRows(kAllRows), 0);
 }
@@ -439,7 +482,8 @@ TEST_F(PageListTest, EditingARowByMenuOrDoubleClickAndTheKeys) {
     // Delete on the grid asks about the selected rows; Ctrl+F goes to the search box.
     m_nextAnswer = 1;
     guisupport::PressKey(m_main->GetHWND(), VK_DELETE);
-    EXPECT_EQ(m_boxes, std::vector<std::string>{"确定要删除这行吗？"});
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].rfind("确定要删除这行吗？", 0), 0u);
     guisupport::PressKey(m_main->GetHWND(), 'F', MK_CONTROL);
     EXPECT_EQ(m_main->GetPaintManager().GetFocus(), m_main->FindControl("pl_edit_search"));
     guisupport::PressKey(m_main->GetHWND(), VK_DELETE);
@@ -480,7 +524,7 @@ TEST_F(PageListTest, AFailedDeleteSaysSoAndKeepsTheList) {
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
     CDlgReconnect::SetRetryInterval(0);
-    EXPECT_EQ(m_boxes, (std::vector<std::string>{"确定要删除这行吗？", "删除失败！"}));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{kDeleteFirstRow, "删除失败！"}));
     EXPECT_EQ(m_counts, counts + 1) << "the reconnect's reload alone, none for the failure";
     EXPECT_EQ(ItemCount(), 20);
 }
@@ -548,11 +592,18 @@ TEST_F(PageListTest, ASearchFollowsTheShownColumns) {
     m_main->GetPaintManager().SendNotify(m_main->FindControl("pl_edit_search"), "textchanged");
     ASSERT_TRUE(WaitForLoads());
     ASSERT_EQ(m_page->GetTotal(), 2);
+    auto* search =
+        static_cast<CEditUI*>(m_main->FindControl("pl_edit_search")->GetInterface("Edit"));
+    EXPECT_NE(search->GetTipValue().Find("联系电话"), -1);
     data_type_info_t hidden = *Caller().GetDictionary().find("Phone");
     hidden.ShowList = 0;
     Caller().RequestUpdateDataTypeInfo(hidden);
     EXPECT_TRUE(WaitFor([&] { return m_page->GetTotal() == 0 && ItemCount() == 0; }))
         << "a hidden column is no longer searched";
+    EXPECT_EQ(Text("pl_record_count"), "没有找到匹配的记录");
+    EXPECT_EQ(search->GetTipValue().Find("联系电话"), -1) << "the box names what it searches";
+    m_main->GetPaintManager().UpdateLayout();
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_list_nothing_found");
 }
 
 TEST_F(PageListTest, AChangedDataTypeRebuildsTheHeader) {
