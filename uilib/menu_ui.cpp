@@ -109,7 +109,8 @@ void CMenuWnd::Popup(POINT ptScreen) {
         CControlUI* item = m_pMenu->GetItemAt(i);
         if (!item->IsVisible()) continue;
         SIZE size = item->EstimateSize(SIZE{});
-        height += size.cy;
+        // An item set apart by its padding keeps its whole height below the gap.
+        height += size.cy + item->GetPadding().top + item->GetPadding().bottom;
         if (m_pMenu->GetFixedWidth() == 0) width = std::max(width, size.cx + 2);
     }
     RECT work = GetWorkArea();

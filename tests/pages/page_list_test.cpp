@@ -444,6 +444,11 @@ TEST_F(PageListTest, TheMenuOffersMergingOnlyForSeveralRows) {
         EXPECT_EQ(menu->GetMenu()->GetItemAt(i)->GetText(), texts[i]);
     }
     EXPECT_FALSE(menu->FindItem("menu_merge_customer")->IsEnabled());
+    // Deleting everything stands apart, below a gap, and still whole inside the menu.
+    menu->GetPaintManager().UpdateLayout();
+    const RECT last = menu->FindItem("menu_delete_all")->GetPos();
+    EXPECT_GE(last.top - menu->FindItem("menu_merge_customer")->GetPos().bottom, 8);
+    EXPECT_LE(last.bottom, menu->GetPaintManager().GetClientSize().cy);
     menu->Hide();
 
     ClickRow(4, MK_SHIFT);
