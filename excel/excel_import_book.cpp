@@ -20,12 +20,22 @@ tstring TrimSpaces(const tstring& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+int FailureOf(WorkbookFault fault) {
+    switch (fault) {
+        case WorkbookFault::NotFound: return ExcelImportBook::kNotFound;
+        case WorkbookFault::NotAWorkbook: return ExcelImportBook::kNotAWorkbook;
+        case WorkbookFault::Damaged: return ExcelImportBook::kDamaged;
+        case WorkbookFault::TooLarge: return ExcelImportBook::kTooLarge;
+        default: return ExcelImportBook::kUnreadable;
+    }
+}
+
 }  // namespace
 
 ret_t ExcelImportBook::OpenForImport(const tstring& path) {
     m_distinct_values.clear();
     m_open = false;
-    if (!Guarded(false, [&] { return m_file.Open(path); })) return {false, 1};
+    if (!Guarded(false, [&] { return m_file.Open(path); })) return {false, FailureOf(m_file.OpenFault())};
     m_open = true;
     const int sheets = SheetCount();
     for (int i = 0; i < sheets; ++i) {
@@ -34,7 +44,18 @@ ret_t ExcelImportBook::OpenForImport(const tstring& path) {
             return {true, 0};
         }
     }
-    return {false, 2};
+    return {false, kNoData};
+}
+
+const char* ExcelImportBook::OpenFailureMessage(int code) {
+    switch (code) {
+        case kNoData: return "excel表没有数据！";
+        case kNotFound: return "找不到文件！";
+        case kNotAWorkbook: return "该文件不是Excel工作簿！";
+        case kDamaged: return "文件已损坏，无法读取";
+        case kTooLarge: return "工作簿过大，无法读取";
+        default: return "读取文件失败！";
+    }
 }
 
 void ExcelImportBook::ScanSheets() {

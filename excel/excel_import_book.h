@@ -24,10 +24,20 @@ public:
     bool ExcelAvailable() const { return m_available; }
     bool WorkbookOpen() const { return m_open; }
 
-    // {true, 0}, or {false, 1} when the file cannot be read, {false, 2} when no sheet holds more
-    // than one used row. The first such sheet stays selected and the path is remembered in the
-    // settings (Import/FilePath).
+    // Why a workbook was not opened for import.
+    enum OpenFailure {
+        kUnreadable = 1,
+        kNoData = 2,  // no sheet holds more than one used row
+        kNotFound = 3,
+        kNotAWorkbook = 4,
+        kDamaged = 5,
+        kTooLarge = 6,
+    };
+    // {true, 0}, or {false, one of OpenFailure}. The first sheet with data stays selected and the
+    // path is remembered in the settings (Import/FilePath).
     ret_t OpenForImport(const tstring& path);
+    // What the operator is told for an OpenFailure.
+    static const char* OpenFailureMessage(int code);
     // Fills the sheet names and the effective row and used column counts of every sheet.
     void ScanSheets();
 

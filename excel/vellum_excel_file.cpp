@@ -16,7 +16,8 @@ bool VellumExcelFile::Open(const tstring& path) {
     Close();
     try {
         m_book = ReadWorkbookFile(GbkToUtf8(path));
-    } catch (const WorkbookError&) {
+    } catch (const WorkbookError& error) {
+        m_open_fault = error.fault();
         return false;
     }
     m_path = path;

@@ -16,8 +16,10 @@ public:
     VellumExcelFile(const VellumExcelFile&) = delete;
     VellumExcelFile& operator=(const VellumExcelFile&) = delete;
 
-    // Paths are GBK like every text of the program. False when the file is not a readable workbook.
+    // Paths are GBK like every text of the program. False when the file is not a readable
+    // workbook; OpenFault then says why.
     bool Open(const tstring& path);
+    WorkbookFault OpenFault() const { return m_open_fault; }
     // A new workbook with one empty sheet "Sheet1", selected.
     bool CreateNew();
     // Appends an empty sheet named as Excel names it ("Sheet" and its number) and selects it.
@@ -54,5 +56,6 @@ private:
 
     tstring m_path;
     std::optional<WorkbookData> m_book;
+    WorkbookFault m_open_fault = WorkbookFault::Other;
     int m_sheet = -1;
 };

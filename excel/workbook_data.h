@@ -2,6 +2,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -56,8 +57,17 @@ private:
 
 using WorkbookData = std::vector<SheetData>;
 
+// Why a workbook could not be read, as the operator is told.
+enum class WorkbookFault { Other, NotFound, NotAWorkbook, Damaged, TooLarge };
+
 // What every workbook operation throws; the holders turn it into their neutral results.
 class WorkbookError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit WorkbookError(const std::string& what) : WorkbookError(WorkbookFault::Other, what) {}
+    WorkbookError(WorkbookFault fault, const std::string& what)
+        : std::runtime_error(what), m_fault(fault) {}
+    WorkbookFault fault() const { return m_fault; }
+
+private:
+    WorkbookFault m_fault;
 };

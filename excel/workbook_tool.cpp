@@ -1,5 +1,6 @@
 // workbook-tool: shows how the import reads a workbook, and writes one as the export does.
-//   workbook-tool dump FILE                 every sheet's counts, then its rows as the import reads them
+//   workbook-tool dump FILE                 every sheet's counts, then its rows as the import reads
+//                                           them, booleans as a yes/no column reads them (1, 0)
 //   workbook-tool dates FILE SHEET COLUMN   the date-time text of each cell of a 0-based column
 //   workbook-tool write OUT.xls < rows.tsv  UTF-8 tab-separated rows, the first line the header
 // Text is UTF-8 on the terminal and GBK inside, as everywhere in the program.
@@ -23,8 +24,9 @@ int Usage() {
 
 bool OpenBook(ExcelImportBook& book, const std::string& path) {
     const ret_t opened = book.OpenForImport(Utf8ToGbk(path));
-    if (!opened.ok && opened.code == 1) {
-        std::cerr << "cannot read " << path << "\n";
+    if (!opened.ok && opened.code != ExcelImportBook::kNoData) {
+        std::cerr << "cannot read " << path << ": "
+                  << GbkToUtf8(ExcelImportBook::OpenFailureMessage(opened.code)) << "\n";
         return false;
     }
     if (!opened.ok) std::cout << "no sheet holds more than one used row: the import refuses it\n";
@@ -44,7 +46,7 @@ int Dump(const std::string& path) {
                   << "\teffective rows " << rows << "\n";
         for (int row = 0; row < rows; ++row) {
             for (int column = 0; column < columns; ++column)
-                std::cout << (column ? "\t" : "") << GbkToUtf8(book.GetTrimmedText(row, column));
+                std::cout << (column ? "\t" : "") << GbkToUtf8(book.GetYesNoText(row, column));
             std::cout << "\n";
         }
     }

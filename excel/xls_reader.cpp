@@ -1,155 +1,374 @@
-// .xls through FreeXL.
-#include <freexl.h>
-
-#include <algorithm>
+// .xls: the BIFF8 records of the "Workbook" stream, checked whole before any cell is read.
 #include <cstdint>
-#include <map>
-#include <memory>
-#include <optional>
+#include <cstring>
+#include <vector>
 
 #include "excel/compound_file.h"
-#include "excel/excel_dates.h"
 #include "excel/little_endian.h"
 #include "excel/workbook_reader.h"
 #include "netsqlite/text_codec.h"
 
 namespace {
 
-struct FreeXlCloser {
-    void operator()(const void* handle) const { freexl_close(handle); }
-};
-using FreeXlHandle = std::unique_ptr<const void, FreeXlCloser>;
-
-void Check(int status, const char* what) {
-    if (status != FREEXL_OK) throw WorkbookError(std::string("xls: ") + what);
-}
-
-// FreeXL hands dates, date-times and times over as text; turning them back into serial numbers
-// makes an .xls read as the same workbook saved as .xlsx does.
-CellValue ToCellValue(const FreeXL_CellValue& value) {
-    switch (value.type) {
-        case FREEXL_CELL_INT:
-            return CellValue::Number(value.value.int_value);
-        case FREEXL_CELL_DOUBLE:
-            return CellValue::Number(value.value.double_value);
-        case FREEXL_CELL_TEXT:
-        case FREEXL_CELL_SST_TEXT:
-            return CellValue::Text(Utf8ToGbk(value.value.text_value));
-        case FREEXL_CELL_DATE:
-        case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME: {
-            double serial = 0;
-            if (SerialFromDateText(value.value.text_value, serial))
-                return CellValue::Number(serial);
-            return CellValue::Text(Utf8ToGbk(value.value.text_value));
-        }
-        default:
-            return {};
-    }
-}
-
-// What FreeXL leaves out, read from the workbook stream itself, by sheet in BOUNDSHEET order:
-// booleans and error values, which FreeXL reads as the numbers they are stored as (BOOLERR
-// records and formulas whose cached result is a boolean or an error), and merged ranges.
-struct SheetExtras {
-    std::map<std::pair<int, int>, CellValue> values;
-    std::vector<detail::MergedRange> merged;
+enum : uint16_t {
+    kFormula = 0x0006,
+    kEof = 0x000A,
+    kContinue = 0x003C,
+    kBoundSheet = 0x0085,
+    kMulRk = 0x00BD,
+    kMergedCells = 0x00E5,
+    kSst = 0x00FC,
+    kLabelSst = 0x00FD,
+    kNumber = 0x0203,
+    kLabel = 0x0204,
+    kBoolErr = 0x0205,
+    kString = 0x0207,
+    kRk = 0x027E,
+    kBof = 0x0809,
 };
 
-// The boolean or error a record holds, or nothing for any other record.
-std::optional<CellValue> BooleanOrError(uint16_t type, const std::string& stream,
-                                        std::size_t data, std::size_t length) {
-    constexpr uint16_t kBoolErr = 0x0205, kFormula = 0x0006;
-    // BOOLERR: the value, then 0 for a boolean or 1 for an error.
-    if (type == kBoolErr && length >= 8)
-        return stream[data + 7] == 0 ? CellValue::Boolean(stream[data + 6] != 0) : CellValue::Other();
-    // A formula's 8-byte result is no number when its last two bytes are 0xFFFF; its first
-    // byte then says 1 boolean (its value in the third byte), 2 error.
-    if (type != kFormula || length < 14 || LoadLe16(stream, data + 12) != 0xFFFF)
-        return std::nullopt;
-    if (stream[data + 6] == 1) return CellValue::Boolean(stream[data + 8] != 0);
-    if (stream[data + 6] == 2) return CellValue::Other();
-    return std::nullopt;
+constexpr std::size_t kMaxRecordData = 8224;
+constexpr uint16_t kBiff8Version = 0x0600;
+constexpr uint16_t kWorkbookGlobals = 0x0005;
+
+[[noreturn]] void Damaged(const char* what) {
+    throw WorkbookError(WorkbookFault::Damaged, std::string("xls: ") + what);
 }
 
-// MERGEDCELLS: a count, then per range its first and last row and first and last column.
-void AddMergedRanges(const std::string& stream, std::size_t data, std::size_t length,
-                     std::vector<detail::MergedRange>& merged) {
-    const std::size_t count = length >= 2 ? LoadLe16(stream, data) : 0;
-    for (std::size_t i = 0; i < count && 2 + (i + 1) * 8 <= length; ++i) {
-        const std::size_t at = data + 2 + i * 8;
-        merged.push_back({LoadLe16(stream, at), LoadLe16(stream, at + 4), LoadLe16(stream, at + 2),
-                          LoadLe16(stream, at + 6)});
+struct Record {
+    uint16_t type;
+    std::size_t at;      // of its header
+    std::size_t data;    // of its data
+    std::size_t length;  // of its data
+};
+
+// Cell records shorter than this are damaged.
+std::size_t MinimumLength(uint16_t type) {
+    switch (type) {
+        case kFormula: return 20;
+        case kNumber: return 14;
+        case kRk: return 10;
+        case kLabelSst: return 10;
+        case kBoolErr: return 8;
+        case kMulRk: return 6;
+        case kLabel: return 9;
+        case kBoundSheet: return 8;
+        case kBof: return 8;
+        case kSst: return 8;
+        case kMergedCells: return 2;
+        case kString: return 3;
+        default: return 0;
     }
 }
 
-std::map<std::size_t, SheetExtras> ReadSheetExtras(const std::string& stream) {
-    constexpr uint16_t kBof = 0x0809, kBoundSheet = 0x0085, kMergedCells = 0x00E5;
-    std::vector<uint32_t> sheet_offsets;
-    std::map<std::size_t, SheetExtras> extras;
-    std::size_t sheet = SIZE_MAX;
-    for (std::size_t at = 0; at + 4 <= stream.size();) {
-        const uint16_t type = LoadLe16(stream, at);
-        const std::size_t length = LoadLe16(stream, at + 2);
-        const std::size_t data = at + 4;
-        if (data + length > stream.size()) break;
-        if (type == kBoundSheet && length >= 4) sheet_offsets.push_back(LoadLe32(stream, data));
-        if (type == kBof) {
-            auto found = std::find(sheet_offsets.begin(), sheet_offsets.end(), at);
-            sheet = found == sheet_offsets.end() ? SIZE_MAX : found - sheet_offsets.begin();
-        }
-        if (sheet != SIZE_MAX) {
-            if (std::optional<CellValue> value = BooleanOrError(type, stream, data, length))
-                extras[sheet].values[{LoadLe16(stream, data), LoadLe16(stream, data + 2)}] = *value;
-            if (type == kMergedCells) AddMergedRanges(stream, data, length, extras[sheet].merged);
-        }
-        at = data + length;
+// Every record of the stream, checked: each lies within the stream, holds no more than a record
+// may and no less than a cell record needs, the stream opens with the workbook's BIFF8 BOF, and
+// every BOF has its EOF.
+std::vector<Record> SplitRecords(const std::string& stream) {
+    std::vector<Record> records;
+    int depth = 0;
+    for (std::size_t at = 0; at < stream.size();) {
+        if (at + 4 > stream.size()) Damaged("record header cut short");
+        const Record record{LoadLe16(stream, at), at, at + 4, LoadLe16(stream, at + 2)};
+        if (record.length > kMaxRecordData || record.data + record.length > stream.size())
+            Damaged("record length beyond the stream");
+        if (record.length < MinimumLength(record.type)) Damaged("record too short");
+        if (records.empty() && (record.type != kBof || LoadLe16(stream, record.data) != kBiff8Version ||
+                                LoadLe16(stream, record.data + 2) != kWorkbookGlobals))
+            throw WorkbookError(WorkbookFault::NotAWorkbook, "xls: not a BIFF8 workbook");
+        records.push_back(record);
+        if (record.type == kBof) ++depth;
+        if (record.type == kEof && --depth < 0) Damaged("EOF without BOF");
+        at = record.data + record.length;
+        // Substreams follow each other; what follows the last is padding.
+        if (depth == 0 && (at + 4 > stream.size() || LoadLe16(stream, at) != kBof)) break;
     }
-    return extras;
+    if (depth != 0) Damaged("substream without its EOF");
+    return records;
 }
 
-SheetData ReadSheet(const void* handle, unsigned short index) {
-    const char* name = nullptr;
-    Check(freexl_get_worksheet_name(handle, index, &name), "sheet name");
-    Check(freexl_select_active_worksheet(handle, index), "select sheet");
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    Check(freexl_worksheet_dimensions(handle, &rows, &columns), "dimensions");
-    SheetData sheet(Utf8ToGbk(name ? name : ""));
-    for (unsigned int row = 0; row < rows; ++row) {
-        for (unsigned short column = 0; column < columns; ++column) {
-            FreeXL_CellValue value{};
-            Check(freexl_get_cell_value(handle, row, column, &value), "cell");
-            sheet.set_cell(static_cast<int>(row), column, ToCellValue(value));
+// The data of a record and the CONTINUE records after it, read across their borders: text
+// characters that cross a border go on after a byte that says whether they are 8 or 16 bits.
+class ContinuedReader {
+public:
+    ContinuedReader(const std::string& stream, const std::vector<Record>& records, std::size_t first)
+        : m_stream(stream) {
+        m_parts.push_back(records[first]);
+        for (std::size_t i = first + 1; i < records.size() && records[i].type == kContinue; ++i)
+            m_parts.push_back(records[i]);
+    }
+
+    uint8_t Byte() {
+        NextPartIfDone();
+        return static_cast<uint8_t>(m_stream[m_parts[m_part].data + m_at++]);
+    }
+    uint16_t U16() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
+    uint32_t U32() { return U16() | static_cast<uint32_t>(U16()) << 16; }
+    void Skip(std::size_t bytes) {
+        for (; bytes > 0; --bytes) Byte();
+    }
+
+    // An XLUnicodeRichExtendedString, or without `rich_extended` an XLUnicodeString.
+    std::u16string String(bool rich_extended) {
+        const uint16_t characters = U16();
+        const uint8_t flags = Byte();
+        const uint16_t runs = rich_extended && (flags & 0x08) ? U16() : 0;
+        const uint32_t extended = rich_extended && (flags & 0x04) ? U32() : 0;
+        std::u16string text = Characters(characters, flags & 0x01);
+        Skip(std::size_t{runs} * 4);
+        Skip(extended);
+        return text;
+    }
+
+private:
+    void NextPartIfDone() {
+        while (m_at >= m_parts[m_part].length) {
+            if (m_part + 1 >= m_parts.size()) Damaged("text runs past its records");
+            ++m_part;
+            m_at = 0;
         }
     }
-    return sheet;
+
+    std::u16string Characters(std::size_t count, bool wide) {
+        std::u16string text;
+        text.reserve(count);
+        while (text.size() < count) {
+            if (m_at >= m_parts[m_part].length) {
+                NextPartIfDone();
+                wide = Byte() & 0x01;
+            }
+            text.push_back(wide ? U16() : Byte());
+        }
+        return text;
+    }
+
+    const std::string& m_stream;
+    std::vector<Record> m_parts;
+    std::size_t m_part = 0;
+    std::size_t m_at = 0;
+};
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// A half of a surrogate pair alone is no character: the text is damaged.
+tstring Narrow(const std::u16string& text) {
+    std::string utf8;
+    utf8.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            AppendUtf8(utf8, 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00));
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            Damaged("text with half a character");
+        } else {
+            AppendUtf8(utf8, unit);
+        }
+    }
+    return Utf8ToGbk(utf8);
+}
+
+CellValue TextValue(const tstring& text) {
+    return text.empty() ? CellValue() : CellValue::Text(text);
+}
+
+double LoadDouble(const std::string& stream, std::size_t at) {
+    const uint64_t bits = LoadLe32(stream, at) | static_cast<uint64_t>(LoadLe32(stream, at + 4)) << 32;
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// An RK number: 30 bits of a double's top or of an integer, perhaps in hundredths.
+double RkValue(uint32_t rk) {
+    double value = 0;
+    if (rk & 0x02) {
+        value = static_cast<int32_t>(rk) >> 2;
+    } else {
+        const uint64_t bits = static_cast<uint64_t>(rk & 0xFFFFFFFC) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return rk & 0x01 ? value / 100 : value;
+}
+
+struct SheetEntry {
+    std::size_t bof_at;
+    tstring name;
+};
+
+struct Globals {
+    std::vector<SheetEntry> sheets;
+    std::vector<tstring> shared;
+};
+
+Globals ReadGlobals(const std::string& stream, const std::vector<Record>& records) {
+    Globals globals;
+    for (std::size_t i = 0; i < records.size() && records[i].type != kEof; ++i) {
+        const Record& record = records[i];
+        if (record.type == kBoundSheet) {
+            ContinuedReader reader(stream, records, i);
+            const uint32_t offset = reader.U32();
+            reader.Byte();  // visibility
+            const uint8_t kind = reader.Byte();
+            const uint8_t characters = reader.Byte();
+            const bool wide = reader.Byte() & 0x01;
+            std::u16string name;
+            for (int c = 0; c < characters; ++c) name.push_back(wide ? reader.U16() : reader.Byte());
+            // Only worksheets hold cells; chart and macro sheets are left out.
+            if (kind == 0) globals.sheets.push_back({offset, Narrow(name)});
+        } else if (record.type == kSst) {
+            ContinuedReader reader(stream, records, i);
+            reader.U32();  // references
+            const uint32_t unique = reader.U32();
+            for (uint32_t s = 0; s < unique; ++s) globals.shared.push_back(Narrow(reader.String(true)));
+        }
+    }
+    return globals;
+}
+
+class SheetReader {
+public:
+    SheetReader(const std::string& stream, const std::vector<Record>& records,
+                const std::vector<tstring>& shared, SheetData& sheet)
+        : m_stream(stream), m_records(records), m_shared(shared), m_sheet(sheet) {}
+
+    // The cells of the sheet whose BOF is records[first], up to its own EOF; charts embedded
+    // in it are substreams of their own and left out.
+    void Read(std::size_t first) {
+        int depth = 0;
+        for (std::size_t i = first; i < m_records.size(); ++i) {
+            const Record& record = m_records[i];
+            if (record.type == kBof) ++depth;
+            if (record.type == kEof && --depth == 0) break;
+            if (depth == 1) ReadRecord(i);
+        }
+        for (const detail::MergedRange& merge : m_merged) detail::FillMergedRange(m_sheet, merge);
+    }
+
+private:
+    uint16_t U16(const Record& record, std::size_t offset) const {
+        return LoadLe16(m_stream, record.data + offset);
+    }
+
+    void Set(const Record& record, CellValue value) {
+        m_sheet.set_cell(U16(record, 0), U16(record, 2), std::move(value));
+    }
+
+    void ReadRecord(std::size_t index) {
+        const Record& record = m_records[index];
+        switch (record.type) {
+            case kNumber: return Set(record, CellValue::Number(LoadDouble(m_stream, record.data + 6)));
+            case kRk: return Set(record, CellValue::Number(RkValue(LoadLe32(m_stream, record.data + 6)))); 
+            case kMulRk: return ReadMulRk(record);
+            case kLabelSst: {
+                const uint32_t entry = LoadLe32(m_stream, record.data + 6);
+                if (entry >= m_shared.size()) Damaged("shared string out of range");
+                return Set(record, TextValue(m_shared[entry]));
+            }
+            case kLabel: {
+                ContinuedReader reader(m_stream, m_records, index);
+                reader.Skip(6);
+                return Set(record, TextValue(Narrow(reader.String(false))));
+            }
+            case kBoolErr:
+                return Set(record, m_stream[record.data + 7] == 0
+                                       ? CellValue::Boolean(m_stream[record.data + 6] != 0)
+                                       : CellValue::Other());
+            case kFormula: return ReadFormula(record);
+            case kString: return ReadFormulaString(index);
+            case kMergedCells: return ReadMergedCells(record);
+            default: return;
+        }
+    }
+
+    // MULRK: a row, its first column, an xf and RK number per cell, its last column.
+    void ReadMulRk(const Record& record) {
+        const std::size_t cells = (record.length - 6) / 6;
+        const uint16_t row = U16(record, 0), first = U16(record, 2);
+        if (U16(record, record.length - 2) != first + cells - 1) Damaged("MULRK columns");
+        for (std::size_t c = 0; c < cells; ++c)
+            m_sheet.set_cell(row, static_cast<int>(first + c),
+                             CellValue::Number(RkValue(LoadLe32(m_stream, record.data + 6 + c * 6))));
+    }
+
+    // A formula's cached result: a number, or after 0xFFFF in its last two bytes a text (in the
+    // STRING record that follows), a boolean, an error or an empty text.
+    void ReadFormula(const Record& record) {
+        m_pending_string = false;
+        if (U16(record, 12) != 0xFFFF)
+            return Set(record, CellValue::Number(LoadDouble(m_stream, record.data + 6)));
+        switch (m_stream[record.data + 6]) {
+            case 0:
+                m_pending_string = true;
+                m_pending_row = U16(record, 0);
+                m_pending_column = U16(record, 2);
+                return;
+            case 1: return Set(record, CellValue::Boolean(m_stream[record.data + 8] != 0));
+            case 2: return Set(record, CellValue::Other());
+            default: return;
+        }
+    }
+
+    void ReadFormulaString(std::size_t index) {
+        if (!m_pending_string) return;
+        m_pending_string = false;
+        ContinuedReader reader(m_stream, m_records, index);
+        m_sheet.set_cell(m_pending_row, m_pending_column, TextValue(Narrow(reader.String(false))));
+    }
+
+    // MERGEDCELLS: a count, then per range its first and last row and first and last column.
+    void ReadMergedCells(const Record& record) {
+        const std::size_t count = U16(record, 0);
+        if (2 + count * 8 > record.length) Damaged("MERGEDCELLS count");
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t at = 2 + i * 8;
+            m_merged.push_back({U16(record, at), U16(record, at + 4), U16(record, at + 2),
+                                U16(record, at + 6)});
+        }
+    }
+
+    const std::string& m_stream;
+    const std::vector<Record>& m_records;
+    const std::vector<tstring>& m_shared;
+    SheetData& m_sheet;
+    std::vector<detail::MergedRange> m_merged;
+    bool m_pending_string = false;
+    int m_pending_row = 0, m_pending_column = 0;
+};
+
+// The index of the BOF record at `at` in the stream, which a sheet's entry must point to.
+std::size_t BofAt(const std::vector<Record>& records, std::size_t at) {
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].at == at && records[i].type == kBof) return i;
+    Damaged("sheet entry points to no sheet");
 }
 
 }  // namespace
 
-WorkbookData detail::ReadXlsWorkbook(const std::string& path, const std::string& bytes) {
-    const void* raw = nullptr;
-    const int status = freexl_open(path.c_str(), &raw);
-    FreeXlHandle handle(raw);
-    Check(status, "open");
-    unsigned int sheet_count = 0;
-    Check(freexl_get_info(raw, FREEXL_BIFF_SHEET_COUNT, &sheet_count), "sheet count");
+WorkbookData detail::ReadXlsWorkbook(const std::string& bytes) {
+    const std::string stream = ReadCompoundStream(bytes, u"Workbook");
+    const std::vector<Record> records = SplitRecords(stream);
+    const Globals globals = ReadGlobals(stream, records);
     WorkbookData book;
-    for (unsigned int i = 0; i < sheet_count; ++i)
-        book.push_back(ReadSheet(raw, static_cast<unsigned short>(i)));
-    std::string stream;
-    try {
-        stream = ReadCompoundStream(bytes, u"Workbook");
-    } catch (const WorkbookError&) {
-        // What FreeXL could read is still the workbook; only booleans then read as numbers.
-    }
-    for (const auto& [sheet, extras] : ReadSheetExtras(stream)) {
-        if (sheet >= book.size()) continue;
-        for (const auto& [address, value] : extras.values)
-            book[sheet].set_cell(address.first, address.second, value);
-        for (const detail::MergedRange& merge : extras.merged)
-            detail::FillMergedRange(book[sheet], merge);
+    for (const SheetEntry& entry : globals.sheets) {
+        const std::size_t first = BofAt(records, entry.bof_at);
+        SheetReader(stream, records, globals.shared, book.emplace_back(entry.name)).Read(first);
     }
     return book;
 }

@@ -241,7 +241,7 @@ bool CPageImport::ValidateFileStep() {
     }
     const ret_t opened = m_book->OpenForImport(path);
     if (!opened.ok) {
-        ShowMessage(opened.code == 2 ? "excel表没有数据！" : "读取文件失败！");
+        ShowMessage(ExcelImportBook::OpenFailureMessage(opened.code));
         return false;
     }
     m_book->ScanSheets();

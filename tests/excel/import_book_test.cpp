@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include <sys/resource.h>
@@ -93,23 +94,55 @@ TEST_F(ImportBookTest, SelectsTheFirstSheetWithMoreThanOneRowAndRemembersThePath
     EXPECT_EQ(m_config->GetValue("Import", "FilePath"), path);
 }
 
-TEST_F(ImportBookTest, RefusesWorkbooksWithoutDataAndUnreadableFiles) {
-    const std::string sparse =
-        Xlsx("sparse.xlsx", {XlsxSheet{"empty", {}}, TextSheet("header", {{"a", "b", "c"}})});
-    EXPECT_EQ(m_book.OpenForImport(sparse), ret_t(false, 2));
-    WriteBytes(m_scratch.file("text.xlsx"), "name,plate\n");
-    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("text.xlsx")), ret_t(false, 1));
-    WriteBytes(m_scratch.file("broken.xlsx"), "PK\x03\x04 not really a zip");
-    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("broken.xlsx")), ret_t(false, 1));
-    EXPECT_EQ(m_book.OpenForImport(m_scratch.file("missing.xls")), ret_t(false, 1));
-    EXPECT_EQ(m_config->GetValue("Import", "FilePath"), "");
-    // With no workbook every reader gives its neutral result.
-    EXPECT_EQ(m_book.SheetCount(), 0);
-    EXPECT_FALSE(m_book.LoadSheet(0));
-    EXPECT_EQ(m_book.UsedRowCount(), 0);
-    EXPECT_EQ(m_book.GetCellText(0, 0), "");
-    EXPECT_EQ(m_book.SheetName(0), "");
+// Each way a file can fail to give data is told apart, and the path is remembered only for a
+// workbook that opened.
+struct RefusedCase : testcases::NamedCase {
+    std::function<std::string(const std::string& path)> make;
+    int code;
+};
+
+class ImportBookRefuses : public ImportBookTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+std::string Written(const std::string& path, const std::string& bytes) {
+    WriteBytes(path, bytes);
+    return path;
 }
+
+TEST_P(ImportBookRefuses, SaysWhyTheFileGivesNoData) {
+    EXPECT_EQ(m_book.OpenForImport(GetParam().make(m_scratch.file("book.xlsx"))), ret_t(false, GetParam().code));
+    EXPECT_EQ(m_config->GetValue("Import", "FilePath"), "");
+    EXPECT_EQ(m_book.GetCellText(1, 0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImportBookRefuses,
+    ::testing::Values(
+        RefusedCase{{"Missing"}, [](const std::string& p) { return p + ".gone"; },
+                    ExcelImportBook::kNotFound},
+        RefusedCase{{"Folder"}, [](const std::string& p) {
+                        std::filesystem::create_directory(p);
+                        return p;
+                    }, ExcelImportBook::kNotAWorkbook},
+        RefusedCase{{"ZeroBytes"}, [](const std::string& p) { return Written(p, ""); },
+                    ExcelImportBook::kNotAWorkbook},
+        RefusedCase{{"TextFile"}, [](const std::string& p) { return Written(p, "name,plate\n"); },
+                    ExcelImportBook::kNotAWorkbook},
+        RefusedCase{{"NoZip"}, [](const std::string& p) { return Written(p, "PK\x03\x04 no zip"); },
+                    ExcelImportBook::kDamaged},
+        RefusedCase{{"Truncated"}, [](const std::string& p) {
+                        MakeXlsx(p, {MixedCells()});
+                        return Written(p, ReadBytes(p).substr(0, 2000));
+                    }, ExcelImportBook::kDamaged},
+        RefusedCase{{"HeaderOnly"}, [](const std::string& p) {
+                        MakeXlsx(p, {XlsxSheet{"empty", {}}, TextSheet("header", {{"a", "b"}})});
+                        return p;
+                    },
+                    ExcelImportBook::kNoData},
+        RefusedCase{{"EmptyWorkbook"}, [](const std::string& p) {
+                        MakeXlsx(p, {XlsxSheet{"empty", {}}});
+                        return p;
+                    }, ExcelImportBook::kNoData}),
+    testcases::kCaseName);
 
 // A zip whose directory claims 3.5 GB for the sheet, in the field at `field` of its entry: the
 // packed size (offset 20) or the unpacked size (24).
@@ -132,27 +165,26 @@ TEST_P(ImportBookZipClaims, ASizeNoEntryCanHaveIsRefusedBeforeAnythingIsAllocate
     bytes.replace(at + GetParam(), 4, "\x00\x00\x00\xD0", 4);
     WriteBytes(path, bytes);
     const long before = PeakKilobytes();
-    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, 1));
+    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, ExcelImportBook::kDamaged));
     EXPECT_LT(PeakKilobytes() - before, 256 * 1024) << "kilobytes taken by a 5 KB file";
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, ImportBookZipClaims, ::testing::Values(20, 24));
 
-// A merged range stays within the used cells and a vast one is left alone, so a small file
-// cannot make the reader fill millions of cells.
-TEST(MergedRangeTest, FillsOnlyUsedCellsOfARangeOfSensibleSize) {
+// A merged range fills down its first column within the used rows, so a small file cannot make
+// the reader fill millions of cells, and a value merged across columns stays in its own.
+TEST(MergedRangeTest, FillsDownItsFirstColumnWithinTheUsedRows) {
     SheetData sheet("s");
     sheet.set_cell(0, 0, CellValue::Text("x"));
     sheet.set_cell(999, 200, CellValue::Text("far"));
     detail::FillMergedRange(sheet, {0, 0, 1048575, 16383});
-    EXPECT_EQ(sheet.cell(1, 1).kind, CellValue::Kind::Empty);
-    detail::FillMergedRange(sheet, {0, 0, 5000, 1});
-    EXPECT_EQ(sheet.cell(999, 1).text, "x");
+    EXPECT_EQ(sheet.cell(999, 0).text, "x");
+    EXPECT_EQ(sheet.cell(0, 1).kind, CellValue::Kind::Empty);
     EXPECT_EQ(sheet.last_used_row(), 999) << "nothing beyond the used rows";
 }
 
-// A sheet whose column sizes are damaged (a column without its first): liborcus would abort the
-// program on them, the import reads the cells without them.
+// A sheet whose column sizes are damaged (a column without its first) and whose cells carry no
+// type: the cells read without the sizes.
 TEST_F(ImportBookTest, ASheetWithDamagedColumnSizesReadsWithoutThem) {
     const std::string path = Xlsx("damaged.xlsx", {TextSheet("s", {{"a"}, {"b"}})});
     const std::string sheet =
@@ -171,23 +203,21 @@ TEST_F(ImportBookTest, ASheetWithDamagedColumnSizesReadsWithoutThem) {
     EXPECT_EQ(m_book.GetCellText(1, 0), "2");
 }
 
-// An .ods whose row style holds column properties: liborcus aborts on it. The reading process
-// dies, the program does not, and the file is one that cannot be read.
-TEST_F(ImportBookTest, AFileThatCrashesItsReaderIsRefused) {
+// An .ods of a few hundred bytes whose one valued cell is repeated over every row and column
+// of the sheet: refused as too large, without the reader filling billions of cells.
+TEST_F(ImportBookTest, AWorkbookThatExpandsBeyondTheLimitsIsTooLarge) {
     const std::string content =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
         "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:automatic-styles>"
-        "<style:style style:name=\"ro1\" style:family=\"table-row\">"
-        "<style:table-column-properties style:column-width=\"1in\"/></style:style>"
-        "</office:automatic-styles><office:body><office:spreadsheet><table:table table:name=\"s\">"
-        "<table:table-row><table:table-cell office:value-type=\"string\"><text:p>a</text:p>"
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\">"
+        "<office:body><office:spreadsheet><table:table table:name=\"s\">"
+        "<table:table-row table:number-rows-repeated=\"1048576\"><table:table-cell "
+        "table:number-columns-repeated=\"16384\" office:value-type=\"string\"><text:p>a</text:p>"
         "</table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
         "</office:document-content>";
     const std::string mimetype = "application/vnd.oasis.opendocument.spreadsheet";
-    const std::string path = m_scratch.file("crash.ods");
+    const std::string path = m_scratch.file("vast.ods");
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(archive, nullptr);
@@ -195,7 +225,7 @@ TEST_F(ImportBookTest, AFileThatCrashesItsReaderIsRefused) {
         ASSERT_GE(zip_file_add(archive, name, zip_source_buffer(archive, bytes->data(), bytes->size(), 0),
                                ZIP_FL_OVERWRITE), 0);
     ASSERT_EQ(zip_close(archive), 0);
-    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, 1));
+    EXPECT_EQ(m_book.OpenForImport(path), ret_t(false, ExcelImportBook::kTooLarge));
 }
 
 TEST_F(ImportBookTest, OpeningNeverWritesTheSource) {

@@ -65,6 +65,12 @@ XlsxSheet TextSheet(const std::string& name, const std::vector<std::vector<std::
     return sheet;
 }
 
+bool MakeWithOpenpyxl(const std::string& path, const std::string& script) {
+    const std::string script_path = path + ".py";
+    std::ofstream(script_path) << "import openpyxl\npath = " << Quote(path) << "\n" << script;
+    return std::system(("/usr/bin/python3 " + Quote(script_path)).c_str()) == 0;
+}
+
 bool Office::Available() {
     return std::system("command -v soffice >/dev/null 2>&1") == 0;
 }

@@ -36,6 +36,10 @@ void MakeXlsx(const std::string& path, const std::vector<XlsxSheet>& sheets);
 // A sheet of text rows, first row the header.
 XlsxSheet TextSheet(const std::string& name, const std::vector<std::vector<std::string>>& rows);
 
+// Runs a Python script that writes a workbook with openpyxl (python3-openpyxl); `script` ends with
+// `wb.save(path)` where `path` is set to the file. False when Python or openpyxl fails.
+bool MakeWithOpenpyxl(const std::string& path, const std::string& script);
+
 // LibreOffice headless with a profile folder of its own, so parallel tests do not collide.
 class Office {
 public:

@@ -507,9 +507,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FileCase{{"AWorkbookOpens"}, +[](const std::string& p) { MakeXlsx(p, {CustomerSheet(2)}); }, true, nullptr},
         FileCase{{"CancelledLeavesNoPath"}, nullptr, false, "请选择文件！"},
-        FileCase{{"MissingFile"}, nullptr, true, "读取文件失败！"},
+        FileCase{{"MissingFile"}, nullptr, true, "找不到文件！"},
         FileCase{{"NotAWorkbook"}, +[](const std::string& p) { WriteBytes(p, "plain text, not a workbook"); },
-                 true, "读取文件失败！"},
+                 true, "该文件不是Excel工作簿！"},
         FileCase{{"OnlyAHeaderRow"}, +[](const std::string& p) { MakeXlsx(p, {TextSheet("s", {{"Code", "Name"}})}); },
                  true, "excel表没有数据！"},
         FileCase{{"BlankHeaderRow"},
@@ -548,7 +548,7 @@ TEST_F(ImportTest, AfterGoingBackTheStepsAheadAreReachedOnlyThroughTheWorkbookSt
     WriteBytes(path, "no longer a workbook");
     Next();
     EXPECT_EQ(m_import->GetStep(), CPageImport::kStepFile);
-    EXPECT_EQ(m_boxes, std::vector<std::string>{"读取文件失败！"});
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"该文件不是Excel工作簿！"});
 }
 
 TEST_F(ImportTest, NoStepChangesWhileARunIsActive) {
