@@ -165,15 +165,29 @@ void CPageList::ReloadList() {
 }
 
 void CPageList::LoadCurrentPage() {
-    m_pCaller->RequestLoadDbRange(m_pageIndex, m_pageSize, m_constraints, m_sortType);
+    LoadPage(page_step_t());
+}
+
+void CPageList::LoadPage(const page_step_t& step) {
+    m_pCaller->RequestLoadDbRange(m_pageIndex, m_pageSize, m_constraints, m_sortType, step);
+}
+
+// Reading by number skips every row before the page, which takes long deep in a long list.
+page_step_t CPageList::StepBetween(int from, int to) const {
+    const bool rowsShown = !m_rows.empty() && m_rowsPage == from && m_rowsSort == m_sortType;
+    if (rowsShown && to == from + 1) return {1, m_rows.back().list_key, 0};
+    if (rowsShown && to == from - 1) return {-1, m_rows.front().list_key, 0};
+    if (to > 0 && to == m_pageCount - 1) return {-1, "", m_total - to * m_pageSize};
+    return page_step_t();
 }
 
 bool CPageList::GotoPage(int index) {
     const bool accepted = index >= 0 && (index < m_pageCount || (index == 0 && m_pageCount == 0));
     if (!accepted) return false;
+    const int shown = m_pageIndex;
     m_pageIndex = index;
     UpdatePageInfo();
-    LoadCurrentPage();
+    LoadPage(StepBetween(shown, m_pageIndex));
     return true;
 }
 
@@ -212,9 +226,10 @@ void CPageList::EnablePaging(bool bPrevious, bool bNext) {
 }
 
 void CPageList::StepPage(int delta) {
+    const int shown = m_pageIndex;
     m_pageIndex += delta;
     UpdatePageInfo();
-    LoadCurrentPage();
+    LoadPage(StepBetween(shown, m_pageIndex));
 }
 
 void CPageList::OnGotoClicked() {
@@ -320,6 +335,8 @@ void CPageList::OnPageLoaded(TaskContext ctx) {
         FillGrid(ctx.Get(task_keys::rows));
     else
         FillGrid(row_list_t());
+    m_rowsPage = m_pageIndex;
+    m_rowsSort = m_sortType;
     if (!m_bBusy)
         EnableControl(m_pRefresh, true);
     else if (m_pageLoadedHook)

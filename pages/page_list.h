@@ -97,6 +97,10 @@ private:
     void OnPageSizeChosen(int item);
     void OnGotoClicked();
     void StepPage(int delta);
+    // How to read page `to` when page `from` is shown: from the rows at their border when the
+    // pages are neighbours, from the end for the last page, else by its number.
+    page_step_t StepBetween(int from, int to) const;
+    void LoadPage(const page_step_t& step);
     void OnSort(const TNotifyUI& msg);
     void ShowContextMenu(POINT ptClient);
     void OnMenuCommand(const CDuiString& command);
@@ -139,6 +143,9 @@ private:
     constraint_list_t m_constraints;
     sort_type_t m_sortType{0, ""};
     std::vector<row_info_t> m_rows;
+    // The page and order the rows were read for.
+    int m_rowsPage = -1;
+    sort_type_t m_rowsSort{0, ""};
     bool m_bBusy = false;
     bool m_bHeaderBuilt = false;
     std::function<void()> m_pageLoadedHook;

@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-svg-dev libgl-dev libxcb1-dev
   libzmq3-dev libboost-dev libboost-thread-dev libboost-date-time-dev
-  libsqlite3-dev libpugixml-dev libzip-dev zlib1g-dev
+  libsqlite3-dev libicu-dev libpugixml-dev libzip-dev zlib1g-dev
   libexpat1-dev libxlsxwriter-dev libreoffice-calc-nogui python3-openpyxl python3-xlrd
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei tzdata

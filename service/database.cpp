@@ -48,13 +48,24 @@ bool ExecuteScript(sqlite3* db, const char* sql, std::string& error) {
     return false;
 }
 
-bool IsEmptyDatabase(sqlite3* db) {
+bool HasTables(sqlite3* db, const std::string& name_condition) {
     sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &statement, nullptr);
-    const bool empty =
-        sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) == 0;
+    sqlite3_prepare_v2(db, ("SELECT count(*) FROM sqlite_master" + name_condition).c_str(), -1,
+                       &statement, nullptr);
+    const bool found =
+        sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) > 0;
     sqlite3_finalize(statement);
-    return empty;
+    return found;
+}
+
+bool IsEmptyDatabase(sqlite3* db) {
+    return !HasTables(db, "");
+}
+
+// Databases made before the search indexes get them on their first opening.
+bool AddSearchIndexes(sqlite3* db, std::string& error) {
+    if (HasTables(db, std::string(" WHERE name = '") + kSearchIndexProbe + "'")) return true;
+    return ExecuteScript(db, ("BEGIN;" + SearchIndexes() + "COMMIT;").c_str(), error);
 }
 
 // The first two settings concern writing and are left out on a reader.
@@ -62,6 +73,10 @@ constexpr size_t kReaderTuningFrom = 2;
 
 bool Tune(sqlite3* db, size_t from, std::string& error) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    if (!RegisterCollations(db)) {
+        error = "the collation of the list's sorting is missing from ICU";
+        return false;
+    }
     for (size_t i = from; i < std::size(kTuning); ++i) {
         if (!ExecuteScript(db, kTuning[i], error)) return false;
     }
@@ -90,6 +105,10 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
             sqlite3_close(db);
             return nullptr;
         }
+    }
+    if (!AddSearchIndexes(db, error)) {
+        sqlite3_close(db);
+        return nullptr;
     }
     return std::unique_ptr<Database>(new Database(db, false));
 }

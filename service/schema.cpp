@@ -1,7 +1,12 @@
 #include "service/schema.h"
 
+#include <unicode/ucol.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -115,7 +120,83 @@ std::string DemoVehicle(size_t customer, size_t plate) {
     return sql;
 }
 
+// The columns a search may name, by table. A search looks in any of them, so all are indexed;
+// values shorter than three characters add nothing to a trigram index.
+struct IndexedTable {
+    const char* table;
+    const char* index;
+    const char* key;
+    std::vector<const char*> columns;
+};
+
+const IndexedTable kIndexedTables[] = {
+    {"tabcustomerinfo", "customer_search", "CustomerID",
+     {"Code", "Name", "Phone", "ParkingSpaces", "RegisterTime"}},
+    {"tabvehicleinfo", "vehicle_search", "rowid",
+     {"PlateID", "Color", "ValidFrom", "ValidUntil", "Allowed", "AccessPeriod"}},
+};
+
+std::string Joined(const std::vector<const char*>& columns, const char* prefix) {
+    std::string out;
+    for (const char* column : columns) out += std::string(out.empty() ? "" : ", ") + prefix + column;
+    return out;
+}
+
+// The index holds no copy of the texts (it reads them from its table), so the triggers must
+// hand it the old values of a row exactly as they were indexed.
+std::string SearchIndex(const IndexedTable& t) {
+    const std::string index = t.index;
+    const std::string columns = Joined(t.columns, "");
+    const std::string add = "INSERT INTO " + index + "(rowid, " + columns + ") VALUES (new." +
+                            t.key + ", " + Joined(t.columns, "new.") + ");";
+    const std::string remove = "INSERT INTO " + index + "(" + index + ", rowid, " + columns +
+                               ") VALUES ('delete', old." + t.key + ", " +
+                               Joined(t.columns, "old.") + ");";
+    const std::string on = " ON " + std::string(t.table) + " BEGIN ";
+    return "CREATE VIRTUAL TABLE " + index + " USING fts5(" + columns + ", content='" + t.table +
+           "', content_rowid='" + t.key + "', tokenize='trigram');\n" +
+           "CREATE TRIGGER " + index + "_insert AFTER INSERT" + on + add + " END;\n" +
+           "CREATE TRIGGER " + index + "_delete AFTER DELETE" + on + remove + " END;\n" +
+           "CREATE TRIGGER " + index + "_update AFTER UPDATE" + on + remove + add + " END;\n" +
+           "INSERT INTO " + index + "(" + index + ") VALUES ('rebuild');\n";
+}
+
+int ComparePinyin(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult order =
+        ucol_strcollUTF8(static_cast<UCollator*>(collator), static_cast<const char*>(a), lengthA,
+                         static_cast<const char*>(b), lengthB, &status);
+    if (U_SUCCESS(status)) return order;
+    // Text that is not UTF-8: its bytes decide, so the order stays total.
+    const int common = std::memcmp(a, b, static_cast<size_t>(std::min(lengthA, lengthB)));
+    return common != 0 ? common : lengthA - lengthB;
+}
+
+void CloseCollator(void* collator) {
+    ucol_close(static_cast<UCollator*>(collator));
+}
+
 }  // namespace
+
+const char kSearchIndexProbe[] = "customer_search";
+
+std::string SearchIndexes() {
+    std::string sql;
+    for (const IndexedTable& table : kIndexedTables) sql += SearchIndex(table);
+    return sql;
+}
+
+bool RegisterCollations(sqlite3* db) {
+    UErrorCode status = U_ZERO_ERROR;
+    // ICU's collation for Chinese orders Han characters by pinyin, after Latin letters and digits.
+    UCollator* collator = ucol_open("zh", &status);
+    if (U_FAILURE(status)) return false;
+    if (sqlite3_create_collation_v2(db, "pinyin", SQLITE_UTF8, collator, ComparePinyin,
+                                    CloseCollator) == SQLITE_OK)
+        return true;
+    ucol_close(collator);  // not taken over when the registration fails
+    return false;
+}
 
 std::string SchemaAndDefaults() {
     return std::string(kTables) + kDefaults;

@@ -1,12 +1,41 @@
 #include "store/list_queries.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
+#include "netsqlite/text_codec.h"
 #include "store/row_reader.h"
 #include "store/sql_text.h"
 
 namespace {
+
+const char kListJoin[] =
+    "tabcustomerinfo LEFT JOIN tabvehicleinfo on tabcustomerinfo.CustomerID = "
+    "tabvehicleinfo.CustomerID";
+
+// The service keeps a trigram index of each table over these columns; it finds the rows
+// holding a text of three characters or more without reading the others.
+struct SearchIndex {
+    const char* index;
+    const char* key;
+    std::set<tstring> columns;
+};
+const SearchIndex kCustomerIndex{"customer_search", "tabcustomerinfo.CustomerID",
+                                 {"Code", "Name", "Phone", "ParkingSpaces", "RegisterTime"}};
+const SearchIndex kVehicleIndex{
+    "vehicle_search",
+    "tabvehicleinfo.rowid",
+    {"PlateID", "Color", "ValidFrom", "ValidUntil", "Allowed", "AccessPeriod"}};
+constexpr size_t kTrigram = 3;
+
+// One "column LIKE '%text%'" of the search condition.
+struct search_term_t {
+    tstring column;  // as the data type names it
+    tstring text;
+    tstring like;
+};
 
 const char* table_of_category(int32_t category) {
     return category == kCategoryCustomer ? "tabcustomerinfo." : "tabvehicleinfo.";
@@ -23,6 +52,258 @@ std::map<int32_t, std::set<tstring>> page_column_map(const DbConnection& db) {
     return columns;
 }
 
+search_term_t make_term(const tstring& column, const tstring& text) {
+    const tstring written =
+        column == "CustomerID" ? tstring("tabcustomerinfo.CustomerID") : sql::name(column);
+    return {column, text, written + " LIKE " + sql::contains_pattern(text)};
+}
+
+// A lookup column is searched through the ValueIDs of the values whose text holds the text.
+std::vector<search_term_t> search_terms(const DbConnection& db,
+                                        const std::vector<search_constraint_t>& constraints) {
+    std::vector<search_term_t> terms;
+    const DataTypeDictionary& dictionary = db.dictionary();
+    for (const search_constraint_t& constraint : constraints) {
+        if (!dictionary.is_lookup_column(constraint.column)) {
+            terms.push_back(make_term(constraint.column, constraint.text));
+            continue;
+        }
+        auto values = dictionary.data_map().find(constraint.column);
+        if (values == dictionary.data_map().end()) continue;
+        for (const auto& [value_id, value] : values->second) {
+            if (sql::contains_text(value, constraint.text)) {
+                terms.push_back(make_term(constraint.column, std::to_string(value_id)));
+            }
+        }
+    }
+    return terms;
+}
+
+tstring likes_of(const std::vector<search_term_t>& terms) {
+    std::vector<tstring> likes;
+    for (const search_term_t& term : terms) likes.push_back(term.like);
+    return sql::join(likes, " or ");
+}
+
+size_t characters(const tstring& text) {
+    const std::string utf8 = GbkToUtf8(text);
+    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; });
+}
+
+// The index's phrase for the text: a row holds it when its column holds the text, whatever
+// the case of its letters; the LIKE then keeps exactly the rows it finds.
+tstring index_phrase(const search_term_t& term) {
+    tstring phrase = "{" + term.column + "} : \"";
+    for (char c : term.text) phrase += c == '"' ? tstring("\"\"") : tstring(1, c);
+    return phrase + "\"";
+}
+
+bool index_answers(const SearchIndex& index, const std::vector<search_term_t>& terms) {
+    return !terms.empty() && std::all_of(terms.begin(), terms.end(), [&index](const search_term_t& term) {
+        return index.columns.count(term.column) && characters(term.text) >= kTrigram;
+    });
+}
+
+// The rows of one table that a search finds: through its index when the index answers every
+// term, else by reading the table.
+tstring table_filter(const SearchIndex& index, const std::vector<search_term_t>& terms) {
+    const tstring likes = "(" + likes_of(terms) + ")";
+    if (!index_answers(index, terms)) return likes;
+    std::vector<tstring> phrases;
+    for (const search_term_t& term : terms) phrases.push_back(index_phrase(term));
+    return tstring(index.key) + " IN (SELECT rowid FROM " + index.index + " WHERE " + index.index +
+           " MATCH " + sql::literal(sql::join(phrases, " OR ")) + ") AND " + likes;
+}
+
+// Where the rows of a list statement come from: `from` and a condition (empty: every row).
+struct list_source_t {
+    tstring from;
+    tstring where;
+    tstring counted;  // what count(*) reads
+};
+
+const char kHitColumns[] = "SELECT tabcustomerinfo.CustomerID AS cid, tabvehicleinfo.rowid AS vid";
+
+// A search with a term of three characters or more on an indexed column: the customers it finds
+// with each of their rows, and the vehicles it finds with their owner's row, once each. The
+// found rows drive the join, so the cost follows the rows found, not the list.
+list_source_t indexed_source(const std::vector<search_term_t>& customer_terms,
+                             const std::vector<search_term_t>& vehicle_terms) {
+    std::vector<tstring> parts;
+    if (!customer_terms.empty()) {
+        parts.push_back(tstring(kHitColumns) + " FROM " + kListJoin + " WHERE " +
+                        table_filter(kCustomerIndex, customer_terms));
+    }
+    if (!vehicle_terms.empty()) {
+        parts.push_back(tstring(kHitColumns) +
+                        " FROM tabvehicleinfo JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID "
+                        "= tabvehicleinfo.CustomerID WHERE " +
+                        table_filter(kVehicleIndex, vehicle_terms));
+    }
+    const tstring hits = "(" + sql::join(parts, " UNION ") + ")";
+    return {hits +
+                " AS hit CROSS JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID = hit.cid "
+                "LEFT JOIN tabvehicleinfo ON tabvehicleinfo.rowid = hit.vid",
+            "", hits};
+}
+
+list_source_t list_source(const DbConnection& db,
+                          const std::vector<search_constraint_t>& constraints) {
+    const std::vector<search_term_t> terms = search_terms(db, constraints);
+    const list_source_t scan{kListJoin, likes_of(terms), kListJoin};
+    std::vector<search_term_t> customer_terms, vehicle_terms;
+    for (const search_term_t& term : terms) {
+        if (term.column == "CustomerID" || kCustomerIndex.columns.count(term.column))
+            customer_terms.push_back(term);
+        else if (kVehicleIndex.columns.count(term.column))
+            vehicle_terms.push_back(term);
+        else
+            return scan;  // a column no index knows: the one statement that reads it
+    }
+    if (!index_answers(kCustomerIndex, customer_terms) &&
+        !index_answers(kVehicleIndex, vehicle_terms))
+        return scan;
+    return indexed_source(customer_terms, vehicle_terms);
+}
+
+tstring where_clause(const std::vector<tstring>& conditions) {
+    std::vector<tstring> present;
+    for (const tstring& condition : conditions)
+        if (!condition.empty()) present.push_back("(" + condition + ")");
+    return present.empty() ? tstring() : " WHERE " + sql::join(present, " AND ");
+}
+
+// --- Order -----------------------------------------------------------------------------------
+
+// The value a column sorts by: text by its pinyin, a lookup column by the text it shows.
+tstring sort_key(const DbConnection& db, const tstring& column) {
+    if (column.empty()) return "";
+    const tstring stored = table_of_category(db.category_of(column)) + sql::name(column);
+    if (!db.dictionary().is_lookup_column(column)) return stored + " COLLATE pinyin";
+    return "coalesce((SELECT Value FROM tabcommondatainfo WHERE DataType = " +
+           sql::literal(column) + " AND ValueID = CAST(NULLIF(" + stored +
+           ", '') AS INTEGER)), '') COLLATE pinyin";
+}
+
+const char* direction(bool ascending) {
+    return ascending ? " asc" : " desc";
+}
+
+// Ties are broken by customer, then by vehicle row (null for a customer without vehicles):
+// without a total order SQLite may put tied rows differently from one page to the next. The
+// default order is that of the index on the vehicles' CustomerID, so it needs no sort.
+// `reversed` reads the list from its end.
+tstring order_text(const tstring& key, bool ascending, bool reversed) {
+    const tstring ties = tstring("tabcustomerinfo.CustomerID") + direction(!reversed) +
+                         ", tabvehicleinfo.rowid" + direction(!reversed);
+    return key.empty() ? ties : key + direction(ascending != reversed) + ", " + ties;
+}
+
+// Where a row stands: its sort value, customer and vehicle row, as SQL literals.
+tstring list_key_column(const tstring& key) {
+    const tstring ties = "tabcustomerinfo.CustomerID || ',' || quote(tabvehicleinfo.rowid)";
+    return (key.empty() ? ties : "quote(" + key + ") || ',' || " + ties) + " AS ListKey";
+}
+
+// In SQLite's order null comes first ascending and last descending.
+tstring after(const tstring& expr, const tstring& literal, bool ascending) {
+    const bool null = literal == "NULL";
+    if (ascending) return null ? expr + " IS NOT NULL" : expr + " > " + literal;
+    return null ? tstring("0") : "(" + expr + " < " + literal + " OR " + expr + " IS NULL)";
+}
+
+tstring same(const tstring& expr, const tstring& literal) {
+    return literal == "NULL" ? expr + " IS NULL" : expr + " = " + literal;
+}
+
+bool is_number(const tstring& text) {
+    if (text.empty()) return false;
+    const size_t digits = text[0] == '-' ? 1 : 0;
+    return digits < text.size() && std::all_of(text.begin() + digits, text.end(), [](char c) {
+               return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' ||
+                      c == 'E' || c == '+' || c == '-';
+           });
+}
+
+// What quote() writes: NULL, a number, a text with its quotes doubled, or a blob.
+bool is_literal(const tstring& text) {
+    if (text == "NULL" || is_number(text)) return true;
+    const bool blob = text.size() >= 3 && (text[0] == 'X' || text[0] == 'x');
+    const tstring quoted = blob ? text.substr(1) : text;
+    if (quoted.size() < 2 || quoted.front() != '\'' || quoted.back() != '\'') return false;
+    const tstring inner = quoted.substr(1, quoted.size() - 2);
+    for (size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] != '\'') continue;
+        if (i + 1 == inner.size() || inner[i + 1] != '\'') return false;
+        ++i;
+    }
+    return true;
+}
+
+struct list_key_t {
+    tstring sort, customer, vehicle;
+};
+
+// A key as list_key_column wrote it; false for anything else.
+bool parse_list_key(const tstring& text, bool has_sort, list_key_t& key) {
+    const size_t last = text.rfind(',');
+    if (last == tstring::npos || last == 0) return false;
+    const size_t middle = text.rfind(',', last - 1);
+    key.vehicle = text.substr(last + 1);
+    if (has_sort) {
+        if (middle == tstring::npos) return false;
+        key.sort = text.substr(0, middle);
+        key.customer = text.substr(middle + 1, last - middle - 1);
+    } else {
+        key.customer = text.substr(0, last);
+    }
+    return is_number(key.customer) && (key.vehicle == "NULL" || is_number(key.vehicle)) &&
+           (!has_sort || is_literal(key.sort));
+}
+
+// The rows that come after `anchor` when the list is read in the order of `key`, or from its
+// end when `reversed`.
+tstring rows_beyond(const tstring& key, bool ascending, const list_key_t& anchor, bool reversed) {
+    const bool forward = !reversed;
+    const tstring customer = "tabcustomerinfo.CustomerID";
+    const tstring ties = customer + (forward ? " > " : " < ") + anchor.customer + " OR (" +
+                         customer + " = " + anchor.customer + " AND " +
+                         after("tabvehicleinfo.rowid", anchor.vehicle, forward) + ")";
+    // The bound on the customer lets the default order start reading at the anchor.
+    if (key.empty())
+        return customer + (forward ? " >= " : " <= ") + anchor.customer + " AND (" + ties + ")";
+    return after(key, anchor.sort, ascending != reversed) + " OR (" + same(key, anchor.sort) +
+           " AND (" + ties + "))";
+}
+
+// One page: `conditions` beyond the search's, then `limit` ("count" or "offset, count").
+ret_t read_page(DbConnection& db, const tstring& key, bool ascending, const list_source_t& source,
+                const tstring& beyond, bool reversed, const tstring& limit,
+                std::vector<row_info_t>& rows) {
+    const tstring statement = "select " + page_columns(db) + ", " + list_key_column(key) +
+                              " from " + source.from + where_clause({source.where, beyond}) +
+                              " order by " + order_text(key, ascending, reversed) + " limit " +
+                              limit;
+    const auto columns = page_column_map(db);
+    const size_t first = rows.size();
+    const ret_t ret = read_rows(db, statement, [&](const NetSqliteResultSet& result) {
+        row_info_t row;
+        row.customer.CustomerID = read_int(result, "CustomerID");
+        for (const auto& [category, names] : columns) {
+            value_map_t& values =
+                category == kCategoryCustomer ? row.customer.values : row.vehicle.values;
+            for (const tstring& name : names) {
+                if (!read_text(result, name, values)) return false;
+            }
+        }
+        if (!read_text(result, "ListKey", row.list_key)) return false;
+        rows.push_back(std::move(row));
+        return true;
+    });
+    if (reversed) std::reverse(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.end());
+    return ret;
+}
+
 }  // namespace
 
 ret_t login_user(DbConnection& db, const tstring& user, const tstring& password) {
@@ -34,28 +315,8 @@ ret_t login_user(DbConnection& db, const tstring& user, const tstring& password)
 
 tstring search_condition(const DbConnection& db,
                          const std::vector<search_constraint_t>& constraints) {
-    tstring condition;
-    auto append_term = [&condition](const tstring& column, const tstring& text) {
-        condition += condition.empty() ? " WHERE " : " or ";
-        condition += column + " LIKE " + sql::contains_pattern(text);
-    };
-    const DataTypeDictionary& dictionary = db.dictionary();
-    for (const search_constraint_t& constraint : constraints) {
-        if (!dictionary.is_lookup_column(constraint.column)) {
-            append_term(constraint.column == "CustomerID" ? tstring("tabcustomerinfo.CustomerID")
-                                                          : sql::name(constraint.column),
-                        constraint.text);
-            continue;
-        }
-        auto values = dictionary.data_map().find(constraint.column);
-        if (values == dictionary.data_map().end()) continue;
-        for (const auto& [value_id, value] : values->second) {
-            if (sql::contains_text(value, constraint.text)) {
-                append_term(sql::name(constraint.column), std::to_string(value_id));
-            }
-        }
-    }
-    return condition;
+    const std::vector<search_term_t> terms = search_terms(db, constraints);
+    return terms.empty() ? tstring() : " WHERE " + likes_of(terms);
 }
 
 tstring page_columns(const DbConnection& db) {
@@ -70,51 +331,41 @@ tstring page_columns(const DbConnection& db) {
 }
 
 tstring sort_clause(const DbConnection& db, const sort_type_t& sort) {
-    // Ties are broken by customer, then by vehicle row (null for a customer without vehicles):
-    // without a total order SQLite may put tied rows differently from one page to the next. The
-    // default order is that of the index on the vehicles' CustomerID, so it needs no sort.
-    const tstring tie_breakers = "tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc";
-    const auto& [order, column] = sort;
-    if (column.empty()) return tie_breakers;
-    return table_of_category(db.category_of(column)) + sql::name(column) +
-           (order == 1 ? " asc, " : " desc, ") + tie_breakers;
+    return order_text(sort_key(db, sort.second), sort.first == 1, false);
 }
 
 ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& constraints,
                  int32_t& count) {
-    return read_rows(
-        db,
-        tstring("select count(*) as num from tabcustomerinfo LEFT JOIN tabvehicleinfo ON "
-                "tabcustomerinfo.CustomerID = tabvehicleinfo.CustomerID") +
-            search_condition(db, constraints),
-        [&count](const NetSqliteResultSet& row) {
-            count = read_int(row, "num");
-            return true;
-        });
+    const list_source_t source = list_source(db, constraints);
+    return read_rows(db,
+                     "select count(*) as num from " + source.counted + where_clause({source.where}),
+                     [&count](const NetSqliteResultSet& row) {
+                         count = read_int(row, "num");
+                         return true;
+                     });
 }
 
 ret_t load_rows_page(DbConnection& db, const sort_type_t& sort,
                      const std::vector<search_constraint_t>& constraints, int32_t page,
                      int32_t page_size, std::vector<row_info_t>& rows) {
     const int64_t offset = static_cast<int64_t>(page) * page_size;
-    const tstring statement = "select " + page_columns(db) +
-                              " from tabcustomerinfo LEFT JOIN tabvehicleinfo on "
-                              "tabcustomerinfo.CustomerID = tabvehicleinfo.CustomerID" +
-                              search_condition(db, constraints) + " order by " +
-                              sort_clause(db, sort) + " limit " + std::to_string(offset) + ", " +
-                              std::to_string(page_size);
-    const auto columns = page_column_map(db);
-    return read_rows(db, statement, [&](const NetSqliteResultSet& result) {
-        row_info_t row;
-        row.customer.CustomerID = read_int(result, "CustomerID");
-        for (const auto& [category, names] : columns) {
-            value_map_t& values =
-                category == kCategoryCustomer ? row.customer.values : row.vehicle.values;
-            for (const tstring& name : names) {
-                if (!read_text(result, name, values)) return false;
-            }
-        }
-        rows.push_back(std::move(row));
-        return true;
-    });
+    return read_page(db, sort_key(db, sort.second), sort.first == 1,
+                     list_source(db, constraints), "", false,
+                     std::to_string(offset) + ", " + std::to_string(page_size), rows);
+}
+
+ret_t load_rows_beside(DbConnection& db, const sort_type_t& sort,
+                       const std::vector<search_constraint_t>& constraints,
+                       const page_step_t& step, int32_t page_size, std::vector<row_info_t>& rows) {
+    const tstring key = sort_key(db, sort.second);
+    const bool reversed = step.direction < 0;
+    tstring beyond;
+    if (!step.anchor.empty()) {
+        list_key_t anchor;
+        if (!parse_list_key(step.anchor, !key.empty(), anchor)) return ret_t(false, 0);
+        beyond = rows_beyond(key, sort.first == 1, anchor, reversed);
+    }
+    const int32_t count = reversed && step.anchor.empty() && step.rows > 0 ? step.rows : page_size;
+    return read_page(db, key, sort.first == 1, list_source(db, constraints), beyond, reversed,
+                     std::to_string(count), rows);
 }

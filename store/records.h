@@ -43,6 +43,8 @@ struct vehicle_info_t {
 struct row_info_t {
     customer_info_t customer;
     vehicle_info_t vehicle;
+    // Where a list row stands in the list's order, so the pages beside it are read from it.
+    tstring list_key;
 };
 
 struct data_type_info_t {
@@ -79,6 +81,17 @@ struct search_constraint_t {
 // (order, column): order 1 sorts ascending, any other value descending; an empty column sorts
 // by CustomerID.
 using sort_type_t = std::pair<int32_t, tstring>;
+
+// How a page of the list is reached: by its number, or from a row of the page beside it, which
+// costs the same wherever the page lies.
+struct page_step_t {
+    int32_t direction = 0;  // 0 by page number; 1 the rows after `anchor`; -1 the rows before it
+    tstring anchor;         // a row's list_key; empty with direction -1: the end of the list
+    int32_t rows = 0;       // rows read from the end, when the last page is not a full one
+    bool operator==(const page_step_t& other) const {
+        return direction == other.direction && anchor == other.anchor && rows == other.rows;
+    }
+};
 
 struct insert_result_t {
     bool ok = false;

@@ -39,7 +39,10 @@ void Async_Task::OpenCustomerInfoDb(TaskContext ctx) {
 }
 
 void Async_Task::LoadCustomerInfoDb(TaskContext ctx) {
-    RunStore(ctx, load_rows_page, sortType, constraints, page_num, page_size, rows);
+    if (ctx.Get(page_step).direction != 0)
+        RunStore(ctx, load_rows_beside, sortType, constraints, page_step, page_size, rows);
+    else
+        RunStore(ctx, load_rows_page, sortType, constraints, page_num, page_size, rows);
 }
 
 void Async_Task::GetRowCount(TaskContext ctx) {

@@ -177,10 +177,11 @@ void db_task_caller::RequestGetRowCount(const constraint_list_t& search) {
 }
 
 void db_task_caller::RequestLoadDbRange(int32_t page, int32_t size, const constraint_list_t& search,
-                                        const sort_type_t& sort) {
+                                        const sort_type_t& sort, const page_step_t& step) {
     Request<AsyncApiThreaded_LoadCustomerInfoDb>(task_names::kLoadDbRange, In(page_num, page),
                                                  In(page_size, size), In(constraints, search),
-                                                 In(sortType, sort), Out(rows));
+                                                 In(sortType, sort), In(page_step, step),
+                                                 Out(rows));
 }
 
 void db_task_caller::RequestDeleteRows(const row_key_list_t& selected) {

@@ -145,11 +145,11 @@ TEST_F(Composition, PageColumnsAndSort) {
               "tabcustomerinfo.Code, tabcustomerinfo.Name, tabvehicleinfo.Alias, "
               "tabvehicleinfo.Color, tabvehicleinfo.PlateID, tabcustomerinfo.CustomerID");
     const tstring ties = ", tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc";
-    EXPECT_EQ(sort_clause(db, {1, "PlateID"}), "tabvehicleinfo.PlateID asc" + ties);
+    EXPECT_EQ(sort_clause(db, {1, "PlateID"}), "tabvehicleinfo.PlateID COLLATE pinyin asc" + ties);
     for (int order : {0, 2, -1})
-        EXPECT_EQ(sort_clause(db, {order, "Name"}), "tabcustomerinfo.Name desc" + ties);
+        EXPECT_EQ(sort_clause(db, {order, "Name"}), "tabcustomerinfo.Name COLLATE pinyin desc" + ties);
     EXPECT_EQ(sort_clause(db, {0, ""}), "tabcustomerinfo.CustomerID asc, tabvehicleinfo.rowid asc");
-    EXPECT_EQ(sort_clause(db, {1, "Nobody"}), "tabcustomerinfo.Nobody asc" + ties);
+    EXPECT_EQ(sort_clause(db, {1, "Nobody"}), "tabcustomerinfo.Nobody COLLATE pinyin asc" + ties);
 }
 
 }  // namespace

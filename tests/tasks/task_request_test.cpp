@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
             "GetRowCount", [](R& c) { c.RequestGetRowCount({}); }, {Has(constraints), Has(count)}},
         RequestCase{"LoadDbRange",
                     [](R& c) { c.RequestLoadDbRange(0, 20, {}, {}); },
-                    {Has(page_num), Has(page_size), Has(constraints), Has(sortType), Has(rows)}},
+                    {Has(page_num), Has(page_size), Has(constraints), Has(sortType), Has(page_step),
+                     Has(rows)}},
         RequestCase{"DeleteRows", [](R& c) { c.RequestDeleteRows({}); }, {Has(rows_to_delete)}},
         RequestCase{"DeleteAllRows", [](R& c) { c.RequestDeleteAllRows(); }, {}},
         RequestCase{
