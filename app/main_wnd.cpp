@@ -18,6 +18,24 @@ const UINT kCloseDelayMs = 1000;
 const char* const kPageNames[kMainPageCount] = {"pagelist", "pageimport", "pageexport", "pageedit",
                                                 "pagedbconfig"};
 
+// Tasks that only read. Any other task lost on its way may or may not have been written; the
+// import run says so in its own notice.
+const char* const kReadsOrTellsItself[] = {
+    task_names::kOpenDb,          task_names::kLogin,
+    task_names::kGetRowCount,     task_names::kLoadDbRange,
+    task_names::kLoadCustomerByID, task_names::kLoadCustomerVehicles,
+    task_names::kGetDataTypeInfo, task_names::kGetCommonDataMap,
+    task_names::kCountCommonDataUses, task_names::kImportRow,
+    task_names::kImportRows,
+};
+
+bool MayHaveWritten(const tstring& task) {
+    for (const char* name : kReadsOrTellsItself) {
+        if (task == name) return false;
+    }
+    return true;
+}
+
 // What selecting a navigation option does to the sub-navigation of the import and export pages.
 enum class SubNav { kHide, kShow, kKeep };
 
@@ -185,6 +203,9 @@ void CMainWnd::OnConnectionLost(TaskContext ctx) {
     for (CMainTabPageUI* page : m_pages) {
         if (page) page->OnReconnectFinished(reconnected);
     }
+    // Never sent again by itself: it may have been done already.
+    if (reconnected && MayHaveWritten(ctx.Get(task_keys::task_name)))
+        UIMessageBox(m_hWnd, "连接中断时的操作可能已经完成，也可能没有：请刷新后核对，确实没有完成再重做。");
     // Lost before they came, the data types are asked for again: no page loads without them.
     if (reconnected && !m_bDictionaryLoaded) m_pCaller->RequestGetDataTypeInfo();
 }

@@ -1,18 +1,28 @@
 #include "netsqlite/db_connection.h"
 
 #include <new>
+#include <string_view>
 
 #include "netsqlite/net_sqlite_exception.h"
 #include "netsqlite/text_codec.h"
 
 namespace {
 
-bool MeansConnectionLost(int32_t code) {
-    return code == NET_SQLITE_TIME_OUT || code == NET_SQLITE_NOT_SEND;
+// A service that restarted has forgotten the open and refuses every request unrun. Reported as
+// a lost connection, it is opened again with the stored settings, as after a time-out.
+constexpr std::string_view kNotOpened = ", the database has not been opened";
+
+bool MeansConnectionLost(const NetSqliteException& e) {
+    const int32_t code = e.GetCode();
+    if (code == NET_SQLITE_TIME_OUT || code == NET_SQLITE_NOT_SEND) return true;
+    const std::string_view message = e.GetMessage();
+    return (code == NET_SQLITE_QUERY_FAILED || code == NET_SQLITE_NONEQUERY_FAILED) &&
+           message.size() >= kNotOpened.size() &&
+           message.substr(message.size() - kNotOpened.size()) == kNotOpened;
 }
 
 ret_t FailureOf(const NetSqliteException& e) {
-    return {false, MeansConnectionLost(e.GetCode()) ? kDbConnectionLost : 0};
+    return {false, MeansConnectionLost(e) ? kDbConnectionLost : 0};
 }
 
 }  // namespace

@@ -93,7 +93,10 @@ void db_task_caller::Dispatch(TaskContext ctx) {
     RunHandlers(m_pageHandlers, name, ctx);
     const ret_t& result = ctx.Get(ret);
     if (!result.ok && result.code == kDbConnectionLost && m_connectionLost) {
-        m_connectionLost(ctx.Only(ret.name));
+        // The name too: whether the lost request may have written decides what to tell.
+        TaskContext lost = ctx.Only(ret.name);
+        lost.Put(task_name, name);
+        m_connectionLost(lost);
     }
 }
 

@@ -119,6 +119,47 @@ TEST_F(Reconnect, TheListsRowsComeBackWithTheConnection) {
     EXPECT_TRUE(IsControlEnabled(*m_main, "btn_refresh_page"));
 }
 
+// The restarted service has forgotten the open: the refresh notices, the client opens again
+// with the stored settings, and the rows come back without the operator doing anything.
+TEST_F(Reconnect, ARestartedServiceIsOpenedAgainAndTheRowsComeBack) {
+    ASSERT_NE(m_main, nullptr);
+    auto* grid = static_cast<CListUI*>(m_main->FindControl("customer_list"));
+    ASSERT_NE(grid, nullptr);
+    m_service.stop();
+    m_service.start();
+    NetSqliteClient client;
+    ASSERT_EQ(DbOpen(client, m_service.endpoint(), m_service.user(), m_service.password()),
+              ret_t(true, 0));
+    ASSERT_EQ(DbExecute(client, "INSERT INTO tabcustomerinfo (Code, Name) VALUES ('R1', 'R')"),
+              ret_t(true, 0));
+    bool reopened = false;
+    m_login->GetTaskCaller().Register("OpenDb", [&](TaskContext ctx) {
+        reopened = reopened || ctx.Get(task_keys::ret).ok;
+    });
+    ClickControl(*m_main, "btn_refresh_page");
+    UiDriver driver;
+    driver.Then([&] {
+        return reopened && m_main->GetReconnectDialog() == nullptr && grid->GetCount() > 0;
+    });
+    EXPECT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+// A write lost on its way may or may not have been done: it is not sent again, and once the
+// connection is back the operator is told to check.
+TEST_F(Reconnect, AWriteLostOnItsWayIsLeftToTheOperatorToCheck) {
+    ASSERT_NE(m_main, nullptr);
+    PauseService(*m_login);
+    m_login->GetTaskCaller().RequestDeleteVehicle("none");
+    UiDriver driver;
+    driver.Then([&] { return m_main->GetReconnectDialog() != nullptr; },
+                [&] { ResumeService(*m_login); })
+        .Then([&] { return m_main->GetReconnectDialog() == nullptr && !m_boxes.empty(); });
+    ASSERT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(m_boxes.back(),
+              "连接中断时的操作可能已经完成，也可能没有：请刷新后核对，确实没有完成再重做。");
+}
+
 // The dialog comes up unasked, maybe while the operator types on a page: a Space or Enter meant
 // for the page must not end the application. Tab reaches "cancel" for those who want it.
 TEST_F(Reconnect, KeysMeantForThePageDoNotGiveUp) {

@@ -65,6 +65,18 @@ TEST_F(ClientWithService, RefusedSqlCarriesTheServiceMessageAndChangesNothing) {
     EXPECT_EQ(Column("SELECT count(*) AS n FROM tabvehicleinfo", "n"), std::vector<tstring>{"0"});
 }
 
+// The restarted service has forgotten the open and runs nothing: a lost connection, until the
+// client opens again; the write is then done once.
+TEST_F(ClientWithService, ARestartedServiceIsALostConnectionUntilOpenedAgain) {
+    m_service.stop();
+    m_service.start();
+    const tstring insert = "INSERT INTO tabcustomerinfo (Code) VALUES ('after')";
+    EXPECT_EQ(DbExecute(m_client, insert), ret_t(false, kDbConnectionLost));
+    ASSERT_EQ(Open(), ret_t(true, 0));
+    EXPECT_EQ(DbExecute(m_client, insert), ret_t(true, 0));
+    EXPECT_EQ(Column("SELECT Code FROM tabcustomerinfo", "Code"), std::vector<tstring>{"after"});
+}
+
 TEST_F(ClientWithService, LongCellsAndLongStatementsTravelWhole) {
     const tstring longText(3000, 'N');  // far over 1023 Base64 characters
     tstring sql =

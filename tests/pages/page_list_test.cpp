@@ -529,7 +529,9 @@ TEST_F(PageListTest, AFailedDeleteSaysSoAndKeepsTheList) {
         .Then([&] { return m_main->GetReconnectDialog() == nullptr; });
     EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
     CDlgReconnect::SetRetryInterval(0);
-    EXPECT_EQ(m_boxes, (std::vector<std::string>{kDeleteFirstRow, "删除失败！"}));
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{
+                           kDeleteFirstRow, "删除失败！",
+                           "连接中断时的操作可能已经完成，也可能没有：请刷新后核对，确实没有完成再重做。"}));
     EXPECT_EQ(m_counts, counts + 1) << "the reconnect's reload alone, none for the failure";
     EXPECT_EQ(ItemCount(), 20);
 }

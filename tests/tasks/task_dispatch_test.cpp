@@ -215,8 +215,9 @@ TEST_P(TaskConnectionLost, OnlyCode2006CallsTheLostHandlerOnceAfterTheTasksOwnHa
         caller.Register(task_names::kLogin, [&](TaskContext) { calls.push_back("handler"); });
     }
     caller.SetConnectionLostHandler([&](TaskContext ctx) {
-        EXPECT_EQ(ctx.Size(), 1u) << "the lost handler gets a context holding only \"ret\"";
+        EXPECT_EQ(ctx.Size(), 2u) << "the lost handler gets \"ret\" and the task's name only";
         EXPECT_EQ(ctx.Get(task_keys::ret), c.result);
+        EXPECT_EQ(ctx.Get(task_keys::task_name), task_names::kLogin);
         calls.push_back("lost");
     });
     // Completions arrive in order: once the next task's has run, the first one's has too.

@@ -150,7 +150,7 @@ TEST_F(TasksOnService, AServiceThatStopsAnsweringStartsTheConnectionLostHandler)
     std::vector<std::string> calls;
     caller.Register(task_names::kGetRowCount, [&](TaskContext) { calls.push_back("handler"); });
     caller.SetConnectionLostHandler([&](TaskContext ctx) {
-        EXPECT_EQ(ctx.Size(), 1u);
+        EXPECT_EQ(ctx.Size(), 2u);
         calls.push_back("lost");
     });
     service.pause();
