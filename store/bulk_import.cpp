@@ -15,12 +15,6 @@ const ret_t kDone(true, 0);
 // Values of one IN list or rows of one VALUES list: far below SQLite's limits on a statement.
 constexpr size_t kRowsPerQuery = 500;
 
-// Lost connections pass through; any other failure becomes the step's own code.
-ret_t failed_with(const ret_t& result, int32_t code) {
-    if (result.ok || is_connection_lost(result)) return result;
-    return ret_t(false, code);
-}
-
 tstring value_of(const value_map_t& values, const tstring& column) {
     auto it = values.find(column);
     return it == values.end() ? tstring() : it->second;
@@ -110,62 +104,77 @@ customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts) {
 
 namespace {
 
-ret_t write_customer(DbConnection& db, row_info_t& row, const customer_decision_t& decision) {
-    customer_info_t& customer = row.customer;
-    if (decision.kind == customer_decision_t::New) {
-        return failed_with(
-            timed("insert_customerinfo", [&] { return insert_customerinfo(db, customer); }),
-            kCustomerInsertFailed);
-    }
-    const ret_t matched =
-        timed("match_customerinfo", [&] { return match_customerinfo(db, customer); });
-    if (matched.ok || is_connection_lost(matched)) return matched;
-    return failed_with(
-        timed("update_customerinfo", [&] { return update_customerinfo(db, customer); }),
-        kCustomerUpdateFailed);
-}
-
 void assign_owner(row_info_t& row) {
     row.vehicle.CustomerID = row.customer.CustomerID;
     stamp_owner(row.vehicle);
 }
 
-ret_t write_vehicle(DbConnection& db, row_info_t& row, const customer_decision_t& decision) {
-    vehicle_info_t& vehicle = row.vehicle;
-    assign_owner(row);
-    if (!decision.plate_stored) {
-        return failed_with(
-            timed("insert_vehicleinfo", [&] { return insert_vehicleinfo(db, vehicle, false); }),
-            kVehicleInsertFailed);
-    }
+ret_t insert_new_customer_row(DbConnection& db, row_info_t& row,
+                              const customer_decision_t& decision) {
+    const ret_t written = timed("insert_customerinfo", [&] {
+        return insert_customer_and_vehicle(db, row.customer, row.vehicle, decision.plate_stored);
+    });
+    if (written.ok || is_connection_lost(written)) return written;
+    // The database refused the customer with its vehicle; whether it takes the customer alone
+    // tells which of the two writes it refuses.
+    const ret_t accepted = customer_insert_accepted(db, row.customer);
+    if (is_connection_lost(accepted)) return accepted;
+    if (!accepted.ok) return ret_t(false, kCustomerInsertFailed);
+    return ret_t(false, decision.plate_stored ? kVehicleUpdateFailed : kVehicleInsertFailed);
+}
+
+// Which write the database refused when a stored customer's row was refused as a whole. A new
+// vehicle can be tried alone; of two updates the customer's is reported.
+ret_t refused_write(DbConnection& db, row_info_t& row, bool customer_changed,
+                    bool vehicle_changed, bool plate_stored) {
+    if (!vehicle_changed) return ret_t(false, kCustomerUpdateFailed);
+    const int32_t vehicle_code = plate_stored ? kVehicleUpdateFailed : kVehicleInsertFailed;
+    if (!customer_changed) return ret_t(false, vehicle_code);
+    if (plate_stored) return ret_t(false, kCustomerUpdateFailed);
+    const ret_t accepted = vehicle_insert_accepted(db, row.vehicle);
+    if (is_connection_lost(accepted)) return accepted;
+    return ret_t(false, accepted.ok ? kCustomerUpdateFailed : kVehicleInsertFailed);
+}
+
+ret_t import_stored_customer_row(DbConnection& db, row_info_t& row,
+                                 const customer_decision_t& decision) {
     const ret_t matched =
-        timed("match_vehicleinfo", [&] { return match_vehicleinfo(db, vehicle); });
-    if (matched.ok || is_connection_lost(matched)) return matched;
-    return failed_with(timed("update_vehicleinfo", [&] { return update_vehicleinfo(db, vehicle); }),
-                       kVehicleUpdateFailed);
+        timed("match_customerinfo", [&] { return match_customerinfo(db, row.customer); });
+    if (is_connection_lost(matched)) return matched;
+    const bool customer_changed = !matched.ok;
+    assign_owner(row);
+    bool vehicle_changed = true;
+    if (decision.plate_stored) {
+        const ret_t same =
+            timed("match_vehicleinfo", [&] { return match_vehicleinfo(db, row.vehicle); });
+        if (is_connection_lost(same)) return same;
+        vehicle_changed = !same.ok;
+    }
+    if (!customer_changed && !vehicle_changed) return kDone;
+    const char* label = customer_changed        ? "update_customerinfo"
+                        : decision.plate_stored ? "update_vehicleinfo"
+                                                : "insert_vehicleinfo";
+    const ret_t written = timed(label, [&] {
+        if (!vehicle_changed) return update_customerinfo(db, row.customer);
+        return update_customer_and_vehicle(db, row.customer, customer_changed, row.vehicle,
+                                           !decision.plate_stored);
+    });
+    if (written.ok || is_connection_lost(written)) return written;
+    return refused_write(db, row, customer_changed, vehicle_changed, decision.plate_stored);
 }
 
 }  // namespace
 
+// Every row's writes go in one request, so a row is stored whole or not at all.
 ret_t insert_row(DbConnection& db, row_info_t& row) {
     row_facts_t facts;
     const ret_t looked_up = look_up_row(db, row, facts);
     if (!looked_up.ok) return looked_up;
     const customer_decision_t decision = decide_customer(row, facts);
     if (decision.kind == customer_decision_t::Refused) return ret_t(false, decision.refusal);
-    // A new customer goes in one request with its vehicle, so a lost connection never leaves it
-    // without the vehicle. Should the database refuse that request, the two writes are made one
-    // by one, which tells which of them it refuses (code 2 or 3 or 5).
-    if (decision.kind == customer_decision_t::New) {
-        const ret_t written = timed("insert_customerinfo", [&] {
-            return insert_customer_and_vehicle(db, row.customer, row.vehicle,
-                                               decision.plate_stored);
-        });
-        if (written.ok || is_connection_lost(written)) return written;
-    }
-    const ret_t customer = write_customer(db, row, decision);
-    if (!customer.ok) return customer;
-    return write_vehicle(db, row, decision);
+    if (decision.kind == customer_decision_t::New)
+        return insert_new_customer_row(db, row, decision);
+    return import_stored_customer_row(db, row, decision);
 }
 
 namespace {
@@ -371,17 +380,17 @@ ret_t match_rows(DbConnection& db, std::vector<row_info_t>& rows,
     return kDone;
 }
 
-struct ImportPlan {
+// What one wave writes: the rows whose customer, and those whose vehicle, differs from the
+// stored one or is new.
+struct WavePlan {
     std::vector<customer_decision_t> decisions;
-    std::vector<size_t> customers_to_update;
-    std::vector<size_t> customers_to_insert;
-    std::vector<size_t> vehicles_to_update;
-    std::vector<size_t> vehicles_to_insert;
+    std::vector<size_t> customers;
+    std::vector<size_t> vehicles;
 };
 
 ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
                      const std::vector<row_facts_t>& facts, std::vector<insert_result_t>& results,
-                     ImportPlan& plan) {
+                     WavePlan& plan) {
     std::vector<size_t> stored;
     for (size_t i = 0; i < rows.size(); ++i) {
         const customer_decision_t& decision = plan.decisions[i] =
@@ -389,7 +398,7 @@ ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
         if (decision.kind == customer_decision_t::Refused) {
             results[i] = {false, decision.refusal};
         } else if (decision.kind == customer_decision_t::New) {
-            plan.customers_to_insert.push_back(i);
+            plan.customers.push_back(i);
         } else {
             stored.push_back(i);
         }
@@ -402,57 +411,45 @@ ret_t plan_customers(DbConnection& db, std::vector<row_info_t>& rows,
         if (unchanged[k]) {
             results[stored[k]] = {false, kCustomerUnchanged};
         } else {
-            plan.customers_to_update.push_back(stored[k]);
+            plan.customers.push_back(stored[k]);
         }
     }
     return kDone;
 }
 
-// A row writes its vehicle when its customer is stored under a known id after the customer
-// stage: written as the row says, unchanged, or kept with its old values when its update
-// failed. Refused rows (no plate, code and plate in conflict) and customers whose insert
-// failed write no vehicle.
-bool enters_vehicle_stage(const row_info_t& row, const insert_result_t& result) {
-    if (row.customer.CustomerID == -1) return false;
-    return result.ok || result.code == kCustomerUnchanged || result.code == kCustomerUpdateFailed;
-}
-
-// A failed customer update stays the row's result, whatever its vehicle did.
-void keep_customer_failures(const std::vector<int32_t>& customer_codes,
-                            std::vector<insert_result_t>& results) {
-    for (size_t i = 0; i < results.size(); ++i) {
-        if (customer_codes[i] == kCustomerUpdateFailed) results[i] = {false, kCustomerUpdateFailed};
-    }
-}
-
+// A new customer's vehicle is always written (its owner changes); a stored customer's when
+// its plate is new or its stored vehicle differs. A row that changes nothing at all reports so.
 ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
-                    std::vector<insert_result_t>& results, ImportPlan& plan) {
+                    std::vector<insert_result_t>& results, WavePlan& plan) {
     std::vector<size_t> stored;
     for (size_t j = 0; j < rows.size(); ++j) {
-        if (!enters_vehicle_stage(rows[j], results[j])) continue;
+        const customer_decision_t& decision = plan.decisions[j];
+        if (decision.kind == customer_decision_t::Refused) continue;
         assign_owner(rows[j]);
-        (plan.decisions[j].plate_stored ? stored : plan.vehicles_to_insert).push_back(j);
+        const bool matchable =
+            decision.kind == customer_decision_t::Exists && decision.plate_stored;
+        (matchable ? stored : plan.vehicles).push_back(j);
     }
     std::vector<bool> unchanged;
     const ret_t matched =
         timed("match_vehicleinfo", [&] { return match_rows(db, rows, stored, true, unchanged); });
     if (!matched.ok) return matched;
     for (size_t k = 0; k < stored.size(); ++k) {
-        insert_result_t& result = results[stored[k]];
         if (!unchanged[k]) {
-            plan.vehicles_to_update.push_back(stored[k]);
-        } else if (result.code == kCustomerUnchanged) {
-            result = {false, kNothingToImport};
-        } else if (result.ok) {
-            result = {true, 0};
+            plan.vehicles.push_back(stored[k]);
+        } else if (results[stored[k]].code == kCustomerUnchanged) {
+            results[stored[k]] = {false, kNothingToImport};
         }
     }
     return kDone;
 }
 
-int32_t batch_failure_code(bool vehicle, bool update) {
-    if (vehicle) return update ? kVehicleUpdateFailed : kVehicleInsertFailed;
-    return update ? kCustomerUpdateFailed : kCustomerInsertFailed;
+// A new customer's id is not known before the request that inserts it: its vehicle names the
+// owner by the customer's code.
+tstring owner_of(const row_info_t& row) {
+    if (row.customer.CustomerID != -1) return std::to_string(row.customer.CustomerID);
+    return "(SELECT CustomerID FROM tabcustomerinfo WHERE Code = " +
+           sql::literal(value_of(row.customer.values, "Code")) + ")";
 }
 
 // "INSERT INTO t (a, b) VALUES (...), (...) ON CONFLICT(key) DO UPDATE SET a = excluded.a".
@@ -475,7 +472,10 @@ tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& 
     for (size_t index : indices) {
         const value_map_t& values = values_of(rows[index], vehicle);
         std::vector<tstring> cells;
-        for (const tstring& column : columns) cells.push_back(sql::value(value_of(values, column)));
+        for (const tstring& column : columns) {
+            const bool owner = vehicle && column == "CustomerID";
+            cells.push_back(owner ? owner_of(rows[index]) : sql::value(value_of(values, column)));
+        }
         tuples.push_back("(" + sql::join(cells, ", ") + ")");
     }
     return tstring("INSERT INTO ") + (vehicle ? "tabvehicleinfo" : "tabcustomerinfo") + " (" +
@@ -484,96 +484,125 @@ tstring upsert_statement(const DbConnection& db, const std::vector<row_info_t>& 
            (updates.empty() ? tstring("NOTHING") : "UPDATE SET " + sql::join(updates, ", "));
 }
 
-// One upsert per distinct column set, all in one request, so no row writes a column it does
-// not map.
-tstring upsert_request(const DbConnection& db, const std::vector<row_info_t>& rows,
-                       const std::vector<size_t>& indices, bool vehicle) {
+// One upsert per distinct column set, so no row writes a column it does not map.
+std::vector<tstring> upserts(const DbConnection& db, const std::vector<row_info_t>& rows,
+                             const std::vector<size_t>& indices, bool vehicle) {
     std::map<column_set_t, std::vector<size_t>> by_columns;
     for (size_t index : indices)
         by_columns[columns_of(db, rows[index], vehicle, sql::Statement::Insert)].push_back(index);
     std::vector<tstring> statements;
     for (const auto& [columns, group] : by_columns)
         statements.push_back(upsert_statement(db, rows, group, columns, vehicle));
-    return sql::join(statements, "; ");
+    return statements;
 }
 
-// The listed rows' one write request; an empty list sends nothing and is ok false, code 0.
-ret_t write_rows(DbConnection& db, const std::vector<row_info_t>& rows,
-                 const std::vector<size_t>& indices, bool vehicle) {
-    if (indices.empty()) return ret_t(false, 0);
-    return db.execute(upsert_request(db, rows, indices, vehicle));
+// The new customers' codes with the ids their inserts gave them.
+tstring new_ids_query(const std::vector<row_info_t>& rows) {
+    std::vector<tstring> codes;
+    for (const row_info_t& row : rows) {
+        if (row.customer.CustomerID == -1)
+            codes.push_back(sql::literal(value_of(row.customer.values, "Code")));
+    }
+    if (codes.empty()) return tstring();
+    return "SELECT Code AS k, CustomerID AS id FROM tabcustomerinfo WHERE Code IN (" +
+           sql::join(codes, ", ") + ")";
 }
 
-void report_matches(const std::vector<size_t>& indices, const std::vector<bool>& matched,
-                    const std::vector<int32_t>& failure_codes,
-                    std::vector<insert_result_t>& results) {
-    for (size_t k = 0; k < indices.size(); ++k)
-        results[indices[k]] =
-            matched[k] ? insert_result_t{true, 0} : insert_result_t{false, failure_codes[k]};
-}
-
-// Every listed row is reported by what is stored now, also after a failed write: ok when it
-// matches, else failure_codes[k].
-ret_t recheck(DbConnection& db, std::vector<row_info_t>& rows, const std::vector<size_t>& indices,
-              const std::vector<int32_t>& failure_codes, bool vehicle,
-              std::vector<insert_result_t>& results) {
-    std::vector<bool> matched;
-    const ret_t read = match_rows(db, rows, indices, vehicle, matched);
-    if (!read.ok) return read;
-    report_matches(indices, matched, failure_codes, results);
-    return kDone;
-}
-
-// The listed rows' write and the re-check of `written` as one request when the re-check is a
-// single query: `done` is false when that could not be, or the request failed, and nothing
-// was reported.
-ret_t write_and_recheck(DbConnection& db, std::vector<row_info_t>& rows,
-                        const std::vector<size_t>& to_write, const std::vector<size_t>& written,
-                        const std::vector<int32_t>& failure_codes, bool vehicle,
-                        std::vector<insert_result_t>& results, bool& done) {
-    done = false;
-    const std::vector<tstring> queries = match_queries(db, rows, written, vehicle);
-    if (queries.size() != 1) return write_rows(db, rows, to_write, vehicle);
-    std::vector<bool> matched(written.size(), false);
-    const ret_t ran =
-        read_matches(db, upsert_request(db, rows, to_write, vehicle) + "; " + queries.front(), rows,
-                     written, vehicle, matched);
-    done = ran.ok;
-    if (done) report_matches(written, matched, failure_codes, results);
+// The wave's customers and vehicles in one request, which the database stores whole or not at
+// all; a new customer learns its id from the same request.
+ret_t write_wave(DbConnection& db, std::vector<row_info_t>& rows, const WavePlan& plan) {
+    std::vector<tstring> statements = upserts(db, rows, plan.customers, false);
+    for (tstring& statement : upserts(db, rows, plan.vehicles, true))
+        statements.push_back(std::move(statement));
+    std::vector<row_info_t> written;
+    for (size_t index : plan.customers) written.push_back(rows[index]);
+    const tstring ids = new_ids_query(written);
+    if (ids.empty()) return db.execute(sql::join(statements, "; "));
+    std::map<tstring, int32_t> new_ids;
+    const ret_t ran = read_rows(db, sql::join(statements, "; ") + "; " + ids,
+                                [&](const NetSqliteResultSet& row) {
+                                    tstring code;
+                                    read_text(row, "k", code);
+                                    new_ids[code] = read_int(row, "id");
+                                    return true;
+                                });
+    if (!ran.ok) return ran;
+    for (row_info_t& row : rows) {
+        if (row.customer.CustomerID != -1) continue;
+        auto id = new_ids.find(value_of(row.customer.values, "Code"));
+        if (id == new_ids.end()) continue;
+        row.customer.CustomerID = id->second;
+        assign_owner(row);
+    }
     return ran;
 }
 
-// The update batch, then the insert batch of customers or vehicles with the re-check of both
-// (their keys differ, so neither write touches the other's rows); the insert's result.
-ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
-                    std::vector<insert_result_t>& results, bool vehicle,
-                    const std::vector<size_t>& to_update, const std::vector<size_t>& to_insert) {
-    std::vector<size_t> written = to_update;
-    written.insert(written.end(), to_insert.begin(), to_insert.end());
-    std::vector<int32_t> failure_codes(to_update.size(), batch_failure_code(vehicle, true));
-    failure_codes.resize(written.size(), batch_failure_code(vehicle, false));
-    if (written.empty()) return ret_t(false, 0);
-    // The last write carries the re-check along.
-    const bool update_last = to_insert.empty();
-    if (!update_last) {
-        const ret_t updated = timed(vehicle ? "update_vehicles" : "update_customers",
-                                    [&] { return write_rows(db, rows, to_update, vehicle); });
-        if (is_connection_lost(updated)) return updated;
+void report_written(const WavePlan& plan, std::vector<insert_result_t>& results) {
+    for (const std::vector<size_t>* written : {&plan.customers, &plan.vehicles}) {
+        for (size_t index : *written) results[index] = {true, 0};
     }
-    bool checked = false;
-    const ret_t last =
-        timed(update_last ? (vehicle ? "update_vehicles" : "update_customers")
-                          : (vehicle ? "insert_vehicles" : "insert_customers"),
-              [&] {
-                  return write_and_recheck(db, rows, update_last ? to_update : to_insert, written,
-                                           failure_codes, vehicle, results, checked);
-              });
-    if (is_connection_lost(last)) return last;
-    if (!checked) {
-        const ret_t read = recheck(db, rows, written, failure_codes, vehicle, results);
-        if (!read.ok) return read;
+}
+
+// When the database refuses a wave's request, each row that had something to write is
+// imported on its own, from the row as it came, which tells the rows it refuses apart.
+ret_t import_rows_alone(DbConnection& db, const std::vector<row_info_t>& original,
+                        std::vector<row_info_t>& rows, const WavePlan& plan,
+                        std::vector<insert_result_t>& results) {
+    std::set<size_t> writing(plan.customers.begin(), plan.customers.end());
+    writing.insert(plan.vehicles.begin(), plan.vehicles.end());
+    for (size_t index : writing) {
+        rows[index] = original[index];
+        const ret_t imported = insert_row(db, rows[index]);
+        if (is_connection_lost(imported)) return imported;
+        results[index] = {imported.ok, imported.ok ? 0 : imported.code};
     }
-    return update_last ? ret_t(false, 0) : ret_t(true, last.code);
+    return kDone;
+}
+
+// Rows that share no code and no plate: no row's lookups or writes touch another's, so the
+// whole wave is classified and written at once with the result each would get alone.
+ret_t import_wave(DbConnection& db, std::vector<row_info_t>& rows,
+                  std::vector<insert_result_t>& results) {
+    const std::vector<row_info_t> original = rows;
+    std::vector<row_facts_t> facts(rows.size());
+    WavePlan plan;
+    plan.decisions.resize(rows.size());
+    ret_t step = look_up_rows(db, rows, facts);
+    if (!step.ok) return step;
+    step = plan_customers(db, rows, facts, results, plan);
+    if (!step.ok) return step;
+    step = plan_vehicles(db, rows, results, plan);
+    if (!step.ok) return step;
+    if (plan.customers.empty() && plan.vehicles.empty()) return kDone;
+    step = timed("write_rows", [&] { return write_wave(db, rows, plan); });
+    if (is_connection_lost(step)) return step;
+    if (!step.ok) return import_rows_alone(db, original, rows, plan, results);
+    report_written(plan, results);
+    return kDone;
+}
+
+// A row must see the writes of every earlier row with its code or its plate, as it would
+// imported after them: it goes into the wave after the last of theirs. Rows without a plate
+// are refused without a lookup and go into the first wave.
+std::vector<std::vector<size_t>> waves_of(const std::vector<row_info_t>& rows) {
+    std::vector<std::vector<size_t>> waves(1);
+    std::map<tstring, size_t> next_by_plate, next_by_code;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const tstring plate = plate_of(rows[i]);
+        if (plate.empty()) {
+            waves[0].push_back(i);
+            continue;
+        }
+        tstring code = value_of(rows[i].customer.values, "Code");
+        if (code.empty()) code = plate;
+        size_t& after_plate = next_by_plate[plate];
+        size_t& after_code = next_by_code[code];
+        const size_t wave = std::max(after_plate, after_code);
+        if (wave == waves.size()) waves.emplace_back();
+        waves[wave].push_back(i);
+        after_plate = after_code = wave + 1;
+    }
+    return waves;
 }
 
 }  // namespace
@@ -581,37 +610,17 @@ ret_t write_batches(DbConnection& db, std::vector<row_info_t>& rows,
 ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
                         std::vector<insert_result_t>& results) {
     results.assign(rows.size(), insert_result_t());
-    std::vector<row_facts_t> facts(rows.size());
-    ImportPlan plan;
-    plan.decisions.resize(rows.size());
-
-    ret_t step = look_up_rows(db, rows, facts);
-    if (!step.ok) return step;
-    step = plan_customers(db, rows, facts, results, plan);
-    if (!step.ok) return step;
-    step =
-        write_batches(db, rows, results, false, plan.customers_to_update, plan.customers_to_insert);
-    if (is_connection_lost(step)) return step;
-    std::vector<int32_t> customer_codes;
-    for (const insert_result_t& result : results) customer_codes.push_back(result.code);
-    step = plan_vehicles(db, rows, results, plan);
-    if (!step.ok) return step;
-    step = write_batches(db, rows, results, true, plan.vehicles_to_update, plan.vehicles_to_insert);
-    if (is_connection_lost(step)) return step;
-    keep_customer_failures(customer_codes, results);
-    return ret_t(true, step.code);
-}
-
-ret_t upsert_batch(DbConnection& db, std::vector<row_info_t>& rows,
-                   const std::vector<size_t>& indices, std::vector<insert_result_t>& results,
-                   bool vehicle, bool update) {
-    if (rows.empty() || indices.empty()) return ret_t(false, 0);
-    const ret_t written = write_rows(db, rows, indices, vehicle);
-    if (is_connection_lost(written)) return written;
-    const ret_t checked =
-        recheck(db, rows, indices,
-                std::vector<int32_t>(indices.size(), batch_failure_code(vehicle, update)), vehicle,
-                results);
-    if (!checked.ok) return checked;
-    return ret_t(true, written.code);
+    for (const std::vector<size_t>& wave : waves_of(rows)) {
+        std::vector<row_info_t> wave_rows;
+        wave_rows.reserve(wave.size());
+        for (size_t index : wave) wave_rows.push_back(std::move(rows[index]));
+        std::vector<insert_result_t> wave_results(wave.size());
+        const ret_t imported = import_wave(db, wave_rows, wave_results);
+        for (size_t k = 0; k < wave.size(); ++k) {
+            rows[wave[k]] = std::move(wave_rows[k]);
+            results[wave[k]] = wave_results[k];
+        }
+        if (!imported.ok) return imported;
+    }
+    return kDone;
 }

@@ -8,24 +8,18 @@
 
 // Merges one imported row (customer and one vehicle) into the stored data. A row without a
 // plate is refused with kNoPlate, a row whose code and plate belong to different stored
-// customers with kCodePlateConflict; an empty Code becomes the plate number.
+// customers with kCodePlateConflict; an empty Code becomes the plate number. The row's writes
+// are stored together or not at all.
 ret_t insert_row(DbConnection& db, row_info_t& row);
 
-// The same merge for many rows. Every lookup, match and write covers all rows at once (a few
-// queries per 500 rows), with the result each row would get from looking it up alone.
-// results[i] describes rows[i]; a row that changed nothing at all gets kNothingToImport. Row
-// failures never end the call; a lost connection does, leaving the rows not yet handled at ok
-// false, code 0.
+// The same merge for many rows, with the result and the stored data that importing them one
+// after the other with insert_row gives: a row sees every earlier row's writes. Lookups,
+// matches and writes cover many rows at once (a few requests per 500 rows that share no code
+// or plate). results[i] describes rows[i]; a row that changed nothing at all gets
+// kNothingToImport. Row failures never end the call; a lost connection does, leaving the rows
+// not yet handled at ok false, code 0.
 ret_t insert_multi_rows(DbConnection& db, std::vector<row_info_t>& rows,
                         std::vector<insert_result_t>& results);
-
-// One request writing the customers (or vehicles) of the listed rows, inserting new keys and
-// updating stored ones (each row only the columns it maps), then one match of every listed
-// row: a row that does not match gets the failure code of its kind. An empty list sends
-// nothing and is ok false, code 0.
-ret_t upsert_batch(DbConnection& db, std::vector<row_info_t>& rows,
-                   const std::vector<size_t>& indices, std::vector<insert_result_t>& results,
-                   bool vehicle, bool update);
 
 // What the customer decision reads about one row: its plate's stored owner and that owner's
 // code, and the customer stored under the row's code.

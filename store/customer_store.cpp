@@ -280,6 +280,24 @@ ret_t insert_customer_and_vehicle(DbConnection& db, customer_info_t& customer,
 
 namespace {
 
+tstring then_delete_inserted(const char* table) {
+    return tstring("; DELETE FROM ") + table + " WHERE rowid = last_insert_rowid()";
+}
+
+}  // namespace
+
+ret_t customer_insert_accepted(DbConnection& db, const customer_info_t& customer) {
+    return db.execute(insert_customer_statement(db, customer) +
+                      then_delete_inserted("tabcustomerinfo"));
+}
+
+ret_t vehicle_insert_accepted(DbConnection& db, vehicle_info_t& vehicle) {
+    return db.execute(insert_vehicle_statement(db, vehicle, id_text(vehicle.CustomerID)) +
+                      then_delete_inserted("tabvehicleinfo"));
+}
+
+namespace {
+
 // The UPDATE of the customer's columns, or nothing when none of them may be set.
 tstring update_customer_statement(const DbConnection& db, const customer_info_t& customer) {
     const value_map_t entries = sql::entries_taking_part(db, sql::Record::Customer,
@@ -294,6 +312,21 @@ tstring update_customer_statement(const DbConnection& db, const customer_info_t&
 ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer) {
     const tstring statement = update_customer_statement(db, customer);
     return statement.empty() ? ret_t(true, 0) : db.execute(statement);
+}
+
+ret_t update_customer_and_vehicle(DbConnection& db, const customer_info_t& customer,
+                                  bool update_customer, vehicle_info_t& vehicle,
+                                  bool insert_vehicle) {
+    vehicle.CustomerID = customer.CustomerID;
+    stamp_owner(vehicle);
+    const tstring owner = id_text(customer.CustomerID);
+    const tstring vehicle_write = insert_vehicle
+                                      ? insert_vehicle_statement(db, vehicle, owner)
+                                      : update_vehicle_statement(db, vehicle, owner);
+    const tstring customer_write =
+        update_customer ? update_customer_statement(db, customer) : tstring();
+    return db.execute(customer_write.empty() ? vehicle_write
+                                             : customer_write + "; " + vehicle_write);
 }
 
 ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle) {

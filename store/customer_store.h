@@ -40,6 +40,15 @@ ret_t insert_vehicle(DbConnection& db, vehicle_info_t& vehicle);
 // inserted, or with `plate_stored` its stored row updated, as the new customer's. Learns the id.
 ret_t insert_customer_and_vehicle(DbConnection& db, customer_info_t& customer,
                                   vehicle_info_t& vehicle, bool plate_stored);
+// A stored customer's update (with `update_customer`) and its vehicle's insert (`insert_vehicle`)
+// or update, as one request: both stored or neither. The vehicle goes to customer.CustomerID.
+ret_t update_customer_and_vehicle(DbConnection& db, const customer_info_t& customer,
+                                  bool update_customer, vehicle_info_t& vehicle,
+                                  bool insert_vehicle);
+// Whether the database accepts the insert, asked by inserting and deleting the row in one
+// request: nothing stays stored either way.
+ret_t customer_insert_accepted(DbConnection& db, const customer_info_t& customer);
+ret_t vehicle_insert_accepted(DbConnection& db, vehicle_info_t& vehicle);
 // An empty SET list sends nothing and succeeds (both updates).
 ret_t update_customerinfo(DbConnection& db, const customer_info_t& customer);
 ret_t update_vehicleinfo(DbConnection& db, const vehicle_info_t& vehicle);
