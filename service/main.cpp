@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "service/backup.h"
 #include "service/database.h"
 #include "service/request_handler.h"
 #include "service/server.h"
@@ -36,7 +37,11 @@ void InstallStopHandlers() {
 int main(int argc, char** argv) {
     const auto options = ParseServiceOptions(argc, argv);
     if (!options) return 2;
+    if (options->check) return CheckDatabaseFile(options->database);
+    if (!options->restoreFrom.empty())
+        return RestoreDatabaseFile(options->restoreFrom, options->database);
 
+    const DatabaseInUse inUse(options->database);
     std::string error;
     ServiceConnections connections;
     connections.writer = Database::Open(options->database, options->demo, error);
@@ -73,7 +78,10 @@ int main(int argc, char** argv) {
                 options->database.c_str());
     std::fflush(stdout);
 
+    std::optional<BackupSchedule> backups;
+    if (!options->backup.folder.empty()) backups.emplace(options->database, options->backup);
     server.Run(g_stopRequested);
+    backups.reset();
     std::printf("netsqlited: stopped\n");
     return 0;
 }

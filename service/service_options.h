@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "service/backup.h"
 #include "service/database.h"
 
 struct ServiceOptions {
@@ -12,9 +13,13 @@ struct ServiceOptions {
     std::string password = "ledger2026";
     bool demo = false;
     Database::Limits limits;
+    BackupOptions backup;
+    bool check = false;         // only check the database and report
+    std::string restoreFrom;  // only replace the database with this backup
 };
 
-// Parses the command line; prints the reason (or the usage) and returns nothing when the
+// Parses the command line, and first the lines "name = value" (or a bare "name") of a
+// `--config FILE` as if they were the options "--name=value" given before the others; prints the reason (or the usage) and returns nothing when the
 // service should not start.
 std::optional<ServiceOptions> ParseServiceOptions(int argc, char** argv);
 
