@@ -7,6 +7,7 @@
 #include "tests/app/app_test_support.h"
 #include "tests/guisupport/gui_support.h"
 #include "uilib/layout_ui.h"
+#include "uilib/message_box.h"
 
 namespace apptest {
 namespace {
@@ -129,6 +130,27 @@ TEST_F(MainWindow, CloseAsksFirstThenHidesAtOnceAndEndsTheApplicationASecondLate
     EXPECT_TRUE(IsWindow(hWnd)) << "closed only after a second";
     EXPECT_TRUE(ProcessMessagesUntil([&] { return !IsWindow(hWnd); }, 3000));
     EXPECT_EQ(UiDriver().Run(), 0);
+}
+
+// The question about unsaved edits, as the operator sees it: its third button drops them.
+TEST_F(SkinTest, TheSaveQuestionsMiddleButtonDropsTheEdits) {
+    UISetMessageBoxHook({});
+    SaveAnswer answer = SaveAnswer::kCancel;
+    HWND box = nullptr;
+    UiDriver driver;
+    driver
+        .Then([] { return true; },
+              [&] { answer = UIAskToSave(nullptr, "当前修改尚未保存，是否保存？"); })
+        .Then([&] { return (box = guisupport::ActiveWindow()) != nullptr; },
+              [&] {
+                  guisupport::SaveScreenshot(box, "app_save_question");
+                  // From 保存, where the keyboard starts, to 不保存.
+                  guisupport::PressKey(box, VK_TAB);
+                  guisupport::PressKey(box, VK_SPACE);
+              })
+        .Then([&] { return !IsWindow(box); });
+    EXPECT_EQ(driver.Run(), UiDriver::kFinished);
+    EXPECT_EQ(answer, SaveAnswer::kDiscard);
 }
 
 TEST_F(SkinTest, FactoryMakesThePagesAndLeavesTheRestToTheLibrary) {
