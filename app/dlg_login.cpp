@@ -1,6 +1,7 @@
 #include "app/dlg_login.h"
 
 #include "app/find_control.h"
+#include "app/handshake_advice.h"
 #include "app/main_wnd.h"
 #include "app/product.h"
 #include "settings/config.h"
@@ -92,13 +93,15 @@ void CDlgLogin::RequestLoginAsTyped() {
 }
 
 void CDlgLogin::OnOpenDb(TaskContext ctx) {
-    if (ctx.Get(task_keys::ret).ok) {
+    const ret_t result = ctx.Get(task_keys::ret);
+    if (result.ok) {
         SetMessage("数据库已连接");
         m_bConnected = true;
         RequestLoginAsTyped();
     } else {
         SetBusy(false);
-        SetMessage("数据库连接失败", kOpenFailedHint);
+        const char* advice = HandshakeAdvice(result.code);
+        SetMessage("数据库连接失败", advice ? advice : kOpenFailedHint);
         SelectForRetyping(m_pEditIp);
     }
 }

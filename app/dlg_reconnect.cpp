@@ -1,6 +1,7 @@
 #include "app/dlg_reconnect.h"
 
 #include "app/find_control.h"
+#include "app/handshake_advice.h"
 #include "tasks/db_task_caller.h"
 #include "uilib/label_ui.h"
 #include "uilib/paint_manager_ui.h"
@@ -73,6 +74,8 @@ void CDlgReconnect::OnOpenDb(TaskContext ctx) {
         // Takes effect after this dispatch, so the handlers are never removed while it runs.
         CDialogWnd::Close(IDOK);
     } else {
+        // Retrying goes on: the service may come back with the key the settings hold.
+        if (const char* advice = HandshakeAdvice(ctx.Get(task_keys::ret).code)) SetMessage(advice);
         m_pm.SetTimer(RetryTimerHost(), kRetryTimer, g_retryIntervalMs);
     }
 }

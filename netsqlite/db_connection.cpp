@@ -9,16 +9,34 @@
 namespace {
 
 // A service that restarted has forgotten the open and refuses every request unrun. Reported as
-// a lost connection, it is opened again with the stored settings, as after a time-out.
+// a lost connection, it is opened again with the stored settings, as after a time-out. So is a
+// refused handshake in the middle of a session, a service restarted with another key: the
+// reconnect's open then tells the operator what to change.
 constexpr std::string_view kNotOpened = ", the database has not been opened";
 
 bool MeansConnectionLost(const NetSqliteException& e) {
     const int32_t code = e.GetCode();
-    if (code == NET_SQLITE_TIME_OUT || code == NET_SQLITE_NOT_SEND) return true;
+    if (code == NET_SQLITE_TIME_OUT || code == NET_SQLITE_NOT_SEND ||
+        code == NET_SQLITE_SERVER_KEY_MISMATCH || code == NET_SQLITE_ENCRYPTION_REQUIRED)
+        return true;
     const std::string_view message = e.GetMessage();
     return (code == NET_SQLITE_QUERY_FAILED || code == NET_SQLITE_NONEQUERY_FAILED) &&
            message.size() >= kNotOpened.size() &&
            message.substr(message.size() - kNotOpened.size()) == kNotOpened;
+}
+
+ret_t OpenFailureOf(const NetSqliteException& e) {
+    switch (e.GetCode()) {
+        case NET_SQLITE_TIME_OUT:
+            return {false, kDbConnectionLost};
+        case NET_SQLITE_SERVER_KEY_MISMATCH:
+            return {false, kDbServerKeyMismatch};
+        case NET_SQLITE_ENCRYPTION_REQUIRED:
+            return {false, kDbEncryptionRequired};
+        default:
+            // An open that could not even be sent is a refusal, not a lost connection.
+            return {false, 0};
+    }
 }
 
 ret_t FailureOf(const NetSqliteException& e) {
@@ -34,8 +52,7 @@ ret_t DbOpen(NetSqliteClient& client, const tstring& endpoint, const tstring& us
         client.Open(endpoint.c_str(), user, password);
         return {true, 0};
     } catch (const NetSqliteException& e) {
-        // An open that could not even be sent is a refusal, not a lost connection.
-        return {false, e.GetCode() == NET_SQLITE_TIME_OUT ? kDbConnectionLost : 0};
+        return OpenFailureOf(e);
     } catch (const std::bad_alloc&) {
         return {false, 0};
     }

@@ -11,7 +11,8 @@
 // A failure is {false, kDbConnectionLost} when the service did not answer or could not be
 // reached, else {false, 0}.
 
-// Always starts from a fresh context and socket.
+// Always starts from a fresh context and socket. A refused handshake gives
+// {false, kDbServerKeyMismatch} or {false, kDbEncryptionRequired}.
 ret_t DbOpen(NetSqliteClient& client, const tstring& endpoint, const tstring& user,
              const tstring& password);
 // An empty `sql` fails with {false, 0} and sends nothing. `result` is null on failure.

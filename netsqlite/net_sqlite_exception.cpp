@@ -22,6 +22,10 @@ const char* NetSqliteErrorName(int32_t code) {
             return "NET_SQLITE_QUERY_FAILED";
         case NET_SQLITE_NONEQUERY_FAILED:
             return "NET_SQLITE_NONEQUERY_FAILED";
+        case NET_SQLITE_SERVER_KEY_MISMATCH:
+            return "NET_SQLITE_SERVER_KEY_MISMATCH";
+        case NET_SQLITE_ENCRYPTION_REQUIRED:
+            return "NET_SQLITE_ENCRYPTION_REQUIRED";
         default:
             return "UNKNOWN_ERROR";
     }

@@ -14,6 +14,10 @@ enum NetSqliteError : int32_t {
     NET_SQLITE_PARSE_QUERY_ERROR = 8,
     NET_SQLITE_QUERY_FAILED = 9,
     NET_SQLITE_NONEQUERY_FAILED = 10,
+    // The handshake failed: the service holds another key, or is in clear while we have one.
+    NET_SQLITE_SERVER_KEY_MISMATCH = 11,
+    // The service admits only encrypted clients and we have no key for it.
+    NET_SQLITE_ENCRYPTION_REQUIRED = 12,
 };
 
 // "UNKNOWN_ERROR" for any code outside the table.

@@ -20,3 +20,8 @@ struct ret_t {
 
 // The service did not answer in time, or a request could not be sent: the caller reconnects.
 constexpr int32_t kDbConnectionLost = 2006;
+
+// An open refused in the handshake, before any request: the settings' Db/ServerKey is not the
+// service's public key, or there is none and the service admits only encrypted clients.
+constexpr int32_t kDbServerKeyMismatch = 2101;
+constexpr int32_t kDbEncryptionRequired = 2102;

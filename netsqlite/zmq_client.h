@@ -3,6 +3,8 @@
 #include <zmq.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 // One reply message, read in place in ZeroMQ's own buffer.
 class ZmqReply {
@@ -34,7 +36,12 @@ public:
     zmq_client(const zmq_client&) = delete;
     zmq_client& operator=(const zmq_client&) = delete;
 
-    // ZeroMQ connects in the background: a missing peer shows up later as a time-out.
+    // The service's public key (Z85) for the next Connect: encrypted with a key pair made for this
+    // process. Empty: in clear.
+    void SetServerKey(const std::string& key) { m_serverKey = key; }
+
+    // ZeroMQ connects in the background: a missing peer shows up later as a time-out, a refused
+    // handshake as NET_SQLITE_SERVER_KEY_MISMATCH or NET_SQLITE_ENCRYPTION_REQUIRED.
     void Connect(const char* endpoint);
     void Close();
     // On success `reply` holds the reply message, never empty; it is received without a copy.
@@ -46,13 +53,20 @@ public:
     void SetReplyWait(int poll_interval_ms, int poll_attempts);
 
 private:
-    bool WaitForReply();
+    bool UseServerKey();
+    void WatchHandshakes();
+    void ReadHandshakeEvents();
+    // 0 once the reply is there, else why none will come.
+    int32_t WaitForReply();
     // False for an empty reply or a failed receive.
     bool ReceiveReply(ZmqReply& reply);
 
     void* m_context = nullptr;
     void* m_socket = nullptr;
+    void* m_monitor = nullptr;  // hears how each handshake with the service ended
     bool m_open = false;
+    std::string m_serverKey;
+    int32_t m_handshakeError = 0;  // of the latest handshake
     int m_pollIntervalMs = kPollIntervalMs;
     int m_pollAttempts = kPollAttempts;
 };

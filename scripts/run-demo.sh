@@ -82,6 +82,23 @@ write_settings() {
     echo "Wrote $ini"
 }
 
+# The client encrypts only with the service's public key in section Db; a settings file of an
+# earlier run gets it too, in place of any other.
+write_server_key() {
+    local ini=$builddir/app/wlsetting.ini
+    grep -qx "ServerKey=$server_key" "$ini" && return 0
+    local rewritten
+    rewritten=$(mktemp "$ini.XXXXXX")
+    awk -v key="$server_key" '
+        /^\[/ { in_db = tolower($0) ~ /^\[db\][[:space:]]*$/ }
+        in_db && tolower($0) ~ /^serverkey[[:space:]]*=/ { next }
+        { print }
+        in_db && /^\[/ { print "ServerKey=" key }
+    ' "$ini" >"$rewritten"
+    mv "$rewritten" "$ini"
+    echo "Wrote the service's public key into $ini"
+}
+
 start_xvfb() {
     local n=99
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -103,6 +120,7 @@ LedgerDesk demo database service
   database:  $database
   database account (wlsetting.ini, section Db):  ledger / ledger2026
   operator account (login dialog):               admin / admin123
+  encrypted with the service's public key:       $server_key
 EOF
 }
 
@@ -113,10 +131,15 @@ trap 'exit 130' INT TERM
 
 if pid=$(running_service); then
     echo "Reusing the database service already running (pid $pid)."
+    grep -q "^netsqlited: encrypted" "$logfile" ||
+        die "the service running (pid $pid) is in clear, from an earlier version: stop it (kill $pid) and run again"
 else
     start_service
 fi
+server_key=$("$service_bin" --database "$database" --print-public-key) ||
+    die "cannot read the database service's public key"
 write_settings
+write_server_key
 print_access
 
 if [ -x "$client_bin" ]; then

@@ -1,6 +1,7 @@
 // netsqlited: the database service. Keeps one SQLite database and answers the client's
 // "open", "query" and "nonquery" requests over ZeroMQ at tcp://<address>:5566.
 #include <malloc.h>
+#include <zmq.h>
 
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "service/database.h"
 #include "service/request_handler.h"
 #include "service/server.h"
+#include "service/server_keys.h"
 #include "service/service_options.h"
 
 namespace {
@@ -32,6 +34,36 @@ void InstallStopHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+int PrintPublicKey(const std::string& database) {
+    std::string error;
+    const auto keys = LoadOrCreateServerKeys(database, error);
+    if (!keys) {
+        std::fprintf(stderr, "netsqlited: no key pair: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", keys->publicKey.c_str());
+    return 0;
+}
+
+// Says at start how clients are admitted; false when the key pair cannot be had.
+bool AdmitClients(Server& server, const ServiceOptions& options) {
+    if (options.plain) {
+        std::printf("netsqlited: --plain: clients are admitted in clear, unencrypted: passwords "
+                    "and records can be read on the network\n");
+        return true;
+    }
+    std::string error;
+    const auto keys = LoadOrCreateServerKeys(options.database, error);
+    if (!keys || !server.RequireCurve(*keys)) {
+        std::fprintf(stderr, "netsqlited: no key pair: %s\n",
+                     keys ? zmq_strerror(zmq_errno()) : error.c_str());
+        return false;
+    }
+    std::printf("netsqlited: encrypted; desks need ServerKey=%s in section Db of wlsetting.ini\n",
+                keys->publicKey.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,6 +72,7 @@ int main(int argc, char** argv) {
     if (options->check) return CheckDatabaseFile(options->database);
     if (!options->restoreFrom.empty())
         return RestoreDatabaseFile(options->restoreFrom, options->database);
+    if (options->printPublicKey) return PrintPublicKey(options->database);
 
     const DatabaseInUse inUse(options->database);
     std::string error;
@@ -67,6 +100,7 @@ int main(int argc, char** argv) {
 
     RequestHandler handler(options->user, options->password);
     Server server(handler, std::move(connections));
+    if (!AdmitClients(server, *options)) return 1;
     const std::string endpoint = EndpointFor(options->address);
     if (!server.Bind(endpoint, error)) {
         std::fprintf(stderr, "netsqlited: cannot listen on %s: %s\n", endpoint.c_str(),

@@ -132,6 +132,13 @@ Server::~Server() {
     zmq_ctx_term(m_context);
 }
 
+bool Server::RequireCurve(const ServerKeys& keys) {
+    const int isServer = 1;
+    return zmq_setsockopt(m_socket, ZMQ_CURVE_SERVER, &isServer, sizeof isServer) == 0 &&
+           zmq_setsockopt(m_socket, ZMQ_CURVE_SECRETKEY, keys.secretKey.c_str(),
+                          keys.secretKey.size()) == 0;
+}
+
 bool Server::Bind(const std::string& endpoint, std::string& error) {
     if (zmq_bind(m_socket, endpoint.c_str()) == 0) return true;
     error = zmq_strerror(zmq_errno());

@@ -11,6 +11,7 @@
 
 #include "service/frame.h"
 #include "service/request_handler.h"
+#include "service/server_keys.h"
 #include "service/worker_pool.h"
 
 // The service's connections to its database, each used by one thread.
@@ -34,6 +35,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
+    // Before Bind: only peers that know the public key are admitted, encrypted.
+    bool RequireCurve(const ServerKeys& keys);
     // False with `error` set when the endpoint cannot be bound.
     bool Bind(const std::string& endpoint, std::string& error);
     // Answers requests until `stop_requested` is set.

@@ -14,14 +14,17 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: netsqlited --database FILE [--address ADDR] [--user NAME] [--password TEXT] "
-    "[--demo] [--request-timeout-ms N] [--max-reply-bytes N] [--config FILE]\n"
+    "[--demo] [--plain] [--request-timeout-ms N] [--max-reply-bytes N] [--config FILE]\n"
     "       [--backup-dir DIR [--backup-every DURATION] [--backup-keep N]]\n"
-    "       netsqlited --database FILE --check | --restore BACKUP\n"
+    "       netsqlited --database FILE --check | --restore BACKUP | --print-public-key\n"
     "  --address ADDR   listen on tcp://ADDR:5566 (default 127.0.0.1)\n"
     "  --database FILE  the SQLite database; created and seeded when new\n"
     "  --user NAME      user name an \"open\" must present (default ledger)\n"
     "  --password TEXT  password an \"open\" must present (default ledger2026)\n"
     "  --demo           also put demo customers and vehicles into a new database\n"
+    "  --plain          admit clients in clear, unencrypted (default: only clients that\n"
+    "                   know the public key kept in FILE.key, encrypted)\n"
+    "  --print-public-key  print the public key desks need (Db/ServerKey) and end\n"
     "  --request-timeout-ms N  answer a request within N ms of its arrival (default %d)\n"
     "  --max-reply-bytes N     refuse a reply that would be larger (default 64 MiB)\n"
     "  --config FILE    lines \"name = value\" taken as options --name=value, before the others\n"
@@ -38,6 +41,8 @@ enum OptionId {
     kUser = 'u',
     kPassword = 'p',
     kDemo = 'D',
+    kPlain = 'P',
+    kPrintPublicKey = 'k',
     kRequestTimeout = 't',
     kMaxReply = 'r',
     kConfig = 'c',
@@ -133,6 +138,8 @@ std::optional<ServiceOptions> ParseArguments(int argc, char** argv) {
         {"user", required_argument, nullptr, kUser},
         {"password", required_argument, nullptr, kPassword},
         {"demo", no_argument, nullptr, kDemo},
+        {"plain", no_argument, nullptr, kPlain},
+        {"print-public-key", no_argument, nullptr, kPrintPublicKey},
         {"request-timeout-ms", required_argument, nullptr, kRequestTimeout},
         {"max-reply-bytes", required_argument, nullptr, kMaxReply},
         {"config", required_argument, nullptr, kConfig},
@@ -164,6 +171,12 @@ std::optional<ServiceOptions> ParseArguments(int argc, char** argv) {
                 break;
             case kDemo:
                 options.demo = true;
+                break;
+            case kPlain:
+                options.plain = true;
+                break;
+            case kPrintPublicKey:
+                options.printPublicKey = true;
                 break;
             case kRequestTimeout:
                 if (!ParsePositive(optarg, options.limits.requestTimeoutMs)) return Usage();

@@ -12,6 +12,8 @@ struct ServiceOptions {
     std::string user = "ledger";
     std::string password = "ledger2026";
     bool demo = false;
+    bool plain = false;           // serve in clear, without the key pair
+    bool printPublicKey = false;  // print the public key and end
     Database::Limits limits;
     BackupOptions backup;
     bool check = false;         // only check the database and report

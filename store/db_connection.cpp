@@ -1,6 +1,8 @@
 #include "store/db_connection.h"
 
-ret_t DbConnection::open(const tstring& endpoint, const tstring& user, const tstring& password) {
+ret_t DbConnection::open(const tstring& endpoint, const tstring& user, const tstring& password,
+                         const tstring& server_key) {
+    m_client.SetServerKey(server_key);
     return DbOpen(m_client, endpoint, user, password);
 }
 

@@ -16,7 +16,9 @@ public:
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
 
-    ret_t open(const tstring& endpoint, const tstring& user, const tstring& password);
+    // An empty `server_key` opens in clear.
+    ret_t open(const tstring& endpoint, const tstring& user, const tstring& password,
+               const tstring& server_key = {});
     ret_t query(const tstring& sql, std::unique_ptr<NetSqliteResultSet>& result);
     ret_t execute(const tstring& sql);
 

@@ -35,7 +35,7 @@ void Async_Task::RunStore(TaskContext& ctx, StoreFunction store, task_key<Inputs
 
 void Async_Task::OpenCustomerInfoDb(TaskContext ctx) {
     // "database" travels with the task but the service's open request does not carry it.
-    ctx.Get(ret) = m_db.open(ctx.Get(url), ctx.Get(user), ctx.Get(pass));
+    ctx.Get(ret) = m_db.open(ctx.Get(url), ctx.Get(user), ctx.Get(pass), ctx.Get(server_key));
 }
 
 void Async_Task::LoadCustomerInfoDb(TaskContext ctx) {

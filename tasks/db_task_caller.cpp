@@ -167,7 +167,8 @@ void db_task_caller::RequestOpenDb() {
 void db_task_caller::OpenDbAt(const tstring& host) {
     Request<AsyncApiThreaded_OpenCustomerInfoDb>(
         task_names::kOpenDb, In(url, "tcp://" + host + ":5566"), In(user, DbSetting("UserName")),
-        In(pass, DbSetting("Password")), In(database, DbSetting("Name")));
+        In(pass, DbSetting("Password")), In(database, DbSetting("Name")),
+        In(server_key, DbSetting("ServerKey")));
 }
 
 void db_task_caller::RequestLogin(const tstring& userName, const tstring& password) {

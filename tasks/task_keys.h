@@ -57,6 +57,7 @@ constexpr task_key<tstring> database{"database"};
 constexpr task_key<tstring> user{"user"};
 constexpr task_key<tstring> pass{"pass"};
 constexpr task_key<tstring> url{"url"};
+constexpr task_key<tstring> server_key{"server_key"};
 constexpr task_key<tstring> PlateID{"PlateID"};
 constexpr task_key<tstring> key{"key"};
 constexpr task_key<tstring> value{"value"};

@@ -3,7 +3,7 @@
 // query reply from the service against an echo peer sending the same bytes (and against that
 // peer plus SQLite's own work on the query); and the client's query of that reply against a raw
 // ZeroMQ request for it (and against that request plus a one-pass decode of the reply). The
-// same for a one-row reply.
+// same for a one-row reply. A small request encrypted against the same in clear.
 #include <sqlite3.h>
 #include <zmq.h>
 
@@ -303,6 +303,29 @@ void ReportReplyPath(const testsupport::TestService& service, const std::string&
            "us", Micros);
 }
 
+// A small request to a service that admits only encrypted clients, against the same request to
+// one that serves in clear.
+void ReportEncryption() {
+    testsupport::TestService::Options options;
+    options.demo = true;
+    testsupport::TestService clearService(options);
+    options.encrypted = true;
+    testsupport::TestService curveService(options);
+    NetSqliteClient clearClient, curveClient;
+    curveClient.SetServerKey(curveService.publicKey());
+    benchtiming::Require(
+        DbOpen(clearClient, clearService.endpoint(), clearService.user(),
+               clearService.password()) == ret_t(true, 0) &&
+            DbOpen(curveClient, curveService.endpoint(), curveService.user(),
+                   curveService.password()) == ret_t(true, 0),
+        "opening the services");
+    const std::string sql = "select Code, Name, Phone from tabcustomerinfo where CustomerID = 1";
+    Report("request round trip with CURVE (floor: in clear)",
+           Interleave(
+               300, [&] { curveClient.Query(sql); }, [&] { clearClient.Query(sql); }),
+           "us", Micros);
+}
+
 }  // namespace
 
 int main() {
@@ -316,5 +339,6 @@ int main() {
     ReportParser();
     ReportReplyPath(service, ListQuery(), 50);
     ReportReplyPath(service, kOneCustomerQuery, 200);
+    ReportEncryption();
     return 0;
 }

@@ -128,11 +128,12 @@ AppTest::AppTest(testsupport::TestService::Options options) : m_service(options)
     WriteSettings(m_service.address());
 }
 
-void AppTest::WriteSettings(const std::string& ip) {
+void AppTest::WriteSettings(const std::string& ip, const std::string& serverKey) {
     m_config.reset();
-    WriteBytes(m_dir.file("wlsetting.ini"), "[Db]\nIp=" + ip +
-                                                "\nName=whitelist\nUserName=" + m_service.user() +
-                                                "\nPassword=" + m_service.password() + "\n");
+    WriteBytes(m_dir.file("wlsetting.ini"),
+               "[Db]\nIp=" + ip + "\nName=whitelist\nUserName=" + m_service.user() +
+                   "\nPassword=" + m_service.password() +
+                   (serverKey.empty() ? "" : "\nServerKey=" + serverKey) + "\n");
     m_config = std::make_unique<CConfig>(m_dir.file("wlsetting.ini"));
 }
 

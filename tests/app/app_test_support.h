@@ -87,8 +87,9 @@ class AppTest : public SkinTest {
 protected:
     explicit AppTest(testsupport::TestService::Options options = {});
 
-    // Writes the settings file with the given server address (the service's by default).
-    void WriteSettings(const std::string& ip);
+    // Writes the settings file with the given server address (the service's by default) and,
+    // when given, the service's public key.
+    void WriteSettings(const std::string& ip, const std::string& serverKey = "");
     std::string SettingsText() const;
     // The login dialog as start-up opens it, awaiting replies as long as the client does.
     std::unique_ptr<CDlgLogin> OpenLogin();

@@ -4,6 +4,7 @@
 #include "app/main_wnd.h"
 #include "tests/app/app_test_support.h"
 #include "tests/guisupport/gui_support.h"
+#include "tests/support/case_printing.h"
 
 namespace apptest {
 namespace {
@@ -162,6 +163,45 @@ TEST_F(Login, CancelEndsTheApplication) {
     // Destroying the dialog may wait seconds for the worker: the window is gone before that.
     EXPECT_FALSE(login->IsVisible());
 }
+
+struct RefusalCase : testcases::NamedCase {
+    const char* serverKey;
+    const char* advice;
+};
+
+testsupport::TestService::Options EncryptedService() {
+    testsupport::TestService::Options options;
+    options.encrypted = true;
+    return options;
+}
+
+class RefusedHandshake : public AppTest, public testing::WithParamInterface<RefusalCase> {
+protected:
+    RefusedHandshake() : AppTest(EncryptedService()) {}
+};
+
+// The operator reads what to change at once, not a connection failure after a time-out.
+TEST_P(RefusedHandshake, SaysWhatToChange) {
+    WriteSettings(m_service.address(), GetParam().serverKey);
+    auto login = OpenLogin();
+    ClickControl(*login, "ok");
+    ASSERT_TRUE(ProcessMessagesUntil(
+        [&] { return ControlText(*login, "label_msg") == "数据库连接失败"; }, 5000));
+    EXPECT_EQ(ControlText(*login, "label_hint"), GetParam().advice);
+    guisupport::SaveScreenshot(login->GetHWND(), std::string("app_login_") + GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Login, RefusedHandshake,
+    testing::Values(RefusalCase{{"OtherServerKey"},
+                                "rq:rM>}U?@Lns47E1%kR.o@n%FcmmsL/@{H8]yf7",
+                                "服务器密钥不匹配：请向管理员索取数据库服务的公钥，填入 "
+                                "wlsetting.ini 的 [Db] ServerKey 后重新启动程序。"},
+                    RefusalCase{{"NoServerKey"},
+                                "",
+                                "服务器要求加密连接：请向管理员索取数据库服务的公钥，填入 "
+                                "wlsetting.ini 的 [Db] ServerKey 后重新启动程序。"}),
+    testcases::kCaseName);
 
 }  // namespace
 }  // namespace apptest

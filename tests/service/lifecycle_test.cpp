@@ -1,9 +1,11 @@
 // What a new database holds, and how the service stops.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/service/raw_peer.h"
@@ -96,3 +98,24 @@ TEST(StopDuringWork, EndlessQueryDoesNotKeepTheServiceFromStopping) {
 }
 
 }  // namespace
+
+TEST(KeyPair, SecretStaysWithItsOwnerOutOfTheLogAndTheSameAcrossRestarts) {
+    testsupport::TestService::Options options;
+    options.encrypted = true;
+    testsupport::TestService service(options);
+    const std::string secretPath = service.databasePath() + ".key";
+    struct stat file {};
+    ASSERT_EQ(stat(secretPath.c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    std::string secret;
+    std::getline(std::ifstream(secretPath), secret);
+    ASSERT_EQ(secret.size(), 40u);
+    const std::string publicKey = service.publicKey();
+    ASSERT_EQ(publicKey.size(), 40u);
+    EXPECT_EQ(service.log().find(secret), std::string::npos);
+
+    service.stop();
+    service.start();
+    // Desks keep the key they were given: a new pair at every start would lock them all out.
+    EXPECT_EQ(service.publicKey(), publicKey);
+}

@@ -113,11 +113,25 @@ std::string TestService::log() const {
     return text.str();
 }
 
+std::string TestService::publicKey() const {
+    const std::string command =
+        std::string(LEDGERDESK_NETSQLITED) + " --print-public-key --database '" + m_databasePath + "'";
+    FILE* output = popen(command.c_str(), "r");
+    if (!output) return {};
+    char line[128] = {};
+    const bool read = std::fgets(line, sizeof line, output) != nullptr;
+    pclose(output);
+    std::string key = read ? line : "";
+    if (!key.empty() && key.back() == '\n') key.pop_back();
+    return key;
+}
+
 bool TestService::launch() {
     std::vector<std::string> args = {LEDGERDESK_NETSQLITED, "--address",    m_address,
                                      "--database",          m_databasePath, "--user",
                                      m_options.user,        "--password",   m_options.password};
     if (m_options.demo) args.push_back("--demo");
+    if (!m_options.encrypted) args.push_back("--plain");
     args.insert(args.end(), m_options.arguments.begin(), m_options.arguments.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());

@@ -20,6 +20,7 @@ public:
         std::string user = "ledger";
         std::string password = "ledger2026";
         std::vector<std::string> arguments;  // further command-line options
+        bool encrypted = false;  // CURVE only, as a real service; else in clear (--plain)
     };
 
     TestService();
@@ -34,6 +35,9 @@ public:
     const std::string& user() const { return m_options.user; }
     const std::string& password() const { return m_options.password; }
     pid_t pid() const { return m_pid; }
+    // What `netsqlited --print-public-key` prints for this service's database, without the
+    // line end.
+    std::string publicKey() const;
 
     // A service that stops answering (SIGSTOP) and carries on (SIGCONT).
     void pause();
