@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "excel/little_endian.h"
@@ -149,31 +150,57 @@ namespace {
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::size_t kMiniSectorSize = 64;
 
+[[noreturn]] void Damaged(const char* what) {
+    throw WorkbookError(WorkbookFault::Damaged, std::string("compound document: ") + what);
+}
+
+std::size_t UnitsFor(std::size_t bytes, std::size_t unit) {
+    return (bytes + unit - 1) / unit;
+}
+
+// The sector ids of one chain of `table`. Refused: a link out of the table (a free sector or a
+// marker inside the chain), a loop or a sector another chain already holds (`taken`), and a
+// chain of another length than its stream needs.
+std::vector<uint32_t> ChainIds(uint32_t start, const std::vector<uint32_t>& table,
+                               std::vector<bool>& taken, std::optional<std::size_t> needed) {
+    std::vector<uint32_t> ids;
+    for (uint32_t id = start; id != kEndOfChain; id = table[id]) {
+        if (id >= table.size() || taken[id]) Damaged("broken sector chain");
+        taken[id] = true;
+        ids.push_back(id);
+    }
+    if (needed && ids.size() != *needed) Damaged("chain and stream size disagree");
+    return ids;
+}
+
+// The file's container checked as far as the named stream needs it: the FAT (sectors in the
+// file, each FAT and DIFAT sector once), and every chain read to reach the stream.
 class CompoundReader {
 public:
     explicit CompoundReader(const std::string& file) : m_file(file) {
         if (file.size() < kHeaderSize ||
             file.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") != 0)
-            throw WorkbookError("not a compound document");
+            throw WorkbookError(WorkbookFault::NotAWorkbook, "not a compound document");
         const unsigned shift = LoadLe16(m_file, 30);
-        if (shift != 9 && shift != 12) throw WorkbookError("compound document: sector size");
+        if (shift != 9 && shift != 12) Damaged("sector size");
         m_sector_size = std::size_t{1} << shift;
         ReadFat();
     }
 
-    std::string Stream(const std::u16string& name) const {
-        const std::string directory = Chain(Get32(48));
+    std::string Stream(const std::u16string& name) {
+        const std::string directory = Read(ChainIds(Get32(48), m_fat, m_taken, std::nullopt));
         for (std::size_t at = 0; at + kDirectoryEntrySize <= directory.size();
              at += kDirectoryEntrySize) {
             if (directory[at + 66] != 2 || EntryName(directory, at) != name) continue;
             const uint32_t start = LoadLe32(directory, at + 116);
             const uint32_t size = LoadLe32(directory, at + 120);
-            std::string stream = size < Get32(56) ? MiniStream(directory, start) : Chain(start);
-            if (stream.size() < size) throw WorkbookError("compound document: stream cut short");
+            std::string stream = size < Get32(56) ? MiniStream(directory, start, size)
+                                                  : Read(ChainIds(start, m_fat, m_taken,
+                                                                  UnitsFor(size, m_sector_size)));
             stream.resize(size);
             return stream;
         }
-        throw WorkbookError("compound document: no workbook stream");
+        throw WorkbookError(WorkbookFault::NotAWorkbook, "compound document: no workbook stream");
     }
 
 private:
@@ -187,66 +214,76 @@ private:
         return name;
     }
 
+    std::size_t SectorsInFile() const {
+        return m_file.size() <= m_sector_size ? 0 : UnitsFor(m_file.size() - m_sector_size, m_sector_size);
+    }
+
     std::string Sector(uint32_t id) const {
         // The header fills sector -1, whatever the sector size.
-        const std::size_t at = (static_cast<std::size_t>(id) + 1) * m_sector_size;
-        if (id >= kDifatSector || at >= m_file.size())
-            throw WorkbookError("compound document: sector out of range");
-        std::string sector = m_file.substr(at, m_sector_size);
+        if (id >= SectorsInFile()) Damaged("sector beyond the file");
+        std::string sector = m_file.substr((static_cast<std::size_t>(id) + 1) * m_sector_size,
+                                           m_sector_size);
         sector.resize(m_sector_size, '\0');
         return sector;
+    }
+
+    std::string Read(const std::vector<uint32_t>& ids) const {
+        std::string data;
+        data.reserve(ids.size() * m_sector_size);
+        for (uint32_t id : ids) data += Sector(id);
+        return data;
     }
 
     void ReadFat() {
         std::vector<uint32_t> fat_sectors;
         for (std::size_t i = 0; i < kHeaderFatSlots; ++i) fat_sectors.push_back(Get32(76 + 4 * i));
-        uint32_t difat = Get32(68);
-        for (std::size_t guard = 0; difat < kDifatSector && guard < m_file.size() / m_sector_size;
-             ++guard) {
+        std::vector<uint32_t> difat_sectors;
+        if (Get32(72) > SectorsInFile()) Damaged("DIFAT sector count");
+        for (uint32_t difat = Get32(68); difat_sectors.size() < Get32(72);) {
+            difat_sectors.push_back(difat);
             const std::string sector = Sector(difat);
             const std::size_t ids = m_sector_size / 4;
-            for (std::size_t i = 0; i + 1 < ids; ++i)
-                fat_sectors.push_back(LoadLe32(sector, 4 * i));
+            for (std::size_t i = 0; i + 1 < ids; ++i) fat_sectors.push_back(LoadLe32(sector, 4 * i));
             difat = LoadLe32(sector, m_sector_size - 4);
         }
+        fat_sectors.erase(std::remove_if(fat_sectors.begin(), fat_sectors.end(),
+                                         [](uint32_t id) { return id >= kDifatSector; }),
+                          fat_sectors.end());
+        if (fat_sectors.size() != Get32(44)) Damaged("FAT sector count");
         for (uint32_t id : fat_sectors) {
-            if (id >= kDifatSector) continue;
             const std::string sector = Sector(id);
             for (std::size_t i = 0; i < m_sector_size; i += 4) m_fat.push_back(LoadLe32(sector, i));
         }
+        m_taken.assign(m_fat.size(), false);
+        for (const auto* ids : {&fat_sectors, &difat_sectors})
+            for (uint32_t id : *ids) {
+                if (id >= m_taken.size() || m_taken[id]) Damaged("FAT sector twice or outside");
+                m_taken[id] = true;
+            }
     }
 
-    // The sectors of a chain, which ends at a sector id beyond the table; a loop is cut off.
-    std::string FollowChain(uint32_t start, const std::vector<uint32_t>& table, std::size_t unit,
-                            const std::function<std::string(uint32_t)>& read) const {
-        std::string data;
-        for (uint32_t id = start; id < table.size() && data.size() <= table.size() * unit;
-             id = table[id])
-            data += read(id);
-        return data;
-    }
-
-    std::string Chain(uint32_t start) const {
-        return FollowChain(start, m_fat, m_sector_size, [&](uint32_t id) { return Sector(id); });
-    }
-
-    std::string MiniStream(const std::string& directory, uint32_t start) const {
-        const std::string container = Chain(LoadLe32(directory, 116));
-        const std::string mini_fat_bytes = Chain(Get32(60));
+    // Mini sectors live in the root entry's stream, the mini FAT in a chain of its own.
+    std::string MiniStream(const std::string& directory, uint32_t start, uint32_t size) {
+        const uint32_t container_size = LoadLe32(directory, 120);
+        const std::string container = Read(ChainIds(LoadLe32(directory, 116), m_fat, m_taken,
+                                                     UnitsFor(container_size, m_sector_size)));
+        const std::string mini_fat_bytes =
+            Read(ChainIds(Get32(60), m_fat, m_taken, std::size_t{Get32(64)}));
         std::vector<uint32_t> mini_fat;
         for (std::size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4)
             mini_fat.push_back(LoadLe32(mini_fat_bytes, i));
-        return FollowChain(start, mini_fat, kMiniSectorSize, [&](uint32_t id) {
-            std::string sector =
-                container.substr(std::min(container.size(), id * kMiniSectorSize), kMiniSectorSize);
-            sector.resize(kMiniSectorSize, '\0');
-            return sector;
-        });
+        mini_fat.resize(std::min(mini_fat.size(), container_size / kMiniSectorSize));
+        std::vector<bool> mini_taken(mini_fat.size(), false);
+        std::string data;
+        for (uint32_t id : ChainIds(start, mini_fat, mini_taken, UnitsFor(size, kMiniSectorSize)))
+            data += container.substr(id * kMiniSectorSize, kMiniSectorSize);
+        return data;
     }
 
     const std::string& m_file;
     std::size_t m_sector_size = kSectorSize;
     std::vector<uint32_t> m_fat;
+    std::vector<bool> m_taken;  // sectors of the FAT itself and of every chain read so far
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -163,7 +164,8 @@ bool ParseXmlNumber(std::string_view text, double& number) {
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+    return error == std::errc() && end == text.data() + text.size() && !text.empty() &&
+           std::isfinite(number);
 }
 
 bool ParseIsoDate(std::string_view text, double& serial) {

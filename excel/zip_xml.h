@@ -37,7 +37,7 @@ private:
     std::unique_ptr<zip_t, int (*)(zip_t*)> m_archive;
 };
 
-// A number as workbook XML writes it ("12.5", "-1E-3"), whatever the locale.
+// A finite number as workbook XML writes it ("12.5", "-1E-3"), whatever the locale.
 bool ParseXmlNumber(std::string_view text, double& number);
 // An ISO 8601 date or date-time ("2024-03-15", "2024-03-15T10:20:30.5") as a serial number.
 bool ParseIsoDate(std::string_view text, double& serial);

@@ -13,15 +13,18 @@ bool IsContinuationByte(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// How many bytes one unconvertible GBK character spans.
-size_t SkipGbkCharacter(const unsigned char* bytes, size_t available) {
-    const bool leadByte = bytes[0] >= 0x81 && bytes[0] <= 0xFE;
-    const bool trailFollows =
-        available >= 2 && bytes[1] >= 0x40 && bytes[1] <= 0xFE && bytes[1] != 0x7F;
-    return leadByte && trailFollows ? 2 : 1;
+// How many bytes one unconvertible GB18030 sequence spans: four with digits as its second and
+// fourth byte, two with a trail byte, else one.
+size_t SkipGb18030Character(const unsigned char* bytes, size_t available) {
+    if (bytes[0] < 0x81 || bytes[0] > 0xFE || available < 2) return 1;
+    const auto digit = [](unsigned char c) { return c >= 0x30 && c <= 0x39; };
+    if (digit(bytes[1]))
+        return available >= 4 && bytes[2] >= 0x81 && bytes[2] <= 0xFE && digit(bytes[3]) ? 4 : 1;
+    return bytes[1] >= 0x40 && bytes[1] <= 0xFE && bytes[1] != 0x7F ? 2 : 1;
 }
 
-// A well-formed UTF-8 character without a GBK form is skipped whole; a broken one byte by byte.
+// A broken UTF-8 sequence is skipped byte by byte; a well-formed one that still does not convert
+// (an encoded surrogate) whole.
 size_t SkipUtf8Character(const unsigned char* bytes, size_t available) {
     size_t length = 1;
     if (bytes[0] >= 0xC2 && bytes[0] <= 0xDF)
@@ -40,8 +43,8 @@ size_t SkipUtf8Character(const unsigned char* bytes, size_t available) {
 // One iconv descriptor per direction and thread, opened on first use.
 class Converter {
 public:
-    Converter(const char* to, const char* from, SkipFunction skip)
-        : m_cd(iconv_open(to, from)), m_skip(skip) {}
+    Converter(const char* to, const char* from, SkipFunction skip, std::string_view replacement)
+        : m_cd(iconv_open(to, from)), m_skip(skip), m_replacement(replacement) {}
     ~Converter() {
         if (IsValid()) iconv_close(m_cd);
     }
@@ -63,12 +66,9 @@ public:
             const size_t rc = iconv(m_cd, &input, &inputLeft, &output, &outputLeft);
             out.append(chunk, output - chunk);
             if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
-            if (errno == EINVAL) {  // the text ends inside a character
-                out.push_back('?');
-                break;
-            }
+            out += m_replacement;
+            if (errno == EINVAL) break;  // the text ends inside a character
             const size_t skipped = m_skip(reinterpret_cast<const unsigned char*>(input), inputLeft);
-            out.push_back('?');
             input += skipped;
             inputLeft -= skipped;
             iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
@@ -87,26 +87,35 @@ private:
     }
 
     // Without the conversion module only ASCII can be trusted to mean the same on both sides.
-    static std::string AsciiOnly(std::string_view in) {
-        std::string out(in);
-        for (char& c : out) {
-            if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    std::string AsciiOnly(std::string_view in) const {
+        std::string out;
+        for (char c : in) {
+            if (static_cast<unsigned char>(c) < 0x80)
+                out += c;
+            else
+                out += m_replacement;
         }
         return out;
     }
 
     iconv_t m_cd;
     SkipFunction m_skip;
+    std::string_view m_replacement;
 };
+
+// U+FFFD, the replacement character, in each encoding: bytes that are no character show as
+// such, never as a "?" that could pass for the text.
+constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+constexpr std::string_view kGb18030Replacement = "\x84\x31\xA4\x37";
 
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
-    thread_local Converter converter("UTF-8", "GBK", SkipGbkCharacter);
+    thread_local Converter converter("UTF-8", "GB18030", SkipGb18030Character, kUtf8Replacement);
     return converter.Convert(gbk);
 }
 
 tstring Utf8ToGbk(std::string_view utf8) {
-    thread_local Converter converter("GBK", "UTF-8", SkipUtf8Character);
+    thread_local Converter converter("GB18030", "UTF-8", SkipUtf8Character, kGb18030Replacement);
     return converter.Convert(utf8);
 }

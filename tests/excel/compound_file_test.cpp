@@ -54,4 +54,37 @@ TEST(CompoundFileTest, RefusesBrokenContainers) {
     EXPECT_THROW(ReadCompoundStream(bad_magic, u"Workbook"), WorkbookError);
 }
 
+// One changed number in the FAT or the directory of a 20-sector stream (FAT in sector 20, the
+// directory in 21) is refused as damaged rather than read as other cells.
+struct DamageCase {
+    const char* name;
+    std::size_t at;
+    uint32_t value;
+};
+
+class CompoundFileDamage : public ::testing::TestWithParam<DamageCase> {};
+
+constexpr std::size_t kFatEntry = 21 * 512;
+constexpr std::size_t kStreamSize = 22 * 512 + 128 + 120;
+
+TEST_P(CompoundFileDamage, IsRefusedAsDamaged) {
+    std::string file = BuildCompoundFile(Pattern(10000));
+    for (int i = 0; i < 4; ++i) file[GetParam().at + i] = static_cast<char>(GetParam().value >> (8 * i));
+    try {
+        ReadCompoundStream(file, u"Workbook");
+        ADD_FAILURE() << "read as valid";
+    } catch (const WorkbookError& error) {
+        EXPECT_EQ(error.fault(), WorkbookFault::Damaged) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CompoundFileDamage,
+    ::testing::Values(DamageCase{"Loop", kFatEntry + 4 * 5, 2},
+                      DamageCase{"FreeSectorInChain", kFatEntry + 4 * 5, 0xFFFFFFFF},
+                      DamageCase{"ChainEndsEarly", kFatEntry + 4 * 5, 0xFFFFFFFE},
+                      DamageCase{"ChainRunsIntoTheDirectory", kFatEntry + 4 * 19, 21},
+                      DamageCase{"SizeBeyondTheChain", kStreamSize, 20000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

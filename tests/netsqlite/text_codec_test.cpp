@@ -13,7 +13,10 @@ TEST(TextConversion, RoundTripsChineseText) {
              {"", ""},
              {"Code='C1'", u8"Code='C1'"},
              {"张伟 京A12345", u8"张伟 京A12345"},
-             {"星期一, 三 08:00:00 至 18:00:00", u8"星期一, 三 08:00:00 至 18:00:00"}}) {
+             {"星期一, 三 08:00:00 至 18:00:00", u8"星期一, 三 08:00:00 至 18:00:00"},
+             // Beyond GBK: four-byte GB18030 forms.
+             {"张\x95\x30\x8D\x37", u8"张\U0001F697"},
+             {"\x95\x34\xB2\x35野家", u8"\U00020BB7野家"}}) {
         EXPECT_EQ(GbkToUtf8(gbk), utf8);
         EXPECT_EQ(Utf8ToGbk(utf8), gbk);
     }
@@ -27,32 +30,30 @@ TEST(TextConversion, RoundTripsChineseText) {
     EXPECT_EQ(Utf8ToGbk(utf8), gbk);
 }
 
-struct LossyCase : testcases::NamedCase {
+struct BrokenCase : testcases::NamedCase {
     bool fromUtf8;
     std::string input;
     std::string expected;
 };
 
-class LossyConversion : public testing::TestWithParam<LossyCase> {};
+class BrokenText : public testing::TestWithParam<BrokenCase> {};
 
-TEST_P(LossyConversion, ReplacesWhatDoesNotConvertWithAQuestionMark) {
-    const LossyCase& c = GetParam();
+// Bytes that are no character show as U+FFFD, never as a "?" that could pass for text.
+TEST_P(BrokenText, MarksBytesThatAreNoCharacter) {
+    const BrokenCase& c = GetParam();
     EXPECT_EQ(c.fromUtf8 ? Utf8ToGbk(c.input) : GbkToUtf8(c.input), c.expected);
 }
 
+const std::string kNarrowReplacement = "\x84\x31\xA4\x37";
+
 INSTANTIATE_TEST_SUITE_P(
-    Inputs, LossyConversion,
-    testing::Values(LossyCase{"EmojiHasNoGbkForm", true, u8"a\U0001F600b", "a?b"},
-                    LossyCase{"BrokenUtf8", true,
-                              "\xff"
-                              "x\x80",
-                              "?x?"},
-                    LossyCase{"Utf8EndsInsideACharacter", true,
-                              u8"张"
-                              "\xe4\xbc",
-                              "张?"},
-                    LossyCase{"GbkEndsAfterALeadByte", false, "ab\x81", "ab?"},
-                    LossyCase{"GbkLeadByteWithoutTrail", false, "\x81 z", "? z"}),
+    Inputs, BrokenText,
+    testing::Values(BrokenCase{"BrokenUtf8", true, "\xff" "x\x80",
+                               kNarrowReplacement + "x" + kNarrowReplacement},
+                    BrokenCase{"Utf8EndsInsideACharacter", true, u8"张" "\xe4\xbc",
+                               "张" + kNarrowReplacement},
+                    BrokenCase{"NarrowEndsAfterALeadByte", false, "ab\x81", u8"ab\uFFFD"},
+                    BrokenCase{"NarrowLeadByteWithoutTrail", false, "\x81 z", u8"\uFFFD z"}),
     testcases::kCaseName);
 
 TEST(NetSqliteExceptionText, NamesTheCodeAndIsCutToItsLimit) {
