@@ -1,6 +1,5 @@
 // The customer list on 1,000,000 customers with 1,500,000 vehicles, read through the service:
-// the first page and a page in the middle by number (the last one by number takes longer than
-// the service allows a request), the pages beside the middle
+// the first page and a page in the middle by number, the pages beside the middle
 // one and the last page by key, search keystrokes (count and first page) and the export's walk
 // of every row. The floor is SQLite's own time for the same statements, run in-process on the
 // service's database file; the two sides run in turn. The database is made once, into a cache
@@ -18,7 +17,7 @@
 namespace {
 
 constexpr int kPageRepeats = 7;
-constexpr int kWalkRepeats = 5;
+constexpr int kSlowRepeats = 5;
 constexpr int32_t kPageSize = 20;
 constexpr int32_t kWalkPageSize = 500;
 constexpr int32_t kRows = 1500000;  // every customer has a vehicle, every second one two
@@ -155,7 +154,10 @@ struct Case {
 }  // namespace
 
 int main() {
-    testsupport::TestService svc;
+    // Reads by number and short searches take seconds here: the service lets them finish.
+    testsupport::TestService::Options options;
+    options.arguments = {"--request-timeout-ms", "60000"};
+    testsupport::TestService svc(options);
     use_cached_database(svc);
     StallingProxy recorder(svc);
     DbConnection db, recorded;
@@ -180,7 +182,7 @@ int main() {
     const page_step_t last{-1, "", kRows - (pages - 1) * kPageSize};
     const std::vector<Case> cases{
         {"store_list_bench first page", 0, kPageRepeats, [](DbConnection& d) { page(d, 0); }},
-        {"store_list_bench middle page by number", 0, kPageRepeats,
+        {"store_list_bench middle page by number", 0, kSlowRepeats,
          [&](DbConnection& d) { page(d, pages / 2); }},
         {"store_list_bench next page from the middle", 20, kPageRepeats,
          [&](DbConnection& d) { page_beside(d, after_middle); }},
@@ -192,11 +194,11 @@ int main() {
          [](DbConnection& d) { keystroke(d, "张伟华"); }},
         {"store_list_bench search keystroke, a code of 6 characters", 100, kPageRepeats,
          [](DbConnection& d) { keystroke(d, "C00123"); }},
-        {"store_list_bench search keystroke, 2 characters", 300, kPageRepeats,
+        {"store_list_bench search keystroke, 2 characters", 300, kSlowRepeats,
          [](DbConnection& d) { keystroke(d, "张伟"); }},
-        {"store_list_bench search keystroke, 1 character", 300, kPageRepeats,
+        {"store_list_bench search keystroke, 1 character", 300, kSlowRepeats,
          [](DbConnection& d) { keystroke(d, "7"); }},
-        {"store_list_bench export walk by key, pages of 500", 60000, kWalkRepeats, walk},
+        {"store_list_bench export walk by key, pages of 500", 60000, kSlowRepeats, walk},
     };
     std::printf("1,000,000 customers, 1,500,000 vehicles; pages of %d, default order\n", kPageSize);
     for (const Case& c : cases) {
