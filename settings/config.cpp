@@ -1,26 +1,14 @@
 #include "settings/config.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <utility>
 
 #include "settings/ini_file.h"
+#include "settings/settings_location.h"
 
 namespace {
-
-const char kSettingsFileName[] = "wlsetting.ini";
-
-tstring ExecutableDirectory() {
-    char path[PATH_MAX] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return ".";
-    const tstring executable(path, static_cast<std::size_t>(length));
-    const std::size_t slash = executable.rfind('/');
-    return slash == 0 ? tstring() : executable.substr(0, slash);
-}
 
 // Leading blanks, an optional sign, then digits up to the first non-digit; no number reads as 0.
 int32_t DecimalValue(const tstring& text) {
@@ -32,7 +20,7 @@ int32_t DecimalValue(const tstring& text) {
 
 }  // namespace
 
-CConfig::CConfig() : CConfig(ExecutableDirectory() + "/" + kSettingsFileName) {}
+CConfig::CConfig() : CConfig(SettingsFilePath(CurrentSettingsPlaces())) {}
 
 CConfig::CConfig(tstring settingsPath) {
     Register(this);

@@ -10,9 +10,9 @@
 // What GetIntValue yields for an empty or missing value; callers compare against it.
 constexpr int32_t kConfigIntAbsent = std::numeric_limits<int32_t>::min();
 
-// The settings of the client, kept in wlsetting.ini beside the executable. Every value read or
-// written is cached: a key is read from the file at most once per run and written only when its
-// value changes, so hand edits made while the client runs are not seen once a key is cached.
+// The settings of the client, kept in wlsetting.ini (settings_location.h says where). Every value
+// read or written is cached: a key is read from the file at most once per run and written only
+// when its value changes, so hand edits made while the client runs are not seen once a key is cached.
 // Used from the UI thread only.
 class CConfig : public Singleton<CConfig> {
 public:
