@@ -10,6 +10,7 @@ PACKAGES=(
   libexpat1-dev libxlsxwriter-dev libreoffice-calc-nogui python3-openpyxl python3-xlrd
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-wqy-microhei tzdata
+  dpkg-dev lintian librsvg2-bin
 )
 
 missing=()

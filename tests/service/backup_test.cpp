@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "tests/service/raw_peer.h"
+#include "tests/support/run_command.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/test_service.h"
 
@@ -57,19 +57,8 @@ bool WaitFor(const std::function<bool()>& done) {
     return true;
 }
 
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Netsqlited(const std::string& arguments) {
-    FILE* pipe = popen((std::string(LEDGERDESK_NETSQLITED) + " " + arguments + " 2>&1").c_str(), "r");
-    Outcome run{-1, {}};
-    char buffer[512];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+testsupport::CommandResult Netsqlited(const std::string& arguments) {
+    return testsupport::RunCommand(std::string(LEDGERDESK_NETSQLITED) + " " + arguments);
 }
 
 testsupport::TestService::Options BackingUp(const fs::path& folder, const std::string& every,
@@ -167,13 +156,13 @@ TEST(Restore, BringsBackExactlyTheBackupKeepsTheReplacedFileAndWaitsForTheServic
     ASSERT_EQ(peer.Ask(Insert("after")), "success:");
 
     const std::string restore = "--database " + service.databasePath() + " --restore " + backup;
-    const Outcome refused = Netsqlited(restore);
+    const testsupport::CommandResult refused = Netsqlited(restore);
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.output.find("in use by a running service"), std::string::npos) << refused.output;
 
     service.stop();
     const std::string backupBytes = ReadBytes(backup);
-    const Outcome restored = Netsqlited(restore);
+    const testsupport::CommandResult restored = Netsqlited(restore);
     ASSERT_EQ(restored.status, 0) << restored.output;
     EXPECT_EQ(ReadBytes(service.databasePath()), backupBytes);
     std::string replaced;
@@ -203,10 +192,10 @@ TEST(Check, ReportsADamagedFileWhichRestoreRefuses) {
     WriteBytes(damaged, bytes);
 
     EXPECT_EQ(Netsqlited("--check --database " + service.databasePath()).status, 0);
-    const Outcome check = Netsqlited("--check --database " + damaged);
+    const testsupport::CommandResult check = Netsqlited("--check --database " + damaged);
     EXPECT_EQ(check.status, 1) << check.output;
     const std::string database = ReadBytes(service.databasePath());
-    const Outcome restore = Netsqlited("--database " + service.databasePath() + " --restore " + damaged);
+    const testsupport::CommandResult restore = Netsqlited("--database " + service.databasePath() + " --restore " + damaged);
     EXPECT_EQ(restore.status, 1) << restore.output;
     EXPECT_EQ(ReadBytes(service.databasePath()), database);
 }

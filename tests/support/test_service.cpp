@@ -127,7 +127,9 @@ std::string TestService::publicKey() const {
 }
 
 bool TestService::launch() {
-    std::vector<std::string> args = {LEDGERDESK_NETSQLITED, "--address",    m_address,
+    const std::string program =
+        m_options.program.empty() ? LEDGERDESK_NETSQLITED : m_options.program;
+    std::vector<std::string> args = {program,               "--address",    m_address,
                                      "--database",          m_databasePath, "--user",
                                      m_options.user,        "--password",   m_options.password};
     if (m_options.demo) args.push_back("--demo");

@@ -21,6 +21,7 @@ public:
         std::string password = "ledger2026";
         std::vector<std::string> arguments;  // further command-line options
         bool encrypted = false;  // CURVE only, as a real service; else in clear (--plain)
+        std::string program;  // another netsqlited than this build's (an installed one)
     };
 
     TestService();
