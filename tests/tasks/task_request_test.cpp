@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RequestCase{"OpenDb",
                     [](R& c) { c.RequestOpenDb(); },
-                    {Has(url), Has(user), Has(pass), Has(database)}},
+                    {Has(url), Has(user), Has(pass), Has(database), Has(server_key)}},
         RequestCase{"Login", [](R& c) { c.RequestLogin("", ""); }, {Has(user), Has(pass)}},
         RequestCase{
             "GetRowCount", [](R& c) { c.RequestGetRowCount({}); }, {Has(constraints), Has(count)}},
@@ -140,12 +140,14 @@ TEST(TaskRequestWithoutTask, FailsClearlyInsteadOfCrashing) {
 
 TEST_F(TaskRequests, OpenDbStoresAGivenHostAndTakesTheAccountFromTheSettings) {
     const ScratchSettings settings(
-        "[Db]\nIp=10.1.2.3\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n");
+        "[Db]\nIp=10.1.2.3\nName=whitelist\nUserName=ledger\nPassword=ledger2026\n"
+        "ServerKey=rq:rM>}U?@Lns47E1%kR.o@n%FcmmsL/@{H8]yf7\n");
     caller.RequestOpenDb("127.0.0.9");
     EXPECT_EQ(Last().Get(url), "tcp://127.0.0.9:5566");
     EXPECT_EQ(Last().Get(user), "ledger");
     EXPECT_EQ(Last().Get(pass), "ledger2026");
     EXPECT_EQ(Last().Get(database), "whitelist");
+    EXPECT_EQ(Last().Get(server_key), "rq:rM>}U?@Lns47E1%kR.o@n%FcmmsL/@{H8]yf7");
     EXPECT_NE(settings.FileText().find("Ip=127.0.0.9"), std::string::npos) << settings.FileText();
 
     // A retry without a host opens the stored one and writes nothing.
