@@ -3,7 +3,8 @@
 // query reply from the service against an echo peer sending the same bytes (and against that
 // peer plus SQLite's own work on the query); and the client's query of that reply against a raw
 // ZeroMQ request for it (and against that request plus a one-pass decode of the reply). The
-// same for a one-row reply. A small request encrypted against the same in clear.
+// same for a one-row reply, and that reply to 1, 4 and 16 clients asking at once. A small
+// request encrypted against the same in clear.
 #include <sqlite3.h>
 #include <zmq.h>
 
@@ -326,6 +327,51 @@ void ReportEncryption() {
            "us", Micros);
 }
 
+// Seconds per call while `clients` sockets, each on a thread of its own, ask `calls` times each.
+double SecondsPerCall(const std::string& endpoint, const std::string& request, int clients,
+                      int calls, bool open) {
+    std::vector<std::unique_ptr<RawRequester>> sockets;
+    for (int i = 0; i < clients; ++i) {
+        sockets.push_back(std::make_unique<RawRequester>(endpoint));
+        if (open) sockets.back()->Ask(std::string("open:ledger,ledger2026") + '\0');
+    }
+    const double seconds = SecondsOf([&] {
+        std::vector<std::thread> threads;
+        for (auto& socket : sockets)
+            threads.emplace_back([&socket, &request, calls] {
+                for (int i = 0; i < calls; ++i) socket->Ask(request);
+            });
+        for (std::thread& thread : threads) thread.join();
+    });
+    return seconds / (clients * calls);
+}
+
+// Small requests from several clients at once, against an echo peer giving the same reply.
+void ReportManyClients(const testsupport::TestService& service, const std::string& sql) {
+    const std::string request = "query:" + sql + '\0';
+    RawRequester probe(service.endpoint());
+    probe.Ask(std::string("open:ledger,ledger2026") + '\0');
+    ZmqReply reply;
+    probe.Ask(request, reply);
+    EchoPeer echo(std::string(reply.data(), reply.size()));
+    for (int clients : {1, 4, 16}) {
+        const int calls = 3200 / clients;
+        Pair pair;
+        for (int repeat = 0; repeat < kRepeats; ++repeat) {
+            // Each side goes first every other repeat.
+            if (repeat % 2 == 1)
+                pair.floor.push_back(SecondsPerCall(echo.endpoint(), request, clients, calls, false));
+            pair.project.push_back(
+                SecondsPerCall(service.endpoint(), request, clients, calls, true));
+            if (repeat % 2 == 0)
+                pair.floor.push_back(SecondsPerCall(echo.endpoint(), request, clients, calls, false));
+        }
+        const std::string name = "one-row reply, " + std::to_string(clients) +
+                                 (clients == 1 ? " client" : " clients at once");
+        Report(name.c_str(), pair, "us per call", Micros);
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -339,6 +385,7 @@ int main() {
     ReportParser();
     ReportReplyPath(service, ListQuery(), 50);
     ReportReplyPath(service, kOneCustomerQuery, 200);
+    ReportManyClients(service, kOneCustomerQuery);
     ReportEncryption();
     return 0;
 }
