@@ -102,8 +102,15 @@ public:
         NextPartIfDone();
         return static_cast<uint8_t>(m_stream[m_parts[m_part].data + m_at++]);
     }
-    uint16_t U16() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
-    uint32_t U32() { return U16() | static_cast<uint32_t>(U16()) << 16; }
+    // The low part is read first: the order of the operands of | is not.
+    uint16_t U16() {
+        const uint16_t low = Byte();
+        return static_cast<uint16_t>(low | Byte() << 8);
+    }
+    uint32_t U32() {
+        const uint32_t low = U16();
+        return low | static_cast<uint32_t>(U16()) << 16;
+    }
     void Skip(std::size_t bytes) {
         for (; bytes > 0; --bytes) Byte();
     }
