@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,16 @@ constexpr std::size_t kMaxRecordData = 8224;
 constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWindow1 = 0x003D,
                    kFont = 0x0031, kXf = 0x00E0, kStyle = 0x0293, kBoundSheet = 0x0085,
                    kSst = 0x00FC, kContinue = 0x003C, kDimensions = 0x0200, kWindow2 = 0x023E,
-                   kLabelSst = 0x00FD, kNumber = 0x0203;
-// Excel expects 15 style formats before the first cell format; every cell uses that one.
+                   kLabelSst = 0x00FD, kNumber = 0x0203, kFormat = 0x041E, kColInfo = 0x007D;
+// Excel expects 15 style formats before the first cell format. Text and numbers use the first
+// cell format; dates, and dates with a time, one each with their number format.
 constexpr uint16_t kStyleXfCount = 15;
 constexpr uint16_t kCellXf = kStyleXfCount;
+constexpr uint16_t kDateXf = kCellXf + 1, kDateTimeXf = kCellXf + 2;
+// Number formats from 164 on are the workbook's own.
+constexpr uint16_t kDateFormat = 164, kDateTimeFormat = 165;
+constexpr const char16_t* kDatePattern = u"yyyy-mm-dd";
+constexpr const char16_t* kDateTimePattern = u"yyyy-mm-dd hh:mm:ss";
 
 class Bytes {
 public:
@@ -105,10 +112,20 @@ void AppendFormats(std::string& stream) {
     font.u8(static_cast<uint8_t>(face.size())).u8(1).utf16(face.data(), face.size());
     // Font index 4 does not exist in BIFF, so five are written to make index 5 and up line up.
     for (int i = 0; i < 5; ++i) AppendRecord(stream, kFont, font);
-    for (uint16_t i = 0; i <= kStyleXfCount; ++i) {
+    for (const auto& [index, pattern] : {std::make_pair(kDateFormat, kDatePattern),
+                                         std::make_pair(kDateTimeFormat, kDateTimePattern)}) {
+        const std::u16string text = pattern;
+        Bytes format;
+        format.u16(index).u16(static_cast<uint16_t>(text.size())).u8(1).utf16(text.data(), text.size());
+        AppendRecord(stream, kFormat, format);
+    }
+    for (uint16_t i = 0; i <= kDateTimeXf; ++i) {
         const bool style = i < kStyleXfCount;
+        const uint16_t number_format = i == kDateXf ? kDateFormat : i == kDateTimeXf ? kDateTimeFormat : 0;
+        // A cell format names the attributes it sets itself: here only the number format.
+        const uint8_t own = style ? 0xF4 : number_format ? 0x04 : 0;
         Bytes xf;
-        xf.u16(0).u16(0).u16(style ? 0xFFF5 : 0x0001).u8(0x20).u8(0).u8(0).u8(style ? 0xF4 : 0);
+        xf.u16(0).u16(number_format).u16(style ? 0xFFF5 : 0x0001).u8(0x20).u8(0).u8(0).u8(own);
         xf.u32(0).u32(0).u16(0x20C0);
         AppendRecord(stream, kXf, xf);
     }
@@ -127,10 +144,22 @@ void CheckAddress(int row, int column) {
         throw WorkbookError("cell beyond the size of an .xls sheet");
 }
 
-// BOF and DIMENSIONS of a sheet, whose used range runs to one past its last row and column.
-std::string SheetHead(int first_row, int last_row, int first_column, int last_column) {
+// Column widths count 1/256 of a character; Excel allows at most 255 characters.
+constexpr int kMinColumnChars = 8, kMaxColumnChars = 255;
+
+// BOF, the column widths and DIMENSIONS of a sheet, whose used range runs to one past its last
+// row and column.
+std::string SheetHead(int first_row, int last_row, int first_column, int last_column,
+                      const std::map<int, int>& widths) {
     std::string head;
     AppendRecord(head, kBof, BofBody(0x0010));
+    for (const auto& [column, chars] : widths) {
+        const int shown = std::clamp(chars + 2, kMinColumnChars, kMaxColumnChars);
+        Bytes info;
+        info.u16(static_cast<uint16_t>(column)).u16(static_cast<uint16_t>(column));
+        info.u16(static_cast<uint16_t>(shown * 256)).u16(kCellXf).u16(0).u16(0);
+        AppendRecord(head, kColInfo, info);
+    }
     const bool empty = last_row < 0;
     Bytes dimensions;
     dimensions.u32(empty ? 0 : first_row).u32(empty ? 0 : last_row + 1);
@@ -281,14 +310,31 @@ void Biff8BookWriter::AddSheet(const tstring& name) {
     m_sheets.push_back(sheet);
 }
 
+// A GBK text takes about as many character widths as it has bytes: a Chinese character two.
 void Biff8BookWriter::SetText(int row, int column, const tstring& text) {
     CheckNextCell(row, column);
-    if (!text.empty()) AppendCell(row, column, kLabelSst, Bytes().u32(m_strings.Add(text)).data());
+    if (text.empty()) return;
+    AppendCell(row, column, kLabelSst, kCellXf, Bytes().u32(m_strings.Add(text)).data());
+    Widen(column, static_cast<int>(text.size()));
 }
 
 void Biff8BookWriter::SetNumber(int row, int column, double value) {
     CheckNextCell(row, column);
-    AppendCell(row, column, kNumber, Bytes().f64(value).data());
+    AppendCell(row, column, kNumber, kCellXf, Bytes().f64(value).data());
+    char shown[32];
+    Widen(column, std::snprintf(shown, sizeof shown, "%.15g", value));
+}
+
+void Biff8BookWriter::SetDate(int row, int column, double serial, bool with_time) {
+    CheckNextCell(row, column);
+    AppendCell(row, column, kNumber, with_time ? kDateTimeXf : kDateXf, Bytes().f64(serial).data());
+    const std::u16string pattern = with_time ? kDateTimePattern : kDatePattern;
+    Widen(column, static_cast<int>(pattern.size()));
+}
+
+void Biff8BookWriter::Widen(int column, int chars) {
+    int& width = m_sheets.back().widths[column];
+    width = std::max(width, chars);
 }
 
 void Biff8BookWriter::CheckNextCell(int row, int column) const {
@@ -299,10 +345,11 @@ void Biff8BookWriter::CheckNextCell(int row, int column) const {
         throw WorkbookError("cells of a sheet are written in order");
 }
 
-void Biff8BookWriter::AppendCell(int row, int column, uint16_t type, const std::string& value) {
+void Biff8BookWriter::AppendCell(int row, int column, uint16_t type, uint16_t xf,
+                                 const std::string& value) {
     Sheet& sheet = m_sheets.back();
     Bytes cell;
-    cell.u16(static_cast<uint16_t>(row)).u16(static_cast<uint16_t>(column)).u16(kCellXf);
+    cell.u16(static_cast<uint16_t>(row)).u16(static_cast<uint16_t>(column)).u16(xf);
     m_cells.Append(RecordHeader(type, cell.size() + value.size()) + cell.data() + value);
     if (sheet.first_row < 0) sheet.first_row = row;
     sheet.last_row = row;
@@ -329,7 +376,8 @@ void Biff8BookWriter::WriteTo(std::ostream& out) {
     std::size_t offset = globals.size() + m_strings.size() + globals_end.size();
     for (std::size_t i = 0; i < m_sheets.size(); ++i) {
         const Sheet& sheet = m_sheets[i];
-        heads.push_back(SheetHead(sheet.first_row, sheet.last_row, sheet.first_column, sheet.last_column));
+        heads.push_back(SheetHead(sheet.first_row, sheet.last_row, sheet.first_column,
+                                  sheet.last_column, sheet.widths));
         tails.push_back(SheetTail(i == 0));
         cell_ends.push_back(i + 1 < m_sheets.size() ? m_sheets[i + 1].cells_from : m_cells.size());
         StoreLe32(globals, offset_places[i], static_cast<uint32_t>(offset));

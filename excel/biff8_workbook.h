@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -52,7 +53,8 @@ private:
 
 // An .xls workbook (BIFF8) written cell by cell, each sheet's cells row by row and left to right.
 // Cell records and the string table go to temporary files as they come, so memory does not grow
-// with the rows; saving assembles the file from them. Holds text and number cells only.
+// with the rows; saving assembles the file from them. Holds text, number and date cells; each
+// column is made as wide as its widest cell.
 class Biff8BookWriter {
 public:
     // The sheet the following cells go to; the first one added is selected.
@@ -63,6 +65,8 @@ public:
     // holds (32,767 characters). An empty text is no cell.
     void SetText(int row, int column, const tstring& text);
     void SetNumber(int row, int column, double value);
+    // A date serial number shown as "yyyy-mm-dd", or with `with_time` "yyyy-mm-dd hh:mm:ss".
+    void SetDate(int row, int column, double serial, bool with_time);
     // Writes the .xls file beside `path` (GBK) and renames it over it, so a failed save leaves
     // an existing file as it was. Writing may go on and the book be saved again.
     void SaveAs(const tstring& path);
@@ -73,10 +77,12 @@ private:
         std::size_t cells_from = 0;  // where its cell records start in m_cells
         int first_row = -1, last_row = -1, first_column = -1, last_column = -1;
         int last_written_column = -1;
+        std::map<int, int> widths;  // column -> characters of its widest cell
     };
 
     void CheckNextCell(int row, int column) const;
-    void AppendCell(int row, int column, uint16_t type, const std::string& value);
+    void AppendCell(int row, int column, uint16_t type, uint16_t xf, const std::string& value);
+    void Widen(int column, int chars);
     void WriteTo(std::ostream& out);
 
     std::vector<Sheet> m_sheets;

@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "excel/excel_dates.h"
 #include "excel/holder_support.h"
 
 using excel_detail::Guarded;
 
 ret_t ExcelExportBook::CreateWorkbook() {
     m_header.clear();
+    m_kinds.clear();
     return {Guarded(false,
                     [&] {
                         m_writer = std::make_unique<Biff8BookWriter>();
@@ -31,7 +33,7 @@ ret_t ExcelExportBook::SaveAs(const tstring& path) {
 ret_t ExcelExportBook::WriteHeader(const row_t& titles) {
     if (m_next_row != 0) return {false, 0};
     m_header = titles;
-    const bool written = WriteRow(0, titles);
+    const bool written = WriteRow(0, titles, true);
     m_next_row = 1;
     return {written, 0};
 }
@@ -40,7 +42,7 @@ ret_t ExcelExportBook::WriteRows(const std::vector<row_t>& rows) {
     bool written = true;
     for (const row_t& row : rows) {
         if (m_next_row >= m_rows_per_sheet && !StartNextSheet()) return {false, 0};
-        written = WriteRow(m_next_row++, row) && written;
+        written = WriteRow(m_next_row++, row, false) && written;
     }
     return {written, 0};
 }
@@ -54,22 +56,35 @@ bool ExcelExportBook::StartNextSheet() {
     if (!added) return false;
     m_next_row = 0;
     if (m_header.empty()) return true;
-    const bool written = WriteRow(0, m_header);
+    const bool written = WriteRow(0, m_header, true);
     m_next_row = 1;
     return written;
 }
 
-bool ExcelExportBook::WriteRow(int row, const row_t& cells) {
+bool ExcelExportBook::WriteRow(int row, const row_t& cells, bool header) {
     bool written = true;
     for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
         written = Guarded(false,
                           [&] {
-                              Writer().SetText(row, column, cells[column]);
+                              WriteCell(row, column, cells[column], header);
                               return true;
                           }) &&
                   written;
     }
     return written;
+}
+
+// A date column's text that does not read as a date stays text, so no value is lost.
+void ExcelExportBook::WriteCell(int row, int column, const tstring& text, bool header) {
+    const ColumnKind kind = !header && column < static_cast<int>(m_kinds.size())
+                                ? m_kinds[column]
+                                : ColumnKind::Text;
+    double serial = 0;
+    if (kind != ColumnKind::Text && SerialFromDateText(text, serial)) {
+        Writer().SetDate(row, column, serial, kind == ColumnKind::DateTime);
+        return;
+    }
+    Writer().SetText(row, column, text);
 }
 
 Biff8BookWriter& ExcelExportBook::Writer() {

@@ -12,11 +12,16 @@
 class ExcelExportBook {
 public:
     using row_t = std::vector<tstring>;
+    // How a column's cells are written: as text, or a text that reads as a date as a date cell
+    // (with its time for DateTime), which sorts and filters as a date.
+    enum class ColumnKind { Text, Date, DateTime };
 
     // Workbooks are written by the program itself, so this is always true.
     bool ExcelAvailable() const { return m_available; }
 
+    // Every column is text until SetColumnKinds says otherwise.
     ret_t CreateWorkbook();
+    void SetColumnKinds(std::vector<ColumnKind> kinds) { m_kinds = std::move(kinds); }
     ret_t SaveAs(const tstring& path);
     // Fails when rows were written since the last ResetNextRow, and on a row already written.
     ret_t WriteHeader(const row_t& titles);
@@ -34,7 +39,8 @@ public:
     void SetRowsPerSheet(int rows) { m_rows_per_sheet = rows; }
 
 private:
-    bool WriteRow(int row, const row_t& cells);
+    bool WriteRow(int row, const row_t& cells, bool header);
+    void WriteCell(int row, int column, const tstring& text, bool header);
     bool StartNextSheet();
     Biff8BookWriter& Writer();
 
@@ -43,4 +49,5 @@ private:
     int m_rows_per_sheet = kBiff8MaxRows;
     int m_next_row = 0;
     row_t m_header;
+    std::vector<ColumnKind> m_kinds;
 };

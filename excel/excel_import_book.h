@@ -107,6 +107,11 @@ private:
     bool RowFilled(int row, int columns);
     void LoadStoredValuePairs(const DataTypeDictionary& dictionary, const tstring& data_type,
                               const tstring& pair_list);
+    // The settings key of this workbook's layout (its header names).
+    tstring LayoutKey(const tstring& key) const;
+    tstring ReadLayoutSetting(const tstring& key) const;
+    void WriteLayoutSetting(const tstring& key, const tstring& value) const;
+    bool NamesDataType(const tstring& header) const;
 
     bool m_available = true;
     bool m_open = false;

@@ -4,8 +4,12 @@
 //   ExcelMatchValue: DataType ":" pairs, entries joined by "^"; pairs cell text "=" common value,
 //                    joined by ","
 // Nothing is escaped: a name holding a separator does not come back. Entries that no longer fit
-// the workbook or the dictionary are dropped without a word.
+// the workbook or the dictionary are dropped without a word. Each key is also kept per workbook
+// layout, as key "_" and a fingerprint of the header names, so a layout seen before gets its own
+// choices back whatever was imported in between.
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
 #include "excel/excel_import_book.h"
 #include "excel/holder_support.h"
@@ -35,6 +39,20 @@ const DataTypeDictionary& EmptyDictionary() {
     return empty;
 }
 
+// FNV-1a of the texts and the separators between them, in hex.
+tstring Fingerprint(const std::vector<tstring>& texts) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const tstring& text : texts) {
+        for (const char byte : text + '\0') {
+            hash ^= static_cast<unsigned char>(byte);
+            hash *= 1099511628211ull;
+        }
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
 }  // namespace
 
 int ExcelImportBook::EffectiveRows(int sheet) const {
@@ -57,8 +75,32 @@ std::vector<tstring> ExcelImportBook::HeaderTexts() {
     return texts;
 }
 
+tstring ExcelImportBook::LayoutKey(const tstring& key) const {
+    return key + "_" + Fingerprint(m_header_names);
+}
+
+// The layout's own value, else the last one stored for any layout.
+tstring ExcelImportBook::ReadLayoutSetting(const tstring& key) const {
+    const tstring own = ReadSetting(kSection, LayoutKey(key));
+    return own.empty() ? ReadSetting(kSection, key) : own;
+}
+
+void ExcelImportBook::WriteLayoutSetting(const tstring& key, const tstring& value) const {
+    WriteSetting(kSection, key, value);
+    WriteSetting(kSection, LayoutKey(key), value);
+}
+
+bool ExcelImportBook::NamesDataType(const tstring& header) const {
+    if (!m_dictionary) return false;
+    const auto& columns = m_dictionary->all_columns();
+    return std::any_of(columns.begin(), columns.end(), [&](const data_type_info_t* info) {
+        return info->ReadOnly == 0 && info->DataTypeName == header;
+    });
+}
+
+// A layout seen before gets its own choice; a new one the last choice made, and every column
+// named as a data type.
 ret_t ExcelImportBook::LoadColumnChoice() {
-    const std::vector<tstring> stored = SplitText(ReadSetting(kSection, kColumnsKey), ':');
     m_header_choice.clear();
     m_header_names.clear();
     for (int sheet : SheetsWithData()) {
@@ -68,13 +110,17 @@ ret_t ExcelImportBook::LoadColumnChoice() {
             m_header_names.push_back(text);
         }
     }
+    const tstring own = ReadSetting(kSection, LayoutKey(kColumnsKey));
+    const std::vector<tstring> stored =
+        SplitText(own.empty() ? ReadSetting(kSection, kColumnsKey) : own, ':');
     for (auto& [name, chosen] : m_header_choice)
-        chosen = stored.empty() || std::find(stored.begin(), stored.end(), name) != stored.end();
+        chosen = stored.empty() || std::find(stored.begin(), stored.end(), name) != stored.end() ||
+                 (own.empty() && NamesDataType(name));
     return {true, 0};
 }
 
 void ExcelImportBook::SaveColumnChoice() {
-    WriteSetting(kSection, kColumnsKey, JoinText(m_chosen_columns, ':'));
+    WriteLayoutSetting(kColumnsKey, JoinText(m_chosen_columns, ':'));
 }
 
 void ExcelImportBook::SetChosenSheets(const std::set<int>& sheets) {
@@ -132,7 +178,7 @@ ret_t ExcelImportBook::LoadTypeMatching() {
     const DataTypeDictionary& dictionary = m_dictionary ? *m_dictionary : EmptyDictionary();
     m_type_matching.clear();
     bool stored = false;
-    for (const tstring& entry : SplitText(ReadSetting(kSection, kTypeMatchKey), '^')) {
+    for (const tstring& entry : SplitText(ReadLayoutSetting(kTypeMatchKey), '^')) {
         const std::vector<tstring> pieces = SplitText(entry, ':');
         if (pieces.size() != 2) continue;
         stored = true;
@@ -151,7 +197,7 @@ void ExcelImportBook::SaveTypeMatching() {
     std::vector<tstring> entries;
     for (const auto& [data_type, column] : m_type_matching)
         entries.push_back(data_type + ":" + column);
-    WriteSetting(kSection, kTypeMatchKey, JoinText(entries, '^'));
+    WriteLayoutSetting(kTypeMatchKey, JoinText(entries, '^'));
 }
 
 ret_t ExcelImportBook::LoadValueMatching() {
@@ -167,7 +213,7 @@ ret_t ExcelImportBook::LoadValueMatching() {
         }
     }
     m_value_matching.clear();
-    for (const tstring& entry : SplitText(ReadSetting(kSection, kValueMatchKey), '^')) {
+    for (const tstring& entry : SplitText(ReadLayoutSetting(kValueMatchKey), '^')) {
         const std::vector<tstring> pieces = SplitText(entry, ':');
         if (pieces.size() != 2 || !m_type_matching.count(pieces[0]) ||
             !dictionary.is_lookup_column(pieces[0]))
@@ -207,5 +253,5 @@ void ExcelImportBook::SaveValueMatching() {
         for (const auto& [text, value] : matches) pairs.push_back(text + "=" + value);
         entries.push_back(data_type + ":" + JoinText(pairs, ','));
     }
-    WriteSetting(kSection, kValueMatchKey, JoinText(entries, '^'));
+    WriteLayoutSetting(kValueMatchKey, JoinText(entries, '^'));
 }

@@ -86,7 +86,8 @@ struct ColumnKeyCase : testcases::NamedCase {
 class StoredColumnChoice : public MappingTest,
                            public ::testing::WithParamInterface<ColumnKeyCase> {};
 
-TEST_P(StoredColumnChoice, ChoosesOnlyStoredNamesTheWorkbookHas) {
+// A new layout: the stored names it has, and the columns named as a data type.
+TEST_P(StoredColumnChoice, ChoosesStoredNamesTheWorkbookHasAndDataTypeNames) {
     Store("ExcelKey", GetParam().stored);
     OpenWorkbook();
     m_book.LoadColumnChoice();
@@ -95,11 +96,39 @@ TEST_P(StoredColumnChoice, ChoosesOnlyStoredNamesTheWorkbookHas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, StoredColumnChoice,
-    ::testing::Values(ColumnKeyCase{{"SomePresent"}, "车主:缺失:颜色", {"颜色", "车主"}},
-                      ColumnKeyCase{{"NonePresent"}, "缺失", {}},
-                      ColumnKeyCase{{"SeparatorInName"}, "备注:旧", {}},
-                      ColumnKeyCase{{"EmptyPieces"}, ":x::", {"x"}}),
+    ::testing::Values(ColumnKeyCase{{"SomePresent"}, "车主:缺失", {"车牌号码", "颜色", "车主"}},
+                      ColumnKeyCase{{"NonePresent"}, "缺失", {"车牌号码", "颜色"}},
+                      ColumnKeyCase{{"SeparatorInName"}, "备注:旧", {"车牌号码", "颜色"}},
+                      ColumnKeyCase{{"EmptyPieces"}, ":x::", {"车牌号码", "颜色", "x"}}),
     testcases::kCaseName);
+
+// Another layout imported in between does not replace a layout's own choices.
+TEST_F(MappingTest, EachLayoutGetsItsOwnChoicesBack) {
+    OpenWorkbook();
+    m_book.LoadColumnChoice();
+    Choose({"颜色", "车主"}, {1});
+    m_book.SaveColumnChoice();
+    m_book.TypeMatching() = {{"Color", "车主"}};
+    m_book.SaveTypeMatching();
+    const std::string other = m_scratch.file("other.xlsx");
+    MakeXlsx(other, {TextSheet("s", {{u8"车牌号码", "z"}, {u8"京B1", "1"}})});
+    ASSERT_TRUE(m_book.OpenForImport(other).ok);
+    m_book.ScanSheets();
+    m_book.LoadColumnChoice();
+    m_book.ClearChosenColumns();
+    Choose({"z"}, {0});
+    m_book.SaveColumnChoice();
+    m_book.TypeMatching() = {{"PlateID", "z"}};
+    m_book.SaveTypeMatching();
+
+    m_book.ClearChosenColumns();
+    OpenWorkbook();
+    m_book.LoadColumnChoice();
+    EXPECT_EQ(Chosen(), (std::vector<tstring>{"颜色", "车主"}));
+    Choose({"颜色", "车主"}, {1});
+    EXPECT_EQ(m_book.LoadTypeMatching(), ret_t(true, 0));
+    EXPECT_EQ(m_book.TypeMatching(), (Matches{{"Color", "车主"}}));
+}
 
 TEST_F(MappingTest, SavesChosenColumnsInByteOrder) {
     OpenWorkbook();

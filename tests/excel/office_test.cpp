@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <regex>
 
 #include "excel/biff8_workbook.h"
 #include "excel/excel_export_book.h"
@@ -137,6 +139,49 @@ TEST(OfficeTest, ATextLongerThanACellHoldsIsRefusedAndTheCellsAfterItStayIntact)
                   (Rows{{"a", "b"}, {text, "after"}, {"next", "row"}}))
             << characters;
     }
+}
+
+// Every table:table-column of the flat .ods, repeated ones spelled out, as its width in inches.
+std::vector<double> ColumnWidths(const std::string& fods) {
+    std::map<std::string, double> widths;
+    const std::regex style(
+        "style:name=\"(co[0-9]+)\"[^>]*>\\s*<style:table-column-properties[^>]*"
+        "style:column-width=\"([0-9.]+)in\"");
+    for (std::sregex_iterator it(fods.begin(), fods.end(), style), end; it != end; ++it)
+        widths[(*it)[1]] = std::stod((*it)[2]);
+    std::vector<double> columns;
+    const std::regex column("<table:table-column table:style-name=\"(co[0-9]+)\""
+                            "(?: table:number-columns-repeated=\"([0-9]+)\")?");
+    for (std::sregex_iterator it(fods.begin(), fods.end(), column), end; it != end; ++it)
+        columns.insert(columns.end(), (*it)[2].matched ? std::stoi((*it)[2]) : 1, widths[(*it)[1]]);
+    return columns;
+}
+
+// Dates go out as date cells that LibreOffice sorts and filters as dates, a text that is no date
+// stays text, and each column is as wide as its widest cell.
+TEST(OfficeTest, DateColumnsAreDateCellsAndColumnsFitTheirCells) {
+    SKIP_WITHOUT_OFFICE();
+    ScratchDir scratch;
+    using Kind = ExcelExportBook::ColumnKind;
+    ExcelExportBook book;
+    ASSERT_TRUE(book.CreateWorkbook().ok);
+    book.SetColumnKinds({Kind::Text, Kind::Date, Kind::DateTime});
+    ASSERT_TRUE(book.WriteHeader({"n", Utf8ToGbk(u8"生效日期"), Utf8ToGbk(u8"有效期至")}).ok);
+    ASSERT_TRUE(book.WriteRows({{"a", "2026-03-01", "2026-12-31 23:59:59"},
+                                {"b", Utf8ToGbk(u8"不是日期"), ""}})
+                    .ok);
+    const std::string xls = scratch.file("dates.xls");
+    ASSERT_TRUE(book.SaveAs(xls).ok);
+    ASSERT_TRUE(Office(scratch).Convert({xls}, "fods", scratch.file("out")));
+    const std::string fods = ReadBytes(scratch.file("out/dates.fods"));
+    EXPECT_NE(fods.find("office:value-type=\"date\" office:date-value=\"2026-03-01\""),
+              std::string::npos);
+    EXPECT_NE(fods.find("office:date-value=\"2026-12-31T23:59:59\""), std::string::npos);
+    EXPECT_NE(fods.find(u8"<text:p>不是日期</text:p>"), std::string::npos);
+    const std::vector<double> widths = ColumnWidths(fods);
+    ASSERT_GE(widths.size(), 3u);
+    EXPECT_LT(widths[0], widths[1]);
+    EXPECT_LT(widths[1], widths[2]) << "有效期至 with its time is the widest";
 }
 
 TEST(OfficeTest, ASheetFullAtTheXlsLimitGoesOnInASecondSheetThatLibreOfficeReads) {
