@@ -83,6 +83,13 @@ bool OpenInAnOfficeProgram(const tstring& path) {
     return ::access(lock.c_str(), F_OK) == 0;
 }
 
+// Dates, and dates with their time, go out as date cells; timestamps stay text, as shown.
+ExcelExportBook::ColumnKind ColumnKindOf(int32_t type) {
+    if (type == kTypeDate) return ExcelExportBook::ColumnKind::Date;
+    if (type == kTypeDateTime) return ExcelExportBook::ColumnKind::DateTime;
+    return ExcelExportBook::ColumnKind::Text;
+}
+
 void ShowControl(CControlUI* control, bool bShow) {
     if (control) control->SetVisible(bShow);
 }
@@ -175,6 +182,9 @@ void CPageExport::ChooseTargetFile() {
 
 void CPageExport::StartExport() {
     HWND owner = m_pManager->GetPaintWindow();
+    // The result of an earlier export must not stand beside a refusal of this one.
+    if (m_pDoneMsg) m_pDoneMsg->SetText("");
+    ShowControl(m_pOpenFile, false);
     if (!m_book.ExcelAvailable()) {
         UIMessageBox(owner, "不能初始化excel,请先安装excel！");
         return;
@@ -193,7 +203,16 @@ void CPageExport::StartExport() {
         UIMessageBox(owner, "文件正在被其他程序打开，请先关闭该文件，或者选择其他文件名！");
         return;
     }
-    if (!ConfirmTarget(path) || !m_pPageList) return;
+    if (!m_pPageList) return;
+    const bool bWholeList = !(m_pSelectedRows && m_pSelectedRows->IsSelected()) &&
+                            !(m_pCurrentPage && m_pCurrentPage->IsSelected());
+    std::vector<row_info_t> rows;
+    if (!bWholeList && !CollectRows(rows)) return;
+    if (bWholeList && m_pPageList->GetTotal() == 0) {
+        UIMessageBox(owner, kNoRows);
+        return;
+    }
+    if (!ConfirmTarget(path)) return;
     RememberExportPath(path);
     m_target = path;
     // Without a workbook every row would be lost and only the save would say so: stop here.
@@ -202,20 +221,35 @@ void CPageExport::StartExport() {
         return;
     }
     m_columns.clear();
-    for (const data_type_info_t* column : m_pDictionary->shown_columns()) m_columns.push_back(*column);
+    std::vector<ExcelExportBook::ColumnKind> kinds;
+    for (const data_type_info_t* column : m_pDictionary->shown_columns()) {
+        m_columns.push_back(*column);
+        kinds.push_back(ColumnKindOf(column->Type));
+    }
+    m_book.SetColumnKinds(kinds);
     SetExporting(true);
     m_exported = 0;
-    if (m_pDoneMsg) m_pDoneMsg->SetText("");
-    ShowControl(m_pOpenFile, false);
-    if (m_pSelectedRows && m_pSelectedRows->IsSelected()) {
-        std::vector<row_info_t> rows;
-        m_pPageList->CollectSelectedRows(rows);
-        ExportRows(rows, "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导入选项！");
-    } else if (m_pCurrentPage && m_pCurrentPage->IsSelected()) {
-        ExportRows(m_pPageList->GetRows(), kNoRows);
-    } else {
+    if (bWholeList) {
         StartListWalk();
+        return;
     }
+    const bool written = WriteHeader() && WriteRows(rows);
+    Finish(written ? Outcome::kDone : Outcome::kWriteFailed);
+}
+
+// The selected rows or the shown page; false, said to the operator, when there are none.
+bool CPageExport::CollectRows(std::vector<row_info_t>& rows) {
+    const bool bSelected = m_pSelectedRows && m_pSelectedRows->IsSelected();
+    if (bSelected) {
+        m_pPageList->CollectSelectedRows(rows);
+    } else {
+        rows = m_pPageList->GetRows();
+    }
+    if (!rows.empty()) return true;
+    UIMessageBox(m_pManager->GetPaintWindow(),
+                 bSelected ? "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导出选项！"
+                           : kNoRows);
+    return false;
 }
 
 bool CPageExport::ConfirmTarget(const tstring& path) {
@@ -223,23 +257,8 @@ bool CPageExport::ConfirmTarget(const tstring& path) {
            UIMessageBox2(m_pManager->GetPaintWindow(), "文件已存在，确定要覆盖吗？") == 0;
 }
 
-void CPageExport::ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNoRows) {
-    if (rows.empty()) {
-        UIMessageBox(m_pManager->GetPaintWindow(), pstrNoRows);
-        Finish(Outcome::kDone);
-        return;
-    }
-    const bool written = WriteHeader() && WriteRows(rows);
-    Finish(written ? Outcome::kDone : Outcome::kWriteFailed);
-}
-
 void CPageExport::StartListWalk() {
     m_total = m_pPageList->GetTotal();
-    if (m_total == 0) {
-        UIMessageBox(m_pManager->GetPaintWindow(), kNoRows);
-        Finish(Outcome::kDone);
-        return;
-    }
     if (m_pProgress) m_pProgress->SetValue(0);
     ShowControl(m_pProgress, true);
     if (!WriteHeader()) {

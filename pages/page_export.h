@@ -52,7 +52,7 @@ private:
 
     void StartExport();
     bool ConfirmTarget(const tstring& path);
-    void ExportRows(const std::vector<row_info_t>& rows, LPCTSTR pstrNoRows);
+    bool CollectRows(std::vector<row_info_t>& rows);
     void StartListWalk();
     // Asks the list for the page the walk writes next; false when the list has no such page.
     bool AskForPage(int page);

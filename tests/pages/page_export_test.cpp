@@ -286,11 +286,14 @@ TEST_F(PageExportTest, SelectedRowsAreWrittenInListOrder) {
     EXPECT_EQ(ReadBack(), Shown({1, 3}));
 }
 
-TEST_F(PageExportTest, NoSelectedRowsSaysSoAndWritesNoFile) {
+// Refused before the overwrite question is asked.
+TEST_F(PageExportTest, NoSelectedRowsSaysSoFirstAndLeavesTheFileAsItWas) {
+    WriteBytes(m_target, "old");
+    const std::string before = ReadBytes(m_target);
     StartExport("opt_export_cur_select");
     EXPECT_EQ(m_boxes, std::vector<std::string>{
-                           "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导入选项！"});
-    EXPECT_FALSE(Exists(m_target));
+                           "客户列表中没有选中的项目，您可以去客户列表选择，或者返回上一步，选择其他导出选项！"});
+    EXPECT_EQ(ReadBytes(m_target), before);
     EXPECT_EQ(Text("export_done_msg"), "");
     EXPECT_TRUE(Enabled("btn_start_export"));
 }
