@@ -39,12 +39,23 @@ COptionUI* OptionAt(CContainerUI* list, int index) {
     return static_cast<COptionUI*>(list->GetItemAt(index)->GetInterface("Option"));
 }
 
-// "缺少的字段：a,b,c", cut to its first 100 characters and "..." when longer.
+// The bytes of the GB18030 character that starts at text[i]: one, a pair, or four when the
+// second byte is a digit.
+size_t CharacterBytes(const tstring& text, size_t i) {
+    const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0; };
+    if (byte(i) < 0x81) return 1;
+    return byte(i + 1) >= '0' && byte(i + 1) <= '9' ? 4 : 2;
+}
+
+// "缺少的字段：a,b,c", cut to its first 100 characters and "..." when longer; a character is
+// never split.
 tstring MissingColumnsTip(const std::vector<tstring>& missing) {
     tstring tip = "缺少的字段：";
     for (size_t i = 0; i < missing.size(); ++i) tip += (i ? "," : "") + missing[i];
-    if (tip.size() > kTooltipLimit) tip = tip.substr(0, kTooltipLimit) + "...";
-    return tip;
+    size_t end = 0;
+    for (size_t characters = 0; end < tip.size() && characters < kTooltipLimit; ++characters)
+        end += CharacterBytes(tip, end);
+    return end < tip.size() ? tip.substr(0, end) + "..." : tip;
 }
 
 }  // namespace
@@ -97,6 +108,8 @@ void CPageImport::FindControls() {
     m_pStopButton = FindSubControlAs<CControlUI>(this, "btn_stop_import", "Button");
     m_pTickPage = FindSubControlAs<COptionUI>(this, "opt_list_select_all", "Option");
     m_pTickAllPages = FindSubControlAs<COptionUI>(this, "opt_list_select_all_page", "Option");
+    m_pFailedOnly = FindSubControlAs<COptionUI>(this, "import_opt_failed_only", "Option");
+    m_pNextFailure = FindSubControlAs<CControlUI>(this, "import_btn_next_failure", "Button");
     m_pPageSizeCombo = FindSubControlAs<CComboUI>(this, "import_combo_page_size", "Combo");
 }
 
@@ -125,6 +138,7 @@ void CPageImport::Notify(TNotifyUI& msg) {
         else if (name == "delete_import_data_list_item") DeleteCommonValue(sender);
         else if (name == "btn_start_import") OnStartClicked();
         else if (name == "btn_stop_import") OnStopClicked();
+        else if (name == "import_btn_next_failure" && PagingFree()) GoToNextFailure();
         else if (name == "import_btn_page_pre" && m_pageIndex > 0) ShowPreviewPage(m_pageIndex - 1);
         else if (name == "import_btn_page_next" && m_pageIndex + 1 < m_pageCount)
             ShowPreviewPage(m_pageIndex + 1);
@@ -139,6 +153,11 @@ void CPageImport::Notify(TNotifyUI& msg) {
         else if (sender == m_pShowValues) ShowValueMatching();
         else if (sender == m_pTickPage) TickPage(option->IsSelected());
         else if (sender == m_pTickAllPages) TickAllPages(option->IsSelected());
+        else if (name == "opt_import_item") SyncPageTick();
+        else if (sender == m_pFailedOnly) {
+            FillView(option->IsSelected());
+            ShowPreviewPage(0);
+        }
     } else if (msg.sType == "itemselect") {
         if (sender == m_pTypeList) OnTypeRowSelected();
         else if (sender == static_cast<CControlUI*>(m_pPageSizeCombo)) OnPageSizeChosen(static_cast<int>(msg.wParam));
@@ -223,7 +242,8 @@ bool CPageImport::ValidateStep(int step) {
 }
 
 void CPageImport::PrepareFileStep() {
-    m_autoStep = IntSetting("Import", "AutoStep") == 1;
+    // Only a stored 0 asks for the steps to be shown.
+    m_autoStep = IntSetting("Import", "AutoStep") != 0;
     if (m_pShowSteps) m_pShowSteps->Selected(!m_autoStep, false);
     if (m_pFileEdit) m_pFileEdit->SetText(TextSetting("Import", "FilePath").c_str());
     for (int i = 1; i < kStepCount; ++i) m_ready[i] = false;
@@ -290,7 +310,7 @@ bool CPageImport::ValidateColumnStep() {
     }
     const size_t chosen = m_book->ChosenColumns().size();
     if (chosen == 0) {
-        ShowMessage("需要至少2项字段来导入！");
+        ShowMessage("请至少选择一项字段来导入！");
         return false;
     }
     if (chosen <= 2 &&
@@ -373,6 +393,7 @@ bool CPageImport::ValidateMatchStep() {
                                "NoCustomerCodeTooFew"))
         return false;
     m_book->SaveTypeMatching();
+    m_book->SaveValueMatching();
     return true;
 }
 

@@ -116,6 +116,11 @@ private:
     // Preview and run (page_import_run.cpp).
     void FillPageSizes();
     void LoadRows();
+    bool RowBlank(int row);
+    bool RowFailed(int row) const;
+    void FillView(bool bFailedOnly);
+    void GoToNextFailure();
+    void SetStatusLine(LPCTSTR pstrText);
     void ShowPreviewPage(int pageIndex);
     void RebuildGridHeader();
     CImportListItemUI* NewGridItem(int row);
@@ -130,6 +135,8 @@ private:
     void GotoTypedPage();
     void OnPageSizeChosen(int item);
     void TickPage(bool bTicked);
+    // "全选本页" shows whether every row of the page is ticked.
+    void SyncPageTick();
     void TickAllPages(bool bAllPages);
     void SetRunState(RunState state);
     void OnStartClicked();
@@ -171,6 +178,12 @@ private:
     // meanwhile must not move a cell's value into another column.
     std::vector<data_type_info_t> m_gridTypes;
     std::vector<SourceRow> m_rows;
+    // The rows the preview pages through, by their index in m_rows.
+    std::vector<int> m_view;
+    // The position in m_view of the failure last stepped to.
+    int m_failureShown = -1;
+    // A run has finished on the rows loaded: starting again asks first.
+    bool m_runFinished = false;
     int m_totalRows = 0;
     int m_pageSize = 100;
     int m_pageIndex = 0;
@@ -205,5 +218,7 @@ private:
     CControlUI* m_pStopButton = nullptr;
     COptionUI* m_pTickPage = nullptr;
     COptionUI* m_pTickAllPages = nullptr;
+    COptionUI* m_pFailedOnly = nullptr;
+    CControlUI* m_pNextFailure = nullptr;
     CComboUI* m_pPageSizeCombo = nullptr;
 };

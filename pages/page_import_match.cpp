@@ -224,16 +224,17 @@ void CPageImport::OnValueSelectorChanged(CComboUnionUI* combo) {
     }
     const tstring chosen = combo->GetText().str();
     if (!chosen.empty() && m_book->SetValueMatch(m_selectedType, chosen, cellText)) ++m_valuesMatched;
-    m_book->SaveValueMatching();
     UpdateSelectedRowStatus();
 }
 
 void CPageImport::MatchTypesByName() {
     bool bAny = false;
+    bool bUnmatched = false;
     for (int i = 0; i < m_pTypeList->GetCount(); ++i) {
         CControlUI* row = m_pTypeList->GetItemAt(i);
         CComboUnionUI* selector = SelectorOf(row);
         if (!selector->GetText().IsEmpty()) continue;
+        bUnmatched = true;
         for (const data_type_info_t* info : m_pDictionary->all_columns()) {
             if (info->ReadOnly != 0 || info->DataTypeName != row->GetUserData().str()) continue;
             ShowChoice(selector, info->DataTypeName, info->DataType);
@@ -243,11 +244,16 @@ void CPageImport::MatchTypesByName() {
             break;
         }
     }
-    if (!bAny) ShowMessage("没有发现相同项目！");
+    if (!bUnmatched) ShowMessage("所有字段都已匹配！");
+    else if (!bAny) ShowMessage("没有发现相同项目！");
 }
 
 void CPageImport::MatchValuesByText() {
-    if (!MatchEmptyValueRowsByText()) ShowMessage("没有发现相同项目！");
+    bool bUnmatched = false;
+    for (int i = 0; i < ValueRowCount(); ++i)
+        bUnmatched = bUnmatched || SelectorOf(m_pValueList->GetItemAt(i))->GetText().IsEmpty();
+    if (!bUnmatched) ShowMessage("所有取值都已匹配！");
+    else if (!MatchEmptyValueRowsByText()) ShowMessage("没有发现相同项目！");
 }
 
 bool CPageImport::MatchEmptyValueRowsByText() {
@@ -266,7 +272,6 @@ bool CPageImport::MatchEmptyValueRowsByText() {
         ++m_valuesMatched;
         bAny = true;
     }
-    if (bAny) m_book->SaveValueMatching();
     UpdateSelectedRowStatus();
     return bAny;
 }
@@ -364,5 +369,4 @@ void CPageImport::RematchCells(const tstring& oldValue, const tstring& newValue)
         m_book->RemoveValueMatch(m_selectedType, cell);
         if (!newValue.empty()) m_book->SetValueMatch(m_selectedType, newValue, cell);
     }
-    if (!cells.empty()) m_book->SaveValueMatching();
 }

@@ -78,15 +78,61 @@ bool CPageImport::AllPages() const {
     return m_pTickAllPages && m_pTickAllPages->IsSelected();
 }
 
+// A row none of whose chosen columns holds anything has nothing to import: it is neither shown
+// nor counted.
+bool CPageImport::RowBlank(int row) {
+    for (const auto& column : m_book->HeaderIndex())
+        if (!m_book->GetYesNoText(row, column.second).empty()) return false;
+    return true;
+}
+
 void CPageImport::LoadRows() {
     m_rows.clear();
     for (int sheet : m_book->ChosenSheets()) {
         const int rows = m_book->EffectiveRowCounts()[sheet];
-        for (int row = 1; row < rows; ++row) m_rows.push_back({sheet, row});
+        m_book->BuildHeaderIndex(sheet);
+        for (int row = 1; row < rows; ++row)
+            if (!RowBlank(row)) m_rows.push_back({sheet, row});
     }
-    m_totalRows = static_cast<int>(m_rows.size());
     m_rowStates.assign(m_rows.size(), RowState());
+    m_runFinished = false;
+    SetStatusLine("");
+    if (m_pFailedOnly) m_pFailedOnly->Selected(false, false);
+    FillView(false);
+}
+
+bool CPageImport::RowFailed(int row) const {
+    const RowState& state = m_rowStates[row];
+    return state.done && !state.result.ok && state.result.code != kNothingToImport;
+}
+
+// The rows shown are chosen when the option changes: a run over them keeps them in view.
+void CPageImport::FillView(bool bFailedOnly) {
+    m_view.clear();
+    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row)
+        if (!bFailedOnly || RowFailed(row)) m_view.push_back(row);
+    m_totalRows = static_cast<int>(m_view.size());
+    m_failureShown = -1;
     m_pageIndex = 0;
+}
+
+void CPageImport::GoToNextFailure() {
+    const int shown = static_cast<int>(m_view.size());
+    for (int step = 1; step <= shown; ++step) {
+        const int position = (m_failureShown + step) % shown;
+        if (!RowFailed(m_view[position])) continue;
+        m_failureShown = position;
+        if (position / m_pageSize != m_pageIndex) ShowPreviewPage(position / m_pageSize);
+        m_pGrid->SelectItem(position % m_pageSize);
+        m_pGrid->EnsureVisible(position % m_pageSize);
+        return;
+    }
+    ShowMessage("没有导入失败的行！");
+}
+
+void CPageImport::SetStatusLine(LPCTSTR pstrText) {
+    if (CControlUI* line = FindSubControlAs<CControlUI>(this, "import_status_line", "Label"))
+        line->SetText(pstrText);
 }
 
 void CPageImport::RebuildGridHeader() {
@@ -179,7 +225,8 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
     m_pageIndex = std::max(0, std::min(pageIndex, m_pageCount - 1));
     const int first = m_pageIndex * m_pageSize;
     const int end = std::min(first + m_pageSize, m_totalRows);
-    for (int row = first; row < end; ++row) {
+    for (int position = first; position < end; ++position) {
+        const int row = m_view[position];
         CImportListItemUI* item = NewGridItem(row);
         if (!item) {
             ShowMessage("内存不足！");
@@ -191,6 +238,7 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
             item->SetImportEnabled(false);
         }
     }
+    SyncPageTick();
     UpdatePagingControls();
 }
 
@@ -212,6 +260,8 @@ void CPageImport::UpdatePagingControls() {
     EnableControl(button("import_btn_page_next"), bFree && m_pageIndex + 1 < m_pageCount);
     EnableControl(button("import_btn_goto_page"), bFree);
     EnableControl(m_pPageSizeCombo, bFree);
+    EnableControl(m_pFailedOnly, m_runState == kIdle);
+    EnableControl(m_pNextFailure, bFree);
 }
 
 void CPageImport::GotoTypedPage() {
@@ -233,6 +283,14 @@ void CPageImport::OnPageSizeChosen(int item) {
 void CPageImport::TickPage(bool bTicked) {
     for (int i = 0; i < m_pGrid->GetCount(); ++i)
         if (CImportListItemUI* item = GridItem(i)) item->SetImportChecked(bTicked);
+}
+
+void CPageImport::SyncPageTick() {
+    if (AllPages()) return;
+    bool bAll = m_pGrid->GetCount() > 0;
+    for (int i = 0; i < m_pGrid->GetCount() && bAll; ++i)
+        if (CImportListItemUI* item = GridItem(i)) bAll = item->IsImportChecked();
+    m_pTickPage->Selected(bAll, false);
 }
 
 void CPageImport::TickAllPages(bool bAllPages) {
@@ -288,7 +346,14 @@ void CPageImport::SetRunState(RunState state) {
 
 void CPageImport::OnStartClicked() {
     switch (m_runState) {
-        case kIdle: StartRun(); break;
+        case kIdle:
+            // A second start over the same rows would replace every result with "no change".
+            if (m_runFinished &&
+                UIMessageBox2(m_pManager->GetPaintWindow(),
+                              "这些数据已经导入过，确定要再次导入吗？") != 0)
+                return;
+            StartRun();
+            break;
         case kRunning: SetRunState(kPauseRequested); break;
         case kPaused:
             SetRunState(kRunning);
@@ -322,6 +387,7 @@ void CPageImport::StartRun() {
         ShowMessage("请至少选择一项数据来导入！");
         return;
     }
+    SetStatusLine("");
     SetRunState(kRunning);
     m_pProgress->SetValue(0);
     m_pProgress->SetVisible(true);
@@ -408,7 +474,7 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
     int lastSucceeded = -1;
     for (size_t k = 0; k < marked; ++k) {
         const int index = m_batchItems[k];
-        const int row = m_pageIndex * m_pageSize + index;
+        const int row = m_view[m_pageIndex * m_pageSize + index];
         if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k]);
         m_rowStates[row] = {true, results[k]};
         ++m_processed;
@@ -443,7 +509,9 @@ void CPageImport::FinishRun(bool bFailed) {
     text.Format(bFailed ? "导入因连接中断而中止，共处理数据%d条,成功导入%d条。连接恢复后请重新导入，已导入的行会显示没有变化"
                         : "导入已完成，共处理数据%d条,成功导入%d条",
                 m_processed, m_succeeded);
-    ShowNotice(text);
+    SetStatusLine(text);
+    // A run broken off by the connection is meant to be started again.
+    m_runFinished = !bFailed;
     m_pProgress->SetVisible(false);
     m_pProgress->SetValue(0);
     m_pManager->SendNotify(this, "need_refresh_list", 0, 0, false);

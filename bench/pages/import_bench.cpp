@@ -1,4 +1,5 @@
-// The import page on a 10,000-row workbook. The run in all-pages mode with page size 500, from
+// The import page on a 10,000-row workbook whose customers each have two vehicles, on two rows
+// that differ in the customer's 车位数. The run in all-pages mode with page size 500, from
 // the start click to the summary, next to the floor of the same work without the page (the
 // workbook holder reading the same cells, and the store importing the same rows in batches of
 // 500 on a connection of its own); both start from a database without the rows, in turn over
@@ -29,7 +30,7 @@
 
 namespace {
 
-constexpr int kRepeats = 3;
+constexpr int kRepeats = 5;
 constexpr int kRows = 10000;
 constexpr int kPageSize = 500;
 constexpr int kPageSizeItem = 4;  // 500 in the page-size combo
@@ -41,7 +42,7 @@ using benchtiming::Require;
 // Columns named as the dictionary names the data types, so the wizard matches them by itself.
 // The workbook is written from UTF-8 texts.
 const char* const kHeader[] = {u8"客户编号", u8"客户姓名", u8"车牌号码", u8"车辆颜色",
-                               u8"生效日期", u8"有效期至", u8"允许通行"};
+                               u8"生效日期", u8"有效期至", u8"允许通行", u8"车位数"};
 const char* const kColors[] = {u8"白色", u8"黑色", u8"银色"};
 
 std::string Numbered(const char* format, int i) {
@@ -56,9 +57,10 @@ void MakeWorkbook(const std::string& path) {
     for (const char* title : kHeader) header.emplace_back(std::string(title));
     sheet.rows.push_back(header);
     for (int i = 0; i < kRows; ++i)
-        sheet.rows.push_back({Numbered("ZC%05d", i), Numbered(u8"车主%d", i), Numbered("ZP%05d", i),
-                              std::string(kColors[i % 3]), XlsxDate{2026, 3, 1 + i % 28, 0, 0, 0},
-                              XlsxDate{2026, 12, 31, 23, 59, 59}, std::string(i % 2 ? "1" : "0")});
+        sheet.rows.push_back({Numbered("ZC%05d", i / 2), Numbered(u8"车主%d", i / 2),
+                              Numbered("ZP%05d", i), std::string(kColors[i % 3]),
+                              XlsxDate{2026, 3, 1 + i % 28, 0, 0, 0}, XlsxDate{2026, 12, 31, 23, 59, 59},
+                              std::string(i % 2 ? "1" : "0"), std::string(i % 2 ? "2" : "1")});
     MakeXlsx(path, {sheet});
 }
 
@@ -93,7 +95,9 @@ public:
 private:
     row_info_t Row(int row) {
         row_info_t info;
-        info.customer.values = {{"Code", m_book.GetTrimmedText(row, 0)}, {"Name", m_book.GetTrimmedText(row, 1)}};
+        info.customer.values = {{"Code", m_book.GetTrimmedText(row, 0)},
+                                {"Name", m_book.GetTrimmedText(row, 1)},
+                                {"ParkingSpaces", m_book.GetTrimmedText(row, 7)}};
         info.vehicle.values = {{"PlateID", m_book.GetTrimmedText(row, 2)},
                                {"Color", ColorId(m_book.GetTrimmedText(row, 3))},
                                {"ValidFrom", m_book.GetDateText(row, 4)},
@@ -190,7 +194,13 @@ void PrintProject(const char* name, const std::vector<double>& project) {
 int main() {
     guisupport::EnsureApplication();
     LoadedSkin skin;
-    benchtiming::EndOnMessageBox();
+    // The runs after the first import the same rows again: the page asks, and the bench agrees.
+    UISetMessageBoxHook([](const CDuiString& text, bool bQuestion) {
+        if (bQuestion && text == "这些数据已经导入过，确定要再次导入吗？") return 0;
+        std::fprintf(stderr, "unexpected message box: %s\n", text.GetData());
+        std::exit(1);
+        return 1;
+    });
     testsupport::TestService service;
     ScratchDir scratch;
     const std::string workbook = scratch.file("whitelist.xlsx");
@@ -203,12 +213,16 @@ int main() {
     for (int i = 0; i < 2 * kRepeats + 1; ++i) pages.push_back(client.ShowAnotherPage());
     std::vector<double> project, floors;
     for (int repeat = 0; repeat < kRepeats; ++repeat) {
-        floor.RemoveImportedRows();
-        floors.push_back(floor.Import());
-        floor.RemoveImportedRows();
-        project.push_back(client.Run());
+        for (int side = 0; side < 2; ++side) {
+            floor.RemoveImportedRows();
+            if ((side + repeat) % 2) {
+                floors.push_back(floor.Import());
+            } else {
+                project.push_back(client.Run());
+            }
+        }
     }
-    benchtiming::Report("import_run_10000_rows_all_pages_500", project, floors);
+    benchtiming::Report("import run 10k repeated customers", project, floors);
     PrintProject("import_preview_page_500_rows", pages);
     UISetMessageBoxHook({});
     return 0;

@@ -59,6 +59,8 @@ protected:
         });
         m_config->SetIntValue("Operation", "ExcelColunmTooFew", 0);
         m_config->SetIntValue("Operation", "NoCustomerCodeTooFew", 0);
+        // No AutoStep was stored when the page came up: the steps are shown as after a stored 0.
+        static_cast<COptionUI*>(m_main->FindControl("opt_show_import_steps"))->Selected(true, false);
     }
 
     CListUI& ListNamed(const char* name) {
@@ -139,6 +141,7 @@ protected:
                colorIds[i % 3] + "|" + Numbered("2026-03-%02d", 1 + i % 28) + "|2026-12-31 23:59:59|" +
                (i % 3 == 2 ? "0" : "1");
     }
+    std::string StatusLine() { return apptest::ControlText(*m_main, "import_status_line").str(); }
     int MarkedItems(const char* mark) {
         CListUI& grid = ListNamed("import_list");
         int marked = 0;
@@ -167,9 +170,8 @@ TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChang
     const int loadsBefore = m_loads;
     ASSERT_TRUE(RunImport());
     EXPECT_EQ(m_batches, (std::vector<int>{100, 100, 50}));
-    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入250条");
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据250条,成功导入250条");
     Picture("import_done_marks");
-    guisupport::SaveScreenshot(m_import->NoticeWindow(), "import_summary_notice");
     EXPECT_TRUE(WaitFor([&] { return m_loads > loadsBefore; })) << "need_refresh_list reloads the list";
     const std::vector<std::string> stored = Stored(250);
     ASSERT_EQ(stored.size(), 250u);
@@ -178,9 +180,69 @@ TEST_F(ImportTest, AllPagesImportsEveryRowInPageBatchesAndReimportReportsNoChang
     m_batches.clear();
     ASSERT_TRUE(RunImport());
     EXPECT_EQ(m_batches, (std::vector<int>{100, 100, 50}));
-    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入0条");
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据250条,成功导入0条");
     EXPECT_EQ(MarkedItems("import_nochange_tip"), 50) << "the last page shows its marks";
     EXPECT_EQ(MarkedItems("import_success_tip"), 0);
+}
+
+TEST_F(ImportTest, StopStaysAwayFromStartAndAFinishedRunStartsAgainOnlyWhenConfirmed) {
+    const std::string path = m_dir.file("controls.xlsx");
+    MakeXlsx(path, {CustomerSheet(250)});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    const RECT start = m_main->FindControl("btn_start_import")->GetPos();
+    apptest::ClickControl(*m_main, "btn_start_import");
+    apptest::ClickControl(*m_main, "btn_start_import");
+    ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kPaused; }));
+    Picture("import_run_controls");
+    const RECT stop = m_main->FindControl("btn_stop_import")->GetPos();
+    EXPECT_TRUE(stop.right < start.left || stop.left > start.right) << "stop lies where start was";
+    apptest::ClickControl(*m_main, "btn_stop_import");
+    ASSERT_EQ(m_import->GetRunState(), CPageImport::kIdle);
+    const std::string summary = StatusLine();
+
+    m_nextAnswer = 1;
+    m_batches.clear();
+    apptest::ClickControl(*m_main, "btn_start_import");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{"这些数据已经导入过，确定要再次导入吗？"});
+    EXPECT_EQ(m_import->GetRunState(), CPageImport::kIdle);
+    EXPECT_TRUE(m_batches.empty());
+    EXPECT_EQ(StatusLine(), summary) << "the summary stays until the next run";
+}
+
+// Blank rows are neither shown nor sent; the failures of a run can be listed alone and reached
+// one after the other across pages.
+TEST_F(ImportTest, BlankRowsAreSkippedAndFailedRowsAreFoundOneByOne) {
+    XlsxSheet sheet = CustomerSheet(250);
+    sheet.rows.insert(sheet.rows.begin() + 6, XlsxRow{});
+    sheet.rows.insert(sheet.rows.begin() + 120, XlsxRow{std::string(" ")});
+    const std::string path = m_dir.file("failures.xlsx");
+    MakeXlsx(path, {sheet});
+    Exec("INSERT INTO tabcustomerinfo (CustomerID, Code) VALUES (900, 'OTHER')");
+    Exec("INSERT INTO tabvehicleinfo (PlateID, CustomerID) VALUES ('P00010', 900), ('P00200', 900)");
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(m_import->GetTotalRows(), 250);
+    apptest::ClickControl(*m_main, "opt_list_select_all_page");
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据250条,成功导入248条");
+
+    CListUI& grid = ListNamed("import_list");
+    auto failureShown = [&] {
+        apptest::ClickControl(*m_main, "import_btn_next_failure");
+        return std::make_pair(m_import->GetPageIndex(), grid.GetCurSel());
+    };
+    EXPECT_EQ(failureShown(), std::make_pair(0, 10));
+    EXPECT_EQ(failureShown(), std::make_pair(2, 0));
+    EXPECT_EQ(failureShown(), std::make_pair(0, 10));
+
+    apptest::ClickControl(*m_main, "import_opt_failed_only");
+    EXPECT_EQ(m_import->GetTotalRows(), 2);
+    EXPECT_EQ(grid.GetCount(), 2);
+    Picture("import_failed_rows_only");
+    apptest::ClickControl(*m_main, "import_opt_failed_only");
+    EXPECT_EQ(m_import->GetTotalRows(), 250);
 }
 
 TEST_F(ImportTest, PreviewPagingStopsAtEitherEndAsTheListDoes) {
@@ -229,7 +291,7 @@ TEST_F(ImportTest, PauseSendsNothingUntilContinuedAndStopEndsAfterTheOutstanding
     ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kIdle; }));
     EXPECT_EQ(m_batches, (std::vector<int>{100, 100}));
     EXPECT_EQ(MarkedItems("import_success_tip"), 100) << "the stopped batch still shows its results";
-    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据200条,成功导入200条");
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据200条,成功导入200条");
     EXPECT_EQ(CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"), 200);
 }
 
@@ -259,7 +321,7 @@ TEST_F(ImportTest, PagingWaitsForTheBatchAndAPausedRunGoesOnAfterTheRowsItSent) 
         EXPECT_FALSE(apptest::IsControlEnabled(*m_main, name)) << name;
     ASSERT_TRUE(WaitFor([&] { return m_import->GetRunState() == CPageImport::kIdle; }));
     EXPECT_EQ(m_batches, (std::vector<int>{100, 100, 50}));
-    EXPECT_EQ(m_import->LastNotice(), "导入已完成，共处理数据250条,成功导入250条");
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据250条,成功导入250条");
     EXPECT_EQ(CountRows("SELECT PlateID FROM tabvehicleinfo WHERE PlateID LIKE 'P%'"), 250);
 }
 
@@ -310,7 +372,8 @@ TEST_F(ImportTest, NoTickedRowIsRefused) {
     MakeXlsx(path, {CustomerSheet(3)});
     RunWizardTo(path, CPageImport::kStepPreview);
     ASSERT_FALSE(HasFatalFailure());
-    apptest::ClickControl(*m_main, "opt_list_select_all");
+    EXPECT_TRUE(static_cast<COptionUI*>(m_main->FindControl("opt_list_select_all"))->IsSelected())
+        << "every row starts ticked";
     apptest::ClickControl(*m_main, "opt_list_select_all");
     ASSERT_TRUE(RunImport());
     EXPECT_EQ(m_boxes, std::vector<std::string>{"请至少选择一项数据来导入！"});
@@ -333,8 +396,7 @@ TEST_F(ImportTest, ABatchLostWithTheConnectionEndsTheRunWithoutMarks) {
     EXPECT_EQ(driver.Run(), apptest::UiDriver::kFinished);
     CDlgReconnect::SetRetryInterval(0);
     EXPECT_EQ(m_import->GetRunState(), CPageImport::kIdle);
-    EXPECT_EQ(m_import->LastNotice(), "导入因连接中断而中止，共处理数据0条,成功导入0条。连接恢复后请重新导入，已导入的行会显示没有变化");
-    guisupport::SaveScreenshot(m_import->NoticeWindow(), "import_failed_notice");
+    EXPECT_EQ(StatusLine(), "导入因连接中断而中止，共处理数据0条,成功导入0条。连接恢复后请重新导入，已导入的行会显示没有变化");
     EXPECT_EQ(MarkedItems("import_success_tip") + MarkedItems("import_error_tip") +
                   MarkedItems("import_nochange_tip"), 0);
     EXPECT_TRUE(apptest::IsControlEnabled(*m_main, "btn_start_import")) << "the operator can start again";
@@ -357,9 +419,9 @@ TEST_F(ImportTest, OneColumnPassesWithoutTheQuestionWhenItIsSilenced) {
 
 TEST_F(ImportTest, ASheetLackingThirtyColumnsIsDisabledWithItsTooltipCut) {
     XlsxSheet full{"full", {{}, {}}};
-    XlsxSheet partial{"partial", {{std::string("C01")}, {std::string("x")}}};
+    XlsxSheet partial{"partial", {{std::string(u8"列01")}, {std::string("x")}}};
     for (int c = 1; c <= 31; ++c) {
-        full.rows[0].emplace_back(Numbered("C%02d", c));
+        full.rows[0].emplace_back(Numbered(u8"列%02d", c));
         full.rows[1].emplace_back(std::string("x"));
     }
     const std::string path = m_dir.file("sheets.xlsx");
@@ -375,9 +437,17 @@ TEST_F(ImportTest, ASheetLackingThirtyColumnsIsDisabledWithItsTooltipCut) {
     EXPECT_TRUE(sheets.GetItemAt(0)->IsEnabled());
     CControlUI* lacking = sheets.GetItemAt(1);
     EXPECT_FALSE(lacking->IsEnabled());
-    std::string tip = "缺少的字段：";
-    for (int c = 2; c <= 31; ++c) tip += Numbered(c == 2 ? "C%02d" : ",C%02d", c);
-    EXPECT_EQ(lacking->GetToolTip(), tip.substr(0, 100) + "...");
+    // Cut after 100 characters, never inside one.
+    std::vector<std::string> characters = {"缺", "少", "的", "字", "段", "："};
+    for (int c = 2; c <= 31; ++c) {
+        if (c > 2) characters.push_back(",");
+        characters.push_back("列");
+        characters.push_back(std::to_string(c / 10));
+        characters.push_back(std::to_string(c % 10));
+    }
+    std::string tip;
+    for (int i = 0; i < 100; ++i) tip += characters[i];
+    EXPECT_EQ(lacking->GetToolTip(), tip + "...");
     EXPECT_FALSE(static_cast<COptionUI*>(m_main->FindControl("opt_excel_sheets_select_all"))->IsSelected());
 }
 
@@ -418,6 +488,62 @@ TEST_F(ImportTest, AutoStepWithoutAPlateColumnGoesBackToTheStartWithANotice) {
     EXPECT_EQ(m_import->GetStep(), CPageImport::kStepFile);
     EXPECT_EQ(m_boxes, std::vector<std::string>{"请添加车牌号码!"});
     EXPECT_EQ(m_import->LastNotice(), "导入过程出现问题，详细情况请选中\"显示导入高级设置\"查看");
+}
+
+TEST_F(ImportTest, MatchingButtonsSayWhetherAnythingWasLeftToMatch) {
+    const std::string path = m_dir.file("automatch.xlsx");
+    MakeXlsx(path, {CustomerSheet(6)});
+    RunWizardTo(path, CPageImport::kStepMatch);
+    ASSERT_FALSE(HasFatalFailure());
+    MatchTypes();
+    apptest::ClickControl(*m_main, "import_dm_auto_type_btn");
+    MatchColors();
+    apptest::ClickControl(*m_main, "import_dm_auto_btn");
+    CListUI& values = ListNamed("import_list_excel_db_match_value");
+    for (int i = 0; i < values.GetCount(); ++i)
+        if (values.GetItemAt(i)->GetUserData() == "green")
+            Selector(values.GetItemAt(i))->Choose(Caller().GetDictionary().data_map().at("Color")[2].second.c_str(), "");
+    apptest::ClickControl(*m_main, "import_dm_auto_btn");
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"所有字段都已匹配！", "没有发现相同项目！", "所有取值都已匹配！"}));
+}
+
+// Shown steps are asked for only by a stored 0; anything else, or nothing, means auto-step.
+TEST_F(ImportTest, StepsAreShownOnlyWhenAutoStepIsStoredAsZero) {
+    const std::string path = m_dir.file("autostep.xlsx");
+    MakeXlsx(path, {CustomerSheet(3)});
+    m_config->SetIntValue("Import", "AutoStep", 0);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepColumns);
+    auto* showSteps = static_cast<COptionUI*>(m_main->FindControl("opt_show_import_steps"));
+    for (const auto& [stored, shown] : {std::make_pair("", false), std::make_pair("2", false),
+                                        std::make_pair("1", false), std::make_pair("0", true)}) {
+        m_config->SetValue("Import", "AutoStep", stored);
+        apptest::ClickControl(*m_main, "btn_excel_pre");
+        EXPECT_EQ(showSteps->IsSelected(), shown) << "AutoStep=" << stored;
+        showSteps->Selected(true, false);
+        Next();
+        ASSERT_EQ(m_import->GetStep(), CPageImport::kStepColumns);
+    }
+}
+
+TEST_F(ImportTest, ValueMatchesAreSavedOnlyWhenTheMatchingStepIsLeftForward) {
+    const std::string path = m_dir.file("abandoned.xlsx");
+    MakeXlsx(path, {CustomerSheet(6)});
+    m_config->SetValue("Excel", "ExcelMatchValue", "");
+    RunWizardTo(path, CPageImport::kStepMatch);
+    ASSERT_FALSE(HasFatalFailure());
+    MatchTypes();
+    MatchColors();
+    apptest::ClickControl(*m_main, "btn_excel_pre");
+    EXPECT_EQ(m_config->GetValue("Excel", "ExcelMatchValue"), "") << "abandoned matches are kept";
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepMatch);
+    MatchTypes();
+    MatchColors();
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepPreview);
+    EXPECT_NE(m_config->GetValue("Excel", "ExcelMatchValue").find("black"), std::string::npos);
 }
 
 // A lookup type without values, added before the client logs in.
