@@ -17,7 +17,7 @@ TEST(IniFuzz, EveryMutationReadsAndTakesAWrite) {
     ScratchDir dir;
     const std::string path = dir.file("wlsetting.ini");
     std::mt19937 random(20261207);
-    for (int round = 0; round < 800; ++round) {
+    for (int round = 0; round < 300; ++round) {
         std::string bytes = kSeed;
         Mutate(bytes, random);
         WriteBytes(path, bytes);
