@@ -32,6 +32,8 @@ public:
     // Before the page is left: true to go on at once (nothing unsaved, or the operator dropped
     // it); false to stay, and then `afterSave` runs once the save the operator chose succeeded.
     virtual bool AskToLeave(std::function<void()> /*afterSave*/) { return true; }
+    // Ctrl with the key vk was pressed while the page is shown; true when the page used it.
+    virtual bool OnShortcut(UINT /*vk*/) { return false; }
 
     void Notify(TNotifyUI&) override {}
     void OnWindowMessage(UINT, WPARAM, LPARAM) override {}

@@ -183,6 +183,8 @@ void CMainWnd::Notify(TNotifyUI& msg) {
 
 LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_TASK_COMPLETE) return RunTaskCompletion(wParam);
+    if (uMsg == WM_KEYDOWN && (static_cast<UINT>(lParam) & MK_CONTROL) && ShortcutTaken(wParam))
+        return 0;
     if (uMsg == WM_CLOSE) {
         // Only CloseForGood gets here (every other way of closing asks first): the end.
         const LRESULT result = CDialogWnd::HandleMessage(uMsg, wParam, lParam);
@@ -190,6 +192,12 @@ LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return result;
     }
     return CDialogWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+bool CMainWnd::ShortcutTaken(WPARAM vk) {
+    const int shown = m_pMainTab ? m_pMainTab->GetCurSel() : -1;
+    CMainTabPageUI* page = shown >= 0 && shown < kMainPageCount ? m_pages[shown] : nullptr;
+    return page && page->OnShortcut(static_cast<UINT>(vk));
 }
 
 void CMainWnd::OnConnectionLost(TaskContext ctx) {

@@ -54,6 +54,8 @@ private:
     // Hides the window and closes it for good a second later.
     void Quit();
     bool IsOptionSelected(LPCTSTR pstrName) const;
+    // Hands Ctrl with a key to the page shown; true when the page used it.
+    bool ShortcutTaken(WPARAM vk);
     void OnConnectionLost(TaskContext ctx);
     // True when the connection is back; false when the operator gave up.
     bool RunReconnectDialog();

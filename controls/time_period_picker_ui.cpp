@@ -21,6 +21,9 @@ const int kEdgeGrip = 4;
 // Periods narrower than this when the drag ends are dropped.
 const int kMinWidth = 4;
 const BYTE kSelectedAlpha = 160;
+// Drawn times snap to whole quarter hours: a car park's hours, and a finer step would be less
+// than two pixels of the grid. Typed times keep every minute and second.
+const int kDrawnTimeStepMinutes = 15;
 const char* const kDayLabels[kDaysPerWeek] = {"星期一", "星期二", "星期三", "星期四",
                                                "星期五", "星期六", "星期日"};
 
@@ -36,6 +39,15 @@ void SetDayRange(CTimePeriodPickerUI::Shape& shape) {
         ++shape.firstDay;
     shape.lastDay = kDaysPerWeek - 1;
     while (shape.lastDay > 0 && !(shape.days & (1 << shape.lastDay))) --shape.lastDay;
+}
+
+int SnappedSeconds(int x, int hourWidth) {
+    const int step = kDrawnTimeStepMinutes * 60;
+    return (x * 3600 / hourWidth + step / 2) / step * step;
+}
+
+int XOf(const std::uint8_t time[4], int hourWidth) {
+    return PeriodSeconds(time) * hourWidth / 3600;
 }
 
 }  // namespace
@@ -111,8 +123,8 @@ void CTimePeriodPickerUI::ShapesFromPeriods() {
         Shape& shape = m_shapes[slot];
         shape.active = period.active != 0;
         shape.days = period.days;
-        shape.startX = PeriodSeconds(period.start) * hour / 3600;
-        shape.endX = PeriodSeconds(period.end) * hour / 3600;
+        shape.startX = XOf(period.start, hour);
+        shape.endX = XOf(period.end, hour);
         SetDayRange(shape);
         if (!shape.active) shape.colour = -1;
     }
@@ -130,8 +142,8 @@ void CTimePeriodPickerUI::PeriodFromShape(int slot) {
     int hour = GetGrid().hourWidth;
     period.active = 1;
     period.days = shape.days;
-    SetPeriodSeconds(period.start, shape.startX * 3600 / hour);
-    SetPeriodSeconds(period.end, shape.endX * 3600 / hour);
+    SetPeriodSeconds(period.start, SnappedSeconds(shape.startX, hour));
+    SetPeriodSeconds(period.end, SnappedSeconds(shape.endX, hour));
 }
 
 // A palette entry no other period uses, drawn at random among those.
@@ -242,10 +254,15 @@ void CTimePeriodPickerUI::Drag(POINT pt) {
     Invalidate();
 }
 
+// The period keeps its snapped times; one dragged too short, or snapped to nothing, goes.
 void CTimePeriodPickerUI::Release() {
     m_bDragging = false;
-    if (m_selected >= 0 && m_shapes[m_selected].endX - m_shapes[m_selected].startX < kMinWidth)
+    if (m_selected < 0) return;
+    const TimePeriod& period = m_periods[m_selected];
+    if (m_shapes[m_selected].endX - m_shapes[m_selected].startX < kMinWidth ||
+        PeriodSeconds(period.start) == PeriodSeconds(period.end))
         DeleteSelected();
+    m_bShapesStale = true;
 }
 
 // A right click inside the selected period's hours turns the day under it on or off; the last
@@ -310,9 +327,8 @@ void CTimePeriodPickerUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
     CControlUI::DoPaint(ctx, rcPaint);
     PaintGrid(ctx, grid);
     for (int slot = 0; slot < kMaxTimePeriods; ++slot)
-        if (m_shapes[slot].active && slot != m_selected)
-            PaintShape(ctx, grid, m_shapes[slot], false);
-    if (m_selected >= 0) PaintShape(ctx, grid, m_shapes[m_selected], true);
+        if (m_shapes[slot].active && slot != m_selected) PaintShape(ctx, grid, slot, false);
+    if (m_selected >= 0) PaintShape(ctx, grid, m_selected, true);
 }
 
 void CTimePeriodPickerUI::PaintGrid(CRenderContext& ctx, const Grid& grid) {
@@ -346,13 +362,17 @@ void CTimePeriodPickerUI::PaintGrid(CRenderContext& ctx, const Grid& grid) {
     }
 }
 
-void CTimePeriodPickerUI::PaintShape(CRenderContext& ctx, const Grid& grid, const Shape& shape,
+// Drawn at the period's times, so a period being dragged shows where it will snap.
+void CTimePeriodPickerUI::PaintShape(CRenderContext& ctx, const Grid& grid, int slot,
                                      bool selected) {
-    DWORD colour = kPalette[std::max(0, shape.colour)];
+    const TimePeriod& period = m_periods[slot];
+    DWORD colour = kPalette[std::max(0, m_shapes[slot].colour)];
     DWORD fill = selected ? (colour & 0x00FFFFFF) | (DWORD(kSelectedAlpha) << 24) : colour;
+    const int left = grid.left + XOf(period.start, grid.hourWidth);
+    const int right = grid.left + XOf(period.end, grid.hourWidth);
     for (int day = 0; day < kDaysPerWeek; ++day) {
-        if (!(shape.days & (1 << day))) continue;
-        RECT rc{grid.left + shape.startX, grid.top + day * kRowHeight + 2, grid.left + shape.endX,
+        if (!(period.days & (1 << day))) continue;
+        RECT rc{left, grid.top + day * kRowHeight + 2, right,
                 grid.top + (day + 1) * kRowHeight - 2};
         CRenderEngine::DrawColor(ctx, rc, fill);
         if (selected) CRenderEngine::DrawRect(ctx, rc, 1, colour);

@@ -67,7 +67,7 @@ private:
     void DeleteSelected();
     bool StartPeriod();
     void PaintGrid(CRenderContext& ctx, const Grid& grid);
-    void PaintShape(CRenderContext& ctx, const Grid& grid, const Shape& shape, bool selected);
+    void PaintShape(CRenderContext& ctx, const Grid& grid, int slot, bool selected);
 
     TimePeriod m_periods[kMaxTimePeriods];
     Shape m_shapes[kMaxTimePeriods];

@@ -16,6 +16,15 @@ T* Find(CPaintManagerUI& pm, const char* name, const char* kind) {
     return control ? static_cast<T*>(control->GetInterface(kind)) : nullptr;
 }
 
+// A new range starts as the whole of today rather than at the second the dialog opened.
+DateTimeValue TodayAt(int hour, int minute, int second) {
+    std::tm tm = DateTimeNow().tm;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return DateTimeFromFields(tm);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -39,12 +48,11 @@ void CTimePeriodWnd::InitWindow() {
     m_pTabs = Find<CTabLayoutUI>(m_pm, "tablayout", "TabLayout");
     m_pPicker = Find<CTimePeriodPickerUI>(m_pm, "period_picker", "TimePeriodPicker");
     m_value = m_pBox->GetValue();
-    if (!m_value.present) return ShowTab(m_value.periodic);
-    if (m_value.periodic) {
-        if (m_pPicker) m_pPicker->SetPeriods(m_value.periods);
-    } else {
-        if (m_pBegin) m_pBegin->SetValue(m_value.begin);
-        if (m_pEnd) m_pEnd->SetValue(m_value.end);
+    const bool range = m_value.present && !m_value.periodic;
+    if (m_value.present && m_value.periodic && m_pPicker) m_pPicker->SetPeriods(m_value.periods);
+    if (m_pBegin && m_pEnd) {
+        m_pBegin->SetValue(range ? m_value.begin : TodayAt(0, 0, 0));
+        m_pEnd->SetValue(range ? m_value.end : TodayAt(23, 59, 59));
     }
     ShowTab(m_value.periodic);
 }
@@ -62,6 +70,8 @@ void CTimePeriodWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == DUI_MSGTYPE_SELECTCHANGED && msg.pSender == m_pOptPeriodic)
         return ShowTab(true);
     if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender->GetName() == "btn_set") return Apply();
+    if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender->GetName() == "btn_cancel")
+        return m_pBox->ClosePopup();
     CDialogWnd::Notify(msg);
 }
 

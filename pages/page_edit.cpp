@@ -166,6 +166,16 @@ void CPageEdit::InitPage(CMainWnd* pMainWnd, CDialogBuilderCallbackEx* pBuilderC
     EnableButtons(false, false);
 }
 
+bool CPageEdit::OnShortcut(UINT vk) {
+    if (vk != 'S' || !m_pVehicleArea) return false;
+    const CControlUI* vehicleCard = m_pVehicleArea->GetParent();
+    CControlUI* up = m_pManager ? m_pManager->GetFocus() : nullptr;
+    while (up && up != vehicleCard) up = up->GetParent();
+    CButtonUI* save = up ? m_pSaveVehicle : m_pSaveCustomer;
+    if (save && save->IsEnabled()) save->Activate();
+    return true;
+}
+
 void CPageEdit::FindControls() {
     m_pNewCustomer = FindSubControlAs<CButtonUI>(this, "btn_new_customer", "Button");
     m_pCustomerArea = FindSubControlAs<CContainerUI>(this, "container_customer_attr", "Container");
@@ -842,8 +852,13 @@ bool CPageEdit::Contains(const CControlUI* control) const {
     return false;
 }
 
+// The answers that report a success (or that nothing needed saving) inform; every other one
+// says what failed or was refused.
 void CPageEdit::ShowMessage(LPCTSTR pstrText) const {
-    UIMessageBox(m_pManager->GetPaintWindow(), pstrText);
+    const CDuiString text(pstrText);
+    const bool fine = text == kSaved || text == kDeleted || text == kUnchanged;
+    UIMessageBox(m_pManager->GetPaintWindow(), pstrText, nullptr,
+                 fine ? MB_ICONINFORMATION : MB_ICONWARNING);
 }
 
 bool CPageEdit::Confirm(LPCTSTR pstrText) {

@@ -28,6 +28,8 @@ public:
     // Asks "当前修改尚未保存，是否保存？": 保存 saves and then runs afterSave, 不保存 puts the
     // stored values back, 取消 stays.
     bool AskToLeave(std::function<void()> afterSave) override;
+    // Ctrl+S saves the card that has the keyboard: the vehicle's, else the customer's.
+    bool OnShortcut(UINT vk) override;
 
     // For tests: the customer shown (-1: none or not saved yet) and its vehicles in selector order.
     int32_t GetCurrentCustomer() const { return m_currentCustomer; }

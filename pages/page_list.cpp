@@ -1,5 +1,6 @@
 #include "pages/page_list.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,12 +16,17 @@
 #include "uilib/list_ui.h"
 #include "uilib/menu_ui.h"
 #include "uilib/message_box.h"
+#include "uilib/render_engine.h"
 
 namespace {
 
 constexpr int kDefaultSortWidth = 40;
 constexpr int kWideColumnWidth = 150;
 constexpr int kColumnWidth = 100;
+// A column widens to its longest text on the page, but not past this.
+constexpr int kFittedColumnLimit = 360;
+// Room for the sort arrow beside a header's name.
+constexpr int kSortArrowRoom = 18;
 
 const char* const kSelectRow = "请选择一行数据！";
 
@@ -381,6 +387,7 @@ void CPageList::OnCommonValueChanged(TaskContext ctx) {
             m_pList->GetItemAt(i)->GetInterface("DataListTextElement"));
         if (item) FillCells(*item, m_rows[i]);
     }
+    FitColumns();
 }
 
 void CPageList::OnRowsDeleted(TaskContext ctx) {
@@ -388,7 +395,7 @@ void CPageList::OnRowsDeleted(TaskContext ctx) {
         UIMessageBox(m_pManager->GetPaintWindow(), "删除失败！");
         return;
     }
-    UIMessageBox(m_pManager->GetPaintWindow(), "删除成功！");
+    UIMessageBox(m_pManager->GetPaintWindow(), "删除成功！", nullptr, MB_ICONINFORMATION);
     ReloadList();
 }
 
@@ -397,7 +404,7 @@ void CPageList::OnRowsMerged(TaskContext ctx) {
         UIMessageBox(m_pManager->GetPaintWindow(), "修改失败！");
         return;
     }
-    UIMessageBox(m_pManager->GetPaintWindow(), "修改成功！");
+    UIMessageBox(m_pManager->GetPaintWindow(), "修改成功！", nullptr, MB_ICONINFORMATION);
     ReloadList();
 }
 
@@ -421,14 +428,12 @@ void CPageList::RebuildHeader() {
     for (const data_type_info_t* column : m_pDictionary->shown_columns()) {
         sortColumnShown = sortColumnShown || column->DataType == m_sortType.second;
         CListHeaderItemUI* item = addItem("list_header_item_default_sortable");
-        const bool wide = column->Type == kTypeDateTime || column->Type == kTypeTimestamp;
-        const int width = wide ? kWideColumnWidth : kColumnWidth;
         item->SetText(column->DataTypeName.c_str());
-        item->SetFixedWidth(width);
-        item->SetMinWidth(width);
         item->SetUserData(column->DataType.c_str());
     }
-    addItem("list_header_item_no_sep");
+    // The columns share the list's width; the last, empty item takes none of it.
+    addItem("list_header_item_no_sep")->SetMaxWidth(0);
+    FitColumns();
     m_bHeaderBuilt = true;
     NameSearchedColumns();
     // Rows sorted by a column no longer shown would be in an order no one can see.
@@ -467,6 +472,38 @@ void CPageList::FillGrid(const row_list_t& rows) {
         item->SetExtraText(PlateOf(row).c_str());
         FillCells(*item, row);
     }
+    FitColumns();
+}
+
+// Each data column is at least its type's width, and as wide as its header and the longest text
+// of the page need (up to a limit); the list shares what is left among them.
+void CPageList::FitColumns() {
+    CListHeaderUI* header = m_pList->GetHeader();
+    const TListInfoUI* info = m_pList->GetListInfo();
+    int c = 0;
+    for (const data_type_info_t* type : m_pDictionary->shown_columns()) {
+        if (++c >= header->GetCount() - 1) break;
+        auto* item = static_cast<CListHeaderItemUI*>(header->GetItemAt(c));
+        const bool wide = type->Type == kTypeDateTime || type->Type == kTypeTimestamp;
+        const RECT pad = item->GetTextPadding();
+        int width = std::max(wide ? kWideColumnWidth : kColumnWidth,
+                             TextWidth(item->GetText(), item->GetFont(), DT_SINGLELINE) + pad.left +
+                                 pad.right + kSortArrowRoom);
+        for (int row = 0; row < m_pList->GetCount(); ++row) {
+            auto* cells = static_cast<CListTextElementUI*>(
+                m_pList->GetItemAt(row)->GetInterface("ListTextElement"));
+            if (cells)
+                width =
+                    std::max(width, TextWidth(cells->GetText(c), info->nFont, info->uTextStyle) +
+                                        info->rcTextPadding.left + info->rcTextPadding.right);
+        }
+        item->SetMinWidth(std::min(width, kFittedColumnLimit));
+    }
+    header->NeedUpdate();
+}
+
+int CPageList::TextWidth(const CDuiString& text, int font, UINT style) const {
+    return text.IsEmpty() ? 0 : CRenderEngine::GetTextSize(m_pManager, text, font, style).cx;
 }
 
 void CPageList::FillCells(CDataListTextElementUI& item, const row_info_t& row) const {

@@ -116,6 +116,9 @@ private:
     void ShowSortOrder();
     void FillGrid(const row_list_t& rows);
     void FillCells(CDataListTextElementUI& item, const row_info_t& row) const;
+    // Widens the columns to their texts; they share the rest of the list's width.
+    void FitColumns();
+    int TextWidth(const CDuiString& text, int font, UINT style) const;
     std::vector<int> SelectedItems() const;
     bool IsOurRow(CControlUI* control) const;
     bool HasListFocus() const;

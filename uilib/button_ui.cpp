@@ -163,7 +163,7 @@ void CButtonUI::PaintBorder(CRenderContext& ctx) {
         OutlineShape(ctx, m_nBorderSize, m_dwHotBorderColor);
     else
         CLabelUI::PaintBorder(ctx);
-    if (IsFocused() && IsEnabled()) CRenderEngine::DrawFocusRect(ctx, m_rcItem, CurrentTextColor());
+    if (IsFocused() && IsEnabled()) PaintFocusRing(ctx, m_rcItem);
 }
 
 DWORD CButtonUI::CurrentTextColor() const {

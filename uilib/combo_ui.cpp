@@ -350,5 +350,5 @@ void CComboUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
                        ? m_dwHotBorderColor
                        : m_dwBorderColor;
     if (border && m_nBorderSize > 0) OutlineShape(ctx, m_nBorderSize, border);
-    if (IsFocused() && IsEnabled() && !m_pWindow) CRenderEngine::DrawFocusRect(ctx, m_rcItem, color);
+    if (IsFocused() && IsEnabled() && !m_pWindow) PaintFocusRing(ctx, m_rcItem);
 }

@@ -387,6 +387,11 @@ void CControlUI::OutlineShape(CRenderContext& ctx, int nSize, DWORD dwColor) {
         CRenderEngine::DrawRect(ctx, m_rcItem, nSize, dwColor);
 }
 
+void CControlUI::PaintFocusRing(CRenderContext& ctx, const RECT& rc) const {
+    if (m_pManager)
+        CRenderEngine::DrawFocusRing(ctx, rc, m_cxyBorderRound, m_pManager->GetFocusColor());
+}
+
 void CControlUI::PaintBkColor(CRenderContext& ctx) {
     DWORD color = !IsEnabled() && m_dwDisabledBkColor ? m_dwDisabledBkColor : m_dwBackColor;
     if (!color) return;

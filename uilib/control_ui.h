@@ -190,6 +190,8 @@ protected:
     // Fills, or outlines nSize pixels wide, the control's rectangle with its rounded corners.
     void FillShape(CRenderContext& ctx, DWORD dwColor);
     void OutlineShape(CRenderContext& ctx, int nSize, DWORD dwColor);
+    // The keyboard-focus ring in the window's focus colour, inside rc with the control's corners.
+    void PaintFocusRing(CRenderContext& ctx, const RECT& rc) const;
 
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;

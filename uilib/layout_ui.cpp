@@ -25,16 +25,32 @@ struct Slot {
     SIZE estimate;
 };
 
-// Shares `free` pixels among the stretching children, the last one taking the remainder, each
-// kept within its minimum and maximum.
+// Shares `free` pixels equally among the stretching children, each kept within its minimum and
+// maximum: a child whose limit binds takes its limit and the others share what is left, the last
+// of them taking the remainder.
 std::vector<int> ShareStretch(const std::vector<std::pair<int, int>>& limits, int free) {
     std::vector<int> sizes(limits.size());
+    std::vector<std::size_t> open(limits.size());
+    for (std::size_t i = 0; i < open.size(); ++i) open[i] = i;
     int remaining = free;
-    for (std::size_t i = 0; i < limits.size(); ++i) {
-        int left = static_cast<int>(limits.size() - i);
-        int share = left > 0 ? remaining / left : 0;
-        sizes[i] = std::clamp(share, limits[i].first, limits[i].second);
-        remaining -= sizes[i];
+    while (!open.empty()) {
+        const int share = remaining / static_cast<int>(open.size());
+        // Minimums first: a child held up by its minimum lowers everyone else's share.
+        auto it = std::find_if(open.begin(), open.end(),
+                               [&](std::size_t i) { return limits[i].first > share; });
+        const bool minimum = it != open.end();
+        if (!minimum)
+            it = std::find_if(open.begin(), open.end(),
+                              [&](std::size_t i) { return limits[i].second < share; });
+        if (it == open.end()) break;
+        sizes[*it] = minimum ? limits[*it].first : limits[*it].second;
+        remaining -= sizes[*it];
+        open.erase(it);
+    }
+    for (std::size_t k = 0; k < open.size(); ++k) {
+        const int left = static_cast<int>(open.size() - k);
+        sizes[open[k]] = remaining / left;
+        remaining -= sizes[open[k]];
     }
     return sizes;
 }

@@ -110,10 +110,8 @@ bool IsContextMenuKey(const TEventUI& event) {
     return event.chKey == VK_APPS || (event.chKey == VK_F10 && (event.wKeyState & MK_SHIFT));
 }
 
-void PaintRowFocus(CRenderContext& ctx, const RECT& rc, IListOwnerUI* owner,
-                   const IListItemUI* item, bool enabled) {
-    if (owner->GetFocusedItem() != item->GetIndex()) return;
-    CRenderEngine::DrawFocusRect(ctx, rc, RowTextColor(owner->GetListInfo(), item, enabled));
+bool HasRowFocus(IListOwnerUI* owner, const IListItemUI* item) {
+    return owner->GetListInfo()->bFocusRing && owner->GetFocusedItem() == item->GetIndex();
 }
 
 }  // namespace
@@ -213,7 +211,7 @@ void CListElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) {
     PaintBkImage(ctx);
     DrawItemText(ctx, m_rcItem);
     PaintBorder(ctx);
-    PaintRowFocus(ctx, m_rcItem, m_pOwner, this, IsEnabled());
+    if (HasRowFocus(m_pOwner, this)) PaintFocusRing(ctx, m_rcItem);
 }
 
 LPCTSTR CListLabelElementUI::GetClass() const {
@@ -292,7 +290,7 @@ void CListContainerElementUI::DoPaint(CRenderContext& ctx, const RECT& rcPaint) 
     if (IntersectRects(rcPaint, m_rcItem).IsEmpty()) return;
     if (m_pOwner) PaintRowBackground(ctx, m_rcItem, m_pOwner->GetListInfo(), this, IsEnabled());
     CHorizontalLayoutUI::DoPaint(ctx, rcPaint);
-    if (m_pOwner) PaintRowFocus(ctx, m_rcItem, m_pOwner, this, IsEnabled());
+    if (m_pOwner && HasRowFocus(m_pOwner, this)) PaintFocusRing(ctx, m_rcItem);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -742,6 +740,12 @@ void CListUI::NotifyContextMenu(int iIndex, POINT pt) {
     msg.ptMouse = pt;
     msg.wParam = static_cast<WPARAM>(iIndex);
     m_pManager->SendNotify(msg);
+}
+
+void CListUI::PaintBorder(CRenderContext& ctx) {
+    CVerticalLayoutUI::PaintBorder(ctx);
+    if (IsFocused() && IsEnabled() && m_iCurSel < 0 && m_ListInfo.bFocusRing)
+        PaintFocusRing(ctx, m_rcItem);
 }
 
 void CListUI::DoEvent(TEventUI& event) {

@@ -23,6 +23,7 @@ struct TListInfoUI {
     DWORD dwDisabledTextColor = 0xFFA0A8B0;
     DWORD dwLineColor = 0xFFEDF1F5;  // line under each row, when set
     bool bShowHtml = false;
+    bool bFocusRing = true;  // the focused list marks its current row with the focus ring
     TListInfoUI();
     // Applies one of the owner's item* attributes; false for any other attribute.
     bool SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue);
@@ -238,6 +239,8 @@ public:
     bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true) override;
     void ItemPressed(int iIndex, UINT keyState, bool bRightButton) override;
     int GetFocusedItem() const override { return IsFocused() ? m_iCurSel : -1; }
+    // Focused without a current row, the list itself wears the focus ring.
+    void PaintBorder(CRenderContext& ctx) override;
     // Adds (or with bSelect false, removes) one row to the selection; makes it current.
     bool SelectMultiItem(int iIndex, bool bSelect = true);
     void UnSelectAllItems();

@@ -15,14 +15,17 @@ void* CMenuElementUI::GetInterface(LPCTSTR pstrName) {
                                                      : CListLabelElementUI::GetInterface(pstrName);
 }
 
-SIZE CMenuElementUI::EstimateSize(SIZE szAvailable) {
-    SIZE size = CListLabelElementUI::EstimateSize(szAvailable);
-    if (size.cx == 0 && m_pOwner) {
-        const TListInfoUI* info = m_pOwner->GetListInfo();
-        size.cx = CRenderEngine::GetHtmlTextSize(m_pManager, m_sText, info->nFont).cx +
-                  info->rcTextPadding.left + info->rcTextPadding.right + 24;
-    }
-    return size;
+int CMenuElementUI::GetNaturalWidth() {
+    if (GetFixedWidth() > 0 || !m_pOwner) return GetFixedWidth();
+    const TListInfoUI* info = m_pOwner->GetListInfo();
+    return CRenderEngine::GetHtmlTextSize(m_pManager, m_sText, info->nFont).cx +
+           info->rcTextPadding.left + info->rcTextPadding.right + 24;
+}
+
+void CMenuElementUI::DoEvent(TEventUI& event) {
+    if (event.Type == UIEVENT_MOUSEENTER && IsEnabled() && m_pOwner)
+        m_pOwner->SelectItem(m_iIndex, false, false);
+    CListLabelElementUI::DoEvent(event);
 }
 
 CMenuUI::CMenuUI() {
@@ -30,9 +33,10 @@ CMenuUI::CMenuUI() {
     TListInfoUI* info = GetListInfo();
     info->bShowHtml = true;
     info->dwLineColor = 0;
-    // The row the arrow keys reach looks like the one under the mouse.
-    info->dwHotBkColor = 0xFFE4F0FC;
-    info->dwSelectedBkColor = info->dwHotBkColor;
+    // One highlight: the current row, which the mouse and the arrow keys move alike.
+    info->dwHotBkColor = 0;
+    info->dwSelectedBkColor = 0xFFE4F0FC;
+    info->bFocusRing = false;
     info->rcTextPadding = RECT{8, 0, 16, 0};
     SetBkColor(0xFFFFFFFF);
     SetBorderColor(0xFFC8D6E5);
@@ -108,10 +112,12 @@ void CMenuWnd::Popup(POINT ptScreen) {
     for (int i = 0; i < m_pMenu->GetCount(); ++i) {
         CControlUI* item = m_pMenu->GetItemAt(i);
         if (!item->IsVisible()) continue;
-        SIZE size = item->EstimateSize(SIZE{});
         // An item set apart by its padding keeps its whole height below the gap.
-        height += size.cy + item->GetPadding().top + item->GetPadding().bottom;
-        if (m_pMenu->GetFixedWidth() == 0) width = std::max(width, size.cx + 2);
+        const RECT padding = item->GetPadding();
+        height += item->EstimateSize(SIZE{}).cy + padding.top + padding.bottom;
+        auto* element = static_cast<CMenuElementUI*>(item->GetInterface("MenuElement"));
+        if (element && m_pMenu->GetFixedWidth() == 0)
+            width = std::max(width, element->GetNaturalWidth() + 2);
     }
     RECT work = GetWorkArea();
     RECT rc{ptScreen.x, ptScreen.y, ptScreen.x + width, ptScreen.y + height};

@@ -12,7 +12,10 @@ public:
     LPCTSTR GetClass() const override;
     void* GetInterface(LPCTSTR pstrName) override;
     UIROLE GetAccessibleRole() const override { return UIROLE_MENUITEM; }
-    SIZE EstimateSize(SIZE szAvailable) override;
+    // The width its text needs; the row itself spans the menu.
+    int GetNaturalWidth();
+    // The mouse over an enabled command makes it the menu's current row.
+    void DoEvent(TEventUI& event) override;
 };
 
 class CMenuUI : public CListUI {

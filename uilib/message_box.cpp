@@ -62,10 +62,10 @@ LPCTSTR LayoutOrFallback(LPCTSTR pstrLayout) {
 
 int ShowBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, LPCTSTR pstrLayout,
             UINT uIcon) {
-    const bool question = uIcon == MB_ICONQUESTION;
-    if (Hook()) return Hook()(CDuiString(pstrText), question);
+    if (Hook()) return Hook()(CDuiString(pstrText), uIcon);
     LPCTSTR layout = LayoutOrFallback(pstrLayout);
-    if (question) return CMessageBoxUI2(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
+    if (uIcon == MB_ICONQUESTION)
+        return CMessageBoxUI2(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
     return InformationBox(layout, uIcon).DoModal(hOwner, pstrText, pstrCaption);
 }
 
@@ -125,7 +125,7 @@ void CMessageBoxUI2::Notify(TNotifyUI& msg) {
 
 void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption, UINT uIcon) {
     ShowBox(hOwner, pstrText, pstrCaption, "MessageBox.xml",
-            uIcon == MB_ICONWARNING ? MB_ICONWARNING : MB_ICONINFORMATION);
+            uIcon == MB_ICONINFORMATION ? MB_ICONINFORMATION : MB_ICONWARNING);
 }
 
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption) {

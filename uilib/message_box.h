@@ -34,10 +34,11 @@ private:
     UINT m_uIcon;
 };
 
-// Shows a text with one button ("MessageBox.xml"); returns when it is closed. uIcon is
-// MB_ICONINFORMATION or, for something that went wrong, MB_ICONWARNING.
+// Shows a text with one button ("MessageBox.xml"); returns when it is closed. Most such boxes
+// say that something failed or was refused: MB_ICONWARNING; one that reports a success passes
+// MB_ICONINFORMATION.
 void UIMessageBox(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr,
-                  UINT uIcon = MB_ICONINFORMATION);
+                  UINT uIcon = MB_ICONWARNING);
 // Asks for confirmation ("MessageBox2.xml"): 0 when the user confirms, 1 otherwise.
 int UIMessageBox2(HWND hOwner, LPCTSTR pstrText, LPCTSTR pstrCaption = nullptr);
 
@@ -47,6 +48,7 @@ enum class SaveAnswer { kSave, kDiscard, kCancel };
 SaveAnswer UIAskToSave(HWND hOwner, LPCTSTR pstrText);
 
 // For tests: while a hook is set, the boxes above are not shown; the hook receives the text and
-// whether it is a question, and returns the answer (0 = OK). An empty hook restores the boxes.
-using UIMessageBoxHook = std::function<int(const CDuiString& text, bool bQuestion)>;
+// the box's icon (MB_ICONQUESTION for a question), and returns the answer (0 = OK). An empty
+// hook restores the boxes.
+using UIMessageBoxHook = std::function<int(const CDuiString& text, UINT uIcon)>;
 void UISetMessageBoxHook(UIMessageBoxHook hook);

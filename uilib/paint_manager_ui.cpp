@@ -604,6 +604,11 @@ const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
     return CStyleManagerUI::Instance()->GetFontInfo(id < 0 ? GetDefaultFontId() : id);
 }
 
+DWORD CPaintManagerUI::GetFocusColor() const {
+    const DWORD styled = CStyleManagerUI::Instance()->GetFocusColor();
+    return styled ? styled : 0xFF2D8CF0;
+}
+
 int CPaintManagerUI::GetDefaultFontId() const {
     return m_pImpl->defaultFont >= 0 ? m_pImpl->defaultFont
                                      : CStyleManagerUI::Instance()->GetDefaultFontId();
@@ -940,10 +945,14 @@ void CPaintManagerUI::DispatchKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         SetNextTabControl((keyState & MK_SHIFT) == 0);
         return;
     }
+    // Enter presses the window's default button; where there is none, it goes to the focused
+    // control as Space does (a navigation item of the main window).
     if (uMsg == WM_KEYDOWN && wParam == VK_RETURN &&
         !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN))) {
-        if (CControlUI* button = GetDefaultButton()) button->Activate();
-        return;
+        if (CControlUI* button = GetDefaultButton()) {
+            button->Activate();
+            return;
+        }
     }
     if (!m_pFocus) return;
     int type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN

@@ -121,6 +121,8 @@ public:
     DWORD GetDefaultFontColor() const { return m_dwDefaultFontColor; }
     DWORD GetDefaultDisabledColor() const { return m_dwDefaultDisabledColor; }
     DWORD GetDefaultSelectedBkColor() const { return m_dwDefaultSelectedBkColor; }
+    // The keyboard-focus ring's colour: the current style's, else a plain blue.
+    DWORD GetFocusColor() const;
 
     void NeedUpdate();
     void Invalidate();

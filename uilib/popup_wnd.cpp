@@ -182,13 +182,25 @@ void CPopupWnd::Reposition() {
     if (!m_pOwner || !m_hWnd) return;
     RECT work;
     UIGetMonitorInfo(m_pOwnerManager->GetPaintWindow(), nullptr, &work);
-    RECT rc = PlaceByControl(OwnerScreenRect(), m_szWindow, work);
+    RECT rc = PlaceByControl(OwnerScreenRect(), m_szWindow, Bounds(work));
     if (rc != GetWindowRect()) MoveWindow(rc);
+}
+
+// A pop-up hanging past the edge of its window looks lost; it stays over the window when it can.
+RECT CPopupWnd::Bounds(const RECT& rcWork) const {
+    CWindowWnd* window = m_pOwnerManager->GetWindow();
+    if (!window) return rcWork;
+    const RECT host = window->GetWindowRect();
+    const int left = std::max(rcWork.left, host.left);
+    const int right = std::min(rcWork.right, host.right);
+    if (right - left < m_szWindow.cx) return rcWork;
+    return RECT{left, rcWork.top, right, rcWork.bottom};
 }
 
 RECT CPopupWnd::PlaceByControl(const RECT& rcControl, SIZE sz, const RECT& rcWork) {
     int left = std::max(rcWork.left, std::min(rcControl.left, rcWork.right - sz.cx));
     int top = rcControl.bottom + sz.cy > rcWork.bottom ? rcControl.top - sz.cy : rcControl.bottom;
+    top = std::max(top, rcWork.top);
     return RECT{left, top, left + sz.cx, top + sz.cy};
 }
 

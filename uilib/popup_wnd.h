@@ -43,7 +43,8 @@ public:
     HWND GetFocusTaker() const { return m_hFocusTaker; }
 
     // Where a pop-up of size sz goes for a control at rcControl (screen coordinates): below
-    // it, or above when its bottom would leave rcWork; moved left to stay inside rcWork.
+    // it, or above when its bottom would leave rcWork; moved left, and down from the top, to
+    // stay inside rcWork.
     static RECT PlaceByControl(const RECT& rcControl, SIZE sz, const RECT& rcWork);
 
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -58,6 +59,8 @@ private:
     friend class Watcher;
 
     void AutoClose(UINT uReason, HWND hWndFocus = nullptr);
+    // The work area, narrowed across to the owner's window when the pop-up fits over it.
+    RECT Bounds(const RECT& rcWork) const;
     void DetachFromOwner();
     void StopWatching();
     RECT OwnerScreenRect() const;

@@ -437,13 +437,20 @@ void CRenderEngine::DrawRect(CRenderContext& ctx, const RECT& rc, int nSize, DWO
     painter->drawRect(StrokeInside(rc, nSize));
 }
 
-void CRenderEngine::DrawFocusRect(CRenderContext& ctx, const RECT& rc, DWORD color) {
-    const int inset = 3;
-    RECT frame{rc.left + inset, rc.top + inset, rc.right - inset, rc.bottom - inset};
-    if (frame.IsEmpty()) return;
-    QPen pen(ToQColor(color), 1, Qt::DotLine);
-    ShapePainter painter(ctx, pen, Qt::NoBrush, false);
-    painter->drawRect(StrokeInside(frame, 1));
+void CRenderEngine::DrawFocusRing(CRenderContext& ctx, const RECT& rc, SIZE round, DWORD color) {
+    const int ring = 2;
+    const RECT lining{rc.left + ring, rc.top + ring, rc.right - ring, rc.bottom - ring};
+    if (lining.IsEmpty()) return;
+    const bool rounded = round.cx > 0 || round.cy > 0;
+    auto outline = [&](const RECT& frame, int nSize, int shrink, DWORD colour) {
+        if (rounded)
+            DrawRoundRect(ctx, frame, nSize, std::max(0, round.cx - shrink),
+                          std::max(0, round.cy - shrink), colour);
+        else
+            DrawRect(ctx, frame, nSize, colour);
+    };
+    outline(rc, ring, 0, color);
+    outline(lining, 1, 2 * ring, 0xFFFFFFFF);
 }
 
 void CRenderEngine::DrawRoundRect(CRenderContext& ctx, const RECT& rc, int nSize, int width,

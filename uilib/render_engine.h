@@ -27,9 +27,9 @@ public:
                              bool bVertical);
     static void DrawLine(CRenderContext& ctx, POINT from, POINT to, int nSize, DWORD color);
     static void DrawRect(CRenderContext& ctx, const RECT& rc, int nSize, DWORD color);
-    // The dotted keyboard-focus frame, drawn just inside rc in the control's text colour so it
-    // shows on light and dark backgrounds alike.
-    static void DrawFocusRect(CRenderContext& ctx, const RECT& rc, DWORD color);
+    // The keyboard-focus ring: 2 pixels of the focus colour just inside rc (with the control's
+    // rounded corners), lined inside with white so it also shows on a fill of that colour.
+    static void DrawFocusRing(CRenderContext& ctx, const RECT& rc, SIZE round, DWORD color);
     static void DrawRoundRect(CRenderContext& ctx, const RECT& rc, int nSize, int width, int height,
                               DWORD color);
     static void FillRoundRect(CRenderContext& ctx, const RECT& rc, int width, int height,

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include "uilib/internal/xml_support.h"
+#include "uilib/render_engine.h"
 #include "uilib/resource_manager_ui.h"
 
 CStyleManagerUI* CStyleManagerUI::Instance() {
@@ -23,6 +24,8 @@ bool CStyleManagerUI::LoadStylesFromText(const std::string& xml) {
     std::map<std::string, Style> styles;
     for (const pugi::xml_node& styleNode : root.children("Style")) {
         Style& style = styles[uilib_detail::Utf8ToGbk(styleNode.attribute("name").as_string())];
+        if (const pugi::xml_attribute focus = styleNode.attribute("focuscolor"))
+            style.focusColor = ParseColor(focus.as_string());
         for (const pugi::xml_node& node : styleNode.children()) {
             std::string name = uilib_detail::Utf8ToGbk(node.attribute("name").as_string());
             if (std::string(node.name()) == "Font") {
@@ -75,6 +78,11 @@ const TFontInfo& CStyleManagerUI::GetFontInfo(int id) const {
     auto it = style->fonts.find(id);
     if (it == style->fonts.end()) it = style->fonts.find(style->defaultFont);
     return it == style->fonts.end() ? fallback : it->second;
+}
+
+DWORD CStyleManagerUI::GetFocusColor() const {
+    const Style* style = Current();
+    return style ? style->focusColor : 0;
 }
 
 int CStyleManagerUI::GetDefaultFontId() const {

@@ -23,11 +23,14 @@ public:
     CDuiString GetDefaultAttributeList(LPCTSTR pstrControlClass) const;
     const TFontInfo& GetFontInfo(int id) const;
     int GetDefaultFontId() const;
+    // The colour of the keyboard-focus ring (the style's "focuscolor"); 0 when it sets none.
+    DWORD GetFocusColor() const;
 
 private:
     struct Style {
         std::map<int, TFontInfo> fonts;
         int defaultFont = -1;
+        DWORD focusColor = 0;
         std::map<std::string, std::string> classes;
         std::map<std::string, std::string> defaults;
     };

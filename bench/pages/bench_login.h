@@ -29,7 +29,7 @@ inline std::unique_ptr<CDlgLogin> LogInAsOperator(int waitMs) {
 }
 
 inline void EndOnMessageBox() {
-    UISetMessageBoxHook([](const CDuiString& text, bool) {
+    UISetMessageBoxHook([](const CDuiString& text, UINT) {
         std::fprintf(stderr, "unexpected message box: %s\n", text.GetData());
         std::exit(1);
         return 1;

@@ -114,8 +114,9 @@ bool IsControlEnabled(CDialogWnd& window, const char* name) {
 
 SkinTest::SkinTest() {
     guisupport::EnsureApplication();
-    UISetMessageBoxHook([this](const CDuiString& text, bool) {
+    UISetMessageBoxHook([this](const CDuiString& text, UINT icon) {
         m_boxes.push_back(text.str());
+        m_boxIcons.push_back(icon);
         return m_nextAnswer;
     });
 }

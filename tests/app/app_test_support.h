@@ -79,6 +79,7 @@ protected:
 
     LoadedSkin m_skin;
     std::vector<std::string> m_boxes;
+    std::vector<UINT> m_boxIcons;  // of each box, MB_ICON*
     int m_nextAnswer = 0;
 };
 

@@ -98,8 +98,8 @@ TEST(MessageBox4WithoutLayoutTest, FallsBackToThePlainQuestion) {
     skin.Add("style.txt", "no layouts here");
     ASSERT_TRUE(skin.Install());
     std::vector<bool> questions;
-    UISetMessageBoxHook([&](const CDuiString&, bool question) {
-        questions.push_back(question);
+    UISetMessageBoxHook([&](const CDuiString&, UINT icon) {
+        questions.push_back(icon == MB_ICONQUESTION);
         return 0;
     });
     bool askAgain = false;

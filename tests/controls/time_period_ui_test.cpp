@@ -79,6 +79,12 @@ TEST_F(PickerTest, DragBackwardsMakesThePeriodFromTheLaterPoint) {
     EXPECT_EQ(Text(0), "星期二, 三, 四 08:00:00 至 10:00:00");
 }
 
+// A pixel of the grid is 200 seconds: drawn times snap to the nearest quarter hour.
+TEST_F(PickerTest, DrawnTimesSnapToQuarterHours) {
+    Drag(At(8 * 3600 + 400, kTuesday), At(17 * 3600 + 3300, kTuesday));
+    EXPECT_EQ(Text(0), "星期二 08:00:00 至 18:00:00");
+}
+
 TEST_F(PickerTest, DragShorterThanFourPixelsLeavesNoPeriod) {
     POINT from = At(8 * 3600, kTuesday);
     Drag(from, POINT{from.x + 3, from.y});
@@ -90,7 +96,7 @@ TEST_F(PickerTest, DragShorterThanFourPixelsLeavesNoPeriod) {
 TEST_F(PickerTest, NoNinthPeriodAndEveryPeriodHasItsOwnColour) {
     for (int hour = 0; hour < 9; ++hour) Drag(At(hour * 3600, 0), At(hour * 3600 + 3000, 0));
     EXPECT_EQ(ActiveCount(), 8);
-    EXPECT_EQ(Text(7), "星期一 07:00:00 至 07:50:00");
+    EXPECT_EQ(Text(7), "星期一 07:00:00 至 07:45:00");
     std::set<int> colours;
     for (int slot = 0; slot < kMaxTimePeriods; ++slot) colours.insert(m_picker->GetShape(slot).colour);
     EXPECT_EQ(colours.size(), 8u);
@@ -234,16 +240,31 @@ TEST_F(TimePeriodBoxTest, DialogShowsTheScheduleAndSetsTheChosenRange) {
     EXPECT_EQ(m_window.Count("textchanged", "tp"), 1);
 }
 
-// Escape typed in the dialog leaves it without setting anything.
-TEST_F(TimePeriodBoxTest, EscapeInTheDialogClosesItAndKeepsTheValue) {
+class LeavingTheDialog : public TimePeriodBoxTest, public ::testing::WithParamInterface<bool> {};
+
+// Escape typed in the dialog, or its 取消, leaves it without setting anything.
+TEST_P(LeavingTheDialog, ClosesItAndKeepsTheValue) {
     m_box->SetText("2014-1-1 0:0:0 至 2014-12-31 23:59:59");
     CTimePeriodWnd* dialog = ClickToOpen();
     ASSERT_NE(dialog, nullptr);
     ClickIn(dialog, "opt_periodic");
-    guisupport::PressKey(*dialog, VK_ESCAPE);
+    if (GetParam())
+        ClickIn(dialog, "btn_cancel");
+    else
+        guisupport::PressKey(*dialog, VK_ESCAPE);
     EXPECT_TRUE(ProcessMessagesUntil([&] { return m_box->GetPopup() == nullptr; }));
     EXPECT_EQ(m_box->GetText().str(), "2014-01-01 00:00:00 至 2014-12-31 23:59:59");
     EXPECT_EQ(m_window.Count("textchanged", "tp"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ByEscapeOrCancel, LeavingTheDialog, ::testing::Bool());
+
+TEST_F(TimePeriodBoxTest, ANewRangeIsTheWholeOfToday) {
+    CTimePeriodWnd* dialog = ClickToOpen();
+    ASSERT_NE(dialog, nullptr);
+    const std::string today = FormatDateTime(DateTimeNow(), kDateOnly);
+    EXPECT_EQ(dialog->FindControl("cld_begin")->GetText().str(), today + " 00:00:00");
+    EXPECT_EQ(dialog->FindControl("cld_end")->GetText().str(), today + " 23:59:59");
 }
 
 TEST_F(TimePeriodBoxTest, WeeklyTabGivesTheDrawnSchedule) {

@@ -7,6 +7,7 @@
 #include "uilib/button_ui.h"
 #include "uilib/combo_ui.h"
 #include "uilib/layout_ui.h"
+#include "uilib/message_box.h"
 
 namespace pagetest {
 namespace {
@@ -121,6 +122,57 @@ TEST_F(PageEditTest, ShowsACustomerWithTwoVehiclesInEditorsByType) {
         Value("SELECT AccessPeriod AS v FROM tabvehicleinfo WHERE PlateID = '" + plates[1] + "'"));
     m_main->GetPaintManager().UpdateLayout();
     guisupport::SaveScreenshot(m_main->GetHWND(), "page_edit");
+}
+
+// A control the operator can reach: inside every container around it, or inside one that
+// scrolls it into view (then that container must be in reach).
+bool InReach(CControlUI* control) {
+    RECT rc = control->GetPos();
+    for (CControlUI* up = control->GetParent(); up; up = up->GetParent()) {
+        auto* box = static_cast<CContainerUI*>(up->GetInterface("Container"));
+        if (!box) continue;
+        const RECT view = box->GetViewRect();
+        auto shown = [](CScrollBarUI* bar) { return bar && bar->IsVisible(); };
+        const bool acrossFits = shown(box->GetHorizontalScrollBar()) ||
+                                (rc.left >= view.left && rc.right <= view.right);
+        const bool downFits =
+            shown(box->GetVerticalScrollBar()) || (rc.top >= view.top && rc.bottom <= view.bottom);
+        if (!acrossFits || !downFits) return false;
+        if (shown(box->GetHorizontalScrollBar()) || shown(box->GetVerticalScrollBar()))
+            rc = box->GetPos();
+    }
+    return true;
+}
+
+CControlUI* CollectInputs(CControlUI* control, void* found) {
+    if (control->GetInterface("Button") || control->GetInterface("Edit") ||
+        control->GetInterface("Combo"))
+        static_cast<std::vector<CControlUI*>*>(found)->push_back(control);
+    return nullptr;
+}
+
+// At the window's smallest size every button, edit and combo of each page can still be reached.
+TEST_F(PageEditTest, EveryControlIsInReachAtTheSmallestWindowSize) {
+    const SIZE smallest = m_main->GetPaintManager().GetMinInfo();
+    ASSERT_GT(smallest.cx, 0);
+    m_main->ResizeClient(smallest.cx, smallest.cy);
+    OpenCustomer(kTwoVehicles);
+    struct Stop {
+        const char* nav;
+        MainPage page;
+    };
+    for (Stop stop : {Stop{"option_edit", kPageEdit}, Stop{"option_list_view", kPageList},
+                      Stop{"option_dbconfig", kPageDbConfig}}) {
+        ClickControl(*m_main, stop.nav);
+        m_main->GetPaintManager().UpdateLayout();
+        std::vector<CControlUI*> inputs;
+        m_main->GetPage(stop.page)->FindControl(CollectInputs, &inputs, UIFIND_VISIBLE);
+        EXPECT_FALSE(inputs.empty()) << stop.nav;
+        for (CControlUI* input : inputs)
+            EXPECT_TRUE(InReach(input))
+                << stop.nav << ": " << input->GetName().str() << " " << input->GetText().str();
+        guisupport::SaveScreenshot(m_main->GetHWND(), std::string("smallest_window_") + stop.nav);
+    }
 }
 
 TEST_F(PageEditTest, TheListsEditCommandOpensTheCustomer) {
@@ -296,6 +348,27 @@ TEST_F(PageEditTest, ASecondClickBeforeTheAnswerStoresTheNewCustomerOnce) {
     EXPECT_EQ(m_boxes, std::vector<std::string>{"保存成功！"});
 }
 
+// Ctrl+S saves the card the keyboard is in.
+TEST_F(PageEditTest, CtrlSSavesTheCardThatHasTheKeyboard) {
+    OpenCustomer(kTwoVehicles);
+    const std::string plate = PlatesOf(kTwoVehicles)[0];
+    auto saveFrom = [&](CControlUI* editor, const char* text) {
+        editor->SetText(text);
+        editor->SetFocus();
+        const int target = m_done + 1;
+        guisupport::PressKey(m_main->GetHWND(), 'S', MK_CONTROL);
+        return WaitFor([&] { return m_done >= target; });
+    };
+    ASSERT_TRUE(saveFrom(VehicleEditor("生效日期"), "2026-03-01"));
+    EXPECT_EQ(Value("SELECT ValidFrom AS v FROM tabvehicleinfo WHERE PlateID = '" + plate + "'"),
+              "2026-03-01");
+    ASSERT_TRUE(saveFrom(CustomerEditor("客户姓名"), "张伟伟"));
+    EXPECT_EQ(Value("SELECT Name AS v FROM tabcustomerinfo WHERE CustomerID = " +
+                    std::to_string(kTwoVehicles)),
+              "张伟伟");
+    EXPECT_EQ(m_boxes, (std::vector<std::string>{"保存成功！", "保存成功！"}));
+}
+
 TEST_F(PageEditTest, AVehicleWithoutAPlateIsNotSaved) {
     OpenCustomer(kNoVehicles);
     ClickControl(*m_main, "btn_new_vehicle");
@@ -374,6 +447,9 @@ TEST_F(PageEditTest, RefusesATakenPlateAndReportsWhatDidNotChange) {
     ASSERT_TRUE(ClickAndWait("btn_save_vehicle"));
     EXPECT_EQ(m_boxes.back(), "车牌号码已存在！");
     EXPECT_TRUE(m_edit->GetVehicles().back().pending);
+    // A refusal warns; that nothing changed is only said.
+    EXPECT_EQ(m_boxIcons,
+              (std::vector<UINT>{MB_ICONINFORMATION, MB_ICONINFORMATION, MB_ICONWARNING}));
 }
 
 TEST_F(PageEditTest, DeletesAVehicleThenTheCustomerWithTheRestAndTheListReloads) {

@@ -10,6 +10,7 @@
 #include "uilib/edit_ui.h"
 #include "uilib/list_ui.h"
 #include "uilib/menu_ui.h"
+#include "uilib/render_engine.h"
 
 namespace pagetest {
 namespace {
@@ -47,8 +48,8 @@ TEST_F(PageListTest, ShowsTheDemoWhitelistAfterTheLogIn) {
     ASSERT_GE(header->GetCount(), 3);
     EXPECT_EQ(header->GetItemAt(0)->GetFixedWidth(), 40);
     EXPECT_EQ(header->GetItemAt(0)->GetToolTip(), "恢复默认排序");
-    EXPECT_EQ(header->GetItemAt(ColumnOf("ValidUntil"))->GetFixedWidth(), 150);
-    EXPECT_EQ(header->GetItemAt(ColumnOf("Name"))->GetFixedWidth(), 100);
+    EXPECT_GE(header->GetItemAt(ColumnOf("ValidUntil"))->GetWidth(), 150);
+    EXPECT_GE(header->GetItemAt(ColumnOf("Name"))->GetWidth(), 100);
     EXPECT_EQ(header->GetItemAt(header->GetCount() - 1)->GetText(), "");
     EXPECT_EQ(ColumnOf("ParkingSpaces"), -1) << "a column with ShowList 0 is not shown";
     guisupport::SaveScreenshot(m_main->GetHWND(), "page_list");
@@ -64,6 +65,36 @@ TEST_F(PageListTest, ShowsTheDemoWhitelistAfterTheLogIn) {
     ASSERT_TRUE(WaitForLoads());
     EXPECT_EQ(Text("cur_page"), "第1/" + pages + "页");
     EXPECT_TRUE(Enabled("btn_page_last"));
+}
+
+class WithTimePeriods : public PageListTest {
+protected:
+    void BeforeLogIn() override {
+        Exec("UPDATE tabdatatypeinfo SET ShowList = 1 WHERE DataType = 'AccessPeriod'");
+    }
+};
+
+// On a wide window the columns fill the list, and each is as wide as its longest text.
+TEST_F(WithTimePeriods, ColumnsFillTheListAndFitTheirTexts) {
+    m_main->ResizeClient(1900, 900);
+    m_main->GetPaintManager().UpdateLayout();
+    CListHeaderUI* header = List().GetHeader();
+    const int lastColumn = header->GetCount() - 2;
+    ASSERT_EQ(lastColumn, ColumnOf("AccessPeriod"));
+    const int scrollBar = 20;
+    EXPECT_GE(header->GetItemAt(lastColumn)->GetPos().right, List().GetPos().right - scrollBar);
+    const TListInfoUI* info = List().GetListInfo();
+    const int padding = info->rcTextPadding.left + info->rcTextPadding.right;
+    for (int row = 0; row < ItemCount(); ++row) {
+        for (int column = 1; column <= lastColumn; ++column) {
+            const std::string text = Cell(row, column);
+            const int needed = CRenderEngine::GetTextSize(&m_main->GetPaintManager(), text.c_str(),
+                                                          info->nFont, info->uTextStyle)
+                                   .cx;
+            EXPECT_LE(needed + padding, header->GetItemAt(column)->GetWidth()) << text;
+        }
+    }
+    guisupport::SaveScreenshot(m_main->GetHWND(), "page_list_wide");
 }
 
 // Every demo lookup value is a Color; with none left the list still loads (the fixture waits

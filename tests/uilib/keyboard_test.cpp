@@ -72,21 +72,29 @@ TEST_F(KeyboardTest, TabReachesEveryControlThatTakesInputInLayoutOrder) {
 
 struct FocusCase : testcases::NamedCase {
     const char* control;
+    int currentRow = 1;  // of the grid
 };
 
 class FocusVisibleTest : public KeyboardTest, public ::testing::WithParamInterface<FocusCase> {};
 
-// Whatever the look of the control, having the focus changes its picture.
-TEST_P(FocusVisibleTest, TheFocusedControlLooksDifferent) {
+// Whatever the look of the control, having the focus puts a 2-pixel ring of the focus colour
+// round it (round its current row in a list, round the list without one).
+TEST_P(FocusVisibleTest, TheFocusedControlWearsARing) {
     CControlUI* control = dlg.FindControl(GetParam().control);
-    grid->SelectItem(1);
-    RECT rc = control == grid ? grid->GetItemAt(1)->GetPos() : control->GetPos();
+    const int row = GetParam().currentRow;
+    grid->SelectItem(row);
+    RECT rc = control == grid && row >= 0 ? grid->GetItemAt(row)->GetPos() : control->GetPos();
     dlg.GetPaintManager().SetFocus(nullptr);
     auto unfocused = guisupport::PixelsOf(dlg.GetHWND(), rc);
     dlg.GetPaintManager().SetFocus(control);
     auto focused = guisupport::PixelsOf(dlg.GetHWND(), rc);
     ASSERT_FALSE(focused.empty());
     EXPECT_NE(focused, unfocused);
+    // The middle of its top edge, first and second line.
+    const std::size_t middle = static_cast<std::size_t>(rc.GetWidth() / 2);
+    const DWORD ring = dlg.GetPaintManager().GetFocusColor();
+    EXPECT_EQ(focused[middle], ring);
+    EXPECT_EQ(focused[middle + static_cast<std::size_t>(rc.GetWidth())], ring);
     uitest::Screenshot(dlg.GetHWND(), (std::string("focus_") + GetParam().control).c_str());
 }
 
@@ -95,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(Controls, FocusVisibleTest,
                                            FocusCase{{"PlainButton"}, "cancel"},
                                            FocusCase{{"CheckBox"}, "owned"},
                                            FocusCase{{"Combo"}, "kind"},
-                                           FocusCase{{"ListCurrentRow"}, "grid"}),
+                                           FocusCase{{"ListCurrentRow"}, "grid"},
+                                           FocusCase{{"ListWithoutCurrentRow"}, "grid", -1}),
                          testcases::kCaseName);
 
 TEST_F(KeyboardTest, ArrowsMoveTheListsCurrentRow) {
@@ -160,6 +169,40 @@ TEST_F(KeyboardTest, ArrowsMoveInAMenuAndEnterChoosesSkippingNothingDisabled) {
     guisupport::PressKey(h, VK_DOWN);
     guisupport::PressKey(h, VK_RETURN);
     EXPECT_EQ(page.OfType("itemclick").back().sender, "menu_edit");
+}
+
+// The mouse and the arrow keys move one highlight, across the whole row; reopened, the menu
+// highlights nothing.
+TEST_F(KeyboardTest, AMenuHighlightsOneWholeRowAndReopensWithNone) {
+    CMenuWnd menu;
+    ASSERT_TRUE(menu.Init(dlg.GetHWND(), "keys_menu.xml", nullptr));
+    const HWND h = menu.GetHWND();
+    auto highlighted = [&] {
+        menu.GetPaintManager().UpdateLayout();
+        const RECT whole = menu.GetMenu()->GetPos();
+        std::vector<std::string> rows;
+        for (int i = 0; i < menu.GetMenu()->GetCount(); ++i) {
+            const RECT rc = menu.GetMenu()->GetItemAt(i)->GetPos();
+            const int y = (rc.top + rc.bottom) / 2;
+            auto pixel = [&](int x) { return guisupport::PixelsOf(h, RECT{x, y, x + 1, y + 1}); };
+            const auto left = pixel(whole.left + 3);
+            if (left == std::vector<std::uint32_t>{0xFFFFFFFF}) continue;
+            EXPECT_EQ(left, pixel(whole.right - 4)) << "row " << i << " highlighted across";
+            rows.push_back(menu.GetMenu()->GetItemAt(i)->GetName().str());
+        }
+        return rows;
+    };
+    menu.Popup(POINT{80, 80});
+    menu.GetPaintManager().UpdateLayout();
+    guisupport::MoveMouse(h, guisupport::CenterOf(menu.GetMenu()->GetItemAt(0)->GetPos()));
+    EXPECT_EQ(highlighted(), std::vector<std::string>{"menu_edit"});
+    guisupport::PressKey(h, VK_DOWN);
+    guisupport::PressKey(h, VK_DOWN);
+    uitest::Screenshot(h, "menu_mouse_then_keys");
+    EXPECT_EQ(highlighted(), std::vector<std::string>{"menu_delete"});
+    guisupport::PressKey(h, VK_ESCAPE);
+    menu.Popup(POINT{80, 80});
+    EXPECT_EQ(highlighted(), std::vector<std::string>{});
 }
 
 }  // namespace

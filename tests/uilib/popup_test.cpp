@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{{"above_near_the_bottom"}, RECT{100, 600, 260, 630},
                       RECT{100, 406, 272, 600}},
         PlacementCase{{"pulled_left_at_the_right_edge"}, RECT{900, 100, 990, 130},
-                      RECT{828, 130, 1000, 324}}),
+                      RECT{828, 130, 1000, 324}},
+        PlacementCase{{"kept_below_the_top"}, RECT{100, 100, 260, 620}, RECT{100, 0, 272, 194}}),
     testcases::kCaseName);
 
 TEST_F(PopupTest, OpensBelowTheControlWithTheLayoutsSize) {
@@ -109,6 +110,14 @@ TEST_F(PopupTest, OpensBelowTheControlWithTheLayoutsSize) {
     EXPECT_EQ(rc.GetWidth(), 172);
     EXPECT_EQ(rc.GetHeight(), 194);
     uitest::Screenshot(popup.GetHWND(), "popup_below_control");
+}
+
+TEST_F(PopupTest, StaysOverItsWindowWhereItFits) {
+    date->SetPadding(RECT{180, 0, 0, 0});
+    host.GetPaintManager().UpdateLayout();
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(popup.GetWindowRect().right, host.GetWindowRect().right);
+    EXPECT_LE(popup.GetWindowRect().left, DateOnScreen().left);
 }
 
 TEST_F(PopupTest, FollowsTheControlWhenTheWindowMoves) {

@@ -161,8 +161,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, MessageBoxAnswerTest,
 
 TEST_F(WindowTest, HookAnswersMessageBoxesWithoutShowingThem) {
     std::vector<std::pair<std::string, bool>> seen;
-    UISetMessageBoxHook([&](const CDuiString& text, bool question) {
-        seen.emplace_back(text.str(), question);
+    UISetMessageBoxHook([&](const CDuiString& text, UINT icon) {
+        seen.emplace_back(text.str(), icon == MB_ICONQUESTION);
         return 0;
     });
     UIMessageBox(nullptr, "保存成功！");
@@ -216,13 +216,14 @@ TEST_P(MessageBoxKindTest, ShowsTheIconOfItsKindBesideItsText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, MessageBoxKindTest,
-    ::testing::Values(BoxKind{{"information"}, [] { UIMessageBox(nullptr, "保存成功！"); },
-                              "msg_info.svg"},
-                      BoxKind{{"warning"},
+    ::testing::Values(BoxKind{{"information"},
                               [] {
-                                  UIMessageBox(nullptr, "用户名或密码错误！", nullptr,
-                                               MB_ICONWARNING);
+                                  UIMessageBox(nullptr, "保存成功！", nullptr,
+                                               MB_ICONINFORMATION);
                               },
+                              "msg_info.svg"},
+                      // A box that only tells warns unless it reports a success.
+                      BoxKind{{"warning"}, [] { UIMessageBox(nullptr, "用户名或密码错误！"); },
                               "msg_warning.svg"},
                       BoxKind{{"question"}, [] { UIMessageBox2(nullptr, "确定要删除吗?"); },
                               "msg_question.svg"}),
