@@ -86,7 +86,7 @@ write_settings() {
 # earlier run gets it too, in place of any other.
 write_server_key() {
     local ini=$builddir/app/wlsetting.ini
-    grep -qx "ServerKey=$server_key" "$ini" && return 0
+    grep -qxF "ServerKey=$server_key" "$ini" && return 0
     local rewritten
     rewritten=$(mktemp "$ini.XXXXXX")
     awk -v key="$server_key" '
