@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "excel/biff8_records.h"
 #include "excel/compound_file.h"
 #include "excel/little_endian.h"
 #include "netsqlite/text_codec.h"
@@ -23,11 +24,8 @@
 namespace {
 
 constexpr std::size_t kRecordHeaderSize = 4;
-constexpr std::size_t kMaxRecordData = 8224;
-constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWindow1 = 0x003D,
-                   kFont = 0x0031, kXf = 0x00E0, kStyle = 0x0293, kBoundSheet = 0x0085,
-                   kSst = 0x00FC, kContinue = 0x003C, kDimensions = 0x0200, kWindow2 = 0x023E,
-                   kLabelSst = 0x00FD, kNumber = 0x0203, kFormat = 0x041E, kColInfo = 0x007D;
+using namespace biff8;
+
 // Excel expects 15 style formats before the first cell format. Text and numbers use the first
 // cell format; dates, and dates with a time, one each with their number format.
 constexpr uint16_t kStyleXfCount = 15;

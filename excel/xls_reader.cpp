@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "excel/biff8_records.h"
 #include "excel/compound_file.h"
 #include "excel/little_endian.h"
 #include "excel/workbook_reader.h"
@@ -10,24 +11,8 @@
 
 namespace {
 
-enum : uint16_t {
-    kFormula = 0x0006,
-    kEof = 0x000A,
-    kContinue = 0x003C,
-    kBoundSheet = 0x0085,
-    kMulRk = 0x00BD,
-    kMergedCells = 0x00E5,
-    kSst = 0x00FC,
-    kLabelSst = 0x00FD,
-    kNumber = 0x0203,
-    kLabel = 0x0204,
-    kBoolErr = 0x0205,
-    kString = 0x0207,
-    kRk = 0x027E,
-    kBof = 0x0809,
-};
+using namespace biff8;
 
-constexpr std::size_t kMaxRecordData = 8224;
 constexpr uint16_t kBiff8Version = 0x0600;
 constexpr uint16_t kWorkbookGlobals = 0x0005;
 
