@@ -88,6 +88,9 @@ TEST(TextCodecTest, EveryCharacterSurvivesAndBrokenBytesAreMarked) {
     // A lead byte without a valid trail byte, and one cut off at the end.
     EXPECT_EQ(uilib_detail::FromGbk(std::string("a\x81\x20z\xB0", 5)),
               QString::fromUtf8("a\xEF\xBF\xBD z\xEF\xBF\xBD"));
+    // Half a surrogate pair, as a broken paste can leave in an edit, is marked, not made a "?".
+    const QString halfPair = QString(QChar(0xD83D)) + "a" + QChar(0xDE00);
+    EXPECT_EQ(uilib_detail::ToGbk(halfPair), "\x84\x31\xA4\x37" "a" "\x84\x31\xA4\x37");
 }
 
 struct AttributeCase : testcases::NamedCase {
