@@ -5,6 +5,7 @@
 
 #include "service/result_text.h"
 #include "service/schema.h"
+#include "service/search_function.h"
 
 namespace {
 
@@ -62,10 +63,12 @@ bool IsEmptyDatabase(sqlite3* db) {
     return !HasTables(db, "");
 }
 
-// Databases made before the search indexes get them on their first opening.
-bool AddSearchIndexes(sqlite3* db, std::string& error) {
-    if (HasTables(db, std::string(" WHERE name = '") + kSearchIndexProbe + "'")) return true;
-    return ExecuteScript(db, ("BEGIN;" + SearchIndexes() + "COMMIT;").c_str(), error);
+// Databases made before a part of the search get it on their first opening.
+bool AddSearchParts(sqlite3* db, std::string& error) {
+    std::string missing;
+    for (const SearchPart& part : SearchParts())
+        if (!HasTables(db, " WHERE name = '" + part.name + "'")) missing += part.sql;
+    return missing.empty() || ExecuteScript(db, ("BEGIN;" + missing + "COMMIT;").c_str(), error);
 }
 
 // The first two settings concern writing and are left out on a reader.
@@ -75,6 +78,10 @@ bool Tune(sqlite3* db, size_t from, std::string& error) {
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     if (!RegisterCollations(db)) {
         error = "the collation of the list's sorting is missing from ICU";
+        return false;
+    }
+    if (!RegisterSearchFunction(db)) {
+        error = sqlite3_errmsg(db);
         return false;
     }
     for (size_t i = from; i < std::size(kTuning); ++i) {
@@ -106,7 +113,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
             return nullptr;
         }
     }
-    if (!AddSearchIndexes(db, error)) {
+    if (!AddSearchParts(db, error)) {
         sqlite3_close(db);
         return nullptr;
     }

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <vector>
 
+#include "netsqlite/list_search.h"
+
 namespace {
 
 // CustomerID is the rowid, so new customers get ids from the database; every list query joins
@@ -131,9 +133,9 @@ struct IndexedTable {
 
 const IndexedTable kIndexedTables[] = {
     {"tabcustomerinfo", "customer_search", "CustomerID",
-     {"Code", "Name", "Phone", "ParkingSpaces", "RegisterTime"}},
+     {std::begin(kCustomerSearchColumns), std::end(kCustomerSearchColumns)}},
     {"tabvehicleinfo", "vehicle_search", "rowid",
-     {"PlateID", "Color", "ValidFrom", "ValidUntil", "Allowed", "AccessPeriod"}},
+     {std::begin(kVehicleSearchColumns), std::end(kVehicleSearchColumns)}},
 };
 
 std::string Joined(const std::vector<const char*>& columns, const char* prefix) {
@@ -161,6 +163,76 @@ std::string SearchIndex(const IndexedTable& t) {
            "INSERT INTO " + index + "(" + index + ") VALUES ('rebuild');\n";
 }
 
+// --- The list's search text -------------------------------------------------------------------
+
+// The text of the list row of customer `c` and vehicle `v` (NULL columns for none), in one
+// call: printf writes NULL as nothing and a value up to a NUL, where LIKE stops reading. A blob
+// would be read as its bytes where LIKE finds nothing in it; the list stores none.
+std::string ListText(const char* c, const char* v) {
+    std::string format, values;
+    auto add = [&](const char* table, const char* column) {
+        format += format.empty() ? "2573" : "ff2573";  // "%s", after the separator
+        values += std::string(", ") + table + "." + column;
+    };
+    for (const char* column : kCustomerSearchColumns) add(c, column);
+    for (const char* column : kVehicleSearchColumns) add(v, column);
+    return "lower(printf(CAST(x'" + format + "' AS TEXT)" + values + "))";
+}
+
+const std::string kListRows = std::string("SELECT c.CustomerID, ifnull(v.rowid, 0), ") +
+                              ListText("c", "v") +
+                              " FROM tabcustomerinfo AS c LEFT JOIN tabvehicleinfo AS v ON "
+                              "v.CustomerID = c.CustomerID";
+
+// The rows of one customer made anew from the tables.
+std::string RefreshCustomer(const std::string& id) {
+    return std::string("DELETE FROM list_text WHERE cid = ") + id + "; INSERT INTO list_text " +
+           kListRows + " WHERE c.CustomerID = " + id + ";";
+}
+
+// A vehicle's row takes the place of its owner's row without vehicles (the rowid 0 of a
+// vehicle of the owner's is its own row).
+std::string AddVehicleRow(const char* v) {
+    const std::string owner = std::string(v) + ".CustomerID";
+    return "DELETE FROM list_text WHERE cid = " + owner +
+           " AND vid = 0 AND NOT EXISTS (SELECT 1 FROM tabvehicleinfo WHERE rowid = 0 AND "
+           "CustomerID = " +
+           owner + "); INSERT OR REPLACE INTO list_text SELECT c.CustomerID, " + v + ".rowid, " +
+           ListText("c", v) + " FROM tabcustomerinfo AS c WHERE c.CustomerID = " + owner + ";";
+}
+
+// The last vehicle gone, the owner's row without vehicles comes back.
+std::string RemoveVehicleRow(const char* v) {
+    const std::string owner = std::string(v) + ".CustomerID";
+    return "DELETE FROM list_text WHERE cid = " + owner + " AND vid = " + v +
+           ".rowid; INSERT INTO list_text " + kListRows +
+           " WHERE c.CustomerID = " + owner + " AND v.rowid IS NULL;";
+}
+
+// A customer's text is in each of its rows, so a change to the customer makes them anew; a
+// vehicle changes its own row only, whatever the number of its owner's vehicles.
+std::string ListTextTable() {
+    const std::string customer = " ON tabcustomerinfo BEGIN ";
+    const std::string vehicle = " ON tabvehicleinfo BEGIN ";
+    return "CREATE TABLE list_text (cid INTEGER NOT NULL, vid INTEGER NOT NULL, text TEXT, "
+           "PRIMARY KEY (cid, vid)) WITHOUT ROWID;\n"
+           "INSERT INTO list_text " + kListRows + ";\n" +
+           "CREATE TRIGGER list_text_customer_insert AFTER INSERT" + customer +
+           RefreshCustomer("new.CustomerID") + " END;\n" +
+           "CREATE TRIGGER list_text_customer_delete AFTER DELETE" + customer +
+           "DELETE FROM list_text WHERE cid = old.CustomerID; END;\n" +
+           "CREATE TRIGGER list_text_customer_update AFTER UPDATE" + customer +
+           "DELETE FROM list_text WHERE cid = old.CustomerID; " +
+           RefreshCustomer("new.CustomerID") + " END;\n" +
+           "CREATE TRIGGER list_text_vehicle_insert AFTER INSERT" + vehicle +
+           AddVehicleRow("new") + " END;\n" +
+           "CREATE TRIGGER list_text_vehicle_delete AFTER DELETE" + vehicle +
+           RemoveVehicleRow("old") + " END;\n" +
+           "CREATE TRIGGER list_text_vehicle_update AFTER UPDATE" + vehicle +
+           RemoveVehicleRow("old") + AddVehicleRow("new") + " END;\n";
+}
+
+
 int ComparePinyin(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
     UErrorCode status = U_ZERO_ERROR;
     const UCollationResult order =
@@ -178,12 +250,12 @@ void CloseCollator(void* collator) {
 
 }  // namespace
 
-const char kSearchIndexProbe[] = "customer_search";
-
-std::string SearchIndexes() {
-    std::string sql;
-    for (const IndexedTable& table : kIndexedTables) sql += SearchIndex(table);
-    return sql;
+std::vector<SearchPart> SearchParts() {
+    std::vector<SearchPart> parts;
+    for (const IndexedTable& table : kIndexedTables)
+        parts.push_back({table.index, SearchIndex(table)});
+    parts.push_back({kListTextTable, ListTextTable()});
+    return parts;
 }
 
 bool RegisterCollations(sqlite3* db) {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <vector>
 
 // SQL that creates the five tables of a new database and fills in the default data types,
 // the lookup values and the operator account.
@@ -11,11 +12,14 @@ std::string SchemaAndDefaults();
 // SQL that adds demo customers and vehicles with Chinese names.
 std::string DemoData();
 
-// SQL that adds the trigram indexes the list's search reads (one per table, kept by triggers)
-// and fills them from the rows already stored. Run once, on a database that lacks them.
-std::string SearchIndexes();
-// The table that tells whether a database has the search indexes.
-extern const char kSearchIndexProbe[];
+// What the list's search reads, kept by triggers: a trigram index per table and the list's
+// search text. `sql` adds a part and fills it from the rows already stored; run once, on a
+// database without the table `name`.
+struct SearchPart {
+    std::string name;
+    std::string sql;
+};
+std::vector<SearchPart> SearchParts();
 
 // Registers "pinyin", the collation the list sorts text by: Chinese by its pinyin, through ICU.
 // Each connection needs its own; false when ICU has no such collation.

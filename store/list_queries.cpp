@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "netsqlite/list_search.h"
 #include "netsqlite/text_codec.h"
 #include "store/row_reader.h"
 #include "store/sql_text.h"
@@ -15,20 +16,27 @@ const char kListJoin[] =
     "tabcustomerinfo LEFT JOIN tabvehicleinfo on tabcustomerinfo.CustomerID = "
     "tabvehicleinfo.CustomerID";
 
+template <size_t N>
+int place_in(const char* const (&columns)[N], const tstring& column) {
+    const auto found = std::find(std::begin(columns), std::end(columns), column);
+    return found == std::end(columns) ? -1 : static_cast<int>(found - std::begin(columns));
+}
+
 // The service keeps a trigram index of each table over these columns; it finds the rows
 // holding a text of three characters or more without reading the others.
 struct SearchIndex {
     const char* index;
     const char* key;
-    std::set<tstring> columns;
+    bool customer;
+    bool has(const tstring& column) const {
+        return (customer ? place_in(kCustomerSearchColumns, column)
+                         : place_in(kVehicleSearchColumns, column)) >= 0;
+    }
 };
-const SearchIndex kCustomerIndex{"customer_search", "tabcustomerinfo.CustomerID",
-                                 {"Code", "Name", "Phone", "ParkingSpaces", "RegisterTime"}};
-const SearchIndex kVehicleIndex{
-    "vehicle_search",
-    "tabvehicleinfo.rowid",
-    {"PlateID", "Color", "ValidFrom", "ValidUntil", "Allowed", "AccessPeriod"}};
+const SearchIndex kCustomerIndex{"customer_search", "tabcustomerinfo.CustomerID", true};
+const SearchIndex kVehicleIndex{"vehicle_search", "tabvehicleinfo.rowid", false};
 constexpr size_t kTrigram = 3;
+constexpr int kFewIndexedRows = 10000;
 
 // One "column LIKE '%text%'" of the search condition.
 struct search_term_t {
@@ -100,19 +108,22 @@ tstring index_phrase(const search_term_t& term) {
 
 bool index_answers(const SearchIndex& index, const std::vector<search_term_t>& terms) {
     return !terms.empty() && std::all_of(terms.begin(), terms.end(), [&index](const search_term_t& term) {
-        return index.columns.count(term.column) && characters(term.text) >= kTrigram;
+        return index.has(term.column) && characters(term.text) >= kTrigram;
     });
 }
 
-// The rows of one table that a search finds: through its index when the index answers every
-// term, else by reading the table.
-tstring table_filter(const SearchIndex& index, const std::vector<search_term_t>& terms) {
-    const tstring likes = "(" + likes_of(terms) + ")";
-    if (!index_answers(index, terms)) return likes;
+// The rowids the table's index finds for the terms: a few more than LIKE finds, never fewer.
+tstring index_match(const SearchIndex& index, const std::vector<search_term_t>& terms) {
     std::vector<tstring> phrases;
     for (const search_term_t& term : terms) phrases.push_back(index_phrase(term));
-    return tstring(index.key) + " IN (SELECT rowid FROM " + index.index + " WHERE " + index.index +
-           " MATCH " + sql::literal(sql::join(phrases, " OR ")) + ") AND " + likes;
+    return tstring("SELECT rowid FROM ") + index.index + " WHERE " + index.index + " MATCH " +
+           sql::literal(sql::join(phrases, " OR "));
+}
+
+// The rows of one table that a search finds, through its index.
+tstring table_filter(const SearchIndex& index, const std::vector<search_term_t>& terms) {
+    return tstring(index.key) + " IN (" + index_match(index, terms) + ") AND (" + likes_of(terms) +
+           ")";
 }
 
 // Where the rows of a list statement come from: `from` and a condition (empty: every row).
@@ -120,6 +131,9 @@ struct list_source_t {
     tstring from;
     tstring where;
     tstring counted;  // what count(*) reads
+    // The customer and the vehicle row as the order reads them.
+    tstring customer = "tabcustomerinfo.CustomerID";
+    tstring vehicle = "tabvehicleinfo.rowid";
 };
 
 const char kHitColumns[] = "SELECT tabcustomerinfo.CustomerID AS cid, tabvehicleinfo.rowid AS vid";
@@ -147,23 +161,76 @@ list_source_t indexed_source(const std::vector<search_term_t>& customer_terms,
             "", hits};
 }
 
-list_source_t list_source(const DbConnection& db,
-                          const std::vector<search_constraint_t>& constraints) {
-    const std::vector<search_term_t> terms = search_terms(db, constraints);
-    const list_source_t scan{kListJoin, likes_of(terms), kListJoin};
-    std::vector<search_term_t> customer_terms, vehicle_terms;
+// The column's place in the list's search text, customer columns first; -1 for none.
+int text_place(const tstring& column) {
+    const int customer = place_in(kCustomerSearchColumns, column);
+    if (customer >= 0) return customer;
+    const int vehicle = place_in(kVehicleSearchColumns, column);
+    return vehicle < 0 ? -1 : static_cast<int>(std::size(kCustomerSearchColumns)) + vehicle;
+}
+
+// A search the indexes do not answer reads the service's search text, one narrow row per list
+// row, instead of the join; its key orders the rows as the list does. False when a term names a
+// column the text lacks.
+bool text_source(const std::vector<search_term_t>& terms, list_source_t& source) {
+    std::map<tstring, int64_t> columns_by_text;
     for (const search_term_t& term : terms) {
-        if (term.column == "CustomerID" || kCustomerIndex.columns.count(term.column))
-            customer_terms.push_back(term);
-        else if (kVehicleIndex.columns.count(term.column))
-            vehicle_terms.push_back(term);
-        else
-            return scan;  // a column no index knows: the one statement that reads it
+        const int place = text_place(term.column);
+        if (place < 0 || term.text.empty()) return false;
+        columns_by_text[term.text] |= int64_t(1) << place;
     }
-    if (!index_answers(kCustomerIndex, customer_terms) &&
-        !index_answers(kVehicleIndex, vehicle_terms))
-        return scan;
-    return indexed_source(customer_terms, vehicle_terms);
+    std::vector<tstring> holds;
+    for (const auto& [text, columns] : columns_by_text) {
+        holds.push_back(tstring(kListTextHas) + "(text, " + sql::literal(text) + ", " +
+                        std::to_string(columns) + ")");
+    }
+    const tstring hits = tstring("(SELECT cid, vid FROM ") + kListTextTable + " WHERE " +
+                         sql::join(holds, " OR ") + ")";
+    source = {hits +
+                  " AS hit CROSS JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID = hit.cid "
+                  "LEFT JOIN tabvehicleinfo ON tabvehicleinfo.rowid = hit.vid AND "
+                  "tabvehicleinfo.CustomerID = hit.cid",
+              "", hits, "hit.cid", "hit.vid"};
+    return true;
+}
+
+// Whether the indexes find few enough rows for joining them to beat reading the search text; a
+// text in every row (a year in every date) took seconds through them.
+bool indexes_find_few(DbConnection& db, const std::vector<search_term_t>& customer_terms,
+                      const std::vector<search_term_t>& vehicle_terms) {
+    std::vector<tstring> counts;
+    auto count = [&counts](const SearchIndex& index, const std::vector<search_term_t>& terms) {
+        if (terms.empty()) return;
+        counts.push_back("(SELECT count(*) FROM (" + index_match(index, terms) + " LIMIT " +
+                         std::to_string(kFewIndexedRows) + "))");
+    };
+    count(kCustomerIndex, customer_terms);
+    count(kVehicleIndex, vehicle_terms);
+    int32_t found = 0;
+    const ret_t ret = read_rows(db, "select " + sql::join(counts, " + ") + " as num",
+                                [&found](const NetSqliteResultSet& row) {
+                                    found = read_int(row, "num");
+                                    return true;
+                                });
+    return !ret.ok || found < kFewIndexedRows;
+}
+
+// Texts of three characters or more in every term go to the trigram indexes when they find few
+// rows, other searches to the search text; a search neither answers reads the join.
+list_source_t list_source(DbConnection& db, const std::vector<search_constraint_t>& constraints) {
+    const std::vector<search_term_t> terms = search_terms(db, constraints);
+    list_source_t source{kListJoin, likes_of(terms), kListJoin};
+    if (terms.empty()) return source;
+    std::vector<search_term_t> customer_terms, vehicle_terms;
+    for (const search_term_t& term : terms)
+        (kCustomerIndex.has(term.column) ? customer_terms : vehicle_terms).push_back(term);
+    const bool indexed =
+        (customer_terms.empty() || index_answers(kCustomerIndex, customer_terms)) &&
+        (vehicle_terms.empty() || index_answers(kVehicleIndex, vehicle_terms));
+    if (indexed && indexes_find_few(db, customer_terms, vehicle_terms))
+        return indexed_source(customer_terms, vehicle_terms);
+    text_source(terms, source);
+    return source;
 }
 
 tstring where_clause(const std::vector<tstring>& conditions) {
@@ -193,9 +260,10 @@ const char* direction(bool ascending) {
 // without a total order SQLite may put tied rows differently from one page to the next. The
 // default order is that of the index on the vehicles' CustomerID, so it needs no sort.
 // `reversed` reads the list from its end.
-tstring order_text(const tstring& key, bool ascending, bool reversed) {
-    const tstring ties = tstring("tabcustomerinfo.CustomerID") + direction(!reversed) +
-                         ", tabvehicleinfo.rowid" + direction(!reversed);
+tstring order_text(const tstring& key, bool ascending, bool reversed,
+                   const list_source_t& source = {}) {
+    const tstring ties = source.customer + direction(!reversed) + ", " + source.vehicle +
+                         direction(!reversed);
     return key.empty() ? ties : key + direction(ascending != reversed) + ", " + ties;
 }
 
@@ -282,8 +350,8 @@ ret_t read_page(DbConnection& db, const tstring& key, bool ascending, const list
                 std::vector<row_info_t>& rows) {
     const tstring statement = "select " + page_columns(db) + ", " + list_key_column(key) +
                               " from " + source.from + where_clause({source.where, beyond}) +
-                              " order by " + order_text(key, ascending, reversed) + " limit " +
-                              limit;
+                              " order by " + order_text(key, ascending, reversed, source) +
+                              " limit " + limit;
     const auto columns = page_column_map(db);
     const size_t first = rows.size();
     const ret_t ret = read_rows(db, statement, [&](const NetSqliteResultSet& result) {

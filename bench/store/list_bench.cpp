@@ -13,6 +13,7 @@
 
 #include "bench/store/bench_support.h"
 #include "netsqlite/text_codec.h"
+#include "service/search_function.h"
 
 namespace {
 
@@ -79,10 +80,41 @@ void make_database(const std::string& target) {
     std::filesystem::rename(part, target);
 }
 
+bool has_search_text(const std::string& path) {
+    sqlite3* file = nullptr;
+    sqlite3_open_v2(path.c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(file, "SELECT 1 FROM sqlite_master WHERE name = 'list_text'", -1,
+                       &statement, nullptr);
+    const bool found = sqlite3_step(statement) == SQLITE_ROW;
+    sqlite3_finalize(statement);
+    sqlite3_close(file);
+    return found;
+}
+
+// A cache made before the service kept the list's search text gets it from the service, once.
+void add_search_text(const std::string& cached) {
+    std::printf("adding the search text to %s once (a few minutes)\n", cached.c_str());
+    std::fflush(stdout);
+    testsupport::TestService::Options options;
+    options.start_limit = std::chrono::minutes(30);
+    testsupport::TestService upgrader(options);
+    upgrader.stop();
+    std::filesystem::copy_file(cached, upgrader.databasePath(),
+                               std::filesystem::copy_options::overwrite_existing);
+    upgrader.start();
+    upgrader.stop();
+    const std::string part = cached + ".part";
+    std::filesystem::copy_file(upgrader.databasePath(), part,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::rename(part, cached);
+}
+
 // The service on a copy of the cached database.
 void use_cached_database(testsupport::TestService& svc) {
     const std::string cached = cache_file();
     if (!std::filesystem::exists(cached)) make_database(cached);
+    if (!has_search_text(cached)) add_search_text(cached);
     svc.stop();
     for (const char* suffix : {"-wal", "-shm"}) std::filesystem::remove(svc.databasePath() + suffix);
     std::filesystem::copy_file(cached, svc.databasePath(),
@@ -169,6 +201,7 @@ int main() {
 
     sqlite3* file = nullptr;
     sqlite3_open_v2(svc.databasePath().c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
+    benchtiming::Require(RegisterSearchFunction(file), "the search function");
     // The service's own cache, map and sort settings, so the floor differs only in transport.
     for (const char* pragma : {"PRAGMA cache_size = -65536", "PRAGMA mmap_size = 268435456",
                                "PRAGMA temp_store = MEMORY"}) {
@@ -194,6 +227,8 @@ int main() {
          [](DbConnection& d) { keystroke(d, "张伟华"); }},
         {"store_list_bench search keystroke, a code of 6 characters", 100, kPageRepeats,
          [](DbConnection& d) { keystroke(d, "C00123"); }},
+        {"store_list_bench search keystroke, 3 characters in every phone", 100, kSlowRepeats,
+         [](DbConnection& d) { keystroke(d, "138"); }},
         {"store_list_bench search keystroke, 2 characters", 300, kSlowRepeats,
          [](DbConnection& d) { keystroke(d, "张伟"); }},
         {"store_list_bench search keystroke, 1 character", 300, kSlowRepeats,

@@ -90,22 +90,24 @@ TEST_F(ListTest, ShownColumnChangesApplyToTheNextPage) {
     EXPECT_EQ(rows[0].customer.values.count("ParkingSpaces"), 1u);
 }
 
-// The search through the service's trigram indexes against the statement that reads every row
-// with LIKE: the same rows, for texts with wildcards, quotes, Chinese, letters of either case
-// (full-width ones fold in the index, not in LIKE), of one to five characters, before and after
-// rows change.
+// The search through the service's trigram indexes and its search text against the statement
+// that reads every row with LIKE: the same rows, for texts with wildcards, quotes, Chinese,
+// letters of either case (full-width ones fold in the index, not in LIKE), of one to five
+// characters, before and after rows change, move between customers or take the rowid 0.
 TEST_F(StoreTest, IndexedSearchFindsWhatLikeFinds) {
     const std::vector<std::pair<tstring, tstring>> people{
         {"张三丰", "13800001234"}, {"O'Brien", "x\"y"}, {"100%_off", "a_b%c"}, {"a\\b 誣", ""},
         {"Hello World", "HELLO"},  {"ＡＢＣ全角", "ａｂｃ"}, {"三丰", "12"}};
+    std::vector<int> ids;
     for (size_t i = 0; i < people.size(); ++i) {
-        const int id = add_customer("K" + std::to_string(i), people[i].first, people[i].second);
-        if (i % 2 == 0) add_vehicle(id, "京A0" + std::to_string(i) + (i % 4 ? "x" : "X"), "4");
+        ids.push_back(add_customer("K" + std::to_string(i), people[i].first, people[i].second));
+        if (i % 2 == 0) add_vehicle(ids[i], "京A0" + std::to_string(i) + (i % 4 ? "x" : "X"), "4");
     }
     auto check_all = [&] {
         for (const char* text : {"张", "三丰", "张三丰", "o'b", "O'BR", "0%_", "%", "_", "a\\b",
                                  "誣", "hello", "LLO W", "ａｂｃ", "ＡＢＣ", "京a0", "京A0",
-                                 "\"y", "x\"", "138", "a_b%", "12", "ien", "红色"}) {
+                                 "\"y", "x\"", "138", "a_b%", "12", "ien", "红色", "京",
+                                 "零号"}) {
             SCOPED_TRACE(text);
             std::vector<search_constraint_t> search;
             for (const data_type_info_t* column : db.dictionary().shown_columns())
@@ -131,7 +133,16 @@ TEST_F(StoreTest, IndexedSearchFindsWhatLikeFinds) {
     check_all();
     exec("UPDATE tabcustomerinfo SET Name = '张三' WHERE Code = 'K0'");
     exec("DELETE FROM tabvehicleinfo WHERE PlateID = '京A02x'");
+    exec("UPDATE tabvehicleinfo SET CustomerID = " + std::to_string(ids[1]) +
+         " WHERE PlateID = '京A04X'");
+    exec("INSERT INTO tabvehicleinfo (rowid, PlateID, CustomerID) VALUES (0, '零号', " +
+         std::to_string(ids[3]) + ")");
+    add_vehicle(ids[3], "京B9", "1");
+    add_vehicle(ids[5], "零号2", "1");
+    exec("DELETE FROM tabcustomerinfo WHERE Code = 'K6'");
     add_customer("K9", "新张三丰", "0138");
+    check_all();
+    exec("DELETE FROM tabvehicleinfo WHERE rowid = 0");
     check_all();
 }
 
@@ -262,30 +273,39 @@ INSTANTIATE_TEST_SUITE_P(
                       PagingCase{{"DefaultBy100"}, {1, ""}, 100, {}},
                       PagingCase{{"DefaultBy500"}, {0, ""}, 500, {}},
                       PagingCase{{"ColorDescFound"}, {0, "Color"}, 30, {{"PlateID", "P00"}}},
-                      PagingCase{{"DefaultFound"}, {1, ""}, 7, {{"PlateID", "P01"}}}),
+                      PagingCase{{"DefaultFound"}, {1, ""}, 7, {{"PlateID", "P01"}}},
+                      // a one-character text as well: read from the search text
+                      PagingCase{{"ColorDescFoundByText"}, {0, "Color"}, 30,
+                                 {{"PlateID", "P00"}, {"Code", "x"}}},
+                      PagingCase{{"DefaultFoundByText"}, {1, ""}, 7,
+                                 {{"PlateID", "P01"}, {"Code", "x"}}}),
     testcases::kCaseName);
 
 // The page statement as sent, explained: the default order follows the index on the vehicles'
-// CustomerID rather than sorting the whole list.
+// CustomerID, or the search text's key when a short text is searched, rather than sorting the
+// whole list.
 TEST_F(StoreTest, DefaultOrderNeedsNoSort) {
     StallingProxy recorder(svc);
     connect(recorder.endpoint());
-    recorder.take_requests();
-    std::vector<row_info_t> rows;
-    load_rows_page(db, {1, ""}, {}, 0, 20, rows);
-    const std::vector<std::string> requests = recorder.take_requests();
-    ASSERT_EQ(requests.size(), 1u);
-    std::unique_ptr<NetSqliteResultSet> plan;
-    ASSERT_TRUE(db.query("EXPLAIN QUERY PLAN " + requests[0].substr(requests[0].find(':') + 1),
-                         plan)
-                    .ok);
-    int steps = 0;
-    for (; plan->Next(); ++steps) {
-        tstring detail;
-        DbGetText("detail", detail, *plan);
-        EXPECT_EQ(detail.find("B-TREE"), tstring::npos) << detail;
+    for (const auto& [search, tables] :
+         {std::pair<std::vector<search_constraint_t>, int>{{}, 2}, {{{"Name", "x"}}, 3}}) {
+        recorder.take_requests();
+        std::vector<row_info_t> rows;
+        load_rows_page(db, {1, ""}, search, 0, 20, rows);
+        const std::vector<std::string> requests = recorder.take_requests();
+        ASSERT_EQ(requests.size(), 1u);
+        std::unique_ptr<NetSqliteResultSet> plan;
+        ASSERT_TRUE(
+            db.query("EXPLAIN QUERY PLAN " + requests[0].substr(requests[0].find(':') + 1), plan)
+                .ok);
+        int steps = 0;
+        for (; plan->Next(); ++steps) {
+            tstring detail;
+            DbGetText("detail", detail, *plan);
+            EXPECT_EQ(detail.find("B-TREE"), tstring::npos) << detail;
+        }
+        EXPECT_EQ(steps, tables);  // one step for each table read
     }
-    EXPECT_EQ(steps, 2);  // the customers, then each one's vehicles
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kAddressAttempts = 8;
-constexpr auto kStartLimit = 10s;
 constexpr auto kStopLimit = 5s;
 constexpr auto kPollStep = 5ms;
 
@@ -160,7 +159,7 @@ bool TestService::launch() {
 }
 
 bool TestService::waitUntilListening() {
-    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    const auto deadline = std::chrono::steady_clock::now() + m_options.start_limit;
     while (std::chrono::steady_clock::now() < deadline) {
         if (log().find("listening on") != std::string::npos) return true;
         if (HasExited(m_pid)) {

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
         std::vector<std::string> arguments;  // further command-line options
         bool encrypted = false;  // CURVE only, as a real service; else in clear (--plain)
         std::string program;  // another netsqlited than this build's (an installed one)
+        std::chrono::seconds start_limit{10};  // until it listens (opening a big old database
+                                               // adds what it lacks first)
     };
 
     TestService();
