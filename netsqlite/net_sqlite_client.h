@@ -6,8 +6,9 @@
 #include "netsqlite/net_sqlite_result_set.h"
 #include "netsqlite/zmq_client.h"
 
-// The service refuses longer requests unread.
-constexpr size_t kMaxRequestBytes = size_t{64} << 20;
+// The service refuses longer requests unread. ZeroMQ takes in a message whole before the
+// service sees who sent it, so every connection may cost the service this much memory.
+constexpr size_t kMaxRequestBytes = size_t{16} << 20;
 
 // The database service's text protocol. Requests are sent at any length; the service
 // sets the limit. Every failure throws NetSqliteException.

@@ -22,6 +22,7 @@ constexpr const char* kTuning[] = {
 // Another process (a backup, the sqlite3 shell) may hold a lock briefly.
 constexpr int kBusyTimeoutMs = 200;
 constexpr int kInterruptCheckEvery = 1000;  // virtual machine steps, some microseconds
+constexpr int kMaxValueBytes = 64 << 20;
 
 constexpr char kTransactionControl[] = "transaction control is not allowed inside a request";
 constexpr char kOtherFiles[] =
@@ -129,6 +130,8 @@ Database::Database(sqlite3* db, bool reader) : m_db(db), m_reader(reader) {
     // No request may reach a file beside the database, nor write the schema by hand.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    // A value at most as large as the largest reply by default: zeroblob(1e9) is refused, not made.
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     sqlite3_set_authorizer(m_db, Authorize, this);
     sqlite3_progress_handler(m_db, kInterruptCheckEvery, OnProgress, this);
 }
@@ -183,6 +186,7 @@ Database::Outcome Database::Execute(std::string_view sql, std::string* reply, st
     m_readsDeadline = budget.readsFor == Clock::duration::max() ? Clock::time_point::max()
                                                                  : now + budget.readsFor;
     m_readsTooLong = false;
+    m_readsReplyBytes = budget.readsReplyBytes;
     m_maxReplyBytes = std::min(budget.maxReplyBytes, m_limits.maxReplyBytes);
     m_rowsStart = reply ? reply->size() : 0;
     const Outcome outcome = Finish(RunStatements(sql, reply, error), error);
@@ -230,22 +234,31 @@ bool Database::BeginBeforeWriting(bool writes, std::string& error) {
 
 bool Database::Step(sqlite3_stmt* statement, std::string* reply, std::string& error) {
     const bool collect = reply && sqlite3_column_count(statement) > 0;
-    if (collect) {
-        reply->resize(m_rowsStart);
-        AppendHeaderLine(statement, *reply);
-    }
+    if (collect) reply->resize(m_rowsStart);
+    if (collect && !AppendWithinLimits(AppendHeaderLine, statement, *reply, error)) return false;
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        if (!collect) continue;
-        AppendRowLine(statement, *reply);
-        if (reply->size() - m_rowsStart > m_maxReplyBytes) {
-            error = "the reply would be larger than " + std::to_string(m_maxReplyBytes) +
-                    " bytes: ask for fewer rows";
-            return false;
-        }
+        if (collect && !AppendWithinLimits(AppendRowLine, statement, *reply, error)) return false;
     }
     if (rc == SQLITE_DONE) return true;
     error = LastError();
+    return false;
+}
+
+// A line that would take the reply past the reads' budget gives the request up as too slow;
+// past the reply limit, it refuses the request. Either way before the line is encoded.
+bool Database::AppendWithinLimits(bool (*append)(sqlite3_stmt*, std::string&, size_t),
+                                  sqlite3_stmt* statement, std::string& reply,
+                                  std::string& error) {
+    const size_t limit = std::min(m_readsReplyBytes, m_maxReplyBytes);
+    const size_t used = reply.size() - m_rowsStart;
+    if (append(statement, reply, limit - std::min(used, limit))) return true;
+    if (m_readsReplyBytes < m_maxReplyBytes && sqlite3_get_autocommit(m_db)) {
+        m_readsTooLong = true;
+        return false;
+    }
+    error = "the reply would be larger than " + std::to_string(m_maxReplyBytes) +
+            " bytes: ask for fewer rows";
     return false;
 }
 

@@ -39,13 +39,15 @@ public:
 
     // kNeedsWriter: a reader gave up with nothing of the request kept, at a statement that writes
     // or does not prepare there (the writer may hold temporary tables). kTooSlow: the request read
-    // for longer than `readsFor` before writing anything, and was given up.
+    // beyond its budget's reads before writing anything, and was given up.
     enum class Outcome { kDone, kFailed, kNeedsWriter, kTooSlow };
 
     // What one run of a request may spend.
     struct Budget {
         Clock::time_point arrived;  // the time limit counts from here
+        // Reading past either is given up as kTooSlow: a large reply takes long to encode.
         Clock::duration readsFor = Clock::duration::max();
+        size_t readsReplyBytes = std::numeric_limits<size_t>::max();
         size_t maxReplyBytes = std::numeric_limits<size_t>::max();  // within the Limits
     };
 
@@ -69,6 +71,8 @@ private:
     Outcome RunStatements(std::string_view sql, std::string* reply, std::string& error);
     Outcome RunStatement(sqlite3_stmt* statement, std::string* reply, std::string& error);
     bool Step(sqlite3_stmt* statement, std::string* reply, std::string& error);
+    bool AppendWithinLimits(bool (*append)(sqlite3_stmt*, std::string&, size_t),
+                            sqlite3_stmt* statement, std::string& reply, std::string& error);
     bool BeginBeforeWriting(bool writes, std::string& error);
     Outcome Finish(Outcome outcome, std::string& error);
     bool Control(const char* sql, std::string& error);
@@ -84,6 +88,7 @@ private:
     bool m_timedOut = false;
     Clock::time_point m_readsDeadline;
     bool m_readsTooLong = false;
+    size_t m_readsReplyBytes = 0;
     size_t m_maxReplyBytes = 0;
     size_t m_rowsStart = 0;  // where the rows begin in the reply being built
 };

@@ -16,9 +16,9 @@ std::string_view CellBytes(sqlite3_stmt* statement, int column) {
             static_cast<size_t>(sqlite3_column_bytes(statement, column))};
 }
 
-// Sizes the line once, then encodes every cell in place.
+// Sizes the line once, then encodes every cell in place; a line longer than `room` is left out.
 template <typename CellOf>
-void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
+bool AppendLine(sqlite3_stmt* statement, std::string& out, size_t room, CellOf cellOf) {
     thread_local std::vector<std::string_view> cells;
     const int columns = sqlite3_column_count(statement);
     cells.resize(columns);
@@ -27,6 +27,7 @@ void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
         cells[i] = cellOf(i);
         size += netsqlite::Base64EncodedSize(cells[i].size());
     }
+    if (size > room) return false;
     const size_t start = out.size();
     out.resize(start + size);
     char* next = out.data() + start;
@@ -35,17 +36,18 @@ void AppendLine(sqlite3_stmt* statement, std::string& out, CellOf cellOf) {
         next = netsqlite::Base64EncodeTo(cells[i], next);
     }
     *next = '\n';
+    return true;
 }
 
 }  // namespace
 
-void AppendHeaderLine(sqlite3_stmt* statement, std::string& out) {
-    AppendLine(statement, out, [statement](int i) {
+bool AppendHeaderLine(sqlite3_stmt* statement, std::string& out, size_t room) {
+    return AppendLine(statement, out, room, [statement](int i) {
         const char* name = sqlite3_column_name(statement, i);
         return std::string_view(name ? name : "");
     });
 }
 
-void AppendRowLine(sqlite3_stmt* statement, std::string& out) {
-    AppendLine(statement, out, [statement](int i) { return CellBytes(statement, i); });
+bool AppendRowLine(sqlite3_stmt* statement, std::string& out, size_t room) {
+    return AppendLine(statement, out, room, [statement](int i) { return CellBytes(statement, i); });
 }

@@ -20,10 +20,13 @@ constexpr char kMonitorEndpoint[] = "inproc://connections";
 // A query that is done within this is answered here: handing it to a reader thread would cost
 // more than it saves. A longer one is given up and goes to a reader, so it holds up nobody.
 constexpr auto kQuickQuery = std::chrono::milliseconds(1);
+// Nor does a reply larger than this, which takes about as long to encode.
+constexpr size_t kQuickReplyBytes = size_t{256} << 10;
 // Kinds of query remembered as slow; more are forgotten all at once.
 constexpr size_t kSlowKindsKept = 256;
-// Messages ZeroMQ reads ahead per peer before it stops reading that peer's connection.
-constexpr int kReadAheadMessages = 4;
+// Messages ZeroMQ reads ahead per peer before it stops reading that peer's connection: with the
+// one it is reading, a peer that never opens makes it hold at most two of the largest requests.
+constexpr int kReadAheadMessages = 1;
 // Messages received before finished work is looked at again.
 constexpr int kReceiveBatch = 256;
 
@@ -241,6 +244,7 @@ void Server::Dispatch(const std::string& id, Peer& peer, Pending pending) {
 void Server::TryHere(Job& job, size_t kind) {
     Database::Budget quick = job.budget;
     quick.readsFor = kQuickQuery;
+    quick.readsReplyBytes = kQuickReplyBytes;
     job.outcome = RequestHandler::RunSql(*m_quick, job.request.back().Bytes(), quick, job.reply);
     if (job.outcome != Database::Outcome::kTooSlow) return;
     if (m_slowKinds.size() >= kSlowKindsKept) m_slowKinds.clear();

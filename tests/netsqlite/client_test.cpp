@@ -100,7 +100,7 @@ TEST_F(ClientWithService, RequestOverTheServiceLimitIsAnErrorNotALostConnection)
     } catch (const NetSqliteException& e) {
         EXPECT_STREQ(e.GetMessage(),
                      "[6]:NET_SQLITE_QUERY_ERROR, the request is larger than the service's limit "
-                     "of 67108864 bytes");
+                     "of 16777216 bytes");
     }
     EXPECT_EQ(Column("SELECT 7 AS n", "n"), std::vector<tstring>{"7"});
 }

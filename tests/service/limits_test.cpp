@@ -114,6 +114,8 @@ TEST(ReplyLimit, RefusesALargerReplyWithAClearErrorAndKeepsServing) {
     EXPECT_EQ(peer.Ask("query:WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
                        "LIMIT 1000) SELECT x FROM c"),
               "error:the reply would be larger than 1000 bytes: ask for fewer rows");
+    // A value no reply could carry is refused before it is made.
+    EXPECT_EQ(peer.Ask("query:SELECT zeroblob(100000000)"), "error:string or blob too big");
     EXPECT_EQ(peer.Ask("query:SELECT 42 AS n"), Answer42());
 }
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "netsqlite/net_sqlite_client.h"
 #include "tests/service/raw_peer.h"
 #include "tests/support/case_printing.h"
 #include "tests/support/test_service.h"
@@ -247,7 +248,7 @@ TEST_F(Protocol, OversizedRequestIsRefusedUnreadAndTheServiceCarriesOn) {
     RawPeer greedy(Endpoint());
     ASSERT_TRUE(greedy.Open());
     std::string huge = "nonquery:--";
-    huge.resize((64u << 20) + 1, 'x');
+    huge.resize(kMaxRequestBytes + 1, 'x');
     greedy.Send(huge);
     EXPECT_EQ(greedy.Receive(500ms), std::nullopt);
     // The service dropped that connection: the peer's reconnection is a new, unopened session.

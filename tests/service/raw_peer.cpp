@@ -24,6 +24,13 @@ void RawPeer::Send(const std::string& bytes) {
     zmq_send(m_socket, bytes.data(), bytes.size(), 0);
 }
 
+void RawPeer::SendUncopied(const std::string& bytes) {
+    zmq_send(m_socket, "", 0, ZMQ_SNDMORE);
+    zmq_msg_t message;
+    zmq_msg_init_data(&message, const_cast<char*>(bytes.data()), bytes.size(), nullptr, nullptr);
+    zmq_msg_send(&message, m_socket, 0);
+}
+
 std::optional<std::string> RawPeer::Receive(std::chrono::milliseconds wait) {
     zmq_pollitem_t item{m_socket, 0, ZMQ_POLLIN, 0};
     if (zmq_poll(&item, 1, static_cast<long>(wait.count())) <= 0) return std::nullopt;

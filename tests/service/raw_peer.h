@@ -16,6 +16,8 @@ public:
     RawPeer& operator=(const RawPeer&) = delete;
 
     void Send(const std::string& bytes);
+    // Sends without a copy: `bytes` must outlive the peer.
+    void SendUncopied(const std::string& bytes);
     std::optional<std::string> Receive(std::chrono::milliseconds wait = std::chrono::seconds(5));
     // Sends `text` with its terminating zero byte and waits for the reply.
     std::optional<std::string> Ask(const std::string& text,
