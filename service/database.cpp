@@ -64,12 +64,41 @@ bool IsEmptyDatabase(sqlite3* db) {
     return !HasTables(db, "");
 }
 
-// Databases made before a part of the search get it on their first opening.
-bool AddSearchParts(sqlite3* db, std::string& error) {
-    std::string missing;
-    for (const SearchPart& part : SearchParts())
-        if (!HasTables(db, " WHERE name = '" + part.name + "'")) missing += part.sql;
-    return missing.empty() || ExecuteScript(db, ("BEGIN;" + missing + "COMMIT;").c_str(), error);
+// The statement that created `name`, empty when nothing has that name.
+std::string CreatedAs(sqlite3* db, const std::string& name) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE name = ?", -1, &statement, nullptr);
+    sqlite3_bind_text(statement, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    std::string sql;
+    if (sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+        sql = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    return sql;
+}
+
+std::string DropTriggersOf(sqlite3* db, const std::string& part) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND substr(name, "
+                       "1, length(?1) + 1) = ?1 || '_'", -1, &statement, nullptr);
+    sqlite3_bind_text(statement, 1, part.c_str(), -1, SQLITE_TRANSIENT);
+    std::string drops;
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        drops += std::string("DROP TRIGGER \"") +
+                 reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)) + "\";";
+    sqlite3_finalize(statement);
+    return drops;
+}
+
+// A database made before a part of the search, or with another form of it, gets it made anew on
+// its first opening.
+bool UpdateSearchParts(sqlite3* db, std::string& error) {
+    std::string script;
+    for (const SearchPart& part : SearchParts()) {
+        if (CreatedAs(db, part.name) == part.table) continue;
+        script += DropTriggersOf(db, part.name) + "DROP TABLE IF EXISTS " + part.name + ";" +
+                  part.table + ";" + part.rest;
+    }
+    return script.empty() || ExecuteScript(db, ("BEGIN;" + script + "COMMIT;").c_str(), error);
 }
 
 // The first two settings concern writing and are left out on a reader.
@@ -114,7 +143,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool demo, std
             return nullptr;
         }
     }
-    if (!AddSearchParts(db, error)) {
+    if (!UpdateSearchParts(db, error)) {
         sqlite3_close(db);
         return nullptr;
     }

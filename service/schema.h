@@ -13,11 +13,12 @@ std::string SchemaAndDefaults();
 std::string DemoData();
 
 // What the list's search reads, kept by triggers: a trigram index per table and the list's
-// search text. `sql` adds a part and fills it from the rows already stored; run once, on a
-// database without the table `name`.
+// search text. A part is its table, the statement that creates it (as the database keeps it)
+// and the rest: its triggers, named after the table, and the rows already stored.
 struct SearchPart {
     std::string name;
-    std::string sql;
+    std::string table;
+    std::string rest;
 };
 std::vector<SearchPart> SearchParts();
 

@@ -1,5 +1,6 @@
 // What a new database holds, and how the service stops.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -59,6 +60,45 @@ TEST(NewDatabase, DemoHoldsCustomersWithVehiclesAndIsSeededOnlyOnce) {
     service.stop();
     service.start();
     EXPECT_EQ(column("SELECT count(*) FROM tabcustomerinfo"), Values{"0"});
+}
+
+// A database from before the list's search text, whose customer index kept column sizes: the
+// service makes both anew when it opens it, with the rows stored before, and once only.
+TEST(OlderDatabase, GetsTheSearchPartsMadeAnew) {
+    testsupport::TestService service;
+    RawPeer peer(service.endpoint());
+    ASSERT_TRUE(peer.Open());
+    ASSERT_EQ(peer.Ask(u8"nonquery:INSERT INTO tabcustomerinfo (Code, Name) VALUES ('K1', '张三丰')"),
+              "success:");
+    service.stop();
+    sqlite3* file = nullptr;
+    sqlite3_open(service.databasePath().c_str(), &file);
+    std::string older;
+    for (const char* part : {"customer_insert", "customer_delete", "customer_update",
+                             "vehicle_insert", "vehicle_delete", "vehicle_update"})
+        older += std::string("DROP TRIGGER list_text_") + part + ";";
+    older += "DROP TABLE list_text; DROP TABLE customer_search; CREATE VIRTUAL TABLE "
+             "customer_search USING fts5(Code, Name, Phone, ParkingSpaces, RegisterTime, "
+             "content='tabcustomerinfo', content_rowid='CustomerID', tokenize='trigram');";
+    ASSERT_EQ(sqlite3_exec(file, older.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(file);
+
+    for (int opening = 0; opening < 2; ++opening) {
+        service.start();
+        RawPeer again(service.endpoint());
+        ASSERT_TRUE(again.Open());
+        ASSERT_EQ(again.Ask(u8"nonquery:INSERT INTO tabcustomerinfo (Name) VALUES ('李四光')"),
+                  "success:");
+        service.stop();
+    }
+    const auto column = [&](const std::string& sql) {
+        return FileColumn(service.databasePath(), sql);
+    };
+    EXPECT_EQ(column("SELECT count(*) FROM list_text"), Values{"3"});
+    EXPECT_EQ(column(u8"SELECT count(*) FROM customer_search WHERE customer_search MATCH "
+                     u8"'\"张三丰\" OR \"李四光\"'"),
+              Values{"3"});
+    EXPECT_EQ(column("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), Values{"12"});
 }
 
 class StopSignal : public testing::TestWithParam<int> {};
