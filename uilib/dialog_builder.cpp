@@ -21,10 +21,37 @@
 #include "uilib/resource_manager_ui.h"
 #include "uilib/style_manager_ui.h"
 
+namespace {
+
+// The <Default> and <Class> definitions of one layout. Its own controls take these first, so
+// a page's definitions hold for the page even where another layout of the window defined the
+// same name first.
+struct LayoutResources {
+    std::map<std::string, std::string> defaults;
+    std::map<std::string, std::string> classes;
+
+    LayoutResources() = default;
+    explicit LayoutResources(const pugi::xml_node& root) {
+        if (std::strcmp(root.name(), "Window") != 0) return;
+        for (const pugi::xml_node& node : root.children()) {
+            std::string name = uilib_detail::Utf8ToGbk(node.attribute("name").as_string());
+            if (std::strcmp(node.name(), "Default") == 0)
+                defaults.emplace(name, uilib_detail::ReadAttributeListOf(node));
+            else if (std::strcmp(node.name(), "Class") == 0)
+                classes.emplace(name, uilib_detail::ReadAttributeListOf(node));
+        }
+    }
+};
+
+}  // namespace
+
 struct CDialogBuilder::Document {
     pugi::xml_document xml;
     std::string name;  // the skin file, or "(text)"
     std::string text;  // kept for line numbers in reports
+    // Read once: a row template is built hundreds of times per page.
+    LayoutResources resources;
+    std::map<std::string, pugi::xml_node> templates;
 
     int LineOf(const pugi::xml_node& node) const {
         auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, node.offset_debug()));
@@ -86,25 +113,6 @@ bool IsResourceElement(const char* name) {
            std::strcmp(name, "Class") == 0 || std::strcmp(name, "Template") == 0;
 }
 
-// The <Default> and <Class> definitions of one layout. Its own controls take these first, so
-// a page's definitions hold for the page even where another layout of the window defined the
-// same name first.
-struct LayoutResources {
-    std::map<std::string, std::string> defaults;
-    std::map<std::string, std::string> classes;
-
-    explicit LayoutResources(const pugi::xml_node& root) {
-        if (std::strcmp(root.name(), "Window") != 0) return;
-        for (const pugi::xml_node& node : root.children()) {
-            std::string name = uilib_detail::Utf8ToGbk(node.attribute("name").as_string());
-            if (std::strcmp(node.name(), "Default") == 0)
-                defaults.emplace(name, uilib_detail::ReadAttributeListOf(node));
-            else if (std::strcmp(node.name(), "Class") == 0)
-                classes.emplace(name, uilib_detail::ReadAttributeListOf(node));
-        }
-    }
-};
-
 // Builds one element and its children. An element nobody knows is reported and built as a
 // vertical layout, so that its children (and the names the program looks for) are kept.
 class TreeBuilder {
@@ -114,7 +122,7 @@ public:
         : m_callback(callback),
           m_manager(manager),
           m_document(document),
-          m_own(document.xml.document_element()) {}
+          m_own(document.resources) {}
 
     CControlUI* Build(const pugi::xml_node& node) {
         CControlUI* control = CreateBuiltin(node.name());
@@ -186,7 +194,7 @@ private:
     IDialogBuilderCallback* m_callback;
     CPaintManagerUI* m_manager;
     const CDialogBuilder::Document& m_document;
-    LayoutResources m_own;
+    const LayoutResources& m_own;
 };
 
 // Gives the window the layout's fonts, defaults and classes. One that another layout of the
@@ -223,11 +231,15 @@ std::map<std::string, std::shared_ptr<CDialogBuilder::Document>>& DocumentCache(
     return cache;
 }
 
-pugi::xml_node FindTemplate(const pugi::xml_node& root, const char* name) {
-    return root.find_node([name](const pugi::xml_node& node) {
+pugi::xml_node FindTemplate(CDialogBuilder::Document& document, const char* name) {
+    auto cached = document.templates.find(name);
+    if (cached != document.templates.end()) return cached->second;
+    pugi::xml_node found = document.xml.document_element().find_node([name](const pugi::xml_node& node) {
         return std::strcmp(node.name(), "Template") == 0 &&
                uilib_detail::Utf8ToGbk(node.attribute("name").as_string()) == name;
     });
+    if (found) document.templates.emplace(name, found);
+    return found;
 }
 
 void AddTo(CControlUI* parent, CControlUI* control) {
@@ -282,6 +294,7 @@ bool CDialogBuilder::Load(LPCTSTR pstrXml) {
                         parsed.description(), static_cast<long>(parsed.offset));
         return false;
     }
+    document->resources = LayoutResources(document->xml.document_element());
     if (!inlineXml) DocumentCache()[pstrXml] = document;
     m_document = document;
     return true;
@@ -316,8 +329,7 @@ CControlUI* CDialogBuilder::CreateSet(LPCTSTR pstrTemplate, IDialogBuilderCallba
         m_sError = "no layout loaded";
         return nullptr;
     }
-    pugi::xml_node found =
-        FindTemplate(m_document->xml.document_element(), pstrTemplate ? pstrTemplate : "");
+    pugi::xml_node found = FindTemplate(*m_document, pstrTemplate ? pstrTemplate : "");
     if (!found) {
         m_sError.Format("no template %s", pstrTemplate ? pstrTemplate : "");
         return nullptr;
