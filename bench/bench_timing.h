@@ -29,13 +29,15 @@ inline double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// `other` names the second side: "floor", or "peer" for a program that is no lower bound.
 inline void Report(const char* name, const std::vector<double>& project,
-                   const std::vector<double>& floor) {
+                   const std::vector<double>& floor, const char* other = "floor") {
     std::vector<double> ratios;
     for (std::size_t i = 0; i < project.size(); ++i) ratios.push_back(project[i] / floor[i]);
     std::sort(ratios.begin(), ratios.end());
-    std::printf("%s: project %.2f ms, floor %.2f ms, ratio %.1f (spread %.1f-%.1f)\n", name,
-                Median(project), Median(floor), Median(ratios), ratios.front(), ratios.back());
+    std::printf("%s: project %.2f ms, %s %.2f ms, ratio %.2f (spread %.2f-%.2f)\n", name,
+                Median(project), other, Median(floor), Median(ratios), ratios.front(),
+                ratios.back());
 }
 
 // Times the project and its floor in turn, `repeats` times, each side first in every other
@@ -43,7 +45,8 @@ inline void Report(const char* name, const std::vector<double>& project,
 // outside it). Reports as Report does and returns the project's median.
 inline double CompareInterleaved(const char* name, int repeats,
                                  const std::function<double()>& project,
-                                 const std::function<double()>& floor) {
+                                 const std::function<double()>& floor,
+                                 const char* other = "floor") {
     std::vector<double> projectMs, floorMs;
     for (int r = 0; r < repeats; ++r) {
         if (r % 2 == 0) {
@@ -54,7 +57,7 @@ inline double CompareInterleaved(const char* name, int repeats,
             projectMs.push_back(project());
         }
     }
-    Report(name, projectMs, floorMs);
+    Report(name, projectMs, floorMs, other);
     return Median(projectMs);
 }
 

@@ -2,11 +2,14 @@
 //   workbook-tool dump FILE                 every sheet's counts, then its rows as the import reads
 //                                           them, booleans as a yes/no column reads them (1, 0)
 //   workbook-tool dates FILE SHEET COLUMN   the date-time text of each cell of a 0-based column
-//   workbook-tool write OUT.xls < rows.tsv  UTF-8 tab-separated rows, the first line the header
+//   workbook-tool write OUT.xls [KINDS] < rows.tsv
+//                                           UTF-8 tab-separated rows, the first line the header;
+//                                           KINDS a letter a column: t text, d date, s date-time
 // Text is UTF-8 on the terminal and GBK inside, as everywhere in the program.
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "excel/excel_export_book.h"
 #include "excel/excel_import_book.h"
@@ -18,7 +21,7 @@ namespace {
 int Usage() {
     std::cerr << "usage: workbook-tool dump FILE\n"
                  "       workbook-tool dates FILE SHEET COLUMN\n"
-                 "       workbook-tool write OUT.xls < rows.tsv\n";
+                 "       workbook-tool write OUT.xls [KINDS] < rows.tsv\n";
     return 2;
 }
 
@@ -66,9 +69,18 @@ int Dates(const std::string& path, int sheet, int column) {
     return 0;
 }
 
-int Write(const std::string& path) {
+std::vector<ExcelExportBook::ColumnKind> Kinds(const std::string& letters) {
+    using Kind = ExcelExportBook::ColumnKind;
+    std::vector<Kind> kinds;
+    for (char letter : letters)
+        kinds.push_back(letter == 'd' ? Kind::Date : letter == 's' ? Kind::DateTime : Kind::Text);
+    return kinds;
+}
+
+int Write(const std::string& path, const std::string& kinds) {
     ExcelExportBook book;
     bool written = book.CreateWorkbook().ok;
+    book.SetColumnKinds(Kinds(kinds));
     std::string line;
     for (bool header = true; std::getline(std::cin, line); header = false) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -90,6 +102,7 @@ int main(int argc, char** argv) {
     if (command == "dump" && argc == 3) return Dump(argv[2]);
     if (command == "dates" && argc == 5)
         return Dates(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
-    if (command == "write" && argc == 3) return Write(argv[2]);
+    if (command == "write" && (argc == 3 || argc == 4))
+        return Write(argv[2], argc == 4 ? argv[3] : "");
     return Usage();
 }

@@ -134,7 +134,8 @@ double sqlite_alone_ms(const SeededFile& seeded, const std::vector<std::string>&
         exec_or_end(file, drops);
     }
     const double ms = benchtiming::MillisOf([&] {
-        for (const std::string& write : writes) exec_or_end(file, write.substr(write.find(':') + 1));
+        for (const std::string& write : writes)
+            exec_or_end(file, write.substr(write.find(':') + 1));
     });
     sqlite3_close(file);
     return ms;
