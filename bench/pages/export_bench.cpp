@@ -1,9 +1,12 @@
 // Exporting the whole customer list with page size 500: from the start click until the workbook
-// is saved, next to the floor of the same work without the pages (the store reading every page
-// on a connection of its own and the workbook holder writing and saving the same cells),
-// interleaved over several repeats. 100,000 rows fill the first sheet of the .xls workbook and go
-// on in a second; the goal is the whole export in under 15 s, with the peak RSS beside it.
+// is saved, next to a floor of none of the project's code: SQLite alone reading the same columns
+// of every row in one statement (no pages, so reading page by page shows in the ratio) and
+// libxlsxwriter writing the cells, interleaved over five repeats, each side first in turn.
+// 100,000 rows fill the first sheet of the .xls workbook and go on in a second; the goal is the
+// whole export in under 15 s, with the peak RSS beside it.
 #include <malloc.h>
+#include <sqlite3.h>
+#include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +20,6 @@
 #include "bench/pages/bench_login.h"
 #include "app/main_wnd.h"
 #include "settings/config.h"
-#include "excel/excel_export_book.h"
 #include "pages/page_export.h"
 #include "pages/page_list.h"
 #include "store/store.h"
@@ -29,7 +31,7 @@
 
 namespace {
 
-constexpr int kRepeats = 3;
+constexpr int kRepeats = 5;
 constexpr int kRows = 100000;
 constexpr double kGoalMs = 15000;
 constexpr int kPageSize = 500;
@@ -37,62 +39,64 @@ constexpr int kWaitMs = 120000;
 
 using benchtiming::Require;
 
-// The floor: every page read by the store and written by the workbook holder, nothing else.
+void Seed(const testsupport::TestService& service) {
+    DbConnection db;
+    Require(db.open(service.endpoint(), service.user(), service.password()).ok, "open");
+    db.client().SetReplyWait(1000, 60);  // seeding takes seconds on a busy machine
+    const std::string count = std::to_string(kRows);
+    Require(db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                       "i < " + count + ") INSERT INTO tabcustomerinfo (CustomerID, Code, "
+                       "Name, Phone) SELECT i, 'K' || i, '车主' || i, '139' || "
+                       "printf('%08d', i) FROM n")
+                .ok,
+            "seeding customers");
+    Require(db.execute("INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, "
+                       "ValidUntil, Allowed) SELECT '沪B' || CustomerID, CustomerID, "
+                       "CustomerID % 5 + 1, '2026-02-01', '2026-12-31 23:59:59', "
+                       "CustomerID % 2 FROM tabcustomerinfo")
+                .ok,
+            "seeding vehicles");
+}
+
+// The floor: the list's shown columns, the colour as its text, in the list's order.
 class Floor {
 public:
-    Floor(const testsupport::TestService& service, std::string target) : m_target(std::move(target)) {
-        Require(m_db.open(service.endpoint(), service.user(), service.password()).ok, "open");
-        DataTypeDictionary::data_info_map info;
-        DataTypeDictionary::data_value_map values;
-        Require(load_data_type_info(m_db, info).ok, "load_data_type_info");
-        Require(load_common_data(m_db, values).ok, "load_common_data");
-    }
-    void Seed() {
-        const std::string count = std::to_string(kRows);
-        Require(m_db.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
-                             "i < " + count + ") INSERT INTO tabcustomerinfo (CustomerID, Code, "
-                             "Name, Phone) SELECT i, 'K' || i, '车主' || i, '139' || "
-                             "printf('%08d', i) FROM n")
-                    .ok,
-                "seeding customers");
-        Require(m_db.execute("INSERT INTO tabvehicleinfo (PlateID, CustomerID, Color, ValidFrom, "
-                             "ValidUntil, Allowed) SELECT '沪B' || CustomerID, CustomerID, "
-                             "CustomerID % 5 + 1, '2026-02-01', '2026-12-31 23:59:59', "
-                             "CustomerID % 2 FROM tabcustomerinfo")
-                    .ok,
-                "seeding vehicles");
-    }
+    Floor(std::string database, std::string target)
+        : m_database(std::move(database)), m_target(std::move(target)) {}
     double Export() {
         return benchtiming::MillisOf([&] {
-            ExcelExportBook book;
-            Require(book.CreateWorkbook().ok, "create workbook");
-            const auto& columns = m_db.dictionary().shown_columns();
-            ExcelExportBook::row_t titles;
-            for (const data_type_info_t* column : columns) titles.push_back(column->DataTypeName);
-            book.WriteHeader(titles);
-            for (int page = 0; page * kPageSize < kRows; ++page) {
-                std::vector<row_info_t> rows;
-                Require(load_rows_page(m_db, {0, ""}, {}, page, kPageSize, rows).ok, "page");
-                std::vector<ExcelExportBook::row_t> lines;
-                for (const row_info_t& row : rows) {
-                    ExcelExportBook::row_t cells;
-                    for (const data_type_info_t* column : columns) {
-                        const value_map_t& values = column->DataTypeCategory == kCategoryVehicle
-                                                        ? row.vehicle.values
-                                                        : row.customer.values;
-                        const auto found = values.find(column->DataType);
-                        cells.push_back(found == values.end() ? tstring() : found->second);
-                    }
-                    lines.push_back(std::move(cells));
+            sqlite3* file = nullptr;
+            Require(sqlite3_open_v2(m_database.c_str(), &file, SQLITE_OPEN_READONLY, nullptr) ==
+                        SQLITE_OK,
+                    "open the database");
+            sqlite3_stmt* rows = nullptr;
+            Require(sqlite3_prepare_v2(file, kRowsSql, -1, &rows, nullptr) == SQLITE_OK, "rows");
+            lxw_workbook_options options{};
+            options.constant_memory = LXW_TRUE;
+            lxw_workbook* book = workbook_new_opt(m_target.c_str(), &options);
+            lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+            const int columns = sqlite3_column_count(rows);
+            for (int c = 0; c < columns; ++c)
+                worksheet_write_string(sheet, 0, c, sqlite3_column_name(rows, c), nullptr);
+            for (lxw_row_t row = 1; sqlite3_step(rows) == SQLITE_ROW; ++row) {
+                for (int c = 0; c < columns; ++c) {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(rows, c));
+                    worksheet_write_string(sheet, row, c, text ? text : "", nullptr);
                 }
-                Require(book.WriteRows(lines).ok, "write rows");
             }
-            Require(book.SaveAs(m_target).ok, "save");
+            sqlite3_finalize(rows);
+            sqlite3_close(file);
+            Require(workbook_close(book) == LXW_NO_ERROR, "save");
         });
     }
 
 private:
-    DbConnection m_db;
+    static constexpr const char* kRowsSql =
+        "SELECT c.Code, c.Name, c.Phone, v.PlateID, (SELECT Value FROM tabcommondatainfo WHERE "
+        "DataType = 'Color' AND ValueID = v.Color) AS Color, v.ValidFrom, v.ValidUntil, "
+        "v.Allowed FROM tabcustomerinfo AS c LEFT JOIN tabvehicleinfo AS v ON v.CustomerID = "
+        "c.CustomerID ORDER BY c.CustomerID, v.rowid";
+    std::string m_database;
     std::string m_target;
 };
 
@@ -166,25 +170,32 @@ int main() {
     guisupport::EnsureApplication();
     LoadedSkin skin;
     benchtiming::EndOnMessageBox();
-    testsupport::TestService service;
+    testsupport::TestService::Options options;
+    options.arguments = {"--request-timeout-ms", "60000"};
+    testsupport::TestService service(options);
     ScratchDir scratch;
-    Floor floor(service, scratch.file("floor.xls"));
-    floor.Seed();
+    Seed(service);
+    Floor floor(service.databasePath(), scratch.file("floor.xlsx"));
     Client client(service, scratch.file("export.xls"));
 
     std::vector<double> project, floors;
     double before = 0, peak = 0;
-    for (int repeat = 0; repeat < kRepeats; ++repeat) {
-        floors.push_back(floor.Export());
+    auto export_by_client = [&] {
         Memory::ResetPeak();
         before = Memory::NowMb();
         project.push_back(client.Export());
         peak = std::max(peak, Memory::PeakMb());
+    };
+    for (int repeat = 0; repeat < kRepeats; ++repeat) {
+        if (repeat % 2 == 0) export_by_client();
+        floors.push_back(floor.Export());
+        if (repeat % 2 == 1) export_by_client();
     }
     const std::string name = "export_all_" + std::to_string(kRows) + "_rows_page_" + std::to_string(kPageSize);
     benchtiming::Report(name.c_str(), project, floors);
-    std::printf("export goal: < %.0f ms; peak RSS %.1f MB during the export, %.1f MB before it\n",
-                kGoalMs, peak, before);
+    std::printf("%s: goal < %.0f ms %s; peak RSS %.1f MB during the export, %.1f MB before it\n",
+                name.c_str(), kGoalMs, benchtiming::Median(project) < kGoalMs ? "met" : "NOT met",
+                peak, before);
     UISetMessageBoxHook({});
     return 0;
 }
