@@ -168,7 +168,8 @@ Database::Database(sqlite3* db, bool reader) : m_db(db), m_reader(reader) {
 Database::~Database() {
     // Lets later queries plan with fresh statistics; closing checkpoints the WAL into the file.
     sqlite3_exec(m_db, "PRAGMA optimize", nullptr, nullptr, nullptr);
-    sqlite3_close(m_db);
+    // Closes for good once the kept statements are finalized, right after this.
+    sqlite3_close_v2(m_db);
 }
 
 int Database::Authorize(void* self, int action, const char* first, const char* second,
@@ -231,19 +232,31 @@ Database::Outcome Database::RunStatements(std::string_view sql, std::string* rep
     const char* next = sql.data();
     const char* end = next + sql.size();
     while (next < end) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(m_db, next, static_cast<int>(end - next), &statement, &next) !=
-            SQLITE_OK) {
+        const std::string_view rest(next, end - next);
+        sqlite3_stmt* statement = m_statements.Find(rest);
+        const bool kept = statement != nullptr;
+        if (kept) {
+            next = end;
+        } else if (sqlite3_prepare_v2(m_db, next, static_cast<int>(rest.size()), &statement,
+                                      &next) != SQLITE_OK) {
             if (m_reader) return Outcome::kNeedsWriter;
             error = LastError();
             return Outcome::kFailed;
         }
         if (!statement) continue;  // only blanks or a comment were left
         const Outcome outcome = RunStatement(statement, reply, error);
-        sqlite3_finalize(statement);
+        if (kept) sqlite3_reset(statement);
+        else if (next == end) KeepForNextTime(rest, statement);
+        else sqlite3_finalize(statement);
         if (outcome != Outcome::kDone) return outcome;
     }
     return Outcome::kDone;
+}
+
+// The last statement of a request is kept: it is the whole of most requests.
+void Database::KeepForNextTime(std::string_view sql, sqlite3_stmt* statement) {
+    sqlite3_reset(statement);
+    m_statements.Keep(sql, statement);
 }
 
 Database::Outcome Database::RunStatement(sqlite3_stmt* statement, std::string* reply,
@@ -262,11 +275,13 @@ bool Database::BeginBeforeWriting(bool writes, std::string& error) {
 }
 
 bool Database::Step(sqlite3_stmt* statement, std::string* reply, std::string& error) {
+    // The columns are read after the first step: a kept statement is prepared again there when
+    // the schema has changed since, and `SELECT *` may then have other columns.
+    int rc = sqlite3_step(statement);
     const bool collect = reply && sqlite3_column_count(statement) > 0;
     if (collect) reply->resize(m_rowsStart);
     if (collect && !AppendWithinLimits(AppendHeaderLine, statement, *reply, error)) return false;
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(statement)) {
         if (collect && !AppendWithinLimits(AppendRowLine, statement, *reply, error)) return false;
     }
     if (rc == SQLITE_DONE) return true;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "netsqlite/zmq_client.h"
+#include "service/statement_cache.h"
 
 // A request is stopped while the client still waits for its answer: stopped later, a write could
 // be kept after the client has reported it lost, and the client's socket would still be waiting.
@@ -69,6 +70,7 @@ private:
     static int OnProgress(void* self);
 
     Outcome RunStatements(std::string_view sql, std::string* reply, std::string& error);
+    void KeepForNextTime(std::string_view sql, sqlite3_stmt* statement);
     Outcome RunStatement(sqlite3_stmt* statement, std::string* reply, std::string& error);
     bool Step(sqlite3_stmt* statement, std::string* reply, std::string& error);
     bool AppendWithinLimits(bool (*append)(sqlite3_stmt*, std::string&, size_t),
@@ -91,4 +93,5 @@ private:
     size_t m_readsReplyBytes = 0;
     size_t m_maxReplyBytes = 0;
     size_t m_rowsStart = 0;  // where the rows begin in the reply being built
+    StatementCache m_statements;
 };

@@ -24,9 +24,10 @@ constexpr auto kQuickQuery = std::chrono::milliseconds(1);
 constexpr size_t kQuickReplyBytes = size_t{256} << 10;
 // Kinds of query remembered as slow; more are forgotten all at once.
 constexpr size_t kSlowKindsKept = 256;
-// Messages ZeroMQ reads ahead per peer before it stops reading that peer's connection: with the
-// one it is reading, a peer that never opens makes it hold at most two of the largest requests.
-constexpr int kReadAheadMessages = 1;
+// Messages ZeroMQ reads ahead per peer before it stops reading that peer's connection, so a peer
+// that never opens makes it hold at most five of the largest requests while this thread is away.
+// Fewer would cost a wake-up of ZeroMQ's thread for every request taken.
+constexpr int kReadAheadMessages = 4;
 // Messages received before finished work is looked at again.
 constexpr int kReceiveBatch = 256;
 
@@ -50,6 +51,7 @@ const char kUnreadReplies[] =
 // Reads every frame of one message: the routing envelope, then the request.
 Message ReceiveFrames(void* socket) {
     Message frames;
+    frames.reserve(3);
     do {
         Frame frame;
         if (!frame.Receive(socket)) break;
@@ -149,27 +151,36 @@ bool Server::Bind(const std::string& endpoint, std::string& error) {
 }
 
 void Server::Run(const std::atomic<bool>& stop_requested) {
-    std::vector<zmq_pollitem_t> items = {{m_monitor, 0, ZMQ_POLLIN, 0}, {m_socket, 0, ZMQ_POLLIN, 0}};
-    std::vector<std::pair<WorkerPool*, size_t>> workers;
-    for (WorkerPool* pool : {m_readers.get(), m_writer.get()}) {
-        for (size_t i = 0; i < pool->size(); ++i) {
-            items.push_back({pool->socket(i), 0, ZMQ_POLLIN, 0});
-            workers.emplace_back(pool, i);
-        }
-    }
+    std::vector<zmq_pollitem_t> items;
+    std::vector<std::pair<WorkerPool*, size_t>> busy;
     while (!stop_requested) {
+        WatchBusyWorkers(items, busy);
         const int ready = zmq_poll(items.data(), static_cast<int>(items.size()), kStopCheckMs);
         if (ready < 0 && zmq_errno() != EINTR) return;
         // Closed connections first: a new connection may already reuse a closed one's socket.
         ForgetClosedConnections();
         if (ready == 0) GiveMemoryBack();
         if (ready <= 0) continue;
-        for (size_t i = 0; i < workers.size(); ++i) {
-            if (items[2 + i].revents & ZMQ_POLLIN)
-                Deliver(workers[i].first->Finished(workers[i].second));
+        for (size_t i = 0; i < busy.size(); ++i) {
+            if (items[2 + i].revents & ZMQ_POLLIN) Deliver(busy[i].first->Finished(busy[i].second));
         }
         if (items[1].revents & ZMQ_POLLIN) ReceiveAvailable();
         StartQueued();
+    }
+}
+
+// The sockets to wait on: the connections' closing, the peers, and the workers that have a job.
+// An idle worker has nothing to say, and each socket watched makes every wait cost more.
+void Server::WatchBusyWorkers(std::vector<zmq_pollitem_t>& items,
+                              std::vector<std::pair<WorkerPool*, size_t>>& busy) const {
+    items = {{m_monitor, 0, ZMQ_POLLIN, 0}, {m_socket, 0, ZMQ_POLLIN, 0}};
+    busy.clear();
+    for (WorkerPool* pool : {m_readers.get(), m_writer.get()}) {
+        for (size_t i = 0; i < pool->size(); ++i) {
+            if (!pool->IsBusy(i)) continue;
+            items.push_back({pool->socket(i), 0, ZMQ_POLLIN, 0});
+            busy.emplace_back(pool, i);
+        }
     }
 }
 
@@ -226,19 +237,19 @@ void Server::Dispatch(const std::string& id, Peer& peer, Pending pending) {
         Release(peer, request.back().Bytes().size());
         return Reply(request, std::move(*answer), peer);
     }
-    auto job = std::make_unique<Job>();
-    job->peer = id;
-    job->budget.arrived = pending.arrived;
-    if (m_unsentBytes > kTotalUnsentBytes) job->budget.maxReplyBytes = kSmallReplyBytes;
-    job->request = std::move(request);
+    Job job;
+    job.budget.arrived = pending.arrived;
+    if (m_unsentBytes > kTotalUnsentBytes) job.budget.maxReplyBytes = kSmallReplyBytes;
+    job.request = std::move(request);
     // A kind of query that ran long last time goes to a reader without trying here again.
-    const size_t kind = KindOf(job->request.back().Bytes());
-    if (m_slowKinds.count(kind)) job->outcome = Database::Outcome::kTooSlow;
-    else TryHere(*job, kind);
-    if (job->outcome == Database::Outcome::kDone || job->outcome == Database::Outcome::kFailed)
-        return Complete(*job, peer);
+    const size_t kind = KindOf(job.request.back().Bytes());
+    if (m_slowKinds.count(kind)) job.outcome = Database::Outcome::kTooSlow;
+    else TryHere(job, kind);
+    if (job.outcome == Database::Outcome::kDone || job.outcome == Database::Outcome::kFailed)
+        return Complete(job, peer);
+    job.peer = id;
     peer.busy = true;
-    Enqueue(std::move(job));
+    Enqueue(std::make_unique<Job>(std::move(job)));
 }
 
 void Server::TryHere(Job& job, size_t kind) {

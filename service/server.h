@@ -1,5 +1,7 @@
 #pragma once
 
+#include <zmq.h>
+
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -57,6 +59,8 @@ private:
         std::shared_ptr<std::atomic<size_t>> unsentBytes = std::make_shared<std::atomic<size_t>>(0);
     };
 
+    void WatchBusyWorkers(std::vector<zmq_pollitem_t>& items,
+                          std::vector<std::pair<WorkerPool*, size_t>>& busy) const;
     void ReceiveAvailable();
     void Accept(Message request);
     bool Admits(const Peer& peer, size_t bytes) const;

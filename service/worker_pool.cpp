@@ -1,12 +1,16 @@
 #include "service/worker_pool.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
 #include "service/request_handler.h"
 
 namespace {
+
+constexpr int kNicerBy = 5;
 
 void Wake(void* socket) {
     zmq_send(socket, nullptr, 0, 0);
@@ -72,6 +76,8 @@ void WorkerPool::Serve(void* context, std::string endpoint, Worker* worker) {
     sigset_t all;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    // Below the service's own thread, so that a long query never keeps it from short ones.
+    setpriority(PRIO_PROCESS, gettid(), kNicerBy);
     void* socket = zmq_socket(context, ZMQ_PAIR);
     zmq_connect(socket, endpoint.c_str());
     while (AwaitWake(socket, 0)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,9 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     bool HasIdle() const { return !m_idle.empty(); }
+    bool IsBusy(size_t worker) const {
+        return std::find(m_idle.begin(), m_idle.end(), worker) == m_idle.end();
+    }
     void Start(std::unique_ptr<Job> job);
     // The sockets on which finished jobs come back, in worker order.
     size_t size() const { return m_workers.size(); }

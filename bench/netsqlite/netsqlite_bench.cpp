@@ -21,6 +21,7 @@
 #include "bench/bench_timing.h"
 #include "netsqlite/base64.h"
 #include "netsqlite/db_connection.h"
+#include "netsqlite/net_sqlite_client.h"
 #include "tests/support/test_service.h"
 
 namespace {
@@ -137,6 +138,13 @@ void ReportParser() {
 class EchoPeer {
 public:
     explicit EchoPeer(std::string reply) : m_reply(std::move(reply)) {
+        // The service's socket options, so that only what the service does differs.
+        const int64_t maxSize = kMaxRequestBytes;
+        zmq_setsockopt(m_socket, ZMQ_MAXMSGSIZE, &maxSize, sizeof maxSize);
+        const int readAhead = 4;
+        zmq_setsockopt(m_socket, ZMQ_RCVHWM, &readAhead, sizeof readAhead);
+        const int linger = 0;
+        zmq_setsockopt(m_socket, ZMQ_LINGER, &linger, sizeof linger);
         do m_endpoint = "tcp://" + testsupport::NextLoopbackAddress() + ":5566";
         while (zmq_bind(m_socket, m_endpoint.c_str()) != 0);
         m_thread = std::thread([this] { Serve(); });

@@ -2,6 +2,7 @@
 // of it is, and no request leaves a transaction open for the next.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "tests/service/raw_peer.h"
@@ -70,6 +71,25 @@ TEST(WholeRequestAnswer, SuccessOfReadsAndWritesTogetherIsDurable) {
     service.stop(SIGKILL);
     EXPECT_EQ(FileColumn(service.databasePath(), "SELECT Code FROM tabcustomerinfo"),
               Values{"lost"});
+}
+
+// The same query asked again answers from the database as it is now, not as it was when first
+// asked: its rows, and its columns after the table changed.
+TEST(RepeatedQuery, SeesWhatChangedSinceItWasLastAsked) {
+    testsupport::TestService service;
+    RawPeer peer(service.endpoint());
+    ASSERT_TRUE(peer.Open());
+    const auto every = [&peer] {
+        return peer.Ask("query:SELECT * FROM tabcustomerinfo").value_or("");
+    };
+    const auto lines = [](const std::string& reply) {
+        return std::count(reply.begin(), reply.end(), '\n');
+    };
+    EXPECT_EQ(lines(every()), 1);  // the header alone
+    ASSERT_EQ(peer.Ask("nonquery:INSERT INTO tabcustomerinfo (Code) VALUES ('again')"), "success:");
+    EXPECT_EQ(lines(every()), 2);
+    ASSERT_EQ(peer.Ask("nonquery:ALTER TABLE tabcustomerinfo ADD COLUMN Added TEXT"), "success:");
+    EXPECT_NE(every().find("," + Line({"Added"})), std::string::npos);
 }
 
 }  // namespace
