@@ -111,6 +111,8 @@ void CComboUnionWnd::Place() {
 void CComboUnionWnd::CloseDropDown() {
     if (!m_pCombo) return;
     WatchCombo(false);
+    // Its arrow shows whether it is open: it is drawn again pointing down.
+    m_pCombo->Invalidate();
     m_pCombo = nullptr;
     ShowWindow(false);
 }
