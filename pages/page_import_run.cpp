@@ -19,7 +19,8 @@
 namespace {
 
 constexpr int kPageSizes[] = {100, 200, 300, 400, 500};
-constexpr int kTickColumnWidth = 90;
+// The tick and one result mark: eight columns of the default data types fit the default window.
+constexpr int kTickColumnWidth = 64;
 
 CDuiString Formatted(const char* format, int a) {
     CDuiString text;

@@ -367,6 +367,62 @@ TEST_F(ImportTest, DataTypesReadAgainDoNotMoveCellsIntoOtherColumns) {
               (std::vector<std::string>{"P00000|2026-03-01", "P00001|2026-03-02"}));
 }
 
+// A workbook as openpyxl writes it (absolute part names, inline strings), with Chinese headers
+// the wizard matches by itself, a code and name merged down over a customer's two vehicles and
+// booleans as LibreOffice writes them (a formula with its cached value): every row is stored as
+// it reads, and its eight columns fit the default window beside the vertical scrollbar.
+TEST_F(ImportTest, AnOpenpyxlWorkbookWithMergedCellsAndFormulaBooleansIsStoredExactly) {
+    const std::string path = m_dir.file("openpyxl.xlsx");
+    ASSERT_TRUE(MakeWithOpenpyxl(path, u8R"(
+import datetime, shutil, zipfile
+wb = openpyxl.Workbook()
+ws = wb.active
+until = datetime.datetime(2026, 12, 31, 23, 59, 59)
+for row in [['客户编号', '客户姓名', '车位数', '车牌号码', '车辆颜色', '生效日期', '有效期至', '允许通行'],
+            ['N001', '张三', 2, '京A12345', '白色', datetime.date(2026, 3, 1), until, True],
+            [None, None, 2, '京B23456', '黑色', datetime.date(2026, 3, 2), until, False],
+            ['N002', '李四', 1, '沪C34567', '白色', datetime.date(2026, 3, 3), until, True]]:
+    ws.append(row)
+for i in range(20):  # enough rows for the grid's vertical scrollbar
+    ws.append(['M%02d' % i, '王五', 1, '苏E%05d' % i, '白色', datetime.date(2026, 3, 4), until, True])
+for cells in ['A2:A3', 'B2:B3']:
+    ws.merge_cells(cells)
+wb.save(path)
+shutil.move(path, path + '.tmp')
+with zipfile.ZipFile(path + '.tmp') as source, zipfile.ZipFile(path, 'w') as target:
+    for item in source.infolist():
+        data = source.read(item.filename)
+        if item.filename.startswith('xl/worksheets/'):
+            data = data.replace(b't="b"><v>1</v>', b't="b"><f>TRUE()</f><v>1</v>')
+            data = data.replace(b't="b"><v>0</v>', b't="b"><f>FALSE()</f><v>0</v>')
+            assert data.count(b'TRUE()</f>') == 22 and data.count(b'FALSE()</f>') == 1
+        target.writestr(item, data)
+)"));
+    m_config->SetIntValue("Import", "AutoStep", 0);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    for (int step = CPageImport::kStepColumns; step <= CPageImport::kStepMatch; ++step) {
+        Next();
+        ASSERT_EQ(m_import->GetStep(), step) << ::testing::PrintToString(m_boxes);
+    }
+    ListNamed("import_list_excel_db_match_type").SelectItem(4);
+    apptest::ClickControl(*m_main, "import_dm_auto_btn");
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepPreview) << ::testing::PrintToString(m_boxes);
+    m_main->GetPaintManager().UpdateLayout();
+    EXPECT_EQ(ListNamed("import_list").GetScrollRange().cx, 0);
+    Picture("import_openpyxl_preview");
+
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据23条,成功导入23条");
+    EXPECT_EQ(Column("SELECT c.Code || '|' || c.Name || '|' || c.ParkingSpaces || '|' || v.PlateID || '|' || "
+                     "v.Color || '|' || v.ValidFrom || '|' || v.ValidUntil || '|' || v.Allowed AS v FROM "
+                     "tabvehicleinfo v JOIN tabcustomerinfo c ON c.CustomerID = v.CustomerID WHERE c.Code "
+                     "LIKE 'N00%' ORDER BY v.PlateID"),
+              (std::vector<std::string>{"N001|张三|2|京A12345|1|2026-03-01|2026-12-31 23:59:59|1",
+                                        "N001|张三|2|京B23456|2|2026-03-02|2026-12-31 23:59:59|0",
+                                        "N002|李四|1|沪C34567|1|2026-03-03|2026-12-31 23:59:59|1"}));
+}
+
 TEST_F(ImportTest, NoTickedRowIsRefused) {
     const std::string path = m_dir.file("none.xlsx");
     MakeXlsx(path, {CustomerSheet(3)});
