@@ -242,9 +242,8 @@ void Server::Dispatch(const std::string& id, Peer& peer, Pending pending) {
     if (m_unsentBytes > kTotalUnsentBytes) job.budget.maxReplyBytes = kSmallReplyBytes;
     job.request = std::move(request);
     // A kind of query that ran long last time goes to a reader without trying here again.
-    const size_t kind = KindOf(job.request.back().Bytes());
-    if (m_slowKinds.count(kind)) job.outcome = Database::Outcome::kTooSlow;
-    else TryHere(job, kind);
+    if (IsSlowKind(job.request.back().Bytes())) job.outcome = Database::Outcome::kTooSlow;
+    else TryHere(job);
     if (job.outcome == Database::Outcome::kDone || job.outcome == Database::Outcome::kFailed)
         return Complete(job, peer);
     job.peer = id;
@@ -252,14 +251,19 @@ void Server::Dispatch(const std::string& id, Peer& peer, Pending pending) {
     Enqueue(std::make_unique<Job>(std::move(job)));
 }
 
-void Server::TryHere(Job& job, size_t kind) {
+void Server::TryHere(Job& job) {
     Database::Budget quick = job.budget;
     quick.readsFor = kQuickQuery;
     quick.readsReplyBytes = kQuickReplyBytes;
     job.outcome = RequestHandler::RunSql(*m_quick, job.request.back().Bytes(), quick, job.reply);
     if (job.outcome != Database::Outcome::kTooSlow) return;
     if (m_slowKinds.size() >= kSlowKindsKept) m_slowKinds.clear();
-    m_slowKinds.insert(kind);
+    m_slowKinds.insert(KindOf(job.request.back().Bytes()));
+}
+
+// Most of the time no kind is slow, and the request need not be looked at.
+bool Server::IsSlowKind(std::string_view request) const {
+    return !m_slowKinds.empty() && m_slowKinds.count(KindOf(request));
 }
 
 // A read that was too slow here goes to a reader, one that writes to the writer.
@@ -283,7 +287,8 @@ void Server::StartQueued() {
 void Server::Deliver(std::unique_ptr<Job> job) {
     if (!job) return;
     if (job->outcome == Database::Outcome::kNeedsWriter) return Enqueue(std::move(job));
-    if (job->took <= kQuickQuery) m_slowKinds.erase(KindOf(job->request.back().Bytes()));
+    if (job->took <= kQuickQuery && !m_slowKinds.empty())
+        m_slowKinds.erase(KindOf(job->request.back().Bytes()));
     Peer& peer = m_peers[job->peer];
     peer.busy = false;
     Complete(*job, peer);

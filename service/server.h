@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -66,7 +67,8 @@ private:
     bool Admits(const Peer& peer, size_t bytes) const;
     void ServeNext(const std::string& id);
     void Dispatch(const std::string& id, Peer& peer, Pending pending);
-    void TryHere(Job& job, size_t kind);
+    void TryHere(Job& job);
+    bool IsSlowKind(std::string_view request) const;
     void Enqueue(std::unique_ptr<Job> job);
     void StartQueued();
     void Deliver(std::unique_ptr<Job> job);
