@@ -7,7 +7,7 @@
 #include "netsqlite/zmq_client.h"
 
 // The service refuses longer requests unread. ZeroMQ takes in a message whole before the
-// service sees who sent it, so every connection may cost the service this much memory.
+// service sees who sent it, so this bounds what one connection can make the service hold.
 constexpr size_t kMaxRequestBytes = size_t{16} << 20;
 
 // The database service's text protocol. Requests are sent at any length; the service
