@@ -1,14 +1,10 @@
 #include "pages/page_export.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "settings/config.h"
-#include "excel/choose_workbook_file.h"
-#include "netsqlite/text_codec.h"
+#include "controls/choose_workbook_file.h"
 #include "pages/find_sub_control.h"
 #include "pages/page_list.h"
 #include "pages/step_focus.h"
@@ -41,53 +37,6 @@ tstring LastExportPath() {
 
 void RememberExportPath(const tstring& path) {
     if (CConfig* config = CConfig::Instance()) config->SetValue(kSettingsSection, kSettingsPath, path);
-}
-
-// The exact, case-sensitive rule of the save dialog: anything but a last part "xls" after a dot
-// gets ".xls" appended.
-tstring WithXlsSuffix(const tstring& path) {
-    const size_t dot = path.rfind('.');
-    if (dot != tstring::npos && path.compare(dot + 1, tstring::npos, "xls") == 0) return path;
-    return path + ".xls";
-}
-
-// Paths are GBK like every text of the program; the file system's names are UTF-8.
-bool FileExists(const tstring& path) {
-    struct stat info;
-    return ::stat(GbkToUtf8(path).c_str(), &info) == 0;
-}
-
-// Where the name of a file path (UTF-8) starts: its folder is what comes before.
-size_t NameStart(const std::string& file) {
-    const size_t slash = file.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-}
-
-// Saving makes a new file in the target's folder and renames it over the target, so that folder
-// must take new files, and the target must not be a folder itself.
-bool CanSaveAt(const tstring& path) {
-    const std::string file = GbkToUtf8(path);
-    const size_t nameStart = NameStart(file);
-    const std::string folder = nameStart == 0 ? "." : file.substr(0, nameStart);
-    struct stat info;
-    const bool isFolder = ::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    return !isFolder && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
-// LibreOffice marks a file it has open with a lock file beside it. Replacing the file under it
-// would leave the old rows on its screen, and "open file" would only bring that window up.
-bool OpenInAnOfficeProgram(const tstring& path) {
-    const std::string file = GbkToUtf8(path);
-    const size_t nameStart = NameStart(file);
-    const std::string lock = file.substr(0, nameStart) + ".~lock." + file.substr(nameStart) + "#";
-    return ::access(lock.c_str(), F_OK) == 0;
-}
-
-// Dates, and dates with their time, go out as date cells; timestamps stay text, as shown.
-ExcelExportBook::ColumnKind ColumnKindOf(int32_t type) {
-    if (type == kTypeDate) return ExcelExportBook::ColumnKind::Date;
-    if (type == kTypeDateTime) return ExcelExportBook::ColumnKind::DateTime;
-    return ExcelExportBook::ColumnKind::Text;
 }
 
 void ShowControl(CControlUI* control, bool bShow) {
@@ -139,6 +88,7 @@ void CPageExport::FindControls() {
     m_pSelectedRows = FindSubControlAs<COptionUI>(this, "opt_export_cur_select", "Option");
     m_pCurrentPage = FindSubControlAs<COptionUI>(this, "opt_export_cur_page", "Option");
     m_pWholeList = FindSubControlAs<COptionUI>(this, "opt_export_all", "Option");
+    m_pAllColumns = FindSubControlAs<COptionUI>(this, "opt_export_all_columns", "Option");
     m_pProgress = FindSubControlAs<CProgressUI>(this, "export_progressbar", "Progress");
     m_pStart = FindSubControlAs<CButtonUI>(this, "btn_start_export", "Button");
     m_pDoneMsg = FindSubControlAs<CLabelUI>(this, "export_done_msg", "Label");
@@ -175,7 +125,7 @@ void CPageExport::ChooseTargetFile() {
     const tstring chosen = ChooseWorkbookFile(m_pManager->GetPaintWindow(),
                                               {{"excel文件 *.xls", "*.xls"}}, start, true);
     if (chosen.empty() || !m_pFileEdit) return;
-    m_pFileEdit->SetText(WithXlsSuffix(chosen).c_str());
+    m_pFileEdit->SetText(ExportRun::WithXlsSuffix(chosen).c_str());
 }
 
 // --- Starting ----------------------------------------------------------------------------------
@@ -185,7 +135,7 @@ void CPageExport::StartExport() {
     // The result of an earlier export must not stand beside a refusal of this one.
     if (m_pDoneMsg) m_pDoneMsg->SetText("");
     ShowControl(m_pOpenFile, false);
-    if (!m_book.ExcelAvailable()) {
+    if (!m_run.ExcelAvailable()) {
         UIMessageBox(owner, "不能初始化excel,请先安装excel！");
         return;
     }
@@ -195,17 +145,19 @@ void CPageExport::StartExport() {
         return;
     }
     // Found now rather than after every row has been read.
-    if (!CanSaveAt(path)) {
-        UIMessageBox(owner, "不能在这个位置保存文件，请选择一个存在并且可以写入的文件夹！");
-        return;
-    }
-    if (OpenInAnOfficeProgram(path)) {
-        UIMessageBox(owner, "文件正在被其他程序打开，请先关闭该文件，或者选择其他文件名！");
+    if (const char* refusal = ExportRun::TargetRefusal(path)) {
+        UIMessageBox(owner, refusal);
         return;
     }
     if (!m_pPageList) return;
     const bool bWholeList = !(m_pSelectedRows && m_pSelectedRows->IsSelected()) &&
                             !(m_pCurrentPage && m_pCurrentPage->IsSelected());
+    m_bAllColumns = m_pAllColumns && m_pAllColumns->IsSelected();
+    // The rows the list shows were read without its hidden columns.
+    if (m_bAllColumns && !bWholeList) {
+        UIMessageBox(owner, "导出全部列时只能导出整个客户列表，请返回上一步选择“整个客户列表”！");
+        return;
+    }
     std::vector<row_info_t> rows;
     if (!bWholeList && !CollectRows(rows)) return;
     if (bWholeList && m_pPageList->GetTotal() == 0) {
@@ -216,24 +168,16 @@ void CPageExport::StartExport() {
     RememberExportPath(path);
     m_target = path;
     // Without a workbook every row would be lost and only the save would say so: stop here.
-    if (!m_book.CreateWorkbook().ok) {
+    if (!m_run.Begin(*m_pDictionary, m_bAllColumns).ok) {
         UIMessageBox(owner, "创建excel表格失败！");
         return;
     }
-    m_columns.clear();
-    std::vector<ExcelExportBook::ColumnKind> kinds;
-    for (const data_type_info_t* column : m_pDictionary->shown_columns()) {
-        m_columns.push_back(*column);
-        kinds.push_back(ColumnKindOf(column->Type));
-    }
-    m_book.SetColumnKinds(kinds);
     SetExporting(true);
-    m_exported = 0;
     if (bWholeList) {
         StartListWalk();
         return;
     }
-    const bool written = WriteHeader() && WriteRows(rows);
+    const bool written = m_run.WriteHeader().ok && m_run.WriteRows(rows);
     Finish(written ? Outcome::kDone : Outcome::kWriteFailed);
 }
 
@@ -253,7 +197,7 @@ bool CPageExport::CollectRows(std::vector<row_info_t>& rows) {
 }
 
 bool CPageExport::ConfirmTarget(const tstring& path) {
-    return !FileExists(path) ||
+    return !ExportRun::TargetExists(path) ||
            UIMessageBox2(m_pManager->GetPaintWindow(), "文件已存在，确定要覆盖吗？") == 0;
 }
 
@@ -261,13 +205,13 @@ void CPageExport::StartListWalk() {
     m_total = m_pPageList->GetTotal();
     if (m_pProgress) m_pProgress->SetValue(0);
     ShowControl(m_pProgress, true);
-    if (!WriteHeader()) {
+    if (!m_run.WriteHeader().ok) {
         Finish(Outcome::kWriteFailed);
         return;
     }
     m_bWalking = true;
     m_restorePage = m_pPageList->GetPageIndex();
-    m_pPageList->SetBusy(true);
+    m_pPageList->SetBusy(true, m_bAllColumns ? ListColumns::All : ListColumns::Shown);
     AskForPage(0);
 }
 
@@ -293,18 +237,18 @@ void CPageExport::WriteLoadedPage() {
         m_bEmptyPageSeen = true;
         return;
     }
-    if (!RowsHoldExportedColumns(rows)) {
+    if (!m_run.RowsHoldColumns(rows)) {
         Finish(Outcome::kColumnsHidden);
         return;
     }
-    if (!WriteRows(rows)) {
+    if (!m_run.WriteRows(rows)) {
         Finish(Outcome::kWriteFailed);
         return;
     }
     ShowProgress();
     // The list may have shrunk or grown since it was counted: its last page ends the walk too.
     const bool lastPage = m_wantedPage + 1 >= m_pPageList->GetPageCount();
-    if (m_exported >= m_total || lastPage || !AskForPage(m_wantedPage + 1)) Finish(Outcome::kDone);
+    if (m_run.Exported() >= m_total || lastPage || !AskForPage(m_wantedPage + 1)) Finish(Outcome::kDone);
 }
 
 void CPageExport::OnPageLoaded(TaskContext ctx) {
@@ -336,7 +280,7 @@ void CPageExport::OnRowCount(TaskContext ctx) {
         return;
     }
     // Emptied since it was counted: say so, as an empty list at the start does.
-    if (m_exported == 0) UIMessageBox(m_pManager->GetPaintWindow(), kNoRows);
+    if (m_run.Exported() == 0) UIMessageBox(m_pManager->GetPaintWindow(), kNoRows);
     Finish(Outcome::kDone);
 }
 
@@ -347,44 +291,10 @@ void CPageExport::OnRowsWritten(TaskContext ctx) {
     if (m_bWalking && ctx.Get(task_keys::ret).ok) Finish(Outcome::kListChanged);
 }
 
-// A column hidden on the data configuration page during the walk is no longer read by the
-// list's page query: its cells would be written empty.
-bool CPageExport::RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const {
-    const row_info_t& row = rows.front();
-    return std::all_of(m_columns.begin(), m_columns.end(), [&](const data_type_info_t& column) {
-        const value_map_t& values =
-            column.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
-        return values.count(column.DataType) != 0;
-    });
-}
-
 void CPageExport::ShowProgress() {
     if (!m_pProgress) return;
-    const long long percent = static_cast<long long>(m_exported) * 100 / m_total;
+    const long long percent = static_cast<long long>(m_run.Exported()) * 100 / m_total;
     m_pProgress->SetValue(static_cast<int>(std::min(percent, 100LL)));
-}
-
-// --- Writing -----------------------------------------------------------------------------------
-
-bool CPageExport::WriteHeader() {
-    ExcelExportBook::row_t titles;
-    for (const data_type_info_t& column : m_columns) titles.push_back(column.DataTypeName);
-    return m_book.WriteHeader(titles).ok;
-}
-
-bool CPageExport::WriteRows(const std::vector<row_info_t>& rows) {
-    std::vector<ExcelExportBook::row_t> lines;
-    lines.reserve(rows.size());
-    for (const row_info_t& row : rows) {
-        ExcelExportBook::row_t cells;
-        cells.reserve(m_columns.size());
-        for (const data_type_info_t& column : m_columns)
-            cells.push_back(m_pPageList->CellText(row, column).str());
-        lines.push_back(std::move(cells));
-    }
-    const bool written = m_book.WriteRows(lines).ok;
-    if (written) m_exported += static_cast<int>(rows.size());
-    return written;
 }
 
 // --- Finishing ---------------------------------------------------------------------------------
@@ -403,9 +313,8 @@ void CPageExport::Finish(Outcome outcome) {
     else if (outcome == Outcome::kWriteFailed)
         UIMessageBox(owner, "写入excel表格失败，导出已停止，文件没有保存！请确认磁盘空间足够、"
                             "列表显示的列不超过256列，然后重新导出。");
-    else if (m_exported > 0)
+    else if (m_run.Exported() > 0)
         SaveWorkbook();
-    m_book.ResetNextRow();
     ShowControl(m_pProgress, false);
     SetExporting(false);
 }
@@ -420,13 +329,13 @@ void CPageExport::EndListWalk() {
 }
 
 void CPageExport::SaveWorkbook() {
-    if (!m_book.SaveAs(m_target).ok) {
+    if (!m_run.Save(m_target).ok) {
         UIMessageBox(m_pManager->GetPaintWindow(),
                      "保存文件失败，请确认磁盘有足够的空间、文件夹可以写入，然后重新导出！");
         return;
     }
     CDuiString done;
-    done.Format("导出已完成，共导出%d行", m_exported);
+    done.Format("导出已完成，共导出%d行", m_run.Exported());
     if (m_pDoneMsg) m_pDoneMsg->SetText(done);
     ShowControl(m_pOpenFile, true);
 }

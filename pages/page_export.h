@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/main_tab_page_ui.h"
-#include "excel/excel_export_book.h"
 #include "store/records.h"
 #include "tasks/task_keys.h"
+#include "transfer/export_run.h"
 
 class CButtonUI;
 class CEditUI;
@@ -31,9 +31,9 @@ public:
 
     // For tests: whether a walk of the whole list is running, and rows written by the last export.
     bool IsWalkingList() const { return m_bWalking; }
-    int GetExported() const { return m_exported; }
+    int GetExported() const { return m_run.Exported(); }
     // For tests: a sheet full after fewer rows than an .xls sheet holds.
-    void SetRowsPerSheet(int rows) { m_book.SetRowsPerSheet(rows); }
+    void SetRowsPerSheet(int rows) { m_run.SetRowsPerSheet(rows); }
 
 private:
     // How an export ends: written and saved, or stopped with nothing replacing the target.
@@ -61,16 +61,13 @@ private:
     void OnPageLoaded(TaskContext ctx);
     void OnRowCount(TaskContext ctx);
     void OnRowsWritten(TaskContext ctx);
-    bool RowsHoldExportedColumns(const std::vector<row_info_t>& rows) const;
-    bool WriteHeader();
-    bool WriteRows(const std::vector<row_info_t>& rows);
     void ShowProgress();
     void Finish(Outcome outcome);
     void EndListWalk();
     void SaveWorkbook();
     void SetExporting(bool bExporting);
 
-    ExcelExportBook m_book;
+    ExportRun m_run;
     CPageList* m_pPageList = nullptr;
     CEditUI* m_pFileEdit = nullptr;
     CButtonUI* m_pBrowse = nullptr;
@@ -80,22 +77,21 @@ private:
     COptionUI* m_pSelectedRows = nullptr;
     COptionUI* m_pCurrentPage = nullptr;
     COptionUI* m_pWholeList = nullptr;
+    COptionUI* m_pAllColumns = nullptr;
     CProgressUI* m_pProgress = nullptr;
     CButtonUI* m_pStart = nullptr;
     CLabelUI* m_pDoneMsg = nullptr;
     CButtonUI* m_pOpenFile = nullptr;
     CControlUI* m_pImportOption = nullptr;
 
-    // The list's shown columns when the export started; copies, so a dictionary reload during a
-    // walk cannot leave them dangling.
-    std::vector<data_type_info_t> m_columns;
     int m_total = 0;
-    int m_exported = 0;
     int m_restorePage = 0;
     // The list page the walk asked for last; the operator may show another one meanwhile.
     int m_wantedPage = 0;
     // Where the workbook is saved: the path the operator confirmed at the start.
     tstring m_target;
+    // Every data type is written, hidden ones too, not only the list's shown columns.
+    bool m_bAllColumns = false;
     bool m_bWalking = false;
     // The list's page-loaded hook saw an empty page; the load's result decides how the walk ends.
     bool m_bEmptyPageSeen = false;

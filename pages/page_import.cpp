@@ -6,7 +6,7 @@
 #include "settings/config.h"
 #include "controls/message_box_ui4.h"
 #include "controls/taskbar_notifier.h"
-#include "excel/choose_workbook_file.h"
+#include "controls/choose_workbook_file.h"
 #include "pages/find_sub_control.h"
 #include "pages/step_focus.h"
 #include "tasks/db_task_caller.h"
@@ -407,8 +407,10 @@ void CPageImport::ChooseFile() {
 }
 
 void CPageImport::ResetWorkbook() {
+    m_run.reset();
     m_book = std::make_unique<ExcelImportBook>();
     m_book->SetDictionary(m_pDictionary);
+    m_run = std::make_unique<ImportRun>(*m_book, *m_pDictionary);
 }
 
 void CPageImport::ShowMessage(LPCTSTR pstrText) {

@@ -10,6 +10,7 @@
 #include "excel/excel_import_book.h"
 #include "store/records.h"
 #include "tasks/task_keys.h"
+#include "transfer/import_run.h"
 #include "uilib/dialog_builder.h"
 
 class CComboUI;
@@ -45,8 +46,8 @@ public:
     int GetPageIndex() const { return m_pageIndex; }
     int GetPageCount() const { return m_pageCount; }
     int GetTotalRows() const { return m_totalRows; }
-    int GetProcessed() const { return m_processed; }
-    int GetSucceeded() const { return m_succeeded; }
+    int GetProcessed() const { return m_run ? m_run->Processed() : 0; }
+    int GetSucceeded() const { return m_run ? m_run->Succeeded() : 0; }
     ExcelImportBook& Workbook() { return *m_book; }
     // The text of the last notification the page showed.
     const CDuiString& LastNotice() const { return m_sLastNotice; }
@@ -116,8 +117,6 @@ private:
     // Preview and run (page_import_run.cpp).
     void FillPageSizes();
     void LoadRows();
-    bool RowBlank(int row);
-    bool RowFailed(int row) const;
     void FillView(bool bFailedOnly);
     void GoToNextFailure();
     void SetStatusLine(LPCTSTR pstrText);
@@ -125,8 +124,6 @@ private:
     void RebuildGridHeader();
     CImportListItemUI* NewGridItem(int row);
     CControlUI* NewCell(const data_type_info_t& type, const tstring& text);
-    tstring CellText(const data_type_info_t& type, int row, int column);
-    std::vector<data_type_info_t> MappedTypes() const;
     CImportListItemUI* GridItem(int index) const;
     row_info_t ConvertItem(CImportListItemUI* item) const;
     // No batch is out, so the shown page may change.
@@ -148,17 +145,9 @@ private:
     void FinishRun(bool bFailed);
     bool AllPages() const;
 
-    struct RowState {
-        bool done = false;
-        insert_result_t result;
-    };
-    // A workbook row: its sheet and its row in that sheet.
-    struct SourceRow {
-        int sheet = 0;
-        int row = 0;
-    };
-
     std::unique_ptr<ExcelImportBook> m_book;
+    // The rows of m_book and their results; made with the workbook holder.
+    std::unique_ptr<ImportRun> m_run;
     CDialogBuilder m_templates;
     CComboUnionWnd m_typeDropDown;
     CComboUnionWnd m_valueDropDown;
@@ -177,8 +166,7 @@ private:
     // The mapped data types as the grid's cells were made for them: a data type list read again
     // meanwhile must not move a cell's value into another column.
     std::vector<data_type_info_t> m_gridTypes;
-    std::vector<SourceRow> m_rows;
-    // The rows the preview pages through, by their index in m_rows.
+    // The rows the preview pages through, by their index in the run's rows.
     std::vector<int> m_view;
     // The position in m_view of the failure last stepped to.
     int m_failureShown = -1;
@@ -192,10 +180,7 @@ private:
     int m_currentItem = 0;
     int m_rowCounter = 0;
     int m_toProcess = 0;
-    int m_processed = 0;
-    int m_succeeded = 0;
     std::vector<int> m_batchItems;
-    std::vector<RowState> m_rowStates;
     HWND m_hNotice = nullptr;
     CDuiString m_sLastNotice;
 

@@ -28,20 +28,6 @@ CDuiString Formatted(const char* format, int a) {
     return text;
 }
 
-// The mark and tooltip of a result that is not ok, by its code; null for a code with no mark.
-const char* ErrorTip(int32_t code) {
-    switch (code) {
-        case kPlateExists: return "车牌号码已存在";
-        case kCustomerInsertFailed: return "加入客户信息失败";
-        case kVehicleInsertFailed: return "加入车辆信息失败";
-        case kCustomerUpdateFailed: return "更新客户信息失败";
-        case kVehicleUpdateFailed: return "更新车辆信息失败";
-        case kNoPlate: return "车牌号码不能为空";
-        case kCodePlateConflict: return "客户代码和车牌号码和当前数据冲突！";
-        default: return nullptr;
-    }
-}
-
 // The control class and style of a cell that shows and returns its value as text.
 std::pair<LPCTSTR, LPCTSTR> TextCellKind(int32_t type) {
     switch (type) {
@@ -68,50 +54,23 @@ void CPageImport::FillPageSizes() {
     m_pPageSizeCombo->SelectItem(0, false, false);
 }
 
-std::vector<data_type_info_t> CPageImport::MappedTypes() const {
-    std::vector<data_type_info_t> types;
-    for (const data_type_info_t* info : m_pDictionary->all_columns())
-        if (m_book->TypeMatching().count(info->DataType)) types.push_back(*info);
-    return types;
-}
-
 bool CPageImport::AllPages() const {
     return m_pTickAllPages && m_pTickAllPages->IsSelected();
 }
 
-// A row none of whose chosen columns holds anything has nothing to import: it is neither shown
-// nor counted.
-bool CPageImport::RowBlank(int row) {
-    for (const auto& column : m_book->HeaderIndex())
-        if (!m_book->GetYesNoText(row, column.second).empty()) return false;
-    return true;
-}
-
 void CPageImport::LoadRows() {
-    m_rows.clear();
-    for (int sheet : m_book->ChosenSheets()) {
-        const int rows = m_book->EffectiveRowCounts()[sheet];
-        m_book->BuildHeaderIndex(sheet);
-        for (int row = 1; row < rows; ++row)
-            if (!RowBlank(row)) m_rows.push_back({sheet, row});
-    }
-    m_rowStates.assign(m_rows.size(), RowState());
+    m_run->LoadRows();
     m_runFinished = false;
     SetStatusLine("");
     if (m_pFailedOnly) m_pFailedOnly->Selected(false, false);
     FillView(false);
 }
 
-bool CPageImport::RowFailed(int row) const {
-    const RowState& state = m_rowStates[row];
-    return state.done && !state.result.ok && state.result.code != kNothingToImport;
-}
-
 // The rows shown are chosen when the option changes: a run over them keeps them in view.
 void CPageImport::FillView(bool bFailedOnly) {
     m_view.clear();
-    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row)
-        if (!bFailedOnly || RowFailed(row)) m_view.push_back(row);
+    for (int row = 0; row < m_run->RowCount(); ++row)
+        if (!bFailedOnly || m_run->Failed(row)) m_view.push_back(row);
     m_totalRows = static_cast<int>(m_view.size());
     m_failureShown = -1;
     m_pageIndex = 0;
@@ -121,7 +80,7 @@ void CPageImport::GoToNextFailure() {
     const int shown = static_cast<int>(m_view.size());
     for (int step = 1; step <= shown; ++step) {
         const int position = (m_failureShown + step) % shown;
-        if (!RowFailed(m_view[position])) continue;
+        if (!m_run->Failed(m_view[position])) continue;
         m_failureShown = position;
         if (position / m_pageSize != m_pageIndex) ShowPreviewPage(position / m_pageSize);
         m_pGrid->SelectItem(position % m_pageSize);
@@ -154,19 +113,11 @@ void CPageImport::RebuildGridHeader() {
     addItem("list_header_item_no_sep", 0);
 }
 
-tstring CPageImport::CellText(const data_type_info_t& type, int row, int column) {
-    if (type.Type == kTypeYesNo) return m_book->GetYesNoText(row, column);
-    if (type.Type == kTypeDate) return m_book->GetDateText(row, column);
-    if (type.Type == kTypeDateTime || type.Type == kTypeTimestamp)
-        return m_book->GetDateTimeText(row, column);
-    return m_book->GetTrimmedText(row, column);
-}
-
 CControlUI* CPageImport::NewCell(const data_type_info_t& type, const tstring& text) {
     if (type.Type == kTypeYesNo) {
         CControlUI* option = m_templates.CreateSet("import_list_option", m_pBuilderCallback, m_pManager);
         if (auto* check = static_cast<COptionUI*>(option->GetInterface("Option")))
-            check->Selected(text == "1" || text == "是", false);
+            check->Selected(ImportRun::IsYes(text), false);
         return option;
     }
     if (type.Type != kTypeLookup) {
@@ -178,12 +129,7 @@ CControlUI* CPageImport::NewCell(const data_type_info_t& type, const tstring& te
     }
     auto* combo = new CComboUI;
     combo->SetAttribute("class", "list_combo");
-    const auto matches = m_book->ValueMatching().find(type.DataType);
-    tstring shown;
-    if (matches != m_book->ValueMatching().end()) {
-        const auto match = matches->second.find(text);
-        if (match != matches->second.end()) shown = match->second;
-    }
+    const tstring shown = m_run->MatchedValue(type, text);
     const auto values = m_pDictionary->data_map().find(type.DataType);
     if (values == m_pDictionary->data_map().end()) return combo;
     for (const common_value_t& value : values->second) {
@@ -200,16 +146,7 @@ CImportListItemUI* CPageImport::NewGridItem(int row) {
     auto* item = control ? static_cast<CImportListItemUI*>(control->GetInterface("ImportListItem")) : nullptr;
     if (!item) return nullptr;
     m_pGrid->Add(item);
-    const SourceRow& source = m_rows[row];
-    if (m_book->CurrentSheet() != source.sheet || m_book->HeaderIndex().empty())
-        m_book->BuildHeaderIndex(source.sheet);
-    for (const data_type_info_t& type : m_gridTypes) {
-        const auto column = m_book->HeaderIndex().find(m_book->TypeMatching().at(type.DataType));
-        const tstring text = column == m_book->HeaderIndex().end()
-                                 ? tstring()
-                                 : CellText(type, source.row, column->second);
-        item->Add(NewCell(type, text));
-    }
+    for (const data_type_info_t& type : m_gridTypes) item->Add(NewCell(type, m_run->CellText(row, type)));
     return item;
 }
 
@@ -220,7 +157,7 @@ CImportListItemUI* CPageImport::GridItem(int index) const {
 
 void CPageImport::ShowPreviewPage(int pageIndex) {
     m_pGrid->RemoveAll();
-    m_gridTypes = MappedTypes();
+    m_gridTypes = m_run->MappedTypes();
     RebuildGridHeader();
     m_pageCount = (m_totalRows + m_pageSize - 1) / m_pageSize;
     m_pageIndex = std::max(0, std::min(pageIndex, m_pageCount - 1));
@@ -233,7 +170,7 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
             ShowMessage("内存不足！");
             break;
         }
-        if (m_rowStates[row].done) ShowResult(item, m_rowStates[row].result);
+        if (m_run->State(row).done) ShowResult(item, m_run->State(row).result);
         if (AllPages()) {
             item->SetImportChecked(true);
             item->SetImportEnabled(false);
@@ -371,10 +308,8 @@ void CPageImport::OnStopClicked() {
 
 void CPageImport::StartRun() {
     m_currentItem = 0;
-    m_processed = 0;
-    m_succeeded = 0;
     m_rowCounter = 0;
-    m_rowStates.assign(m_rows.size(), RowState());
+    m_run->Begin();
     m_toProcess = 0;
     for (int i = 0; i < m_pGrid->GetCount(); ++i) {
         CImportListItemUI* item = GridItem(i);
@@ -395,35 +330,20 @@ void CPageImport::StartRun() {
     TakeBatch();
 }
 
+// The row as the operator leaves it in the grid: a ticked box as 1, a lookup by the value chosen.
 row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
-    row_info_t row;
+    std::vector<tstring> texts;
     int cell = 1;
     for (const data_type_info_t& type : m_gridTypes) {
         CControlUI* control = item->GetItemAt(cell++);
-        tstring value;
         if (type.Type == kTypeYesNo) {
             auto* option = static_cast<COptionUI*>(control->GetInterface("Option"));
-            value = option && option->IsSelected() ? "1" : "0";
-        } else if (type.Type == kTypeLookup) {
-            int32_t valueId = -1;
-            const auto values = m_pDictionary->data_map().find(type.DataType);
-            const tstring shown = control->GetText().str();
-            if (values != m_pDictionary->data_map().end() && !shown.empty()) {
-                for (const common_value_t& v : values->second) {
-                    if (v.second != shown) continue;
-                    valueId = v.first;
-                    break;
-                }
-            }
-            value = std::to_string(valueId);
+            texts.push_back(option && option->IsSelected() ? "1" : "0");
         } else {
-            value = control->GetText().str();
+            texts.push_back(control->GetText().str());
         }
-        value_map_t& half =
-            type.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
-        half[type.DataType] = value;
     }
-    return row;
+    return m_run->ToRow(m_gridTypes, texts);
 }
 
 void CPageImport::TakeBatch() {
@@ -477,17 +397,13 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
         const int index = m_batchItems[k];
         const int row = m_view[m_pageIndex * m_pageSize + index];
         if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k]);
-        m_rowStates[row] = {true, results[k]};
-        ++m_processed;
-        if (results[k].ok) {
-            ++m_succeeded;
-            lastSucceeded = index;
-        }
+        m_run->Record(row, results[k]);
+        if (results[k].ok) lastSucceeded = index;
     }
     // The grid shows the last row that went in; scrolling row by row would lay out the whole
     // page once per row.
     if (lastSucceeded >= 0) m_pGrid->EnsureVisible(lastSucceeded);
-    m_pProgress->SetValue(m_toProcess ? m_processed * 100 / m_toProcess : 0);
+    m_pProgress->SetValue(m_toProcess ? m_run->Processed() * 100 / m_toProcess : 0);
     m_batchItems.clear();
     if (m_runState == kPauseRequested) SetRunState(kPaused);
     else if (m_runState == kRunning) TakeBatch();
@@ -495,22 +411,17 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
 }
 
 void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& result) {
-    if (result.ok) {
-        item->ShowTip("import_success_tip", "导入成功");
-    } else if (result.code == kNothingToImport) {
-        item->ShowTip("import_nochange_tip", "导入数据没有变化");
-    } else if (const char* tip = ErrorTip(result.code)) {
-        item->ShowTip("import_error_tip", tip);
-    }
+    const char* text = ImportRun::ResultText(result);
+    if (!text) return;
+    const char* mark = result.ok                            ? "import_success_tip"
+                       : result.code == kNothingToImport ? "import_nochange_tip"
+                                                         : "import_error_tip";
+    item->ShowTip(mark, text);
 }
 
 void CPageImport::FinishRun(bool bFailed) {
     SetRunState(kIdle);
-    CDuiString text;
-    text.Format(bFailed ? "导入因连接中断而中止，共处理数据%d条,成功导入%d条。连接恢复后请重新导入，已导入的行会显示没有变化"
-                        : "导入已完成，共处理数据%d条,成功导入%d条",
-                m_processed, m_succeeded);
-    SetStatusLine(text);
+    SetStatusLine(m_run->Summary(bFailed).c_str());
     // A run broken off by the connection is meant to be started again.
     m_runFinished = !bFailed;
     m_pProgress->SetVisible(false);

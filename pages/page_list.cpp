@@ -10,6 +10,7 @@
 #include "pages/dlg_merge_customer.h"
 #include "pages/find_sub_control.h"
 #include "tasks/db_task_caller.h"
+#include "transfer/export_run.h"
 #include "uilib/button_ui.h"
 #include "uilib/combo_ui.h"
 #include "uilib/edit_ui.h"
@@ -34,11 +35,6 @@ CDuiString Formatted(const char* format, int a) {
     CDuiString text;
     text.Format(format, a);
     return text;
-}
-
-// Like the decimal reading of a stored value: leading digits count, anything else is 0.
-long ReadInteger(const tstring& text, long missing) {
-    return text.empty() ? missing : std::strtol(text.c_str(), nullptr, 10);
 }
 
 bool SameConstraints(const constraint_list_t& a, const constraint_list_t& b) {
@@ -175,7 +171,8 @@ void CPageList::LoadCurrentPage() {
 }
 
 void CPageList::LoadPage(const page_step_t& step) {
-    m_pCaller->RequestLoadDbRange(m_pageIndex, m_pageSize, m_constraints, m_sortType, step);
+    m_pCaller->RequestLoadDbRange(m_pageIndex, m_pageSize, m_constraints, m_sortType, step,
+                                  m_columnsRead);
 }
 
 // Reading by number skips every row before the page, which takes long deep in a long list.
@@ -256,11 +253,7 @@ CDuiString CPageList::SearchText() const {
 }
 
 void CPageList::BuildConstraints() {
-    m_constraints.clear();
-    const CDuiString text = SearchText();
-    if (text.IsEmpty()) return;
-    for (const data_type_info_t* column : m_pDictionary->shown_columns())
-        m_constraints.push_back({column->DataType, text.str()});
+    m_constraints = ListSearch(*m_pDictionary, SearchText().str());
 }
 
 void CPageList::OnSearchChanged() {
@@ -279,8 +272,9 @@ void CPageList::OnSort(const TNotifyUI& msg) {
     LoadCurrentPage();
 }
 
-void CPageList::SetBusy(bool bBusy) {
+void CPageList::SetBusy(bool bBusy, ListColumns columns) {
     m_bBusy = bBusy;
+    m_columnsRead = bBusy ? columns : ListColumns::Shown;
     if (bBusy) EnableControl(m_pRefresh, false);
     EnableControl(m_pGotoButton, !bBusy);
     EnableControl(m_pPageSizeCombo, !bBusy);
@@ -513,20 +507,7 @@ void CPageList::FillCells(CDataListTextElementUI& item, const row_info_t& row) c
 }
 
 CDuiString CPageList::CellText(const row_info_t& row, const data_type_info_t& column) const {
-    const value_map_t& values =
-        column.DataTypeCategory == kCategoryVehicle ? row.vehicle.values : row.customer.values;
-    // A customer without vehicles has no vehicle values, not "否" for them.
-    if (column.DataTypeCategory == kCategoryVehicle && PlateOf(row).empty()) return "";
-    const tstring* stored = FindValue(values, column.DataType);
-    const tstring value = stored ? *stored : tstring();
-    if (column.Type == kTypeYesNo) return ReadInteger(value, 0) != 0 ? "是" : "否";
-    if (column.Type != kTypeLookup) return value;
-    const long valueId = ReadInteger(value, -1);
-    const auto lookup = m_pDictionary->data_map().find(column.DataType);
-    if (lookup == m_pDictionary->data_map().end()) return "";
-    for (const common_value_t& entry : lookup->second)
-        if (entry.first == valueId) return entry.second;
-    return "";
+    return ListCellText(*m_pDictionary, row, column).c_str();
 }
 
 std::vector<int> CPageList::SelectedItems() const {

@@ -53,8 +53,9 @@ public:
     // Appends the rows of the selected grid items, in list order.
     void CollectSelectedRows(std::vector<row_info_t>& rows) const;
     // While busy the page walk belongs to the caller: refresh, go-to, page size, search and
-    // sorting are off, the paging buttons too, and the page-loaded hook runs after every load.
-    void SetBusy(bool bBusy);
+    // sorting are off, the paging buttons too, the page-loaded hook runs after every load, and
+    // pages are read with `columns`.
+    void SetBusy(bool bBusy, ListColumns columns = ListColumns::Shown);
     void SetPageLoadedHook(std::function<void()> hook);
     int GetTotal() const { return m_total; }
     int GetPageSize() const { return m_pageSize; }
@@ -150,6 +151,7 @@ private:
     int m_rowsPage = -1;
     sort_type_t m_rowsSort{0, ""};
     bool m_bBusy = false;
+    ListColumns m_columnsRead = ListColumns::Shown;
     bool m_bHeaderBuilt = false;
     std::function<void()> m_pageLoadedHook;
 

@@ -49,10 +49,13 @@ const char* table_of_category(int32_t category) {
     return category == kCategoryCustomer ? "tabcustomerinfo." : "tabvehicleinfo.";
 }
 
-// Shown columns by category, with the name and the plate always present.
-std::map<int32_t, std::set<tstring>> page_column_map(const DbConnection& db) {
+// The columns read, by category, with the name and the plate always present.
+std::map<int32_t, std::set<tstring>> page_column_map(const DbConnection& db,
+                                                     ListColumns which) {
     std::map<int32_t, std::set<tstring>> columns;
-    for (const data_type_info_t* info : db.dictionary().shown_columns()) {
+    const DataTypeDictionary& dictionary = db.dictionary();
+    for (const data_type_info_t* info :
+         which == ListColumns::All ? dictionary.all_columns() : dictionary.shown_columns()) {
         columns[info->DataTypeCategory].insert(info->DataType);
     }
     columns[kCategoryVehicle].insert("PlateID");
@@ -346,13 +349,13 @@ tstring rows_beyond(const tstring& key, bool ascending, const list_key_t& anchor
 
 // One page: `conditions` beyond the search's, then `limit` ("count" or "offset, count").
 ret_t read_page(DbConnection& db, const tstring& key, bool ascending, const list_source_t& source,
-                const tstring& beyond, bool reversed, const tstring& limit,
+                const tstring& beyond, bool reversed, const tstring& limit, ListColumns which,
                 std::vector<row_info_t>& rows) {
-    const tstring statement = "select " + page_columns(db) + ", " + list_key_column(key) +
+    const tstring statement = "select " + page_columns(db, which) + ", " + list_key_column(key) +
                               " from " + source.from + where_clause({source.where, beyond}) +
                               " order by " + order_text(key, ascending, reversed, source) +
                               " limit " + limit;
-    const auto columns = page_column_map(db);
+    const auto columns = page_column_map(db, which);
     const size_t first = rows.size();
     const ret_t ret = read_rows(db, statement, [&](const NetSqliteResultSet& result) {
         row_info_t row;
@@ -387,9 +390,9 @@ tstring search_condition(const DbConnection& db,
     return terms.empty() ? tstring() : " WHERE " + likes_of(terms);
 }
 
-tstring page_columns(const DbConnection& db) {
+tstring page_columns(const DbConnection& db, ListColumns which) {
     std::vector<tstring> columns;
-    for (const auto& [category, names] : page_column_map(db)) {
+    for (const auto& [category, names] : page_column_map(db, which)) {
         for (const tstring& name : names) {
             columns.push_back(table_of_category(category) + sql::name(name));
         }
@@ -415,16 +418,17 @@ ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& const
 
 ret_t load_rows_page(DbConnection& db, const sort_type_t& sort,
                      const std::vector<search_constraint_t>& constraints, int32_t page,
-                     int32_t page_size, std::vector<row_info_t>& rows) {
+                     int32_t page_size, std::vector<row_info_t>& rows, ListColumns columns) {
     const int64_t offset = static_cast<int64_t>(page) * page_size;
     return read_page(db, sort_key(db, sort.second), sort.first == 1,
                      list_source(db, constraints), "", false,
-                     std::to_string(offset) + ", " + std::to_string(page_size), rows);
+                     std::to_string(offset) + ", " + std::to_string(page_size), columns, rows);
 }
 
 ret_t load_rows_beside(DbConnection& db, const sort_type_t& sort,
                        const std::vector<search_constraint_t>& constraints,
-                       const page_step_t& step, int32_t page_size, std::vector<row_info_t>& rows) {
+                       const page_step_t& step, int32_t page_size, std::vector<row_info_t>& rows,
+                       ListColumns columns) {
     const tstring key = sort_key(db, sort.second);
     const bool reversed = step.direction < 0;
     tstring beyond;
@@ -435,5 +439,5 @@ ret_t load_rows_beside(DbConnection& db, const sort_type_t& sort,
     }
     const int32_t count = reversed && step.anchor.empty() && step.rows > 0 ? step.rows : page_size;
     return read_page(db, key, sort.first == 1, list_source(db, constraints), beyond, reversed,
-                     std::to_string(count), rows);
+                     std::to_string(count), columns, rows);
 }

@@ -73,6 +73,10 @@ constexpr int32_t kTypePeriod = 7;
 constexpr int32_t kCategoryCustomer = 0;
 constexpr int32_t kCategoryVehicle = 1;
 
+// Which columns a page of the list reads: those the list shows, or every data type's (an export
+// of every column).
+enum class ListColumns { Shown, All };
+
 struct search_constraint_t {
     tstring column;
     tstring text;

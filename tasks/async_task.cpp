@@ -40,9 +40,11 @@ void Async_Task::OpenCustomerInfoDb(TaskContext ctx) {
 
 void Async_Task::LoadCustomerInfoDb(TaskContext ctx) {
     if (ctx.Get(page_step).direction != 0)
-        RunStore(ctx, load_rows_beside, sortType, constraints, page_step, page_size, rows);
+        RunStore(ctx, load_rows_beside, sortType, constraints, page_step, page_size, rows,
+                 list_columns);
     else
-        RunStore(ctx, load_rows_page, sortType, constraints, page_num, page_size, rows);
+        RunStore(ctx, load_rows_page, sortType, constraints, page_num, page_size, rows,
+                 list_columns);
 }
 
 void Async_Task::GetRowCount(TaskContext ctx) {

@@ -181,11 +181,12 @@ void db_task_caller::RequestGetRowCount(const constraint_list_t& search) {
 }
 
 void db_task_caller::RequestLoadDbRange(int32_t page, int32_t size, const constraint_list_t& search,
-                                        const sort_type_t& sort, const page_step_t& step) {
+                                        const sort_type_t& sort, const page_step_t& step,
+                                        ListColumns columns) {
     Request<AsyncApiThreaded_LoadCustomerInfoDb>(task_names::kLoadDbRange, In(page_num, page),
                                                  In(page_size, size), In(constraints, search),
                                                  In(sortType, sort), In(page_step, step),
-                                                 Out(rows));
+                                                 In(list_columns, columns), Out(rows));
 }
 
 void db_task_caller::RequestDeleteRows(const row_key_list_t& selected) {

@@ -49,10 +49,12 @@ public:
     void RequestOpenDb();
     void RequestLogin(const tstring& user, const tstring& pass);
     void RequestGetRowCount(const constraint_list_t& constraints);
-    // A page by its number, or by a step from a row of the page beside it (page_step_t).
+    // A page by its number, or by a step from a row of the page beside it (page_step_t), with
+    // the list's shown columns or every column.
     void RequestLoadDbRange(int32_t page_num, int32_t page_size,
                             const constraint_list_t& constraints, const sort_type_t& sortType,
-                            const page_step_t& step = page_step_t());
+                            const page_step_t& step = page_step_t(),
+                            ListColumns columns = ListColumns::Shown);
     void RequestDeleteRows(const row_key_list_t& rows);
     void RequestDeleteAllRows();
     void RequestMergeRows(const plates_by_customer_t& plates, int32_t target_id);

@@ -64,6 +64,7 @@ constexpr task_key<tstring> value{"value"};
 
 constexpr task_key<sort_type_t> sortType{"sortType"};
 constexpr task_key<page_step_t> page_step{"page_step"};
+constexpr task_key<ListColumns> list_columns{"list_columns"};
 constexpr task_key<constraint_list_t> constraints{"constraints"};
 // "data": the rows of a page or of a batch import, one row to import, one data type.
 constexpr task_key<row_list_t> rows{"data"};

@@ -3,6 +3,7 @@
 // sheet in the next sheet, and the written workbook read back by LibreOffice.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -284,6 +285,35 @@ TEST_F(PageExportTest, SelectedRowsAreWrittenInListOrder) {
     EXPECT_EQ(m_export->GetExported(), 2);
     SKIP_WITHOUT_OFFICE();
     EXPECT_EQ(ReadBack(), Shown({1, 3}));
+}
+
+// The list's pages are read with their hidden columns for the walk; the rows the list shows
+// lack them, so only the whole list can go out with every column.
+TEST_F(PageExportTest, EveryColumnGoesOutForTheWholeListHiddenOnesToo) {
+    ChooseFile(m_target);
+    GoToStep(1);
+    ClickControl(*m_main, "opt_export_all_columns");
+    ClickControl(*m_main, "opt_export_cur_page");
+    GoToStep(2);
+    ClickControl(*m_main, "btn_start_export");
+    EXPECT_EQ(m_boxes, std::vector<std::string>{
+                           "导出全部列时只能导出整个客户列表，请返回上一步选择“整个客户列表”！"});
+    EXPECT_FALSE(Exists(m_target));
+    ClickControl(*m_main, "export_btn_excel_pre");
+    ClickControl(*m_main, "opt_export_all");
+    ClickControl(*m_main, "export_btn_excel_next");
+    ClickControl(*m_main, "btn_start_export");
+    ASSERT_TRUE(WaitForExportEnd());
+    EXPECT_EQ(Text("export_done_msg"), "导出已完成，共导出" + std::to_string(m_page->GetTotal()) + "行");
+    SKIP_WITHOUT_OFFICE();
+    const Rows written = ReadBack();
+    ASSERT_GT(written.size(), 1u);
+    std::vector<std::string> names;
+    for (const data_type_info_t* type : Caller().GetDictionary().all_columns())
+        names.push_back(type->DataTypeName);
+    EXPECT_EQ(written[0], names);
+    const auto spaces = std::find(names.begin(), names.end(), "车位数") - names.begin();
+    EXPECT_EQ(written[1][spaces], "1") << "the first demo customer's hidden 车位数";
 }
 
 // Refused before the overwrite question is asked.

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"LoadDbRange",
                     [](R& c) { c.RequestLoadDbRange(0, 20, {}, {}); },
                     {Has(page_num), Has(page_size), Has(constraints), Has(sortType), Has(page_step),
-                     Has(rows)}},
+                     Has(list_columns), Has(rows)}},
         RequestCase{"DeleteRows", [](R& c) { c.RequestDeleteRows({}); }, {Has(rows_to_delete)}},
         RequestCase{"DeleteAllRows", [](R& c) { c.RequestDeleteAllRows(); }, {}},
         RequestCase{

@@ -1,4 +1,4 @@
-#include "excel/choose_workbook_file.h"
+#include "controls/choose_workbook_file.h"
 
 namespace {
 

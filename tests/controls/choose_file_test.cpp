@@ -1,7 +1,7 @@
 // The workbook file dialog through uilib's seam: where it starts and what it returns.
 #include <gtest/gtest.h>
 
-#include "excel/choose_workbook_file.h"
+#include "controls/choose_workbook_file.h"
 #include "tests/support/case_printing.h"
 
 namespace {
