@@ -64,7 +64,7 @@ TEST_F(Packages, HoldTheirFilesAndDependOnTheLibrariesTheyLink) {
         const char* library;
     } expected[] = {
         {"ledgerdesk",
-         {"./usr/bin/ledgerdesk", "./usr/share/applications/ledgerdesk.desktop",
+         {"./usr/bin/ledgerdesk", "./usr/bin/ledgerdesk-cli", "./usr/share/applications/ledgerdesk.desktop",
           "./usr/share/icons/hicolor/scalable/apps/ledgerdesk.svg",
           "./usr/share/icons/hicolor/48x48/apps/ledgerdesk.png", "./etc/ledgerdesk/wlsetting.ini",
           "./usr/share/doc/ledgerdesk/copyright"},
