@@ -111,6 +111,12 @@ void CPageImport::FindControls() {
     m_pFailedOnly = FindSubControlAs<COptionUI>(this, "import_opt_failed_only", "Option");
     m_pNextFailure = FindSubControlAs<CControlUI>(this, "import_btn_next_failure", "Button");
     m_pPageSizeCombo = FindSubControlAs<CComboUI>(this, "import_combo_page_size", "Combo");
+    m_pStatusLine = FindSubControlAs<CControlUI>(this, "import_status_line", "Label");
+    m_pRecordCount = FindSubControlAs<CControlUI>(this, "import_record_count", "Label");
+    m_pCurrentPage = FindSubControlAs<CControlUI>(this, "import_cur_page", "Label");
+    m_pPagePrevious = FindSubControlAs<CControlUI>(this, "import_btn_page_pre", "Button");
+    m_pPageNext = FindSubControlAs<CControlUI>(this, "import_btn_page_next", "Button");
+    m_pGotoPage = FindSubControlAs<CControlUI>(this, "import_btn_goto_page", "Button");
 }
 
 void CPageImport::RegisterHandlers() {

@@ -206,4 +206,11 @@ private:
     COptionUI* m_pFailedOnly = nullptr;
     CControlUI* m_pNextFailure = nullptr;
     CComboUI* m_pPageSizeCombo = nullptr;
+    // Found once: looking them up walks every cell of the grid, and they change after each batch.
+    CControlUI* m_pStatusLine = nullptr;
+    CControlUI* m_pRecordCount = nullptr;
+    CControlUI* m_pCurrentPage = nullptr;
+    CControlUI* m_pPagePrevious = nullptr;
+    CControlUI* m_pPageNext = nullptr;
+    CControlUI* m_pGotoPage = nullptr;
 };

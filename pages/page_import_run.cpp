@@ -91,8 +91,7 @@ void CPageImport::GoToNextFailure() {
 }
 
 void CPageImport::SetStatusLine(LPCTSTR pstrText) {
-    if (CControlUI* line = FindSubControlAs<CControlUI>(this, "import_status_line", "Label"))
-        line->SetText(pstrText);
+    if (m_pStatusLine) m_pStatusLine->SetText(pstrText);
 }
 
 void CPageImport::RebuildGridHeader() {
@@ -181,22 +180,18 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
 }
 
 void CPageImport::UpdatePagingControls() {
-    if (CControlUI* count = FindSubControlAs<CControlUI>(this, "import_record_count", "Label"))
-        count->SetText(Formatted("共%d条记录", m_totalRows));
-    if (CControlUI* page = FindSubControlAs<CControlUI>(this, "import_cur_page", "Label")) {
+    if (m_pRecordCount) m_pRecordCount->SetText(Formatted("共%d条记录", m_totalRows));
+    if (m_pCurrentPage) {
         CDuiString text;
         text.Format("第%d/%d页", m_pageCount ? m_pageIndex + 1 : 0, m_pageCount);
-        page->SetText(text);
+        m_pCurrentPage->SetText(text);
     }
     // As on the list page: no step past either end, and nothing while a batch is out: its
     // results are marked on the page it was taken from.
     const bool bFree = PagingFree();
-    auto button = [this](const char* name) {
-        return FindSubControlAs<CControlUI>(this, name, "Button");
-    };
-    EnableControl(button("import_btn_page_pre"), bFree && m_pageIndex > 0);
-    EnableControl(button("import_btn_page_next"), bFree && m_pageIndex + 1 < m_pageCount);
-    EnableControl(button("import_btn_goto_page"), bFree);
+    EnableControl(m_pPagePrevious, bFree && m_pageIndex > 0);
+    EnableControl(m_pPageNext, bFree && m_pageIndex + 1 < m_pageCount);
+    EnableControl(m_pGotoPage, bFree);
     EnableControl(m_pPageSizeCombo, bFree);
     EnableControl(m_pFailedOnly, m_runState == kIdle);
     EnableControl(m_pNextFailure, bFree);
