@@ -220,6 +220,16 @@ TEST_F(ComboUnionTest, KeysOpenMoveChooseAndClose) {
     EXPECT_EQ(m_window.Count("value_changed", "second"), 0);
 }
 
+// Escape typed in the list's own window (once clicked into) closes it from there.
+TEST_F(ComboUnionTest, ClosingDrawsTheArrowPointingDownAgain) {
+    ClickCombo(m_first);
+    ASSERT_TRUE(m_first->IsDropped());
+    EXPECT_TRUE(guisupport::RepaintsWhile(m_window, m_first->GetPos(), [&] {
+        guisupport::PressKey(m_dropDown.GetHWND(), VK_ESCAPE);
+    }));
+    EXPECT_FALSE(m_first->IsDropped());
+}
+
 TEST_F(ComboUnionTest, KeyboardGoingToAnotherWindowClosesIt) {
     HWND h = m_window;
     ASSERT_TRUE(ProcessMessagesUntil([h] { return guisupport::ActiveWindow() == h; }));

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -308,6 +309,39 @@ std::vector<std::uint32_t> PixelsOf(HWND hWnd, const RECT& rc) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) pixels.push_back(image.pixel(x, y));
     return pixels;
+}
+
+namespace {
+
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(const QRect& rect) : m_rect(rect) {}
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent*>(event)->region().intersects(m_rect))
+            painted = true;
+        return false;
+    }
+
+private:
+    QRect m_rect;
+};
+
+}  // namespace
+
+bool RepaintsWhile(HWND hWnd, const RECT& rc, const std::function<void()>& action) {
+    auto* native = uilib_detail::NativeFromHandle(hWnd);
+    if (!native) return false;
+    ProcessMessages();
+    PaintWatch watch(ToQRect(rc));
+    native->installEventFilter(&watch);
+    action();
+    ProcessMessagesUntil([&] { return watch.painted; }, 300);
+    native->removeEventFilter(&watch);
+    return watch.painted;
 }
 
 POINT CenterOf(const RECT& rc) {

@@ -81,6 +81,10 @@ WindowTraits TraitsOf(HWND hWnd);
 // The window's picture inside rc (client coordinates), row by row, as ARGB.
 std::vector<std::uint32_t> PixelsOf(HWND hWnd, const RECT& rc);
 
+// Runs `action`, then the window's events for a moment; true when the window painted some part
+// of rc (client coordinates) meanwhile. Pending paints are done before `action`.
+bool RepaintsWhile(HWND hWnd, const RECT& rc, const std::function<void()>& action);
+
 // Centre of a control, client coordinates.
 POINT CenterOf(const RECT& rc);
 
