@@ -15,6 +15,8 @@ protected:
         StepTimer::set_output(nullptr);
         proxy = std::make_unique<StallingProxy>(svc);
         connect(proxy->endpoint());
+        // A paused service shows up as a lost connection in half a second instead of 5 s.
+        db.client().SetReplyWait(100, 5);
         owner = add_customer("S1", "旧名");
         add_vehicle(owner, "SP1", "1");
         other = add_customer("S2", "乙");
@@ -27,6 +29,7 @@ protected:
     std::vector<tstring> requests_after_resume() {
         svc.resume();
         EXPECT_TRUE(proxy->wait_until_answered());
+        db.client().SetReplyWait(zmq_client::kPollIntervalMs, zmq_client::kPollAttempts);
         connect(svc.endpoint());
         return proxy->take_requests();
     }
