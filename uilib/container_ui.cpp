@@ -370,29 +370,45 @@ void CContainerUI::Move(SIZE szOffset) {
         if (bar) bar->Move(szOffset);
 }
 
-void CContainerUI::ProcessScrollBars(const RECT& rcInner, SIZE szContent) {
-    if (!m_pVerticalScrollBar && !m_pHorizontalScrollBar) return;
-    bool needV = m_pVerticalScrollBar && szContent.cy > rcInner.GetHeight();
-    bool needH = m_pHorizontalScrollBar && szContent.cx > rcInner.GetWidth();
-    bool barsChanged = (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() != needV) ||
-                       (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible() != needH);
+bool CContainerUI::ShowNeededBars(const RECT& rcInner) {
+    // Each way is measured beside the other way's bar as the content was laid out: a bar that
+    // takes room can call up the other one.
+    auto shown = [](const CScrollBarUI* bar) { return bar && bar->IsVisible(); };
+    auto taken = [&](const CScrollBarUI* bar) { return shown(bar) ? bar->GetThickness() : 0; };
+    bool needV = m_pVerticalScrollBar &&
+                 m_szContent.cy > rcInner.GetHeight() - taken(m_pHorizontalScrollBar);
+    bool needH =
+        m_pHorizontalScrollBar && m_szContent.cx > rcInner.GetWidth() - taken(m_pVerticalScrollBar);
+    if (needV == shown(m_pVerticalScrollBar) && needH == shown(m_pHorizontalScrollBar))
+        return false;
     if (m_pVerticalScrollBar) m_pVerticalScrollBar->ShowInLayout(needV);
     if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->ShowInLayout(needH);
-    RECT view = GetViewRect();
-    SIZE range{std::max(0, szContent.cx - view.GetWidth()),
-               std::max(0, szContent.cy - view.GetHeight())};
-    SIZE clamped{std::clamp(m_szScrollPos.cx, 0, range.cx),
-                 std::clamp(m_szScrollPos.cy, 0, range.cy)};
-    if (barsChanged || clamped.cx != m_szScrollPos.cx || clamped.cy != m_szScrollPos.cy) {
-        // The bars took or gave room, or the content shrank: once more in the final view.
-        m_szScrollPos = clamped;
-        szContent = LayoutChildren(view);
-        range = SIZE{std::max(0, szContent.cx - view.GetWidth()),
-                     std::max(0, szContent.cy - view.GetHeight())};
-        m_szScrollPos = SIZE{std::clamp(m_szScrollPos.cx, 0, range.cx),
-                             std::clamp(m_szScrollPos.cy, 0, range.cy)};
-    }
+    return true;
+}
+
+SIZE CContainerUI::ClampedScrollPos() const {
+    SIZE range = GetScrollRange();
+    return SIZE{std::clamp(m_szScrollPos.cx, 0, range.cx),
+                std::clamp(m_szScrollPos.cy, 0, range.cy)};
+}
+
+void CContainerUI::ProcessScrollBars(const RECT& rcInner, SIZE szContent) {
+    if (!m_pVerticalScrollBar && !m_pHorizontalScrollBar) return;
     m_szContent = szContent;
+    // The bars took or gave room, or the content shrank: once more in the new view, until the
+    // bars stay (one bar coming may bring the other; the rounds are bounded all the same).
+    for (int round = 0; round < 3; ++round) {
+        bool barsChanged = ShowNeededBars(rcInner);
+        SIZE clamped = ClampedScrollPos();
+        if (!barsChanged && clamped.cx == m_szScrollPos.cx && clamped.cy == m_szScrollPos.cy) break;
+        m_szScrollPos = clamped;
+        m_szContent = LayoutChildren(GetViewRect());
+    }
+    m_szScrollPos = ClampedScrollPos();
+    RECT view = GetViewRect();
+    SIZE range = GetScrollRange();
+    bool needV = m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible();
+    bool needH = m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible();
     if (needV) {
         int thickness = m_pVerticalScrollBar->GetThickness();
         m_pVerticalScrollBar->SetPos(RECT{rcInner.right - thickness, rcInner.top, rcInner.right,

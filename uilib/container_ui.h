@@ -96,7 +96,8 @@ public:
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
-    // Scrolling moves the children by the offset; it lays nothing out again. Positions are pixels of content hidden above / left of the view.
+    // Scrolling moves the children by the offset; it lays nothing out again. Positions are pixels
+    // of content hidden above / left of the view.
     void EnableScrollBar(bool bEnableVertical = true, bool bEnableHorizontal = false);
     CScrollBarUI* GetVerticalScrollBar() const { return m_pVerticalScrollBar; }
     CScrollBarUI* GetHorizontalScrollBar() const { return m_pHorizontalScrollBar; }
@@ -120,6 +121,9 @@ protected:
     virtual SIZE LayoutChildren(const RECT& rcView);
     void SetFloatPos(CControlUI* pControl, const RECT& rcView);
     void ProcessScrollBars(const RECT& rcInner, SIZE szContent);
+    // Shows the bars the content needs; says whether any came or went.
+    bool ShowNeededBars(const RECT& rcInner);
+    SIZE ClampedScrollPos() const;
     // Sizes a child asks for, clamped to its minimum and maximum.
     static SIZE ClampedEstimate(CControlUI* pControl, SIZE szAvailable);
     void DetachChild(CControlUI* pControl, bool bDestroy);

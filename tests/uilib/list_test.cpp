@@ -310,4 +310,71 @@ TEST_F(ListTest, MenuSendsTheCommandOfAnEnabledItemAndHides) {
     EXPECT_EQ(page.OfType("itemclick").size(), 1u);
 }
 
+// Two wide columns; the test sizes the list so that its content just fits beside one bar.
+const char kWideListWindow[] =
+    u8R"(<Window size="700,500">
+  <VerticalLayout>
+    <List name="wide">
+      <ListHeaderItem width="300"/>
+      <ListHeaderItem width="300"/>
+    </List>
+  </VerticalLayout>
+</Window>)";
+
+class WideListTest : public uitest::SkinTest {
+protected:
+    std::vector<std::pair<std::string, std::string>> Layouts() const override {
+        return {{"wide.xml", kWideListWindow}};
+    }
+    void SetUp() override {
+        SkinTest::SetUp();
+        ASSERT_TRUE(dlg.Open("wide.xml"));
+        grid = dlg.Find<CListUI>("wide");
+    }
+    void Fill(int rows) {
+        grid->RemoveAll();
+        for (int i = 0; i < rows; ++i) {
+            auto* row = new CListTextElementUI;
+            grid->Add(row);
+            row->SetText(0, "粤B00001");
+        }
+    }
+    void Resize(int cx, int cy) {
+        grid->SetFixedWidth(cx);
+        grid->SetFixedHeight(cy);
+        dlg.GetPaintManager().UpdateLayout();
+    }
+    // Scrolls as far as the shown bars go: the last row must then be wholly in the view.
+    void ExpectTheEndShows(int cx, int cy) {
+        Resize(cx, cy);
+        CListBodyUI* body = grid->GetList();
+        auto end = [](CScrollBarUI* bar) { return bar->IsVisible() ? bar->GetScrollRange() : 0; };
+        body->SetScrollPos(
+            SIZE{end(body->GetHorizontalScrollBar()), end(body->GetVerticalScrollBar())});
+        RECT view = body->GetViewRect();
+        RECT last = grid->GetItemAt(grid->GetCount() - 1)->GetPos();
+        EXPECT_LE(last.bottom, view.bottom) << "list " << cx << "x" << cy;
+        EXPECT_LE(last.right, view.right) << "list " << cx << "x" << cy;
+    }
+
+    uitest::TestDialog dlg;
+    CListUI* grid = nullptr;
+};
+
+TEST_F(WideListTest, ABarLeavesTheLastRowAndColumnReachable) {
+    // Rows that fit the list's height but not once the horizontal bar takes its share.
+    Fill(4);
+    Resize(200, 400);
+    int heightForRows = grid->GetItemAt(3)->GetPos().bottom - grid->GetHeader()->GetPos().top;
+    int thickness = grid->GetList()->GetHorizontalScrollBar()->GetThickness();
+    for (int cy = heightForRows - 2; cy <= heightForRows + thickness + 2; ++cy)
+        ExpectTheEndShows(200, cy);
+    // Columns that fit the list's width but not beside the vertical bar.
+    Fill(30);
+    int columnsWidth = grid->GetHeader()->GetColumnsWidth();
+    thickness = grid->GetList()->GetVerticalScrollBar()->GetThickness();
+    for (int cx = columnsWidth - 2; cx <= columnsWidth + thickness + 2; ++cx)
+        ExpectTheEndShows(cx, 150);
+}
+
 }  // namespace
