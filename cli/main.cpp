@@ -2,6 +2,7 @@
 // scheduled syncs from other systems and for support. Progress and failed rows go to stderr, the
 // summary line to stdout, all as UTF-8.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "cli/cli_options.h"
@@ -166,6 +167,10 @@ int Export(const CliOptions& options, DbConnection& db) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        Print(stdout, kCliUsage);
+        return kAllSucceeded;
+    }
     // The import's step times would mix with the summary line that scripts read.
     StepTimer::set_output(nullptr);
     CliOptions options;
