@@ -24,6 +24,16 @@ tstring plate_of(const row_info_t& row) {
     return value_of(row.vehicle.values, "PlateID");
 }
 
+tstring code_of(const row_info_t& row) {
+    return value_of(row.customer.values, "Code");
+}
+
+// A row without a plate but with a code stands for its customer alone, as a whitelist export
+// writes a customer without vehicles: it stores that customer and no vehicle.
+bool customer_only(const row_info_t& row) {
+    return plate_of(row).empty() && !code_of(row).empty();
+}
+
 // A row with a plate but without a code takes its plate number as code.
 void default_code(row_info_t& row, row_facts_t& facts) {
     tstring& code = row.customer.values["Code"];
@@ -31,22 +41,30 @@ void default_code(row_info_t& row, row_facts_t& facts) {
     if (facts.code_defaulted) code = plate_of(row);
 }
 
-}  // namespace
-
-ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts) {
-    const tstring plate = plate_of(row);
-    if (plate.empty()) return kDone;
-    default_code(row, facts);
+// The plate's stored owner and that owner's code. Only a lost connection fails.
+ret_t look_up_plate(DbConnection& db, const tstring& plate, row_facts_t& facts) {
     const ret_t found = timed("find_plateID", [&] { return find_plateID(db, plate, facts.owner); });
     if (is_connection_lost(found)) return found;
     facts.plate_stored = found.ok;
-    if (facts.plate_stored) {
-        customer_info_t owner;
-        const ret_t loaded =
-            timed("load_code_by_id", [&] { return load_code_by_id(db, facts.owner, owner); });
-        if (is_connection_lost(loaded)) return loaded;
-        facts.owner_stored = loaded.ok;
-        facts.owner_code = value_of(owner.values, "Code");
+    if (!facts.plate_stored) return kDone;
+    customer_info_t owner;
+    const ret_t loaded =
+        timed("load_code_by_id", [&] { return load_code_by_id(db, facts.owner, owner); });
+    if (is_connection_lost(loaded)) return loaded;
+    facts.owner_stored = loaded.ok;
+    facts.owner_code = value_of(owner.values, "Code");
+    return kDone;
+}
+
+}  // namespace
+
+ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts) {
+    if (plate_of(row).empty()) {
+        if (!customer_only(row)) return kDone;
+    } else {
+        default_code(row, facts);
+        const ret_t plate_read = look_up_plate(db, plate_of(row), facts);
+        if (!plate_read.ok) return plate_read;
     }
     const ret_t by_code = timed("find_customer_by_code", [&] {
         return find_customer_by_code(db, row.customer.values["Code"], facts.code_customer);
@@ -56,13 +74,27 @@ ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts) {
     return kDone;
 }
 
-customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts) {
+namespace {
+
+customer_decision_t decide_without_plate(row_info_t& row, const row_facts_t& facts) {
     customer_decision_t decision;
-    if (plate_of(row).empty()) {
+    if (!customer_only(row)) {
         decision.kind = customer_decision_t::Refused;
         decision.refusal = kNoPlate;
-        return decision;
+    } else if (facts.code_stored) {
+        decision.kind = customer_decision_t::Exists;
+        row.customer.CustomerID = facts.code_customer;
+    } else {
+        row.customer.CustomerID = -1;
     }
+    return decision;
+}
+
+}  // namespace
+
+customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts) {
+    if (plate_of(row).empty()) return decide_without_plate(row, facts);
+    customer_decision_t decision;
     decision.plate_stored = facts.plate_stored;
     int32_t& id = row.customer.CustomerID;
     auto exists = [&](int32_t customer) {
@@ -71,7 +103,7 @@ customer_decision_t decide_customer(row_info_t& row, const row_facts_t& facts) {
     };
     // The code of the plate's stored owner says whether the row means that customer.
     auto settle_by_owner = [&] {
-        if (facts.owner_code == value_of(row.customer.values, "Code")) {
+        if (facts.owner_code == code_of(row)) {
             exists(facts.owner);
         } else {
             decision.kind = customer_decision_t::Refused;
@@ -163,6 +195,25 @@ ret_t import_stored_customer_row(DbConnection& db, row_info_t& row,
     return refused_write(db, row, customer_changed, vehicle_changed, decision.plate_stored);
 }
 
+// The customer is inserted or updated alone; the vehicles it has stay as they are.
+ret_t import_customer_only_row(DbConnection& db, row_info_t& row,
+                               const customer_decision_t& decision) {
+    if (decision.kind == customer_decision_t::New) {
+        const ret_t inserted =
+            timed("insert_customerinfo", [&] { return insert_customerinfo(db, row.customer); });
+        if (inserted.ok || is_connection_lost(inserted)) return inserted;
+        return ret_t(false, kCustomerInsertFailed);
+    }
+    const ret_t matched =
+        timed("match_customerinfo", [&] { return match_customerinfo(db, row.customer); });
+    if (is_connection_lost(matched)) return matched;
+    if (matched.ok) return kDone;
+    const ret_t updated =
+        timed("update_customerinfo", [&] { return update_customerinfo(db, row.customer); });
+    if (updated.ok || is_connection_lost(updated)) return updated;
+    return ret_t(false, kCustomerUpdateFailed);
+}
+
 }  // namespace
 
 // Every row's writes go in one request, so a row is stored whole or not at all.
@@ -172,6 +223,7 @@ ret_t insert_row(DbConnection& db, row_info_t& row) {
     if (!looked_up.ok) return looked_up;
     const customer_decision_t decision = decide_customer(row, facts);
     if (decision.kind == customer_decision_t::Refused) return ret_t(false, decision.refusal);
+    if (customer_only(row)) return import_customer_only_row(db, row, decision);
     if (decision.kind == customer_decision_t::New)
         return insert_new_customer_row(db, row, decision);
     return import_stored_customer_row(db, row, decision);
@@ -255,10 +307,11 @@ ret_t look_up_rows(DbConnection& db, std::vector<row_info_t>& rows,
     std::set<tstring> plates;
     std::set<tstring> codes;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (plate_of(rows[i]).empty()) continue;
-        default_code(rows[i], facts[i]);
-        plates.insert(plate_of(rows[i]));
-        codes.insert(rows[i].customer.values["Code"]);
+        if (!plate_of(rows[i]).empty()) {
+            default_code(rows[i], facts[i]);
+            plates.insert(plate_of(rows[i]));
+        }
+        if (!code_of(rows[i]).empty()) codes.insert(code_of(rows[i]));
     }
     std::map<tstring, StoredPlate> stored_plates;
     const ret_t plates_read =
@@ -276,7 +329,7 @@ ret_t look_up_rows(DbConnection& db, std::vector<row_info_t>& rows,
             facts[i].owner_stored = plate->second.owner_stored;
             facts[i].owner_code = plate->second.owner_code;
         }
-        auto code = stored_codes.find(value_of(rows[i].customer.values, "Code"));
+        auto code = stored_codes.find(code_of(rows[i]));
         if (code != stored_codes.end()) {
             facts[i].code_stored = true;
             facts[i].code_customer = code->second;
@@ -425,6 +478,10 @@ ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
     for (size_t j = 0; j < rows.size(); ++j) {
         const customer_decision_t& decision = plan.decisions[j];
         if (decision.kind == customer_decision_t::Refused) continue;
+        if (customer_only(rows[j])) {
+            if (results[j].code == kCustomerUnchanged) results[j] = {false, kNothingToImport};
+            continue;
+        }
         assign_owner(rows[j]);
         const bool matchable =
             decision.kind == customer_decision_t::Exists && decision.plate_stored;
@@ -448,8 +505,8 @@ ret_t plan_vehicles(DbConnection& db, std::vector<row_info_t>& rows,
 // owner by the customer's code.
 tstring owner_of(const row_info_t& row) {
     if (row.customer.CustomerID != -1) return std::to_string(row.customer.CustomerID);
-    return "(SELECT CustomerID FROM tabcustomerinfo WHERE Code = " +
-           sql::literal(value_of(row.customer.values, "Code")) + ")";
+    return "(SELECT CustomerID FROM tabcustomerinfo WHERE Code = " + sql::literal(code_of(row)) +
+           ")";
 }
 
 // "INSERT INTO t (a, b) VALUES (...), (...) ON CONFLICT(key) DO UPDATE SET a = excluded.a".
@@ -500,8 +557,7 @@ std::vector<tstring> upserts(const DbConnection& db, const std::vector<row_info_
 tstring new_ids_query(const std::vector<row_info_t>& rows) {
     std::vector<tstring> codes;
     for (const row_info_t& row : rows) {
-        if (row.customer.CustomerID == -1)
-            codes.push_back(sql::literal(value_of(row.customer.values, "Code")));
+        if (row.customer.CustomerID == -1) codes.push_back(sql::literal(code_of(row)));
     }
     if (codes.empty()) return tstring();
     return "SELECT Code AS k, CustomerID AS id FROM tabcustomerinfo WHERE Code IN (" +
@@ -529,10 +585,10 @@ ret_t write_wave(DbConnection& db, std::vector<row_info_t>& rows, const WavePlan
     if (!ran.ok) return ran;
     for (row_info_t& row : rows) {
         if (row.customer.CustomerID != -1) continue;
-        auto id = new_ids.find(value_of(row.customer.values, "Code"));
+        auto id = new_ids.find(code_of(row));
         if (id == new_ids.end()) continue;
         row.customer.CustomerID = id->second;
-        assign_owner(row);
+        if (!customer_only(row)) assign_owner(row);
     }
     return ran;
 }
@@ -582,25 +638,24 @@ ret_t import_wave(DbConnection& db, std::vector<row_info_t>& rows,
 }
 
 // A row must see the writes of every earlier row with its code or its plate, as it would
-// imported after them: it goes into the wave after the last of theirs. Rows without a plate
-// are refused without a lookup and go into the first wave.
+// imported after them: it goes into the wave after the last of theirs. Rows with neither are
+// refused without a lookup and go into the first wave.
 std::vector<std::vector<size_t>> waves_of(const std::vector<row_info_t>& rows) {
     std::vector<std::vector<size_t>> waves(1);
     std::map<tstring, size_t> next_by_plate, next_by_code;
     for (size_t i = 0; i < rows.size(); ++i) {
         const tstring plate = plate_of(rows[i]);
-        if (plate.empty()) {
+        const tstring code = code_of(rows[i]).empty() ? plate : code_of(rows[i]);
+        if (code.empty()) {
             waves[0].push_back(i);
             continue;
         }
-        tstring code = value_of(rows[i].customer.values, "Code");
-        if (code.empty()) code = plate;
-        size_t& after_plate = next_by_plate[plate];
-        size_t& after_code = next_by_code[code];
-        const size_t wave = std::max(after_plate, after_code);
+        size_t wave = next_by_code[code];
+        if (!plate.empty()) wave = std::max(wave, next_by_plate[plate]);
         if (wave == waves.size()) waves.emplace_back();
         waves[wave].push_back(i);
-        after_plate = after_code = wave + 1;
+        next_by_code[code] = wave + 1;
+        if (!plate.empty()) next_by_plate[plate] = wave + 1;
     }
     return waves;
 }

@@ -7,9 +7,10 @@
 #include "store/records.h"
 
 // Merges one imported row (customer and one vehicle) into the stored data. A row without a
-// plate is refused with kNoPlate, a row whose code and plate belong to different stored
-// customers with kCodePlateConflict; an empty Code becomes the plate number. The row's writes
-// are stored together or not at all.
+// plate but with a code stores its customer alone and no vehicle; a row with neither is refused
+// with kNoPlate, a row whose code and plate belong to different stored customers with
+// kCodePlateConflict; an empty Code becomes the plate number. The row's writes are stored
+// together or not at all.
 ret_t insert_row(DbConnection& db, row_info_t& row);
 
 // The same merge for many rows, with the result and the stored data that importing them one
@@ -41,7 +42,7 @@ struct customer_decision_t {
 };
 
 // Gives a row without a code its plate as code, then reads its facts one lookup at a time.
-// A row without a plate needs no facts.
+// A row without a plate needs only its code's customer.
 ret_t look_up_row(DbConnection& db, row_info_t& row, row_facts_t& facts);
 // Whether the row's customer is stored already, is new, or the row is refused; the row's
 // CustomerID becomes the stored customer's (-1 for a new one).

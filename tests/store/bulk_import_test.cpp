@@ -38,7 +38,7 @@ TEST_F(ImportTest, BulkRowsGetOneResultEach) {
     std::vector<row_info_t> rows = {
         row_of("N'1", "新客户", "新P1", "3"),  // new customer and vehicle
         row_of("N'1", "新客户", "新P2", "3"),  // the same new customer, second plate
-        row_of("N2", "无车", "", "1"),         // no plate
+        row_of("N2", "无车", "", "1"),         // no plate: the customer alone
         row_of("S1", "旧名", "SP3", "5"),      // S1's code with S2's plate
         row_of("S2", "乙", "SP3", "4"),        // stored exactly like this
         row_of("S1", "新名", "SP1", "1"),      // customer changed, vehicle identical
@@ -52,7 +52,7 @@ TEST_F(ImportTest, BulkRowsGetOneResultEach) {
     for (const insert_result_t& r : results) got.emplace_back(r.ok, r.code);
     EXPECT_EQ(got, (std::vector<std::pair<bool, int32_t>>{{true, 0},
                                                           {true, 0},
-                                                          {false, kNoPlate},
+                                                          {true, 0},
                                                           {false, kCodePlateConflict},
                                                           {false, kNothingToImport},
                                                           {true, 0},
@@ -61,6 +61,9 @@ TEST_F(ImportTest, BulkRowsGetOneResultEach) {
                                                           {true, 0}}));
     EXPECT_EQ(owner_code("新P1") + owner_code("新P2"), "N'1N'1");
     EXPECT_EQ(owner_code("无码P"), "无码P");
+    EXPECT_EQ(cell("select count(*) as v from tabcustomerinfo c join tabvehicleinfo v using "
+                   "(CustomerID) where c.Code = 'N2'"),
+              "0");
     // Code-10 rows write nothing: SP3 stays S2's, in its colour.
     EXPECT_EQ(owner_code("SP3") + vehicle_column("SP3", "Color"), "S24");
     EXPECT_EQ(vehicle_column("SP4", "Color"), "2");
@@ -115,7 +118,7 @@ TEST_F(ImportTest, ARefusedWriteStoresNothingOfItsRow) {
 }
 
 TEST_F(ImportTest, SingleRowDecisions) {
-    row_info_t no_plate = row_of("N", "x", "", "");
+    row_info_t no_plate = row_of("", "x", "", "");
     EXPECT_EQ(insert_row(db, no_plate), ret_t(false, kNoPlate));
     row_info_t conflict = row_of("S1", "旧名", "SP3", "5");
     EXPECT_EQ(insert_row(db, conflict), ret_t(false, kCodePlateConflict));
@@ -204,8 +207,10 @@ private:
         row_facts_t facts;
         look_up_row(db, row, facts);
         const customer_decision_t decision = decide_customer(row, facts);
-        if (decision.kind != customer_decision_t::Exists || !decision.plate_stored) return false;
+        if (decision.kind != customer_decision_t::Exists) return false;
         if (!match_customerinfo(db, row.customer).ok) return false;
+        if (row.vehicle.values["PlateID"].empty()) return true;
+        if (!decision.plate_stored) return false;
         row.vehicle.CustomerID = row.customer.CustomerID;
         stamp_owner(row.vehicle);
         return match_vehicleinfo(db, row.vehicle).ok;
@@ -321,8 +326,12 @@ const std::vector<row_info_t> kOtherOwnersPlate = {row_of("S1", "旧名", "SP3",
 const std::vector<row_info_t> kMissingCode = {
     row_of("", "无码", "SP2", "2"), row_of("", "全新", "FREE1", "1"),
     row_of("", "以牌为码", "SP5", "3"), row_of("", "z", "NC1", "")};
-const std::vector<row_info_t> kMissingPlate = {row_of("N2", "无车", "", "1"),
-                                               row_of("", "", "", "")};
+// A row without a plate stores its customer alone, leaving that customer's vehicles as they
+// are; without a code as well it is refused.
+const std::vector<row_info_t> kMissingPlate = {
+    row_of("N2", "无车", "", "1"),    row_of("", "", "", ""),     row_of("", "z", "", "1"),
+    row_of("S1", "只改客户", "", ""), row_of("S2", "乙", "", ""), row_of("N2", "无车", "", "2"),
+    row_of("N2", "无车", "NP9", "1")};
 const std::vector<row_info_t> kDuplicatePlates = {
     row_of("A1", "a", "DUP", "1"), row_of("A2", "b", "DUP", "2"), row_of("S1", "旧名", "DUP", "3")};
 const std::vector<row_info_t> kRepeatedRows = {
