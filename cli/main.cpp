@@ -180,9 +180,11 @@ int main(int argc, char** argv) {
         Print(stderr, kCliUsage);
         return kNotDone;
     }
-    // Without a settings file nothing is read from or written to one.
+    // Without a settings file nothing is read from one; the one given is only read, so a
+    // scheduled run leaves the desk's remembered workbook and matches as they were.
     std::unique_ptr<CConfig> config;
-    if (!options.settings.empty()) config = std::make_unique<CConfig>(options.settings);
+    if (!options.settings.empty())
+        config = std::make_unique<CConfig>(options.settings, CConfig::Access::ReadOnly);
     FillFromSettings(options);
     DbConnection db;
     if (!Connect(options, db)) return kNotDone;

@@ -22,7 +22,7 @@ int32_t DecimalValue(const tstring& text) {
 
 CConfig::CConfig() : CConfig(SettingsFilePath(CurrentSettingsPlaces())) {}
 
-CConfig::CConfig(tstring settingsPath) {
+CConfig::CConfig(tstring settingsPath, Access access) : m_access(access) {
     Register(this);
     m_path = std::move(settingsPath);
     m_fileTooLarge = ini::IsTooLarge(m_path);
@@ -53,7 +53,7 @@ void CConfig::SetValue(const tstring& section, const tstring& key, const tstring
     tstring& cached = m_cache[section][key];
     if (cached == value) return;
     cached = value;
-    ini::WriteProfileString(m_path, section, key, value);
+    if (m_access == Access::ReadWrite) ini::WriteProfileString(m_path, section, key, value);
 }
 
 int32_t CConfig::GetIntValue(const tstring& section, const tstring& key) {

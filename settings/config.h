@@ -16,9 +16,13 @@ constexpr int32_t kConfigIntAbsent = std::numeric_limits<int32_t>::min();
 // Used from the UI thread only.
 class CConfig : public Singleton<CConfig> {
 public:
+    // ReadOnly: values set are kept for this run but the file is never written (a command-line
+    // run must leave the desk's settings as it found them).
+    enum class Access { ReadWrite, ReadOnly };
+
     CConfig();
     // The same settings kept in another file (tests, tools).
-    explicit CConfig(tstring settingsPath);
+    explicit CConfig(tstring settingsPath, Access access = Access::ReadWrite);
 
     tstring GetValue(const tstring& section, const tstring& key);
     void SetValue(const tstring& section, const tstring& key, const tstring& value);
@@ -34,6 +38,7 @@ private:
     void LoadValue(const tstring& section, const tstring& key);
 
     tstring m_path;
+    Access m_access = Access::ReadWrite;
     bool m_fileTooLarge = false;
     std::map<tstring, std::map<tstring, tstring>> m_cache;
 };

@@ -90,8 +90,9 @@ TEST(CliTest, AnExportOfEveryColumnImportsIntoAFreshDatabaseAsTheSameWhitelist) 
               (std::vector<std::string>{u8"客户编号", u8"客户姓名", u8"联系电话", u8"车位数", u8"登记时间"}));
 }
 
-// Row numbers are the sheet's own, a blank row between is neither imported nor counted, and a
-// colour no common value reads is refused on its row until --add-values adds it.
+// Row numbers are the sheet's own, a blank row between is neither imported nor counted, a
+// colour no common value reads is refused on its row until --add-values adds it, and the
+// settings file given stays as it was.
 TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddThem) {
     ScratchDir scratch;
     TestService service;
@@ -101,7 +102,12 @@ TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddT
                                              {"K2", u8"乙", u8"测A00002", u8"紫色"},
                                              {"", "", "", ""},
                                              {"", u8"丙", "", u8"黑色"}})});
-    const std::string command = "import " + workbook + " " + Connection(service);
+    // The desk's settings give the connection and are only read.
+    const std::string settings = scratch.file("wlsetting.ini");
+    const std::string desk = "[Db]\nIp=" + service.address() + "\nUserName=" + service.user() +
+                             "\nPassword=" + service.password() + "\n";
+    WriteBytes(settings, desk);
+    const std::string command = "import " + workbook + " --settings " + settings;
     const CliRun first = RunCli(scratch, command);
     EXPECT_EQ(first.status, 1);
     EXPECT_EQ(first.out, u8"导入已完成，共处理数据3条,成功导入1条\n");
@@ -112,6 +118,7 @@ TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddT
     EXPECT_EQ(second.status, 1) << "the row without a plate still fails";
     EXPECT_EQ(second.out, u8"导入已完成，共处理数据3条,成功导入1条\n") << second.err;
     EXPECT_EQ(second.err.find(u8"紫色"), std::string::npos) << second.err;
+    EXPECT_EQ(ReadBytes(settings), desk) << "the settings file was written";
     EXPECT_EQ(RunCli(scratch, "import " + workbook + " --sheet 2 " + Connection(service)).status, 2)
         << "a sheet the workbook lacks";
 }
