@@ -125,7 +125,8 @@ private:
     CImportListItemUI* NewGridItem(int row);
     CControlUI* NewCell(const data_type_info_t& type, const tstring& text);
     CImportListItemUI* GridItem(int index) const;
-    row_info_t ConvertItem(CImportListItemUI* item) const;
+    // The row's texts as the operator leaves them in the grid, for m_gridTypes.
+    std::vector<tstring> ItemTexts(CImportListItemUI* item) const;
     // No batch is out, so the shown page may change.
     bool PagingFree() const { return m_runState == kIdle || m_runState == kPaused; }
     void UpdatePagingControls();
@@ -141,7 +142,8 @@ private:
     void StartRun();
     void TakeBatch();
     void OnRowsImported(TaskContext ctx);
-    void ShowResult(CImportListItemUI* item, const insert_result_t& result);
+    // The mark of the done row shown by the item; a failure's tip names the cell that refused it.
+    void ShowResult(CImportListItemUI* item, int row);
     void FinishRun(bool bFailed);
     bool AllPages() const;
 

@@ -169,7 +169,7 @@ void CPageImport::ShowPreviewPage(int pageIndex) {
             ShowMessage("内存不足！");
             break;
         }
-        if (m_run->State(row).done) ShowResult(item, m_run->State(row).result);
+        if (m_run->State(row).done) ShowResult(item, row);
         if (AllPages()) {
             item->SetImportChecked(true);
             item->SetImportEnabled(false);
@@ -325,8 +325,8 @@ void CPageImport::StartRun() {
     TakeBatch();
 }
 
-// The row as the operator leaves it in the grid: a ticked box as 1, a lookup by the value chosen.
-row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
+// A ticked box as 1, a lookup by the value chosen.
+std::vector<tstring> CPageImport::ItemTexts(CImportListItemUI* item) const {
     std::vector<tstring> texts;
     int cell = 1;
     for (const data_type_info_t& type : m_gridTypes) {
@@ -338,7 +338,7 @@ row_info_t CPageImport::ConvertItem(CImportListItemUI* item) const {
             texts.push_back(control->GetText().str());
         }
     }
-    return m_run->ToRow(m_gridTypes, texts);
+    return texts;
 }
 
 void CPageImport::TakeBatch() {
@@ -361,7 +361,13 @@ void CPageImport::TakeBatch() {
     for (; m_currentItem < count; ++m_currentItem, ++m_rowCounter) {
         CImportListItemUI* item = GridItem(m_currentItem);
         if (!item || !item->IsImportChecked()) continue;
-        batch.push_back(ConvertItem(item));
+        const std::vector<tstring> texts = ItemTexts(item);
+        const int row = m_view[m_pageIndex * m_pageSize + m_currentItem];
+        if (m_run->RefuseUnreadableDate(row, m_gridTypes, texts)) {
+            ShowResult(item, row);
+            continue;
+        }
+        batch.push_back(m_run->ToRow(m_gridTypes, texts));
         m_batchItems.push_back(m_currentItem);
     }
     if (bLooked) {
@@ -391,8 +397,8 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
     for (size_t k = 0; k < marked; ++k) {
         const int index = m_batchItems[k];
         const int row = m_view[m_pageIndex * m_pageSize + index];
-        if (CImportListItemUI* item = GridItem(index)) ShowResult(item, results[k]);
         m_run->Record(row, results[k]);
+        if (CImportListItemUI* item = GridItem(index)) ShowResult(item, row);
         if (results[k].ok) lastSucceeded = index;
     }
     // The grid shows the last row that went in; scrolling row by row would lay out the whole
@@ -405,13 +411,15 @@ void CPageImport::OnRowsImported(TaskContext ctx) {
     else if (m_runState == kStopRequested) FinishRun(false);
 }
 
-void CPageImport::ShowResult(CImportListItemUI* item, const insert_result_t& result) {
+void CPageImport::ShowResult(CImportListItemUI* item, int row) {
+    const insert_result_t& result = m_run->State(row).result;
     const char* text = ImportRun::ResultText(result);
     if (!text) return;
-    const char* mark = result.ok                            ? "import_success_tip"
-                       : result.code == kNothingToImport ? "import_nochange_tip"
-                                                         : "import_error_tip";
-    item->ShowTip(mark, text);
+    if (!m_run->Failed(row)) {
+        item->ShowTip(result.ok ? "import_success_tip" : "import_nochange_tip", text);
+        return;
+    }
+    item->ShowTip("import_error_tip", m_run->Reason(row).c_str());
 }
 
 void CPageImport::FinishRun(bool bFailed) {

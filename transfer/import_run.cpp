@@ -60,15 +60,20 @@ std::vector<data_type_info_t> ImportRun::MappedTypes() const {
     return types;
 }
 
-tstring ImportRun::CellText(int row, const data_type_info_t& type) {
+int ImportRun::ColumnOf(int row, const data_type_info_t& type) {
     const SourceRow& source = m_rows[row];
     if (m_book.CurrentSheet() != source.sheet || m_book.HeaderIndex().empty())
         m_book.BuildHeaderIndex(source.sheet);
     const auto matched = m_book.TypeMatching().find(type.DataType);
-    if (matched == m_book.TypeMatching().end()) return tstring();
+    if (matched == m_book.TypeMatching().end()) return -1;
     const auto found = m_book.HeaderIndex().find(matched->second);
-    if (found == m_book.HeaderIndex().end()) return tstring();
-    const int column = found->second;
+    return found == m_book.HeaderIndex().end() ? -1 : found->second;
+}
+
+tstring ImportRun::CellText(int row, const data_type_info_t& type) {
+    const int column = ColumnOf(row, type);
+    if (column < 0) return tstring();
+    const SourceRow& source = m_rows[row];
     if (type.Type == kTypeYesNo) return m_book.GetYesNoText(source.row, column);
     if (type.Type == kTypeDate) return m_book.GetDateText(source.row, column);
     if (type.Type == kTypeDateTime || type.Type == kTypeTimestamp)
@@ -104,7 +109,7 @@ row_info_t ImportRun::ToRow(const std::vector<data_type_info_t>& types,
 
 void ImportRun::Begin() {
     m_states.assign(m_rows.size(), RowState());
-    m_unknown.clear();
+    m_refusedCells.clear();
     m_processed = 0;
     m_succeeded = 0;
 }
@@ -141,6 +146,7 @@ const char* ImportRun::ResultText(const insert_result_t& result) {
         case kNoPlate: return "车牌号码不能为空";
         case kCodePlateConflict: return "客户代码和车牌号码和当前数据冲突！";
         case kUnknownValue: return "选项值不存在";
+        case kUnreadableDate: return "日期无法识别";
         default: return nullptr;
     }
 }
@@ -149,21 +155,42 @@ tstring ImportRun::Reason(int row) const {
     const insert_result_t& result = m_states[row].result;
     const char* text = ResultText(result);
     tstring reason = text ? text : "导入失败";
-    const auto unknown = m_unknown.find(row);
-    return unknown == m_unknown.end() ? reason : reason + "：" + unknown->second;
+    const auto cell = m_refusedCells.find(row);
+    return cell == m_refusedCells.end() ? reason : reason + "：" + cell->second;
+}
+
+void ImportRun::Refuse(int row, int32_t code, const tstring& cell) {
+    m_refusedCells[row] = cell;
+    Record(row, {false, code});
+}
+
+bool ImportRun::RefuseUnreadableDate(int row, const std::vector<data_type_info_t>& types,
+                                     const std::vector<tstring>& texts) {
+    for (size_t i = 0; i < types.size() && i < texts.size(); ++i) {
+        const int32_t type = types[i].Type;
+        const bool dated = type == kTypeDate || type == kTypeDateTime || type == kTypeTimestamp;
+        if (!dated || !texts[i].empty()) continue;
+        const int column = ColumnOf(row, types[i]);
+        if (column < 0) continue;
+        const tstring written = m_book.GetYesNoText(m_rows[row].row, column);
+        if (written.empty()) continue;
+        Refuse(row, kUnreadableDate, types[i].DataTypeName + "“" + written + "”");
+        return true;
+    }
+    return false;
 }
 
 // --- Without an operator ---------------------------------------------------------------------
 
 bool ImportRun::RowTexts(int row, const std::vector<data_type_info_t>& types,
-                         std::vector<tstring>& texts, tstring& unknown) {
+                         std::vector<tstring>& texts) {
     texts.clear();
     for (const data_type_info_t& type : types) {
         tstring text = CellText(row, type);
         if (type.Type == kTypeLookup && !text.empty()) {
             const tstring value = MatchedValue(type, text);
             if (value.empty()) {
-                unknown = type.DataTypeName + "“" + text + "”";
+                Refuse(row, kUnknownValue, type.DataTypeName + "“" + text + "”");
                 return false;
             }
             text = value;
@@ -204,12 +231,7 @@ ret_t ImportRun::ImportBatch(DbConnection& db, const std::vector<data_type_info_
     std::vector<int> sent;
     std::vector<tstring> texts;
     for (int row = first; row < end; ++row) {
-        tstring unknown;
-        if (!RowTexts(row, types, texts, unknown)) {
-            m_unknown[row] = unknown;
-            Record(row, {false, kUnknownValue});
-            continue;
-        }
+        if (!RowTexts(row, types, texts) || RefuseUnreadableDate(row, types, texts)) continue;
         batch.push_back(ToRow(types, texts));
         sent.push_back(row);
     }

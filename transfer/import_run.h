@@ -10,8 +10,10 @@
 #include "store/db_connection.h"
 #include "store/records.h"
 
-// A row refused before it reached the store: a lookup text no common value reads.
+// Rows refused before they reach the store: a lookup text no common value reads, and a date or
+// time cell whose text reads as no date (imported empty, it would lose what the cell said).
 constexpr int32_t kUnknownValue = 100;
+constexpr int32_t kUnreadableDate = 101;
 
 class ImportRun {
 public:
@@ -61,8 +63,13 @@ public:
     // A done row's mark: "导入成功", "导入数据没有变化" or why it failed; null for a code without
     // one.
     static const char* ResultText(const insert_result_t& result);
-    // Why a failed row failed, its unknown lookup text named.
+    // Why a failed row failed, the cell that refused it named.
     tstring Reason(int row) const;
+    // Refuses the row when a date or time cell of the workbook holds a text that reads as no date
+    // and `texts` (for `types`, as they are to be imported) leave that column empty; the
+    // operator's date entered over it imports.
+    bool RefuseUnreadableDate(int row, const std::vector<data_type_info_t>& types,
+                              const std::vector<tstring>& texts);
 
     // The whole import without an operator, as the page's run over all pages does: every row in
     // batches of `batchRows`, lookup texts by their matches, else by a common value that reads
@@ -74,10 +81,13 @@ public:
 
 private:
     bool RowBlank(int row);
-    // The texts of a row for `types`, lookups as their common values; false with the first
-    // lookup text that stands for none.
-    bool RowTexts(int row, const std::vector<data_type_info_t>& types, std::vector<tstring>& texts,
-                  tstring& unknown);
+    // The workbook column of `type` in the row's sheet, whose header index it builds; -1 when
+    // that sheet lacks it.
+    int ColumnOf(int row, const data_type_info_t& type);
+    void Refuse(int row, int32_t code, const tstring& cell);
+    // The texts of a row for `types`, lookups as their common values; false when a lookup text
+    // stands for none, the row refused.
+    bool RowTexts(int row, const std::vector<data_type_info_t>& types, std::vector<tstring>& texts);
     void MatchValuesByText(const std::vector<data_type_info_t>& types);
     ret_t AddUnknownValues(DbConnection& db, const std::vector<data_type_info_t>& types);
     ret_t ImportBatch(DbConnection& db, const std::vector<data_type_info_t>& types, int first,
@@ -87,8 +97,8 @@ private:
     const DataTypeDictionary& m_dictionary;
     std::vector<SourceRow> m_rows;
     std::vector<RowState> m_states;
-    // The unknown lookup text of a row refused with kUnknownValue, with its data type's name.
-    std::map<int, tstring> m_unknown;
+    // The cell of a row refused before the store, as its data type's name with its text.
+    std::map<int, tstring> m_refusedCells;
     int m_processed = 0;
     int m_succeeded = 0;
 };

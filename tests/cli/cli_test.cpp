@@ -91,17 +91,19 @@ TEST(CliTest, AnExportOfEveryColumnImportsIntoAFreshDatabaseAsTheSameWhitelist) 
 }
 
 // Row numbers are the sheet's own, a blank row between is neither imported nor counted, a
-// colour no common value reads is refused on its row until --add-values adds it, and the
-// settings file given stays as it was.
+// colour no common value reads is refused on its row until --add-values adds it, a date that
+// reads as none is refused rather than imported empty, and the settings file stays as it was.
 TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddThem) {
     ScratchDir scratch;
     TestService service;
     const std::string workbook = scratch.file("rows.xlsx");
-    MakeXlsx(workbook, {TextSheet(u8"名单", {{u8"客户编号", u8"客户姓名", u8"车牌号码", u8"车辆颜色"},
-                                             {"K1", u8"甲", u8"测A00001", u8"白色"},
-                                             {"K2", u8"乙", u8"测A00002", u8"紫色"},
-                                             {"", "", "", ""},
-                                             {"", u8"丙", "", u8"黑色"}})});
+    MakeXlsx(workbook,
+             {TextSheet(u8"名单", {{u8"客户编号", u8"客户姓名", u8"车牌号码", u8"车辆颜色", u8"有效期至"},
+                                   {"K1", u8"甲", u8"测A00001", u8"白色", "2026-12-31"},
+                                   {"K2", u8"乙", u8"测A00002", u8"紫色", ""},
+                                   {"", "", "", "", ""},
+                                   {"", u8"丙", "", u8"黑色", ""},
+                                   {"K4", u8"丁", u8"测A00004", u8"白色", u8"下个月"}})});
     // The desk's settings give the connection and are only read.
     const std::string settings = scratch.file("wlsetting.ini");
     const std::string desk = "[Db]\nIp=" + service.address() + "\nUserName=" + service.user() +
@@ -110,13 +112,15 @@ TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddT
     const std::string command = "import " + workbook + " --settings " + settings;
     const CliRun first = RunCli(scratch, command);
     EXPECT_EQ(first.status, 1);
-    EXPECT_EQ(first.out, u8"导入已完成，共处理数据3条,成功导入1条\n");
+    EXPECT_EQ(first.out, u8"导入已完成，共处理数据4条,成功导入1条\n");
     EXPECT_NE(first.err.find(u8"名单 第3行：选项值不存在：车辆颜色“紫色”"), std::string::npos) << first.err;
     EXPECT_NE(first.err.find(u8"名单 第5行：车牌号码不能为空"), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find(u8"名单 第6行：日期无法识别：有效期至“下个月”"), std::string::npos)
+        << first.err;
 
     const CliRun second = RunCli(scratch, command + " --add-values");
-    EXPECT_EQ(second.status, 1) << "the row without a plate still fails";
-    EXPECT_EQ(second.out, u8"导入已完成，共处理数据3条,成功导入1条\n") << second.err;
+    EXPECT_EQ(second.status, 1) << "the rows without a plate or a date still fail";
+    EXPECT_EQ(second.out, u8"导入已完成，共处理数据4条,成功导入1条\n") << second.err;
     EXPECT_EQ(second.err.find(u8"紫色"), std::string::npos) << second.err;
     EXPECT_EQ(ReadBytes(settings), desk) << "the settings file was written";
     EXPECT_EQ(RunCli(scratch, "import " + workbook + " --sheet 2 " + Connection(service)).status, 2)

@@ -423,6 +423,22 @@ with zipfile.ZipFile(path + '.tmp') as source, zipfile.ZipFile(path, 'w') as tar
                                         "N002|李四|1|沪C34567|1|2026-03-03|2026-12-31 23:59:59|1"}));
 }
 
+TEST_F(ImportTest, AnUnreadableDateRefusesItsRowNamingTheCell) {
+    XlsxSheet sheet = CustomerSheet(3);
+    sheet.rows[2][4] = std::string(u8"下月初");
+    const std::string path = m_dir.file("dates.xlsx");
+    MakeXlsx(path, {sheet});
+    RunWizardTo(path, CPageImport::kStepPreview);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(StatusLine(), "导入已完成，共处理数据3条,成功导入2条");
+    CControlUI* tip = m_main->GetPaintManager().FindSubControlByName(
+        ListNamed("import_list").GetItemAt(1), "import_error_tip");
+    ASSERT_TRUE(tip && tip->IsVisible());
+    EXPECT_EQ(tip->GetToolTip().str(), "日期无法识别：生效日期“下月初”");
+    EXPECT_EQ(Stored(3), (std::vector<std::string>{Expected(0), Expected(2)}));
+}
+
 TEST_F(ImportTest, NoTickedRowIsRefused) {
     const std::string path = m_dir.file("none.xlsx");
     MakeXlsx(path, {CustomerSheet(3)});
