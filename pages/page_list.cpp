@@ -466,7 +466,9 @@ void CPageList::FillGrid(const row_list_t& rows) {
         item->SetExtraText(PlateOf(row).c_str());
         FillCells(*item, row);
     }
-    FitColumns();
+    // Measuring every text of every page took most of an export's time; the walk ends by
+    // showing the operator's page again, which fits them.
+    if (!m_bBusy) FitColumns();
 }
 
 // Each data column is at least its type's width, and as wide as its header and the longest text

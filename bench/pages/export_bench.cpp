@@ -27,6 +27,7 @@
 #include "tests/support/scratch_dir.h"
 #include "tests/support/test_service.h"
 #include "uilib/combo_ui.h"
+#include "uilib/button_ui.h"
 #include "uilib/message_box.h"
 
 namespace {
@@ -138,6 +139,10 @@ public:
         auto* sizes = static_cast<CComboUI*>(main.FindControl("pl_combo_page_size")->GetInterface("Combo"));
         sizes->SelectItem(static_cast<int>(CPageList::PageSizes().size()) - 1);
         Wait([&] { return m_list->GetRows().size() == static_cast<size_t>(kPageSize); }, "page of 500");
+        // The operator starts the export on its page, so the list is not the page shown.
+        main.SelectNavOption(1);
+        static_cast<COptionUI*>(main.FindControl("sub_option_export")->GetInterface("Option"))->Selected(true);
+        Wait([&] { return m_export->IsVisible() && !m_list->IsVisible(); }, "the export page shown");
     }
 
     double Export() {
