@@ -60,6 +60,9 @@ bool CPageImport::AllPages() const {
 
 void CPageImport::LoadRows() {
     m_run->LoadRows();
+    // Without the steps the operator never saw the values to match: a text that reads as a
+    // common value stands for it, where it would otherwise import empty.
+    if (m_autoStep) m_run->MatchValuesByText();
     m_runFinished = false;
     SetStatusLine("");
     if (m_pFailedOnly) m_pFailedOnly->Selected(false, false);

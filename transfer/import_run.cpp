@@ -200,10 +200,8 @@ bool ImportRun::RowTexts(int row, const std::vector<data_type_info_t>& types,
     return true;
 }
 
-// As the wizard's automatic match: a text without a match stands for the common value that reads
-// the same.
-void ImportRun::MatchValuesByText(const std::vector<data_type_info_t>& types) {
-    for (const data_type_info_t& type : types) {
+void ImportRun::MatchValuesByText() {
+    for (const data_type_info_t& type : MappedTypes()) {
         if (type.Type != kTypeLookup) continue;
         for (const tstring& text : m_book.DistinctValues(m_book.TypeMatching().at(type.DataType)))
             if (MatchedValue(type, text).empty() && ValueIdOf(m_dictionary, type.DataType, text) >= 0)
@@ -252,7 +250,7 @@ ret_t ImportRun::ImportAll(DbConnection& db, int batchRows, bool addValues,
         const ret_t added = AddUnknownValues(db, types);
         if (!added.ok) return added;
     }
-    MatchValuesByText(types);
+    MatchValuesByText();
     for (int first = 0; first < RowCount(); first += batchRows) {
         const int end = std::min(first + batchRows, RowCount());
         const ret_t batch = ImportBatch(db, types, first, end);

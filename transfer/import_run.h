@@ -49,6 +49,9 @@ public:
     // the common value that reads as its text (-1 without one).
     row_info_t ToRow(const std::vector<data_type_info_t>& types,
                      const std::vector<tstring>& texts) const;
+    // Matches every lookup text left without a match to the common value that reads the same,
+    // as the wizard's automatic match does.
+    void MatchValuesByText();
 
     // Forgets every result, for a run from the start.
     void Begin();
@@ -88,7 +91,6 @@ private:
     // The texts of a row for `types`, lookups as their common values; false when a lookup text
     // stands for none, the row refused.
     bool RowTexts(int row, const std::vector<data_type_info_t>& types, std::vector<tstring>& texts);
-    void MatchValuesByText(const std::vector<data_type_info_t>& types);
     ret_t AddUnknownValues(DbConnection& db, const std::vector<data_type_info_t>& types);
     ret_t ImportBatch(DbConnection& db, const std::vector<data_type_info_t>& types, int first,
                       int end);

@@ -562,6 +562,26 @@ TEST_F(ImportTest, AutoStepWithoutAPlateColumnGoesBackToTheStartWithANotice) {
     EXPECT_EQ(m_import->LastNotice(), "导入过程出现问题，详细情况请选中\"显示导入高级设置\"查看");
 }
 
+// Without the steps the operator never sees the values to match: a colour that reads as a common
+// value is stored as it, where it was stored empty; one that reads as none still imports empty.
+TEST_F(ImportTest, AutoStepStoresLookupTextsThatReadAsACommonValue) {
+    const auto text = [](const char* s) { return XlsxCell(std::string(s)); };
+    XlsxSheet sheet{u8"名单", {{text(u8"客户编号"), text(u8"车牌号码"), text(u8"车辆颜色")},
+                               {text("A001"), text("A00001"), text(u8"黑色")},
+                               {text("A002"), text("A00002"), text(u8"紫色")}}};
+    const std::string path = m_dir.file("autostep.xlsx");
+    MakeXlsx(path, {sheet});
+    m_config->SetIntValue("Import", "AutoStep", 1);
+    apptest::SetControlText(*m_main, "edit_excel_file", path.c_str());
+    static_cast<COptionUI*>(m_main->FindControl("opt_show_import_steps"))->Selected(false, false);
+    Next();
+    ASSERT_EQ(m_import->GetStep(), CPageImport::kStepPreview) << ::testing::PrintToString(m_boxes);
+    ASSERT_TRUE(RunImport());
+    EXPECT_EQ(Column("SELECT PlateID || '=' || Color AS v FROM tabvehicleinfo WHERE PlateID LIKE 'A0000%' "
+                     "ORDER BY PlateID"),
+              (std::vector<std::string>{"A00001=2", "A00002=-1"}));
+}
+
 TEST_F(ImportTest, MatchingButtonsSayWhetherAnythingWasLeftToMatch) {
     const std::string path = m_dir.file("automatch.xlsx");
     MakeXlsx(path, {CustomerSheet(6)});
