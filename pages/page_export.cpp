@@ -96,6 +96,13 @@ void CPageExport::FindControls() {
 }
 
 void CPageExport::Notify(TNotifyUI& msg) {
+    // Enter in the file field goes on, as it does on the import page, and leaves the focus on a
+    // control the next step shows.
+    if (msg.sType == "return" && msg.pSender == m_pFileEdit && m_pSteps && m_pNext) {
+        ShowStep(1);
+        m_pNext->SetFocus();
+        return;
+    }
     if (msg.sType != "click") return;
     if (msg.pSender == m_pBrowse)
         ChooseTargetFile();

@@ -166,6 +166,10 @@ TEST_F(PageExportTest, TheStepButtonsMoveThroughTheWizard) {
     ClickControl(*m_main, "export_btn_excel_pre");
     ClickControl(*m_main, "export_btn_excel_pre");
     EXPECT_EQ(Text("edit_export_excel_file"), m_target) << "back on the first step";
+    m_main->FindControl("edit_export_excel_file")->SetFocus();
+    guisupport::PressKey(m_main->GetHWND(), VK_RETURN);
+    EXPECT_TRUE(m_main->FindControl("opt_export_all")->IsVisible()) << "Enter in the file field goes on";
+    EXPECT_EQ(m_main->GetPaintManager().GetFocus(), m_main->FindControl("export_btn_excel_next"));
 }
 
 struct KeyboardStep {
