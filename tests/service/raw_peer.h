@@ -12,16 +12,20 @@ public:
     // A peer that sets `routing_id` presents it instead of one the service picks.
     explicit RawPeer(const std::string& endpoint, const std::string& routing_id = "");
     ~RawPeer();
+    static constexpr std::chrono::milliseconds kReplyWait{30000};
+
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
     void Send(const std::string& bytes);
     // Sends without a copy: `bytes` must outlive the peer.
     void SendUncopied(const std::string& bytes);
-    std::optional<std::string> Receive(std::chrono::milliseconds wait = std::chrono::seconds(5));
+    // The default wait is only reached when a reply is missing; a busy machine running the
+    // sanitized suite in parallel may take seconds over a reply that is coming.
+    std::optional<std::string> Receive(std::chrono::milliseconds wait = kReplyWait);
     // Sends `text` with its terminating zero byte and waits for the reply.
     std::optional<std::string> Ask(const std::string& text,
-                                   std::chrono::milliseconds wait = std::chrono::seconds(5));
+                                   std::chrono::milliseconds wait = kReplyWait);
     bool Open() { return Ask("open:ledger,ledger2026") == std::optional<std::string>("success:"); }
 
 private:
