@@ -7,11 +7,18 @@ inline constexpr const char* kCustomerSearchColumns[] = {"Code", "Name", "Phone"
 inline constexpr const char* kVehicleSearchColumns[] = {"PlateID",    "Color",   "ValidFrom",
                                                         "ValidUntil", "Allowed", "AccessPeriod"};
 
-// One row per row of the list (customer and vehicle): the customer, the vehicle's rowid (0 for a
-// customer without vehicles) and the row's values of the columns above, ASCII letters in lower
-// case, joined by the byte kListTextSeparator, which no UTF-8 text holds.
+// One row per block of customers (those whose CustomerID >> kListTextBlockBits is `block`): the
+// searchable values of each customer and of its vehicles, ASCII letters in lower case. A
+// customer is kListTextCustomer, its id and its values, each after kListTextSeparator; each of
+// its vehicles follows as kListTextVehicle and its values, each after the separator. No UTF-8
+// text holds these three bytes.
 inline constexpr char kListTextTable[] = "list_text";
+inline constexpr int kListTextBlockBits = 4;
+inline constexpr char kListTextCustomer = '\xfd';
+inline constexpr char kListTextVehicle = '\xfe';
 inline constexpr char kListTextSeparator = '\xff';
-// list_text_has(text, needle, columns): 1 when a column whose bit (1 << its place above,
-// customer columns first) is set in `columns` holds `needle`, as LIKE '%needle%' finds it.
-inline constexpr char kListTextHas[] = "list_text_has";
+// list_text_rows(text, needle, columns, ...): how many rows of the list (customer and vehicle)
+// the block holds in which a column whose bit (1 << its place above, customer columns first) is
+// set in `columns` holds `needle`, as LIKE '%needle%' finds it; any of the pairs may match.
+inline constexpr char kListTextRows[] = "list_text_rows";
+inline constexpr int kListTextMostNeedles = 32;

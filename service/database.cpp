@@ -1,22 +1,25 @@
 #include "service/database.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
+#include "netsqlite/list_search.h"
 #include "service/result_text.h"
 #include "service/schema.h"
 #include "service/search_function.h"
 
 namespace {
 
-// Chosen for the list queries: a page joins customers and vehicles and sorts; the whole of a
-// whitelist database fits in the page cache and the memory map.
+// Chosen for the list queries: a page joins customers and vehicles and sorts; a search reads the
+// whole search text, which the memory map hands over without copying it through the page cache
+// (SQLite maps at most 2 GiB, a whitelist of several million customers).
 constexpr const char* kTuning[] = {
     "PRAGMA journal_mode = WAL",
-    "PRAGMA synchronous = FULL",     // a reply "success:" means the change is on disk
-    "PRAGMA cache_size = -65536",    // 64 MiB
-    "PRAGMA mmap_size = 268435456",  // 256 MiB
-    "PRAGMA temp_store = MEMORY",    // ORDER BY on an unindexed column sorts in memory
+    "PRAGMA synchronous = FULL",      // a reply "success:" means the change is on disk
+    "PRAGMA cache_size = -65536",     // 64 MiB
+    "PRAGMA mmap_size = 2147418112",  // SQLite's most
+    "PRAGMA temp_store = MEMORY",     // ORDER BY on an unindexed column sorts in memory
 };
 
 // Another process (a backup, the sqlite3 shell) may hold a lock briefly.
@@ -89,15 +92,30 @@ std::string DropTriggersOf(sqlite3* db, const std::string& part) {
     return drops;
 }
 
+bool HasStaleBlocks(sqlite3* db) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, (std::string("SELECT 1 FROM ") + kStaleBlocks + " LIMIT 1").c_str(), -1,
+                       &statement, nullptr);
+    const bool stale = sqlite3_step(statement) == SQLITE_ROW;
+    sqlite3_finalize(statement);
+    return stale;
+}
+
 // A database made before a part of the search, or with another form of it, gets it made anew on
-// its first opening.
+// its first opening; the parts no longer kept are dropped.
 bool UpdateSearchParts(sqlite3* db, std::string& error) {
     std::string script;
+    for (const char* retired : kRetiredSearchParts) {
+        if (!CreatedAs(db, retired).empty())
+            script += DropTriggersOf(db, retired) + "DROP TABLE " + retired + ";";
+    }
     for (const SearchPart& part : SearchParts()) {
         if (CreatedAs(db, part.name) == part.table) continue;
         script += DropTriggersOf(db, part.name) + "DROP TABLE IF EXISTS " + part.name + ";" +
                   part.table + ";" + part.rest;
     }
+    // Writes made around the service leave blocks stale too.
+    if (HasStaleBlocks(db)) script += SearchTextRefresh();
     return script.empty() || ExecuteScript(db, ("BEGIN;" + script + "COMMIT;").c_str(), error);
 }
 
@@ -264,8 +282,22 @@ Database::Outcome Database::RunStatement(sqlite3_stmt* statement, std::string* r
     const bool writes = !sqlite3_stmt_readonly(statement);
     // A reader has run only reads so far: dropping its work changes nothing.
     if (writes && m_reader) return Outcome::kNeedsWriter;
-    return BeginBeforeWriting(writes, error) && Step(statement, reply, error) ? Outcome::kDone
-                                                                             : Outcome::kFailed;
+    const bool reads_search = !m_reader && std::strstr(sqlite3_sql(statement), kListTextTable);
+    return BeginBeforeWriting(writes, error) && (!reads_search || RefreshSearchText(error)) &&
+                   Step(statement, reply, error)
+               ? Outcome::kDone
+               : Outcome::kFailed;
+}
+
+// What a request changed reaches the search text before a statement reads it and before the
+// request commits, once for all of its statements; the last inserted rowid stays the one the
+// request made.
+bool Database::RefreshSearchText(std::string& error) {
+    if (sqlite3_get_autocommit(m_db) || !HasStaleBlocks(m_db)) return true;
+    const sqlite3_int64 rowid = sqlite3_last_insert_rowid(m_db);
+    const bool refreshed = Control(SearchTextRefresh().c_str(), error);
+    sqlite3_set_last_insert_rowid(m_db, rowid);
+    return refreshed;
 }
 
 // Reads need no transaction of their own; the first write opens the one the request commits.
@@ -308,7 +340,8 @@ bool Database::AppendWithinLimits(bool (*append)(sqlite3_stmt*, std::string&, si
 
 Database::Outcome Database::Finish(Outcome outcome, std::string& error) {
     if (sqlite3_get_autocommit(m_db)) return outcome;
-    if (outcome == Outcome::kDone && Control("COMMIT", error)) return outcome;
+    if (outcome == Outcome::kDone && RefreshSearchText(error) && Control("COMMIT", error))
+        return outcome;
     std::string ignored;
     Control("ROLLBACK", ignored);
     return Outcome::kFailed;

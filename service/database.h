@@ -76,6 +76,7 @@ private:
     bool AppendWithinLimits(bool (*append)(sqlite3_stmt*, std::string&, size_t),
                             sqlite3_stmt* statement, std::string& reply, std::string& error);
     bool BeginBeforeWriting(bool writes, std::string& error);
+    bool RefreshSearchText(std::string& error);
     Outcome Finish(Outcome outcome, std::string& error);
     bool Control(const char* sql, std::string& error);
     std::string LastError() const;

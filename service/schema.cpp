@@ -122,117 +122,72 @@ std::string DemoVehicle(size_t customer, size_t plate) {
     return sql;
 }
 
-// The columns a search may name, by table. A search looks in any of them, so all are indexed;
-// values shorter than three characters add nothing to a trigram index.
-struct IndexedTable {
-    const char* table;
-    const char* index;
-    const char* key;
-    std::vector<const char*> columns;
-};
-
-const IndexedTable kIndexedTables[] = {
-    {"tabcustomerinfo", "customer_search", "CustomerID",
-     {std::begin(kCustomerSearchColumns), std::end(kCustomerSearchColumns)}},
-    {"tabvehicleinfo", "vehicle_search", "rowid",
-     {std::begin(kVehicleSearchColumns), std::end(kVehicleSearchColumns)}},
-};
-
-std::string Joined(const std::vector<const char*>& columns, const char* prefix) {
-    std::string out;
-    for (const char* column : columns) out += std::string(out.empty() ? "" : ", ") + prefix + column;
-    return out;
-}
-
-// The index holds no copy of the texts (it reads them from its table), so the triggers must
-// hand it the old values of a row exactly as they were indexed. Nothing ranks the rows found, so
-// the index keeps no column sizes, which costs inserts a fifth of their time.
-SearchPart SearchIndex(const IndexedTable& t) {
-    const std::string index = t.index;
-    const std::string columns = Joined(t.columns, "");
-    const std::string add = "INSERT INTO " + index + "(rowid, " + columns + ") VALUES (new." +
-                            t.key + ", " + Joined(t.columns, "new.") + ");";
-    const std::string remove = "INSERT INTO " + index + "(" + index + ", rowid, " + columns +
-                               ") VALUES ('delete', old." + t.key + ", " +
-                               Joined(t.columns, "old.") + ");";
-    const std::string on = " ON " + std::string(t.table) + " BEGIN ";
-    return {index,
-            "CREATE VIRTUAL TABLE " + index + " USING fts5(" + columns + ", content='" + t.table +
-                "', content_rowid='" + t.key + "', tokenize='trigram', columnsize=0)",
-            "CREATE TRIGGER " + index + "_insert AFTER INSERT" + on + add + " END;\n" +
-                "CREATE TRIGGER " + index + "_delete AFTER DELETE" + on + remove + " END;\n" +
-                "CREATE TRIGGER " + index + "_update AFTER UPDATE" + on + remove + add +
-                " END;\n" + "INSERT INTO " + index + "(" + index + ") VALUES ('rebuild');\n"};
-}
-
 // --- The list's search text -------------------------------------------------------------------
 
-// The text of the list row of customer `c` and vehicle `v` (NULL columns for none), in one
-// call: printf writes NULL as nothing and a value up to a NUL, where LIKE stops reading. A blob
-// would be read as its bytes where LIKE finds nothing in it; the list stores none.
-std::string ListText(const char* c, const char* v) {
-    std::string format, values;
-    auto add = [&](const char* table, const char* column) {
-        format += format.empty() ? "2573" : "ff2573";  // "%s", after the separator
-        values += std::string(", ") + table + "." + column;
-    };
-    for (const char* column : kCustomerSearchColumns) add(c, column);
-    for (const char* column : kVehicleSearchColumns) add(v, column);
-    return "lower(printf(CAST(x'" + format + "' AS TEXT)" + values + "))";
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
 }
 
-const std::string kListRows = std::string("SELECT c.CustomerID, ifnull(v.rowid, 0), ") +
-                              ListText("c", "v") +
-                              " FROM tabcustomerinfo AS c LEFT JOIN tabvehicleinfo AS v ON "
-                              "v.CustomerID = c.CustomerID";
-
-// The rows of one customer made anew from the tables.
-std::string RefreshCustomer(const std::string& id) {
-    return std::string("DELETE FROM list_text WHERE cid = ") + id + "; INSERT INTO list_text " +
-           kListRows + " WHERE c.CustomerID = " + id + ";";
+// The values of `columns` of the row `alias`, each after a separator, in one printf (`first` is
+// the format and the value written before them): printf writes NULL as nothing and a value up
+// to a NUL, where LIKE stops reading. A blob would be read as its bytes where LIKE finds nothing
+// in it; the list stores none.
+template <size_t N>
+std::string Printed(const std::string& first, const std::string& value,
+                    const char* const (&columns)[N], const std::string& alias) {
+    std::string format = first, values = value;
+    for (const char* column : columns) {
+        format += std::string(1, kListTextSeparator) + "%s";
+        values += ", " + alias + "." + column;
+    }
+    return "printf(CAST(x'" + Hex(format) + "' AS TEXT)" + values + ")";
 }
 
-// A vehicle's row takes the place of its owner's row without vehicles (the rowid 0 of a
-// vehicle of the owner's is its own row).
-std::string AddVehicleRow(const char* v) {
-    const std::string owner = std::string(v) + ".CustomerID";
-    return "DELETE FROM list_text WHERE cid = " + owner +
-           " AND vid = 0 AND NOT EXISTS (SELECT 1 FROM tabvehicleinfo WHERE rowid = 0 AND "
-           "CustomerID = " +
-           owner + "); INSERT OR REPLACE INTO list_text SELECT c.CustomerID, " + v + ".rowid, " +
-           ListText("c", v) + " FROM tabcustomerinfo AS c WHERE c.CustomerID = " + owner + ";";
+// The search text of customer `c` and its vehicles, as one block holds it.
+std::string CustomerText(const std::string& c) {
+    const std::string vehicles =
+        "(SELECT group_concat(" +
+        Printed(std::string(1, kListTextVehicle), "", kVehicleSearchColumns, "v") +
+        ", '') FROM tabvehicleinfo AS v WHERE v.CustomerID = " + c + ".CustomerID)";
+    return "CAST(lower(" +
+           Printed(std::string(1, kListTextCustomer) + "%d", ", " + c + ".CustomerID",
+                   kCustomerSearchColumns, c) +
+           " || ifnull(" + vehicles + ", '')) AS BLOB)";
 }
 
-// The last vehicle gone, the owner's row without vehicles comes back.
-std::string RemoveVehicleRow(const char* v) {
-    const std::string owner = std::string(v) + ".CustomerID";
-    return "DELETE FROM list_text WHERE cid = " + owner + " AND vid = " + v +
-           ".rowid; INSERT INTO list_text " + kListRows +
-           " WHERE c.CustomerID = " + owner + " AND v.rowid IS NULL;";
+std::string BlockOf(const std::string& id) {
+    return "(" + id + " >> " + std::to_string(kListTextBlockBits) + ")";
 }
 
-// A customer's text is in each of its rows, so a change to the customer makes them anew; a
-// vehicle changes its own row only, whatever the number of its owner's vehicles.
+// The block of customer `id` wants making anew. An upsert, not OR IGNORE: the statement that
+// fires the trigger would impose its own conflict clause on that.
+std::string Stale(const std::string& id) {
+    return std::string("INSERT INTO ") + kStaleBlocks + " (block) VALUES (" +
+           BlockOf("ifnull(" + id + ", 0)") + ") ON CONFLICT DO NOTHING;";
+}
+
+// A trigger costs one small insert per row changed; the blocks are made anew once per request
+// (see SearchTextRefresh), however many of their rows it changed.
 SearchPart ListTextTable() {
-    const std::string customer = " ON tabcustomerinfo BEGIN ";
-    const std::string vehicle = " ON tabvehicleinfo BEGIN ";
-    return {kListTextTable,
-            "CREATE TABLE list_text (cid INTEGER NOT NULL, vid INTEGER NOT NULL, text TEXT, "
-            "PRIMARY KEY (cid, vid)) WITHOUT ROWID",
-            "INSERT INTO list_text " + kListRows + ";\n" +
-                "CREATE TRIGGER list_text_customer_insert AFTER INSERT" + customer +
-                RefreshCustomer("new.CustomerID") + " END;\n" +
-                "CREATE TRIGGER list_text_customer_delete AFTER DELETE" + customer +
-                "DELETE FROM list_text WHERE cid = old.CustomerID; END;\n" +
-                "CREATE TRIGGER list_text_customer_update AFTER UPDATE" + customer +
-                "DELETE FROM list_text WHERE cid = old.CustomerID; " +
-                RefreshCustomer("new.CustomerID") + " END;\n" +
-                "CREATE TRIGGER list_text_vehicle_insert AFTER INSERT" + vehicle +
-                AddVehicleRow("new") + " END;\n" +
-                "CREATE TRIGGER list_text_vehicle_delete AFTER DELETE" + vehicle +
-                RemoveVehicleRow("old") + " END;\n" +
-                "CREATE TRIGGER list_text_vehicle_update AFTER UPDATE" + vehicle +
-                RemoveVehicleRow("old") + AddVehicleRow("new") + " END;\n"};
+    std::string triggers;
+    for (const char* table : {"customer", "vehicle"}) {
+        const std::string on = std::string(" ON tab") + table + "info BEGIN ";
+        const std::string name = std::string("CREATE TRIGGER list_text_") + table + "_";
+        triggers += name + "insert AFTER INSERT" + on + Stale("new.CustomerID") + " END;\n" + name +
+                    "delete AFTER DELETE" + on + Stale("old.CustomerID") + " END;\n" + name +
+                    "update AFTER UPDATE" + on + Stale("old.CustomerID") + Stale("new.CustomerID") +
+                    " END;\n";
+    }
+    return {
+        kListTextTable, "CREATE TABLE list_text (block INTEGER PRIMARY KEY, text BLOB NOT NULL)",
+        std::string("INSERT OR IGNORE INTO ") + kStaleBlocks + " SELECT DISTINCT " +
+            BlockOf("CustomerID") + " FROM tabcustomerinfo;\n" + SearchTextRefresh() + triggers};
 }
 
 int ComparePinyin(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
@@ -253,10 +208,19 @@ void CloseCollator(void* collator) {
 }  // namespace
 
 std::vector<SearchPart> SearchParts() {
-    std::vector<SearchPart> parts;
-    for (const IndexedTable& table : kIndexedTables) parts.push_back(SearchIndex(table));
-    parts.push_back(ListTextTable());
-    return parts;
+    return {{kStaleBlocks,
+             std::string("CREATE TABLE ") + kStaleBlocks + " (block INTEGER PRIMARY KEY)", ""},
+            ListTextTable()};
+}
+
+std::string SearchTextRefresh() {
+    const std::string first = "(s.block << " + std::to_string(kListTextBlockBits) + ")";
+    return std::string("DELETE FROM list_text WHERE block IN (SELECT block FROM ") + kStaleBlocks +
+           ");\nINSERT INTO list_text (block, text) SELECT s.block, CAST(group_concat(" +
+           CustomerText("c") + ", '') AS BLOB) FROM " + kStaleBlocks +
+           " AS s CROSS JOIN tabcustomerinfo AS c ON c.CustomerID BETWEEN " + first + " AND " +
+           first + " + " + std::to_string((1 << kListTextBlockBits) - 1) +
+           " GROUP BY s.block;\nDELETE FROM " + kStaleBlocks + ";\n";
 }
 
 bool RegisterCollations(sqlite3* db) {

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "netsqlite/list_search.h"
-#include "netsqlite/text_codec.h"
 #include "store/row_reader.h"
 #include "store/sql_text.h"
 
@@ -21,22 +20,6 @@ int place_in(const char* const (&columns)[N], const tstring& column) {
     const auto found = std::find(std::begin(columns), std::end(columns), column);
     return found == std::end(columns) ? -1 : static_cast<int>(found - std::begin(columns));
 }
-
-// The service keeps a trigram index of each table over these columns; it finds the rows
-// holding a text of three characters or more without reading the others.
-struct SearchIndex {
-    const char* index;
-    const char* key;
-    bool customer;
-    bool has(const tstring& column) const {
-        return (customer ? place_in(kCustomerSearchColumns, column)
-                         : place_in(kVehicleSearchColumns, column)) >= 0;
-    }
-};
-const SearchIndex kCustomerIndex{"customer_search", "tabcustomerinfo.CustomerID", true};
-const SearchIndex kVehicleIndex{"vehicle_search", "tabvehicleinfo.rowid", false};
-constexpr size_t kTrigram = 3;
-constexpr int kFewIndexedRows = 10000;
 
 // One "column LIKE '%text%'" of the search condition.
 struct search_term_t {
@@ -96,73 +79,20 @@ tstring likes_of(const std::vector<search_term_t>& terms) {
     return sql::join(likes, " or ");
 }
 
-size_t characters(const tstring& text) {
-    const std::string utf8 = GbkToUtf8(text);
-    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; });
-}
-
-// The index's phrase for the text: a row holds it when its column holds the text, whatever
-// the case of its letters; the LIKE then keeps exactly the rows it finds.
-tstring index_phrase(const search_term_t& term) {
-    tstring phrase = "{" + term.column + "} : \"";
-    for (char c : term.text) phrase += c == '"' ? tstring("\"\"") : tstring(1, c);
-    return phrase + "\"";
-}
-
-bool index_answers(const SearchIndex& index, const std::vector<search_term_t>& terms) {
-    return !terms.empty() && std::all_of(terms.begin(), terms.end(), [&index](const search_term_t& term) {
-        return index.has(term.column) && characters(term.text) >= kTrigram;
-    });
-}
-
-// The rowids the table's index finds for the terms: a few more than LIKE finds, never fewer.
-tstring index_match(const SearchIndex& index, const std::vector<search_term_t>& terms) {
-    std::vector<tstring> phrases;
-    for (const search_term_t& term : terms) phrases.push_back(index_phrase(term));
-    return tstring("SELECT rowid FROM ") + index.index + " WHERE " + index.index + " MATCH " +
-           sql::literal(sql::join(phrases, " OR "));
-}
-
-// The rows of one table that a search finds, through its index.
-tstring table_filter(const SearchIndex& index, const std::vector<search_term_t>& terms) {
-    return tstring(index.key) + " IN (" + index_match(index, terms) + ") AND (" + likes_of(terms) +
-           ")";
+tstring where_clause(const std::vector<tstring>& conditions) {
+    std::vector<tstring> present;
+    for (const tstring& condition : conditions)
+        if (!condition.empty()) present.push_back("(" + condition + ")");
+    return present.empty() ? tstring() : " WHERE " + sql::join(present, " AND ");
 }
 
 // Where the rows of a list statement come from: `from` and a condition (empty: every row).
 struct list_source_t {
     tstring from;
     tstring where;
-    tstring counted;  // what count(*) reads
-    // The customer and the vehicle row as the order reads them.
-    tstring customer = "tabcustomerinfo.CustomerID";
-    tstring vehicle = "tabvehicleinfo.rowid";
+    tstring count;  // the statement that counts them, as "num"
+    tstring block;  // read first in the list's order: the rows come by block of the search text
 };
-
-const char kHitColumns[] = "SELECT tabcustomerinfo.CustomerID AS cid, tabvehicleinfo.rowid AS vid";
-
-// A search with a term of three characters or more on an indexed column: the customers it finds
-// with each of their rows, and the vehicles it finds with their owner's row, once each. The
-// found rows drive the join, so the cost follows the rows found, not the list.
-list_source_t indexed_source(const std::vector<search_term_t>& customer_terms,
-                             const std::vector<search_term_t>& vehicle_terms) {
-    std::vector<tstring> parts;
-    if (!customer_terms.empty()) {
-        parts.push_back(tstring(kHitColumns) + " FROM " + kListJoin + " WHERE " +
-                        table_filter(kCustomerIndex, customer_terms));
-    }
-    if (!vehicle_terms.empty()) {
-        parts.push_back(tstring(kHitColumns) +
-                        " FROM tabvehicleinfo JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID "
-                        "= tabvehicleinfo.CustomerID WHERE " +
-                        table_filter(kVehicleIndex, vehicle_terms));
-    }
-    const tstring hits = "(" + sql::join(parts, " UNION ") + ")";
-    return {hits +
-                " AS hit CROSS JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID = hit.cid "
-                "LEFT JOIN tabvehicleinfo ON tabvehicleinfo.rowid = hit.vid",
-            "", hits};
-}
 
 // The column's place in the list's search text, customer columns first; -1 for none.
 int text_place(const tstring& column) {
@@ -172,9 +102,10 @@ int text_place(const tstring& column) {
     return vehicle < 0 ? -1 : static_cast<int>(std::size(kCustomerSearchColumns)) + vehicle;
 }
 
-// A search the indexes do not answer reads the service's search text, one narrow row per list
-// row, instead of the join; its key orders the rows as the list does. False when a term names a
-// column the text lacks.
+// A search the service's search text answers reads it a block of customers at a time: the count
+// adds up the rows each block finds, a page joins the rows of the blocks that find any, in the
+// list's order, and LIKE keeps exactly the rows it finds. False when a term names a column the
+// text lacks, or for more texts than the service reads at once.
 bool text_source(const std::vector<search_term_t>& terms, list_source_t& source) {
     std::map<tstring, int64_t> columns_by_text;
     for (const search_term_t& term : terms) {
@@ -182,65 +113,32 @@ bool text_source(const std::vector<search_term_t>& terms, list_source_t& source)
         if (place < 0 || term.text.empty()) return false;
         columns_by_text[term.text] |= int64_t(1) << place;
     }
-    std::vector<tstring> holds;
-    for (const auto& [text, columns] : columns_by_text) {
-        holds.push_back(tstring(kListTextHas) + "(text, " + sql::literal(text) + ", " +
-                        std::to_string(columns) + ")");
-    }
-    const tstring hits = tstring("(SELECT cid, vid FROM ") + kListTextTable + " WHERE " +
-                         sql::join(holds, " OR ") + ")";
-    source = {hits +
-                  " AS hit CROSS JOIN tabcustomerinfo ON tabcustomerinfo.CustomerID = hit.cid "
-                  "LEFT JOIN tabvehicleinfo ON tabvehicleinfo.rowid = hit.vid AND "
-                  "tabvehicleinfo.CustomerID = hit.cid",
-              "", hits, "hit.cid", "hit.vid"};
+    if (columns_by_text.size() > static_cast<size_t>(kListTextMostNeedles)) return false;
+    std::vector<tstring> needles;
+    for (const auto& [text, columns] : columns_by_text)
+        needles.push_back(sql::literal(text) + ", " + std::to_string(columns));
+    const tstring table = kListTextTable;
+    const tstring rows =
+        tstring(kListTextRows) + "(" + table + ".text, " + sql::join(needles, ", ") + ")";
+    const tstring first = "(" + table + ".block << " + std::to_string(kListTextBlockBits) + ")";
+    source.from = table + " CROSS JOIN " + kListJoin;
+    source.where = rows + " > 0 AND tabcustomerinfo.CustomerID BETWEEN " + first + " AND " + first +
+                   " + " + std::to_string((1 << kListTextBlockBits) - 1) + " AND (" +
+                   likes_of(terms) + ")";
+    source.count = "select ifnull(sum(" + rows + "), 0) as num from " + table;
+    source.block = table + ".block";
     return true;
 }
 
-// Whether the indexes find few enough rows for joining them to beat reading the search text; a
-// text in every row (a year in every date) took seconds through them.
-bool indexes_find_few(DbConnection& db, const std::vector<search_term_t>& customer_terms,
-                      const std::vector<search_term_t>& vehicle_terms) {
-    std::vector<tstring> counts;
-    auto count = [&counts](const SearchIndex& index, const std::vector<search_term_t>& terms) {
-        if (terms.empty()) return;
-        counts.push_back("(SELECT count(*) FROM (" + index_match(index, terms) + " LIMIT " +
-                         std::to_string(kFewIndexedRows) + "))");
-    };
-    count(kCustomerIndex, customer_terms);
-    count(kVehicleIndex, vehicle_terms);
-    int32_t found = 0;
-    const ret_t ret = read_rows(db, "select " + sql::join(counts, " + ") + " as num",
-                                [&found](const NetSqliteResultSet& row) {
-                                    found = read_int(row, "num");
-                                    return true;
-                                });
-    return !ret.ok || found < kFewIndexedRows;
-}
-
-// Texts of three characters or more in every term go to the trigram indexes when they find few
-// rows, other searches to the search text; a search neither answers reads the join.
+// A search the search text cannot answer reads every row of the join with LIKE.
 list_source_t list_source(DbConnection& db, const std::vector<search_constraint_t>& constraints) {
     const std::vector<search_term_t> terms = search_terms(db, constraints);
-    list_source_t source{kListJoin, likes_of(terms), kListJoin};
-    if (terms.empty()) return source;
-    std::vector<search_term_t> customer_terms, vehicle_terms;
-    for (const search_term_t& term : terms)
-        (kCustomerIndex.has(term.column) ? customer_terms : vehicle_terms).push_back(term);
-    const bool indexed =
-        (customer_terms.empty() || index_answers(kCustomerIndex, customer_terms)) &&
-        (vehicle_terms.empty() || index_answers(kVehicleIndex, vehicle_terms));
-    if (indexed && indexes_find_few(db, customer_terms, vehicle_terms))
-        return indexed_source(customer_terms, vehicle_terms);
-    text_source(terms, source);
+    const tstring where = terms.empty() ? tstring() : likes_of(terms);
+    list_source_t source{kListJoin, where,
+                         tstring("select count(*) as num from ") + kListJoin + where_clause({where}),
+                         ""};
+    if (!terms.empty()) text_source(terms, source);
     return source;
-}
-
-tstring where_clause(const std::vector<tstring>& conditions) {
-    std::vector<tstring> present;
-    for (const tstring& condition : conditions)
-        if (!condition.empty()) present.push_back("(" + condition + ")");
-    return present.empty() ? tstring() : " WHERE " + sql::join(present, " AND ");
 }
 
 // --- Order -----------------------------------------------------------------------------------
@@ -265,8 +163,10 @@ const char* direction(bool ascending) {
 // `reversed` reads the list from its end.
 tstring order_text(const tstring& key, bool ascending, bool reversed,
                    const list_source_t& source = {}) {
-    const tstring ties = source.customer + direction(!reversed) + ", " + source.vehicle +
-                         direction(!reversed);
+    const tstring block =
+        source.block.empty() ? tstring() : source.block + direction(!reversed) + ", ";
+    const tstring ties = block + "tabcustomerinfo.CustomerID" + direction(!reversed) +
+                         ", tabvehicleinfo.rowid" + direction(!reversed);
     return key.empty() ? ties : key + direction(ascending != reversed) + ", " + ties;
 }
 
@@ -407,9 +307,7 @@ tstring sort_clause(const DbConnection& db, const sort_type_t& sort) {
 
 ret_t count_rows(DbConnection& db, const std::vector<search_constraint_t>& constraints,
                  int32_t& count) {
-    const list_source_t source = list_source(db, constraints);
-    return read_rows(db,
-                     "select count(*) as num from " + source.counted + where_clause({source.where}),
+    return read_rows(db, list_source(db, constraints).count,
                      [&count](const NetSqliteResultSet& row) {
                          count = read_int(row, "num");
                          return true;

@@ -22,14 +22,14 @@ ret_t load_rows_page(DbConnection& db, const sort_type_t& sort,
 // As load_rows_page, for the page that follows or precedes the row whose list_key is the step's
 // anchor, or the last page; in list order. A key not made by these functions is ok false, code 0.
 ret_t load_rows_beside(DbConnection& db, const sort_type_t& sort,
-                       const std::vector<search_constraint_t>& constraints,
-                       const page_step_t& step, int32_t page_size, std::vector<row_info_t>& rows,
+                       const std::vector<search_constraint_t>& constraints, const page_step_t& step,
+                       int32_t page_size, std::vector<row_info_t>& rows,
                        ListColumns columns = ListColumns::Shown);
 
 // Parts of the list statements: " WHERE ..." (empty without a term), the selected columns of
 // a page, and the ORDER BY text: the chosen column first (text by pinyin, a lookup column by
-// the text it shows), then a total order among its ties. A search for three characters or more
-// reads the service's trigram indexes and finds the same rows.
+// the text it shows), then a total order among its ties. A search on the columns the service's
+// search text holds reads that text and finds the same rows.
 tstring search_condition(const DbConnection& db,
                          const std::vector<search_constraint_t>& constraints);
 tstring page_columns(const DbConnection& db, ListColumns which = ListColumns::Shown);

@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
     sqlite3_open_v2(svc.databasePath().c_str(), &file, SQLITE_OPEN_READONLY, nullptr);
     benchtiming::Require(RegisterSearchFunction(file), "the search function");
     // The service's own cache, map and sort settings, so the floor differs only in transport.
-    for (const char* pragma : {"PRAGMA cache_size = -65536", "PRAGMA mmap_size = 268435456",
+    for (const char* pragma : {"PRAGMA cache_size = -65536", "PRAGMA mmap_size = 2147418112",
                                "PRAGMA temp_store = MEMORY"}) {
         run_in_sqlite(file, pragma);
     }

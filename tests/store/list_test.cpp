@@ -90,11 +90,11 @@ TEST_F(ListTest, ShownColumnChangesApplyToTheNextPage) {
     EXPECT_EQ(rows[0].customer.values.count("ParkingSpaces"), 1u);
 }
 
-// The search through the service's trigram indexes and its search text against the statement
-// that reads every row with LIKE: the same rows, for texts with wildcards, quotes, Chinese,
-// letters of either case (full-width ones fold in the index, not in LIKE), of one to five
-// characters, before and after rows change, move between customers or take the rowid 0.
-TEST_F(StoreTest, IndexedSearchFindsWhatLikeFinds) {
+// The search through the service's search text against the statement that reads every row with
+// LIKE: the same rows, for texts with wildcards, quotes, Chinese, letters of either case
+// (full-width ones never fold), of one to five characters, before and after rows change, move
+// between customers or blocks of customers, or take the rowid 0, and ids that hold the text.
+TEST_F(StoreTest, SearchTextFindsWhatLikeFinds) {
     const std::vector<std::pair<tstring, tstring>> people{
         {"张三丰", "13800001234"}, {"O'Brien", "x\"y"}, {"100%_off", "a_b%c"}, {"a\\b 誣", ""},
         {"Hello World", "HELLO"},  {"ＡＢＣ全角", "ａｂｃ"}, {"三丰", "12"}};
@@ -143,6 +143,11 @@ TEST_F(StoreTest, IndexedSearchFindsWhatLikeFinds) {
     add_customer("K9", "新张三丰", "0138");
     check_all();
     exec("DELETE FROM tabvehicleinfo WHERE rowid = 0");
+    check_all();
+    exec("UPDATE tabcustomerinfo SET CustomerID = 138 WHERE Code = 'K5'");
+    exec("INSERT INTO tabcustomerinfo (CustomerID, Code, Name) VALUES (-12, 'Kneg', '张')");
+    exec("UPDATE tabvehicleinfo SET CustomerID = -12 WHERE PlateID = '京B9'");
+    exec("DELETE FROM tabcustomerinfo WHERE Code = 'K4'");
     check_all();
 }
 
