@@ -149,16 +149,15 @@ std::string Printed(const std::string& first, const std::string& value,
     return "printf(CAST(x'" + Hex(format) + "' AS TEXT)" + values + ")";
 }
 
-// The search text of customer `c` and its vehicles, as one block holds it.
+// The search text of customer `c` and its vehicles, as one block holds it (before lower()).
 std::string CustomerText(const std::string& c) {
     const std::string vehicles =
         "(SELECT group_concat(" +
         Printed(std::string(1, kListTextVehicle), "", kVehicleSearchColumns, "v") +
         ", '') FROM tabvehicleinfo AS v WHERE v.CustomerID = " + c + ".CustomerID)";
-    return "CAST(lower(" +
-           Printed(std::string(1, kListTextCustomer) + "%d", ", " + c + ".CustomerID",
+    return Printed(std::string(1, kListTextCustomer) + "%d", ", " + c + ".CustomerID",
                    kCustomerSearchColumns, c) +
-           " || ifnull(" + vehicles + ", '')) AS BLOB)";
+           " || ifnull(" + vehicles + ", '')";
 }
 
 std::string BlockOf(const std::string& id) {
@@ -216,8 +215,8 @@ std::vector<SearchPart> SearchParts() {
 std::string SearchTextRefresh() {
     const std::string first = "(s.block << " + std::to_string(kListTextBlockBits) + ")";
     return std::string("DELETE FROM list_text WHERE block IN (SELECT block FROM ") + kStaleBlocks +
-           ");\nINSERT INTO list_text (block, text) SELECT s.block, CAST(group_concat(" +
-           CustomerText("c") + ", '') AS BLOB) FROM " + kStaleBlocks +
+           ");\nINSERT INTO list_text (block, text) SELECT s.block, CAST(lower(group_concat(" +
+           CustomerText("c") + ", '')) AS BLOB) FROM " + kStaleBlocks +
            " AS s CROSS JOIN tabcustomerinfo AS c ON c.CustomerID BETWEEN " + first + " AND " +
            first + " + " + std::to_string((1 << kListTextBlockBits) - 1) +
            " GROUP BY s.block;\nDELETE FROM " + kStaleBlocks + ";\n";
