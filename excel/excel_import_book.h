@@ -112,6 +112,7 @@ private:
     tstring ReadLayoutSetting(const tstring& key) const;
     void WriteLayoutSetting(const tstring& key, const tstring& value) const;
     bool NamesDataType(const tstring& header) const;
+    void MatchColumnsByName(const DataTypeDictionary& dictionary);
 
     bool m_available = true;
     bool m_open = false;

@@ -174,23 +174,35 @@ ExcelImportBook::column_set_t ExcelImportBook::DistinctValues(const tstring& col
     return values;
 }
 
+// A layout seen before gets its own matching; a new one what still fits of the last matching
+// made, and every other column named as a data type, so that a column the last workbook did not
+// have is not left out unseen.
 ret_t ExcelImportBook::LoadTypeMatching() {
     const DataTypeDictionary& dictionary = m_dictionary ? *m_dictionary : EmptyDictionary();
     m_type_matching.clear();
+    const tstring own = ReadSetting(kSection, LayoutKey(kTypeMatchKey));
     bool stored = false;
-    for (const tstring& entry : SplitText(ReadLayoutSetting(kTypeMatchKey), '^')) {
+    for (const tstring& entry : SplitText(own.empty() ? ReadSetting(kSection, kTypeMatchKey) : own, '^')) {
         const std::vector<tstring> pieces = SplitText(entry, ':');
         if (pieces.size() != 2) continue;
         stored = true;
         if (dictionary.find(pieces[0]) && m_chosen_columns.count(pieces[1]))
             m_type_matching.emplace(pieces[0], pieces[1]);
     }
-    if (!stored) {
-        for (const data_type_info_t* info : dictionary.all_columns())
-            if (m_chosen_columns.count(info->DataTypeName))
-                m_type_matching[info->DataType] = info->DataTypeName;
-    }
+    if (own.empty()) MatchColumnsByName(dictionary);
     return {stored, 0};
+}
+
+// Each chosen column named as a data type, where neither is matched yet.
+void ExcelImportBook::MatchColumnsByName(const DataTypeDictionary& dictionary) {
+    std::set<tstring> matched;
+    for (const auto& entry : m_type_matching) matched.insert(entry.second);
+    for (const data_type_info_t* info : dictionary.all_columns()) {
+        const tstring& name = info->DataTypeName;
+        if (m_chosen_columns.count(name) && !m_type_matching.count(info->DataType) &&
+            matched.insert(name).second)
+            m_type_matching[info->DataType] = name;
+    }
 }
 
 void ExcelImportBook::SaveTypeMatching() {

@@ -184,8 +184,11 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, StoredTypeMatching,
     ::testing::Values(TypeKeyCase{{"NothingStored"}, "", false, kByDisplayName},
                       TypeKeyCase{{"OnlyMalformed"}, "PlateID^Color:颜色:x", false, kByDisplayName},
-                      TypeKeyCase{{"ColumnNoLongerChosen"}, "Color:备注", true, {}},
-                      TypeKeyCase{{"UnknownDataType"}, "Gone:颜色", true, {}},
+                      // A new layout: the columns the last matching does not cover go by name.
+                      TypeKeyCase{{"ColumnNoLongerChosen"}, "Color:备注", true, kByDisplayName},
+                      TypeKeyCase{{"UnknownDataType"}, "Gone:颜色", true, kByDisplayName},
+                      TypeKeyCase{{"OthersByName"}, "PlateID:车主", true,
+                                  {{"PlateID", "车主"}, {"Color", "颜色"}}},
                       TypeKeyCase{{"FirstEntryWins"},
                                   "PlateID:车主^PlateID:车牌号码^Color:颜色",
                                   true,
