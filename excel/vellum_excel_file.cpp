@@ -1,5 +1,6 @@
 #include "excel/vellum_excel_file.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -80,6 +81,19 @@ int VellumExcelFile::UsedColumnEnd() const {
     return Sheet().last_used_column() + 1;
 }
 
+namespace {
+
+// Whole numbers without decimals, so long phone numbers and codes read as typed; other numbers
+// keep their decimals to the 15 digits a spreadsheet shows, where rounding them lost data.
+tstring NumberText(double number) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, std::nearbyint(number) == number ? "%0.0f" : "%.15g",
+                  number);
+    return buffer;
+}
+
+}  // namespace
+
 CellValue VellumExcelFile::GetCellValue(int row, int column) const {
     if (row < 0 || column < 0) throw WorkbookError("cell address out of range");
     return Sheet().cell(row, column);
@@ -88,11 +102,8 @@ CellValue VellumExcelFile::GetCellValue(int row, int column) const {
 tstring VellumExcelFile::GetCellText(int row, int column) const {
     const CellValue value = GetCellValue(row, column);
     switch (value.kind) {
-        case CellValue::Kind::Number: {
-            char buffer[512];
-            std::snprintf(buffer, sizeof buffer, "%0.0f", value.number);
-            return buffer;
-        }
+        case CellValue::Kind::Number:
+            return NumberText(value.number);
         case CellValue::Kind::Text:
             return value.text;
         default:

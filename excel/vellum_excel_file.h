@@ -39,8 +39,8 @@ public:
     int UsedColumnEnd() const;
 
     CellValue GetCellValue(int row, int column) const;
-    // Numbers rounded to whole numbers ("%0.0f"), dates as their serial day number, text as it
-    // is, anything else "".
+    // Whole numbers without decimals, others to 15 digits; dates as their serial day number (with
+    // the time of day as its fraction), text as it is, anything else "".
     tstring GetCellText(int row, int column) const;
     // False for an empty cell and for a value that is no date or lies outside the years the
     // program handles; dates before 1900 give 0.
