@@ -366,7 +366,7 @@ void CPageImport::TakeBatch() {
         if (!item || !item->IsImportChecked()) continue;
         const std::vector<tstring> texts = ItemTexts(item);
         const int row = m_view[m_pageIndex * m_pageSize + m_currentItem];
-        if (m_run->RefuseUnreadableDate(row, m_gridTypes, texts)) {
+        if (m_run->RefuseLossyRow(row, m_gridTypes, texts)) {
             ShowResult(item, row);
             continue;
         }

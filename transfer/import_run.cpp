@@ -164,6 +164,25 @@ void ImportRun::Refuse(int row, int32_t code, const tstring& cell) {
     Record(row, {false, code});
 }
 
+bool ImportRun::RefuseLossyRow(int row, const std::vector<data_type_info_t>& types,
+                               const std::vector<tstring>& texts) {
+    return RefuseUnreadableDate(row, types, texts) || RefuseVehicleWithoutPlate(row, types, texts);
+}
+
+// A yes/no cell says nothing when it reads as no: an empty cell is shown unticked.
+bool ImportRun::RefuseVehicleWithoutPlate(int row, const std::vector<data_type_info_t>& types,
+                                          const std::vector<tstring>& texts) {
+    for (size_t i = 0; i < types.size() && i < texts.size(); ++i)
+        if (types[i].DataType == "PlateID" && !texts[i].empty()) return false;
+    for (size_t i = 0; i < types.size() && i < texts.size(); ++i) {
+        const bool said = types[i].Type == kTypeYesNo ? IsYes(texts[i]) : !texts[i].empty();
+        if (types[i].DataTypeCategory != kCategoryVehicle || !said) continue;
+        Refuse(row, kNoPlate, types[i].DataTypeName + "“" + texts[i] + "”");
+        return true;
+    }
+    return false;
+}
+
 bool ImportRun::RefuseUnreadableDate(int row, const std::vector<data_type_info_t>& types,
                                      const std::vector<tstring>& texts) {
     for (size_t i = 0; i < types.size() && i < texts.size(); ++i) {
@@ -229,7 +248,7 @@ ret_t ImportRun::ImportBatch(DbConnection& db, const std::vector<data_type_info_
     std::vector<int> sent;
     std::vector<tstring> texts;
     for (int row = first; row < end; ++row) {
-        if (!RowTexts(row, types, texts) || RefuseUnreadableDate(row, types, texts)) continue;
+        if (!RowTexts(row, types, texts) || RefuseLossyRow(row, types, texts)) continue;
         batch.push_back(ToRow(types, texts));
         sent.push_back(row);
     }

@@ -68,11 +68,12 @@ public:
     static const char* ResultText(const insert_result_t& result);
     // Why a failed row failed, the cell that refused it named.
     tstring Reason(int row) const;
-    // Refuses the row when a date or time cell of the workbook holds a text that reads as no date
-    // and `texts` (for `types`, as they are to be imported) leave that column empty; the
-    // operator's date entered over it imports.
-    bool RefuseUnreadableDate(int row, const std::vector<data_type_info_t>& types,
-                              const std::vector<tstring>& texts);
+    // Refuses the row when importing `texts` (for `types`, as they are to be imported) would lose
+    // what it holds: a date or time cell of the workbook whose text reads as no date, left empty
+    // in `texts` (the operator's date entered over it imports), or vehicle cells without a plate,
+    // which would store the customer alone.
+    bool RefuseLossyRow(int row, const std::vector<data_type_info_t>& types,
+                        const std::vector<tstring>& texts);
 
     // The whole import without an operator, as the page's run over all pages does: every row in
     // batches of `batchRows`, lookup texts by their matches, else by a common value that reads
@@ -88,6 +89,10 @@ private:
     // that sheet lacks it.
     int ColumnOf(int row, const data_type_info_t& type);
     void Refuse(int row, int32_t code, const tstring& cell);
+    bool RefuseUnreadableDate(int row, const std::vector<data_type_info_t>& types,
+                              const std::vector<tstring>& texts);
+    bool RefuseVehicleWithoutPlate(int row, const std::vector<data_type_info_t>& types,
+                                   const std::vector<tstring>& texts);
     // The texts of a row for `types`, lookups as their common values; false when a lookup text
     // stands for none, the row refused.
     bool RowTexts(int row, const std::vector<data_type_info_t>& types, std::vector<tstring>& texts);

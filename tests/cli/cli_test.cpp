@@ -92,7 +92,8 @@ TEST(CliTest, AnExportOfEveryColumnImportsIntoAFreshDatabaseAsTheSameWhitelist) 
 
 // Row numbers are the sheet's own, a blank row between is neither imported nor counted, a
 // colour no common value reads is refused on its row until --add-values adds it, a date that
-// reads as none is refused rather than imported empty, and the settings file stays as it was.
+// reads as none is refused rather than imported empty, so is a vehicle without a plate (rather
+// than its customer stored alone), and the settings file stays as it was.
 TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddThem) {
     ScratchDir scratch;
     TestService service;
@@ -102,7 +103,7 @@ TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddT
                                    {"K1", u8"甲", u8"测A00001", u8"白色", "2026-12-31"},
                                    {"K2", u8"乙", u8"测A00002", u8"紫色", ""},
                                    {"", "", "", "", ""},
-                                   {"", u8"丙", "", u8"黑色", ""},
+                                   {"K3", u8"丙", "", u8"黑色", ""},
                                    {"K4", u8"丁", u8"测A00004", u8"白色", u8"下个月"}})});
     // The desk's settings give the connection and are only read.
     const std::string settings = scratch.file("wlsetting.ini");
@@ -114,7 +115,7 @@ TEST(CliTest, AnImportNamesEachFailedRowAndRefusesUnknownValuesUnlessAskedToAddT
     EXPECT_EQ(first.status, 1);
     EXPECT_EQ(first.out, u8"导入已完成，共处理数据4条,成功导入1条\n");
     EXPECT_NE(first.err.find(u8"名单 第3行：选项值不存在：车辆颜色“紫色”"), std::string::npos) << first.err;
-    EXPECT_NE(first.err.find(u8"名单 第5行：车牌号码不能为空"), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find(u8"名单 第5行：车牌号码不能为空：车辆颜色“黑色”"), std::string::npos) << first.err;
     EXPECT_NE(first.err.find(u8"名单 第6行：日期无法识别：有效期至“下个月”"), std::string::npos)
         << first.err;
 
