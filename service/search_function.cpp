@@ -17,8 +17,12 @@ namespace {
 
 constexpr size_t kVehicleColumnsFrom = std::size(kCustomerSearchColumns);
 
+bool IsRecordStart(char c) {
+    return c == kListTextCustomer || c == kListTextVehicle;
+}
+
 bool IsMark(char c) {
-    return c == kListTextCustomer || c == kListTextVehicle || c == kListTextSeparator;
+    return IsRecordStart(c) || c == kListTextSeparator;
 }
 
 // LIKE folds only ASCII letters; the stored text has them in lower case already.
@@ -53,14 +57,17 @@ unsigned BitsOf(__m128i bytes, char c) {
 
 // One pass over a block counts the list's rows found: a customer found brings each of its
 // vehicles' rows (one row without vehicles), a vehicle found its own. Sixteen bytes at a time
-// are searched for the needles' first and last bytes and for marks; where none of the needles
-// may start, only the place in the current record moves.
+// are compared with the needles' first and last bytes; only where a needle is found is the place
+// in its record looked up.
 class BlockCount {
 public:
     BlockCount(const char* block, size_t size, const std::vector<Needle>& needles)
-        : m_end(block + size), m_needles(needles) {
+        : m_block(block), m_end(block + size), m_needles(needles) {
         size_t longest = 0;
-        for (const Needle& needle : needles) longest = std::max(longest, needle.text.size());
+        for (const Needle& needle : needles) {
+            longest = std::max(longest, needle.text.size());
+            m_columns |= needle.columns;
+        }
         const char* at = block;
 #ifdef __SSE2__
         while (m_end - at >= static_cast<std::ptrdiff_t>(longest + 15)) at = Chunk(at);
@@ -72,36 +79,80 @@ public:
     }
 
 private:
-    void Mark(char mark) {
-        if (mark == kListTextSeparator) {
-            ++m_separators;
-            return;
+    // Whether a needle of `which` (a bit per needle) starts at `at` in a column it is looked for
+    // in; returns where to go on from.
+    const char* Match(const char* at, unsigned which) {
+        uint64_t columns = 0;
+        for (size_t i = 0; i < m_needles.size(); ++i) {
+            const std::string& text = m_needles[i].text;
+            if (which >> i & 1 && std::memcmp(at + 1, text.data() + 1, text.size() - 1) == 0)
+                columns |= m_needles[i].columns;
         }
-        m_vehicle = mark == kListTextVehicle;
-        m_separators = 0;
-        m_found = false;
+        if (!columns) return at + 1;
+        size_t separators = 0;
+        const char* record = RecordOf(at, separators);
+        const bool vehicle = record && *record == kListTextVehicle;
+        const size_t column = (vehicle ? kVehicleColumnsFrom : 0) + separators - 1;
+        // Before any value (a customer's id), or in a column no needle is looked for in.
+        if (!record || separators == 0 || column >= 64 || !(m_columns >> column & 1))
+            return Next(at + 1, true);
+        if (!(columns >> column & 1)) return at + 1;
+        if (vehicle) {
+            ++m_rows;
+            return Next(at + 1, false);
+        }
+        size_t vehicles = 0;
+        const char* end = CustomerEnd(at, vehicles);
+        m_rows += static_cast<sqlite3_int64>(std::max<size_t>(1, vehicles));
+        return end;
     }
 
-    // Whether a needle of `which` (a bit per needle) starts at `at` in a column it is looked for
-    // in. A customer found ends there: returns the end of its part, null otherwise.
-    const char* Match(const char* at, unsigned which) {
-        if (m_found || m_separators == 0) return nullptr;  // none before a customer's id ends
-        const size_t column = (m_vehicle ? kVehicleColumnsFrom : 0) + m_separators - 1;
+    const char* Byte(const char* at) {
+        unsigned which = 0;
         for (size_t i = 0; i < m_needles.size(); ++i) {
-            const Needle& needle = m_needles[i];
-            if (!(which >> i & 1) || column >= 64 || !(needle.columns >> column & 1)) continue;
-            if (std::memcmp(at + 1, needle.text.data() + 1, needle.text.size() - 1) != 0) continue;
-            m_found = true;
-            if (m_vehicle) {
-                ++m_rows;
-                return nullptr;
+            const std::string& text = m_needles[i].text;
+            if (static_cast<size_t>(m_end - at) >= text.size() && *at == text[0]) which |= 1u << i;
+        }
+        return which ? Match(at, which) : at + 1;
+    }
+
+    // The mark that began the record holding `at` (null before the first), and the separators
+    // between them.
+    const char* RecordOf(const char* at, size_t& separators) const {
+#ifdef __SSE2__
+        for (; at - m_block >= 16; at -= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 16));
+            const unsigned starts =
+                BitsOf(bytes, kListTextCustomer) | BitsOf(bytes, kListTextVehicle);
+            const unsigned marks = BitsOf(bytes, kListTextSeparator);
+            if (starts) {
+                const unsigned last = 31u - static_cast<unsigned>(__builtin_clz(starts));
+                separators += kBitCount(marks >> last);
+                return at - 16 + last;
             }
-            size_t vehicles = 0;
-            const char* end = CustomerEnd(at, vehicles);
-            m_rows += static_cast<sqlite3_int64>(std::max<size_t>(1, vehicles));
-            return end;
+            separators += kBitCount(marks);
+        }
+#endif
+        for (; at > m_block; --at) {
+            if (IsRecordStart(at[-1])) return at - 1;
+            separators += at[-1] == kListTextSeparator;
         }
         return nullptr;
+    }
+
+    // The next record's start from `from` on, or the next separator too; the end when none.
+    const char* Next(const char* from, bool separators) const {
+#ifdef __SSE2__
+        for (; m_end - from >= 16; from += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            const unsigned found = BitsOf(bytes, kListTextCustomer) |
+                                   BitsOf(bytes, kListTextVehicle) |
+                                   (separators ? BitsOf(bytes, kListTextSeparator) : 0u);
+            if (found) return from + __builtin_ctz(found);
+        }
+#endif
+        while (from < m_end && !(IsRecordStart(*from) || (separators && IsMark(*from)))) ++from;
+        return from;
     }
 
     // Where the customer whose part holds `at` ends, and how many vehicles it has from there.
@@ -120,27 +171,10 @@ private:
         return at;
     }
 
-    // Returns where to go on from.
-    const char* Byte(const char* at) {
-        if (IsMark(*at)) {
-            Mark(*at);
-            return at + 1;
-        }
-        unsigned which = 0;
-        for (size_t i = 0; i < m_needles.size(); ++i) {
-            const std::string& text = m_needles[i].text;
-            if (static_cast<size_t>(m_end - at) >= text.size() && *at == text[0]) which |= 1u << i;
-        }
-        const char* end = which ? Match(at, which) : nullptr;
-        return end ? end : at + 1;
-    }
-
 #ifdef __SSE2__
     // Sixteen bytes from `at`; returns where to go on from.
     const char* Chunk(const char* at) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        const unsigned separators = BitsOf(bytes, kListTextSeparator);
-        const unsigned starts = BitsOf(bytes, kListTextCustomer) | BitsOf(bytes, kListTextVehicle);
         unsigned candidates[kListTextMostNeedles];
         unsigned any = 0;
         for (size_t i = 0; i < m_needles.size(); ++i) {
@@ -150,42 +184,22 @@ private:
             candidates[i] = BitsOf(bytes, text[0]) & BitsOf(last, text.back());
             any |= candidates[i];
         }
-        if (!any) {
-            Pass(at, starts, separators);
-            return at + 16;
-        }
-        for (unsigned both = starts | separators | any; both != 0; both &= both - 1) {
-            const unsigned bit = static_cast<unsigned>(__builtin_ctz(both));
-            if ((starts | separators) >> bit & 1) {
-                Mark(at[bit]);
-                continue;
-            }
+        for (; any != 0; any &= any - 1) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(any));
             unsigned which = 0;
             for (size_t i = 0; i < m_needles.size(); ++i) which |= (candidates[i] >> bit & 1) << i;
-            if (const char* end = Match(at + bit, which)) return end;
+            const char* next = Match(at + bit, which);
+            if (next != at + bit + 1) return next;
         }
         return at + 16;
     }
-
-    // Sixteen bytes where no needle starts: the last record begun in them, if any, and the
-    // separators after it.
-    void Pass(const char* at, unsigned starts, unsigned separators) {
-        if (!starts) {
-            m_separators += kBitCount(separators);
-            return;
-        }
-        const unsigned last = 31u - static_cast<unsigned>(__builtin_clz(starts));
-        Mark(at[last]);
-        m_separators = kBitCount(separators >> last);
-    }
 #endif
 
+    const char* const m_block;
     const char* const m_end;
     const std::vector<Needle>& m_needles;
+    uint64_t m_columns = 0;  // those any needle is looked for in
     sqlite3_int64 m_rows = 0;
-    bool m_vehicle = false;
-    size_t m_separators = 0;  // in the current record; none before its first value
-    bool m_found = false;     // the current record was found: later matches add nothing
 };
 
 void ListTextRows(sqlite3_context* context, int argc, sqlite3_value** args) {
