@@ -98,9 +98,37 @@ tstring WithoutChineseDateMarks(const tstring& text) {
            text.substr(m + month.size(), d - m - month.size()) + text.substr(d + day.size());
 }
 
+// Reads `count` digits at `s`.
+bool ReadDigits(const char* s, int count, int& value) {
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        value = value * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+// The form the store keeps dates in, "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS", read without
+// sscanf, which took a fifth of the time an export spent writing its cells.
+bool SerialFromStoredForm(const tstring& text, double& serial) {
+    const char* s = text.c_str();
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    const bool date = (text.size() == 10 || text.size() == 19) && ReadDigits(s, 4, year) &&
+                      s[4] == '-' && ReadDigits(s + 5, 2, month) && s[7] == '-' &&
+                      ReadDigits(s + 8, 2, day);
+    const bool time = text.size() == 10 ||
+                      (s[10] == ' ' && ReadDigits(s + 11, 2, hour) && s[13] == ':' &&
+                       ReadDigits(s + 14, 2, minute) && s[16] == ':' && ReadDigits(s + 17, 2, second));
+    if (!date || !time || !IsValidDate(year, month, day) || !IsValidTime(hour, minute, second))
+        return false;
+    serial = SerialFromDateTime(year, month, day, hour, minute, second);
+    return true;
+}
+
 }  // namespace
 
 bool SerialFromDateText(const tstring& given, double& serial) {
+    if (SerialFromStoredForm(given, serial)) return true;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
     const tstring text = WithoutChineseDateMarks(given);
     const char* s = text.c_str();

@@ -248,14 +248,18 @@ void CPageExport::WriteLoadedPage() {
         Finish(Outcome::kColumnsHidden);
         return;
     }
+    // The list may have shrunk or grown since it was counted: its last page ends the walk too.
+    const bool lastPage = m_wantedPage + 1 >= m_pPageList->GetPageCount();
+    const bool allRead = m_run.Exported() + static_cast<int>(rows.size()) >= m_total;
+    // The next page is read while this one is written: asking leaves the list's rows as they are
+    // until that page comes.
+    const bool asked = !lastPage && !allRead && AskForPage(m_wantedPage + 1);
     if (!m_run.WriteRows(rows)) {
         Finish(Outcome::kWriteFailed);
         return;
     }
     ShowProgress();
-    // The list may have shrunk or grown since it was counted: its last page ends the walk too.
-    const bool lastPage = m_wantedPage + 1 >= m_pPageList->GetPageCount();
-    if (m_run.Exported() >= m_total || lastPage || !AskForPage(m_wantedPage + 1)) Finish(Outcome::kDone);
+    if (!asked) Finish(Outcome::kDone);
 }
 
 void CPageExport::OnPageLoaded(TaskContext ctx) {

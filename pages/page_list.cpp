@@ -459,6 +459,21 @@ void CPageList::FillGrid(const row_list_t& rows) {
     if (!m_pList) return;
     m_pList->RemoveAll();
     m_rows = rows;
+    // The pages an export walks behind another page are built into the grid only if the list is
+    // shown meanwhile: building them took a third of the export's time.
+    m_bGridPending = m_bBusy && !IsVisible();
+    if (!m_bGridPending) BuildGrid();
+}
+
+void CPageList::SetVisible(bool bVisible) {
+    CMainTabPageUI::SetVisible(bVisible);
+    if (IsVisible() && m_bGridPending) {
+        m_bGridPending = false;
+        BuildGrid();
+    }
+}
+
+void CPageList::BuildGrid() {
     for (const row_info_t& row : m_rows) {
         auto* item = new CDataListTextElementUI;
         m_pList->Add(item);

@@ -41,6 +41,8 @@ public:
     void OnReconnectFinished(bool reconnected) override;
     // Delete on the grid deletes the selected rows; Ctrl+F goes to the search box.
     LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+    // A page read while the list was hidden is shown when the list is.
+    void SetVisible(bool bVisible = true) override;
 
     // --- Services of the export page ----------------------------------------------------------
     // Shows the zero-based page and queues its load. Refused (false, nothing changes) unless
@@ -116,6 +118,8 @@ private:
     // The header's arrows show the order the rows are in.
     void ShowSortOrder();
     void FillGrid(const row_list_t& rows);
+    // One grid item per row.
+    void BuildGrid();
     void FillCells(CDataListTextElementUI& item, const row_info_t& row) const;
     // Widens the columns to their texts; they share the rest of the list's width.
     void FitColumns();
@@ -151,6 +155,8 @@ private:
     int m_rowsPage = -1;
     sort_type_t m_rowsSort{0, ""};
     bool m_bBusy = false;
+    // The rows are not in the grid yet.
+    bool m_bGridPending = false;
     ListColumns m_columnsRead = ListColumns::Shown;
     bool m_bHeaderBuilt = false;
     std::function<void()> m_pageLoadedHook;
