@@ -85,8 +85,7 @@ private:
         uint64_t columns = 0;
         for (size_t i = 0; i < m_needles.size(); ++i) {
             const std::string& text = m_needles[i].text;
-            if (which >> i & 1 && std::memcmp(at + 1, text.data() + 1, text.size() - 1) == 0)
-                columns |= m_needles[i].columns;
+            if (which >> i & 1 && Holds(at, text)) columns |= m_needles[i].columns;
         }
         if (!columns) return at + 1;
         size_t separators = 0;
@@ -107,11 +106,20 @@ private:
         return end;
     }
 
+    // The first and the last byte of `text` are known to match; most needles are short.
+    static bool Holds(const char* at, const std::string& text) {
+        for (size_t k = 1; k + 1 < text.size(); ++k)
+            if (at[k] != text[k]) return false;
+        return true;
+    }
+
     const char* Byte(const char* at) {
         unsigned which = 0;
         for (size_t i = 0; i < m_needles.size(); ++i) {
             const std::string& text = m_needles[i].text;
-            if (static_cast<size_t>(m_end - at) >= text.size() && *at == text[0]) which |= 1u << i;
+            if (static_cast<size_t>(m_end - at) >= text.size() && *at == text[0] &&
+                at[text.size() - 1] == text.back())
+                which |= 1u << i;
         }
         return which ? Match(at, which) : at + 1;
     }
