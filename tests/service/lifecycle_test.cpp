@@ -108,6 +108,27 @@ TEST(OlderDatabase, GetsTheSearchPartsMadeAnew) {
     EXPECT_EQ(column("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), Values{"6"});
 }
 
+// The search text never lags the tables: a statement reads what the same request wrote before
+// it, and rows written while the service was stopped are found once it starts.
+TEST(SearchText, FollowsWritesOfTheSameRequestAndThoseMadeAroundTheService) {
+    testsupport::TestService service;
+    RawPeer peer(service.endpoint());
+    ASSERT_TRUE(peer.Open());
+    const std::string count = "SELECT sum(list_text_rows(text, 'zqx', 2)) AS n FROM list_text";
+    EXPECT_EQ(peer.Ask("query:INSERT INTO tabcustomerinfo (Name) VALUES ('zqx'); " + count),
+              "success:" + Line({"n"}) + Line({"1"}));
+    service.stop();
+    sqlite3* file = nullptr;
+    sqlite3_open(service.databasePath().c_str(), &file);
+    const char* around = "INSERT INTO tabcustomerinfo (CustomerID, Name) VALUES (1000, 'zqx')";
+    ASSERT_EQ(sqlite3_exec(file, around, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(file);
+    service.start();
+    RawPeer again(service.endpoint());
+    ASSERT_TRUE(again.Open());
+    EXPECT_EQ(again.Ask("query:" + count), "success:" + Line({"n"}) + Line({"2"}));
+}
+
 class StopSignal : public testing::TestWithParam<int> {};
 
 TEST_P(StopSignal, StopsCleanlyWithTheDataOnDisk) {
