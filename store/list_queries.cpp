@@ -329,13 +329,18 @@ ret_t load_rows_beside(DbConnection& db, const sort_type_t& sort,
                        ListColumns columns) {
     const tstring key = sort_key(db, sort.second);
     const bool reversed = step.direction < 0;
+    const list_source_t source = list_source(db, constraints);
     tstring beyond;
     if (!step.anchor.empty()) {
         list_key_t anchor;
         if (!parse_list_key(step.anchor, !key.empty(), anchor)) return ret_t(false, 0);
         beyond = rows_beyond(key, sort.first == 1, anchor, reversed);
+        // In the list's own order a search reads its text from the anchor's block on.
+        if (key.empty() && !source.block.empty())
+            beyond = source.block + (reversed ? " <= " : " >= ") + "(" + anchor.customer +
+                     " >> " + std::to_string(kListTextBlockBits) + ") AND (" + beyond + ")";
     }
     const int32_t count = reversed && step.anchor.empty() && step.rows > 0 ? step.rows : page_size;
-    return read_page(db, key, sort.first == 1, list_source(db, constraints), beyond, reversed,
-                     std::to_string(count), columns, rows);
+    return read_page(db, key, sort.first == 1, source, beyond, reversed, std::to_string(count),
+                     columns, rows);
 }
