@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -18,13 +19,17 @@ constexpr int kBiff8MaxColumns = 256;
 class SpoolFile {
 public:
     SpoolFile();
-    void Append(const std::string& bytes);
+    void Append(std::string_view bytes);
     // Copies the bytes from `from` up to `to`; appending goes on afterwards.
     void CopyTo(std::ostream& out, std::size_t from, std::size_t to);
     std::size_t size() const { return m_size; }
 
 private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+    void Flush();
+
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file;
+    std::string m_pending;  // appended, not written yet
     std::size_t m_size = 0;
 };
 

@@ -68,8 +68,9 @@ tstring ListCellText(const DataTypeDictionary& dictionary, const row_info_t& row
     // A customer without vehicles has no vehicle values, not "否" for them.
     const tstring* plate = FindValue(row.vehicle.values, "PlateID");
     if (column.DataTypeCategory == kCategoryVehicle && (!plate || plate->empty())) return "";
+    static const tstring kNone;
     const tstring* stored = FindValue(values, column.DataType);
-    const tstring value = stored ? *stored : tstring();
+    const tstring& value = stored ? *stored : kNone;
     if (column.Type == kTypeYesNo) return ReadInteger(value, 0) != 0 ? "是" : "否";
     if (column.Type != kTypeLookup) return value;
     const long valueId = ReadInteger(value, -1);
