@@ -146,7 +146,9 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullSheets,
                          ::testing::Values(SheetCase{3, 2, {3}},  // exactly full: no empty sheet
                                            SheetCase{3, 3, {3, 2}},
                                            SheetCase{4, 10, {4, 4, 4, 2}},
-                                           SheetCase{2, 3, {2, 2, 2}}));
+                                           SheetCase{2, 3, {2, 2, 2}},
+                                           // cells of many chunks of the temporary file
+                                           SheetCase{5000, 12000, {5000, 5000, 2003}}));
 
 TEST(ExportBookTest, CellsWrittenInAnyOrderAndOverwrittenAreSavedAsLastWritten) {
     ScratchDir scratch;
