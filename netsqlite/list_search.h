@@ -13,7 +13,7 @@ inline constexpr const char* kVehicleSearchColumns[] = {"PlateID",    "Color",  
 // its vehicles follows as kListTextVehicle and its values, each after the separator. No UTF-8
 // text holds these three bytes.
 inline constexpr char kListTextTable[] = "list_text";
-inline constexpr int kListTextBlockBits = 4;
+inline constexpr int kListTextBlockBits = 5;
 inline constexpr char kListTextCustomer = '\xfd';
 inline constexpr char kListTextVehicle = '\xfe';
 inline constexpr char kListTextSeparator = '\xff';

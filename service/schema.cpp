@@ -183,10 +183,13 @@ SearchPart ListTextTable() {
                     "update AFTER UPDATE" + on + Stale("old.CustomerID") + Stale("new.CustomerID") +
                     " END;\n";
     }
-    return {
-        kListTextTable, "CREATE TABLE list_text (block INTEGER PRIMARY KEY, text BLOB NOT NULL)",
-        std::string("INSERT OR IGNORE INTO ") + kStaleBlocks + " SELECT DISTINCT " +
-            BlockOf("CustomerID") + " FROM tabcustomerinfo;\n" + SearchTextRefresh() + triggers};
+    return {kListTextTable,
+            // The size of a block is part of the form: a database with other blocks gets them anew.
+            "CREATE TABLE list_text (block INTEGER PRIMARY KEY /* CustomerID >> " +
+                std::to_string(kListTextBlockBits) + " */, text BLOB NOT NULL)",
+            std::string("INSERT OR IGNORE INTO ") + kStaleBlocks + " SELECT DISTINCT " +
+                BlockOf("CustomerID") + " FROM tabcustomerinfo;\n" + SearchTextRefresh() +
+                triggers};
 }
 
 int ComparePinyin(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
