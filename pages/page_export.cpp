@@ -295,9 +295,9 @@ void CPageExport::OnRowCount(TaskContext ctx) {
     Finish(Outcome::kDone);
 }
 
-// Pages are read by their offset in the list: rows added, removed or moved before it would make
-// the walk skip or repeat rows. Tasks complete in order, so this comes before any page read after
-// the write.
+// The walk was counted over the list as it stood: a write that adds, removes or moves rows ends it
+// rather than export a mix of before and after. Tasks complete in order, so this comes before any
+// page read after the write.
 void CPageExport::OnRowsWritten(TaskContext ctx) {
     if (m_bWalking && ctx.Get(task_keys::ret).ok) Finish(Outcome::kListChanged);
 }
