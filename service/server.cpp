@@ -157,7 +157,6 @@ void Server::Run(const std::atomic<bool>& stop_requested) {
         WatchBusyWorkers(items, busy);
         const int ready = zmq_poll(items.data(), static_cast<int>(items.size()), kStopCheckMs);
         if (ready < 0 && zmq_errno() != EINTR) return;
-        // Closed connections first: a new connection may already reuse a closed one's socket.
         ForgetClosedConnections();
         if (ready == 0) GiveMemoryBack();
         if (ready <= 0) continue;
@@ -185,12 +184,15 @@ void Server::WatchBusyWorkers(std::vector<zmq_pollitem_t>& items,
 }
 
 // Everything ZeroMQ has read is taken at once and stamped with its arrival: the time limit of a
-// request counts from there, however long it then waits for its turn.
+// request counts from there, however long it then waits for its turn. A request may come on a new
+// connection that reuses a closed one's socket; ZeroMQ tells of the closing before the socket can
+// be reused, so taking that in first keeps it from ending the new connection's session.
 void Server::ReceiveAvailable() {
     for (int i = 0; i < kReceiveBatch; ++i) {
         Message request = ReceiveFrames(m_socket);
         if (request.empty()) return;
         m_trimDue = true;
+        ForgetClosedConnections();
         Accept(std::move(request));
     }
 }
