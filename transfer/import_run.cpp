@@ -30,6 +30,11 @@ int32_t NextValueId(const DataTypeDictionary& dictionary, const tstring& dataTyp
     return highest + 1;
 }
 
+// A refused row's cell as its reason names it: the data type's name with the text quoted.
+tstring NamedCell(const data_type_info_t& type, const tstring& text) {
+    return type.DataTypeName + "“" + text + "”";
+}
+
 }  // namespace
 
 ImportRun::ImportRun(ExcelImportBook& book, const DataTypeDictionary& dictionary)
@@ -177,7 +182,7 @@ bool ImportRun::RefuseVehicleWithoutPlate(int row, const std::vector<data_type_i
     for (size_t i = 0; i < types.size() && i < texts.size(); ++i) {
         const bool said = types[i].Type == kTypeYesNo ? IsYes(texts[i]) : !texts[i].empty();
         if (types[i].DataTypeCategory != kCategoryVehicle || !said) continue;
-        Refuse(row, kNoPlate, types[i].DataTypeName + "“" + texts[i] + "”");
+        Refuse(row, kNoPlate, NamedCell(types[i], texts[i]));
         return true;
     }
     return false;
@@ -193,7 +198,7 @@ bool ImportRun::RefuseUnreadableDate(int row, const std::vector<data_type_info_t
         if (column < 0) continue;
         const tstring written = m_book.GetYesNoText(m_rows[row].row, column);
         if (written.empty()) continue;
-        Refuse(row, kUnreadableDate, types[i].DataTypeName + "“" + written + "”");
+        Refuse(row, kUnreadableDate, NamedCell(types[i], written));
         return true;
     }
     return false;
@@ -209,7 +214,7 @@ bool ImportRun::RowTexts(int row, const std::vector<data_type_info_t>& types,
         if (type.Type == kTypeLookup && !text.empty()) {
             const tstring value = MatchedValue(type, text);
             if (value.empty()) {
-                Refuse(row, kUnknownValue, type.DataTypeName + "“" + text + "”");
+                Refuse(row, kUnknownValue, NamedCell(type, text));
                 return false;
             }
             text = value;
